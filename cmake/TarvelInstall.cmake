@@ -1,0 +1,24 @@
+# Installs the library, its public headers, a pkg-config file and a CMake
+# package, so that an application outside the tree can use either
+# `pkg-config --cflags --libs tarvel` or `find_package(Tarvel)`.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS tarvel EXPORT TarvelTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/tarvel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT TarvelTargets NAMESPACE Tarvel::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Tarvel)
+
+configure_package_config_file(cmake/TarvelConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/TarvelConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Tarvel)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/TarvelConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TarvelConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/TarvelConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Tarvel)
+
+configure_file(cmake/tarvel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tarvel.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarvel.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

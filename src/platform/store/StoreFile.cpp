@@ -1,0 +1,377 @@
+#include "platform/store/StoreFile.h"
+
+#include "platform/store/Registry.h"
+
+#include <cerrno>
+#include <cstring>
+#include <charconv>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvel::platform {
+namespace {
+
+constexpr std::string_view kHeader = "tarvel-store 1";
+constexpr std::size_t kMaxFileSize = 4 * 1024 * 1024;
+
+char16_t FoldAscii(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string Escape(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '%' || c == '=' || c < 0x20 || c == 0x7f) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> Unescape(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        int high = HexDigit(text[i + 1]);
+        int low = HexDigit(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+std::optional<std::vector<BYTE>> ParseHex(std::string_view text)
+{
+    if (text.size() % 2 != 0 || text.size() / 2 > kMaxStoreValueSize)
+        return std::nullopt;
+    std::vector<BYTE> bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        int high = HexDigit(text[i]);
+        int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<BYTE>(high * 16 + low));
+    }
+    return bytes;
+}
+
+std::optional<StoreValue> ParseLine(std::string_view line)
+{
+    std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return std::nullopt;
+    auto name = Unescape(line.substr(0, equals));
+    if (!name)
+        return std::nullopt;
+    auto wideName = Utf8ToUtf16(*name);
+    if (!wideName || wideName->size() > kMaxStoreNameLength)
+        return std::nullopt;
+    std::string_view rest = line.substr(equals + 1);
+    StoreValue value;
+    value.name = std::move(*wideName);
+    if (rest.starts_with("dword:")) {
+        // Exactly eight hex digits: anything else is not a 32-bit number.
+        std::string_view digits = rest.substr(6);
+        if (digits.size() != 8)
+            return std::nullopt;
+        auto bytes = ParseHex(digits);
+        if (!bytes)
+            return std::nullopt;
+        std::uint32_t number = (std::uint32_t((*bytes)[0]) << 24) | (std::uint32_t((*bytes)[1]) << 16)
+            | (std::uint32_t((*bytes)[2]) << 8) | std::uint32_t((*bytes)[3]);
+        value.type = REG_DWORD;
+        value.data.resize(4);
+        std::memcpy(value.data.data(), &number, 4);
+    } else if (rest.starts_with("sz:")) {
+        auto text = Unescape(rest.substr(3));
+        if (!text)
+            return std::nullopt;
+        auto wide = Utf8ToUtf16(*text);
+        if (!wide || wide->size() * 2 + 2 > kMaxStoreValueSize)
+            return std::nullopt;
+        value.type = REG_SZ;
+        value.data.resize((wide->size() + 1) * 2);
+        std::memcpy(value.data.data(), wide->c_str(), value.data.size());
+    } else if (rest.starts_with("hex:")) {
+        auto bytes = ParseHex(rest.substr(4));
+        if (!bytes)
+            return std::nullopt;
+        value.type = REG_BINARY;
+        value.data = std::move(*bytes);
+    } else {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string FormatValue(const StoreValue& value)
+{
+    std::string line = Escape(Utf16ToUtf8(value.name).value_or(""));
+    static constexpr char kHex[] = "0123456789abcdef";
+    auto hex = [&](const std::vector<BYTE>& bytes) {
+        std::string out;
+        for (BYTE b : bytes) {
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+        return out;
+    };
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        std::uint32_t number;
+        std::memcpy(&number, value.data.data(), 4);
+        std::vector<BYTE> bigEndian = {BYTE(number >> 24), BYTE(number >> 16), BYTE(number >> 8), BYTE(number)};
+        return line + "=dword:" + hex(bigEndian);
+    }
+    if (value.type == REG_SZ) {
+        std::u16string text(value.data.size() / 2, u'\0');
+        std::memcpy(text.data(), value.data.data(), text.size() * 2);
+        // The stored string ends at its terminator, as a reader of the value would see it.
+        text.resize(std::u16string_view(text.c_str()).size());
+        if (auto utf8 = Utf16ToUtf8(text))
+            return line + "=sz:" + Escape(*utf8);
+    }
+    return line + "=hex:" + hex(value.data);
+}
+
+}  // namespace
+
+const StoreValue* FindValue(const StoreValues& values, std::u16string_view name)
+{
+    for (const auto& value : values) {
+        if (SameName(value.name, name))
+            return &value;
+    }
+    return nullptr;
+}
+
+void SetValue(StoreValues& values, std::u16string_view name, DWORD type, std::vector<BYTE> data)
+{
+    for (auto& value : values) {
+        if (SameName(value.name, name)) {
+            value.type = type;
+            value.data = std::move(data);
+            return;
+        }
+    }
+    values.push_back({std::u16string(name), type, std::move(data)});
+}
+
+std::optional<StoreValues> ParseStoreText(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            return std::nullopt;  // every complete file ends with a newline
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.size() < 2 || lines.front() != kHeader || !lines.back().starts_with("end "))
+        return std::nullopt;
+    std::string_view countText = lines.back().substr(4);
+    std::size_t count = 0;
+    auto [end, error] = std::from_chars(countText.data(), countText.data() + countText.size(), count);
+    if (error != std::errc() || end != countText.data() + countText.size() || count != lines.size() - 2)
+        return std::nullopt;
+    StoreValues values;
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        if (auto value = ParseLine(lines[i]))
+            SetValue(values, value->name, value->type, std::move(value->data));
+    }
+    return values;
+}
+
+std::string FormatStoreText(const StoreValues& values)
+{
+    std::string text(kHeader);
+    text += '\n';
+    for (const auto& value : values) {
+        text += FormatValue(value);
+        text += '\n';
+    }
+    text += "end " + std::to_string(values.size()) + "\n";
+    return text;
+}
+
+std::optional<StoreValues> ReadStoreFile(const std::filesystem::path& file)
+{
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kMaxFileSize) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || text.size() + static_cast<std::size_t>(got) > kMaxFileSize) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return ParseStoreText(text);
+}
+
+bool WriteStoreFile(const std::filesystem::path& file, const StoreValues& values)
+{
+    std::string text = FormatStoreText(values);
+    std::filesystem::path temporary = file;
+    temporary += ".tmp-" + std::to_string(::getpid());
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, 0600) == 0;
+    std::size_t written = 0;
+    while (ok && written < text.size()) {
+        ssize_t put = ::write(fd, text.data() + written, text.size() - written);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            ok = false;
+        else
+            written += static_cast<std::size_t>(put);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok)
+        ok = ::rename(temporary.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    int folder = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+std::optional<std::string> Utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+                return std::nullopt;
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char lead = static_cast<unsigned char>(text[i]);
+        std::uint32_t c;
+        std::size_t length;
+        if (lead < 0x80) {
+            c = lead;
+            length = 1;
+        } else if ((lead & 0xE0) == 0xC0) {
+            c = lead & 0x1F;
+            length = 2;
+        } else if ((lead & 0xF0) == 0xE0) {
+            c = lead & 0x0F;
+            length = 3;
+        } else if ((lead & 0xF8) == 0xF0) {
+            c = lead & 0x07;
+            length = 4;
+        } else {
+            return std::nullopt;
+        }
+        if (i + length > text.size())
+            return std::nullopt;
+        for (std::size_t k = 1; k < length; ++k) {
+            unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
+            c = (c << 6) | (next & 0x3F);
+        }
+        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return std::nullopt;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += length;
+    }
+    return out;
+}
+
+}  // namespace tarvel::platform

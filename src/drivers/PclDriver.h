@@ -1,0 +1,25 @@
+// HP PCL raster graphics at 300 dpi (150 in draft), one, three or four
+// planes, each plane row sent with the smallest of the four PCL compression
+// methods.
+#pragma once
+
+#include "drivers/RasterDriver.h"
+
+namespace tarvel::drivers {
+
+class PclDriver final : public RasterDriver {
+public:
+    ~PclDriver() override;
+
+    static int Resolution(std::uint32_t draft) { return draft ? 150 : 300; }
+
+    bool BeginPage(PortWriter* port) override;
+    bool EjectPage(PortWriter* port) override;
+    bool SkipRows(PortWriter* port, std::uint32_t count) override;
+    bool SendRow(PortWriter* port, const std::uint8_t* row) override;
+
+protected:
+    void EnableMethods() override;
+};
+
+}  // namespace tarvel::drivers

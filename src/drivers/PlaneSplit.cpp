@@ -1,0 +1,98 @@
+#include "drivers/PlaneSplit.h"
+
+namespace tarvel::drivers {
+
+namespace {
+
+// Pixels arrive as blue, green, red. Eight pixels make one plane byte; the
+// last byte of a row takes the remaining pixels in its high bits.
+template <typename PixelFn>
+void SplitBytes(const std::uint8_t* row, int n, PixelFn&& pixelFn) {
+    int x = 0;
+    while (x < n) {
+        const int count = n - x < 8 ? n - x : 8;
+        std::uint8_t bit = 0x80;
+        pixelFn.Begin();
+        for (int i = 0; i < count; ++i, bit >>= 1) {
+            const std::uint8_t* p = row + 3 * static_cast<long>(x + i);
+            pixelFn.Pixel(p[0], p[1], p[2], bit);
+        }
+        pixelFn.Store(x >> 3);
+        x += count;
+    }
+}
+
+struct BlackBits {
+    std::uint8_t* black;
+    std::uint8_t k = 0;
+    void Begin() { k = 0; }
+    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
+        if ((b | g | r) == 0) k |= bit;
+    }
+    void Store(int i) { black[i] = k; }
+};
+
+struct CmyBits {
+    std::uint8_t* cyan;
+    std::uint8_t* magenta;
+    std::uint8_t* yellow;
+    std::uint8_t c = 0, m = 0, y = 0;
+    void Begin() { c = m = y = 0; }
+    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
+        if (r == 0) c |= bit;
+        if (g == 0) m |= bit;
+        if (b == 0) y |= bit;
+    }
+    void Store(int i) {
+        cyan[i] = c;
+        magenta[i] = m;
+        yellow[i] = y;
+    }
+};
+
+struct CmykBits {
+    std::uint8_t* cyan;
+    std::uint8_t* magenta;
+    std::uint8_t* yellow;
+    std::uint8_t* black;
+    std::uint8_t c = 0, m = 0, y = 0, k = 0;
+    void Begin() { c = m = y = k = 0; }
+    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
+        // A black pixel is printed with black ink alone, never as a mix of
+        // the three colours.
+        if ((b | g | r) == 0) {
+            k |= bit;
+            return;
+        }
+        if (r == 0) c |= bit;
+        if (g == 0) m |= bit;
+        if (b == 0) y |= bit;
+    }
+    void Store(int i) {
+        cyan[i] = c;
+        magenta[i] = m;
+        yellow[i] = y;
+        black[i] = k;
+    }
+};
+
+}  // namespace
+
+void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n) {
+    if (n <= 0 || !row || !black) return;
+    SplitBytes(row, n, BlackBits{black});
+}
+
+void SplitCmy(const std::uint8_t* row, std::uint8_t* cyan, std::uint8_t* magenta,
+              std::uint8_t* yellow, int n) {
+    if (n <= 0 || !row || !cyan || !magenta || !yellow) return;
+    SplitBytes(row, n, CmyBits{cyan, magenta, yellow});
+}
+
+void SplitCmyk(const std::uint8_t* row, std::uint8_t* cyan, std::uint8_t* magenta,
+               std::uint8_t* yellow, std::uint8_t* black, int n) {
+    if (n <= 0 || !row || !cyan || !magenta || !yellow || !black) return;
+    SplitBytes(row, n, CmykBits{cyan, magenta, yellow, black});
+}
+
+}  // namespace tarvel::drivers

@@ -1,0 +1,151 @@
+#include "drivers/RasterDriver.h"
+
+#include <new>
+
+#include "drivers/PlaneSplit.h"
+
+namespace tarvel::drivers {
+
+namespace {
+
+std::unique_ptr<std::uint8_t[]> AllocatePlane(std::uint32_t bytes) {
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[bytes]());
+}
+
+}  // namespace
+
+void CommandBuffer::Decimal(std::int64_t value) {
+    char digits[24];
+    int count = 0;
+    std::uint64_t magnitude;
+    if (value < 0) {
+        Byte('-');
+        magnitude = static_cast<std::uint64_t>(-(value + 1)) + 1;
+    } else {
+        magnitude = static_cast<std::uint64_t>(value);
+    }
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count > 0) Byte(static_cast<std::uint8_t>(digits[--count]));
+}
+
+bool CommandBuffer::WriteTo(PortWriter* port) const {
+    if (overflow_) return false;
+    return WriteAll(port, bytes_, size_);
+}
+
+RasterDriver::~RasterDriver() {
+    // Called directly: the derived part is gone by now.
+    RasterDriver::FreeBuffers();
+    compressor.Free();
+}
+
+bool RasterDriver::Open(std::uint32_t planeCountArg, std::uint32_t widthArg,
+                        std::uint32_t draftArg, std::uint32_t compressionArg, std::uint32_t) {
+    planeCount = planeCountArg;
+    width = widthArg;
+    draft = draftArg;
+    compression = compressionArg;
+    FreeBuffers();
+    if (planeCount != 1 && planeCount != 3 && planeCount != 4) return false;
+    if (width > kMaxRowWidth) return false;
+
+    // A page without width still gets one byte per plane, so the buffers
+    // exist and an all-white row is simply skipped.
+    std::uint32_t rowBytes = PlaneBytes(width);
+    if (rowBytes == 0) rowBytes = 1;
+    if (planeCount == 1) {
+        blackPlane = AllocatePlane(rowBytes);
+        if (!blackPlane) return false;
+    } else {
+        cyanPlane = AllocatePlane(rowBytes);
+        magentaPlane = AllocatePlane(rowBytes);
+        yellowPlane = AllocatePlane(rowBytes);
+        if (!cyanPlane || !magentaPlane || !yellowPlane) return false;
+        if (planeCount == 4) {
+            blackPlane = AllocatePlane(rowBytes);
+            if (!blackPlane) return false;
+        }
+    }
+    if (!compressor.Allocate(static_cast<int>(rowBytes), static_cast<int>(planeCount))) return false;
+    EnableMethods();
+    return true;
+}
+
+void RasterDriver::FreeBuffers() {
+    cyanPlane.reset();
+    magentaPlane.reset();
+    yellowPlane.reset();
+    blackPlane.reset();
+}
+
+bool RasterDriver::IsOpen() const {
+    if (compressor.rowBytes() == 0) return false;
+    switch (planeCount) {
+        case 1: return blackPlane != nullptr;
+        case 3: return cyanPlane && magentaPlane && yellowPlane;
+        case 4: return cyanPlane && magentaPlane && yellowPlane && blackPlane;
+        default: return false;
+    }
+}
+
+bool RasterDriver::SplitPlanes(const std::uint8_t* row, std::uint32_t n) {
+    const int pixels = static_cast<int>(n);
+    switch (planeCount) {
+        case 1:
+            SplitBlack(row, blackPlane.get(), pixels);
+            return true;
+        case 3:
+            SplitCmy(row, cyanPlane.get(), magentaPlane.get(), yellowPlane.get(), pixels);
+            return true;
+        case 4:
+            SplitCmyk(row, cyanPlane.get(), magentaPlane.get(), yellowPlane.get(),
+                      blackPlane.get(), pixels);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool ColourCodedDriver::SendRow(PortWriter* port, const std::uint8_t* row) {
+    if (!port || !row || !IsOpen()) return false;
+    const std::uint32_t n = InkedColumns(row, width);
+    // A row that dithering turned white only moves the paper.
+    if (n == 0) return SkipRows(port, 1);
+    if (!SplitPlanes(row, n)) return false;
+
+    struct Plane {
+        const std::uint8_t* bytes;
+        std::uint8_t colour;
+    };
+    Plane order[4];
+    int count = 0;
+    if (planeCount == 1) {
+        order[count++] = {blackPlane.get(), kColourBlack};
+    } else {
+        order[count++] = {yellowPlane.get(), kColourYellow};
+        order[count++] = {cyanPlane.get(), kColourCyan};
+        order[count++] = {magentaPlane.get(), kColourMagenta};
+        if (planeCount == 4) order[count++] = {blackPlane.get(), kColourBlack};
+    }
+
+    const std::uint32_t planeBytes = PlaneBytes(n);
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t* data = order[i].bytes;
+        std::uint32_t size = planeBytes;
+        if (!SendsRawPlanes()) {
+            // These languages never use delta row, so every plane can share
+            // seed row 0.
+            const std::uint8_t* out = nullptr;
+            size = static_cast<std::uint32_t>(
+                compressor.Compress(order[i].bytes, static_cast<int>(planeBytes), 0, &out, nullptr));
+            data = out;
+        }
+        if (!SendPlane(port, n, order[i].colour, data, size)) return false;
+    }
+    return SkipRows(port, 1);
+}
+
+}  // namespace tarvel::drivers

@@ -1,0 +1,101 @@
+// The raster drivers: plane buffers, the RowCompressor, and the row
+// procedure shared by the drivers that name each plane by a colour code.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "drivers/PrinterDriver.h"
+#include "drivers/RowCompressor.h"
+
+namespace tarvel::drivers {
+
+// Colour codes of the Epson and Canon languages.
+inline constexpr std::uint8_t kColourBlack = 0;
+inline constexpr std::uint8_t kColourMagenta = 1;
+inline constexpr std::uint8_t kColourCyan = 2;
+inline constexpr std::uint8_t kColourYellow = 4;
+
+class RasterDriver : public PrinterDriver {
+public:
+    ~RasterDriver() override;
+
+    // Accepts plane counts 1, 3 and 4 and widths up to kMaxRowWidth.
+    bool Open(std::uint32_t planeCount, std::uint32_t width, std::uint32_t draft,
+              std::uint32_t compression, std::uint32_t paper) override;
+    void FreeBuffers() override;
+
+protected:
+    // Which compression methods the driver's compressor may use, given the
+    // compression and draft settings stored by Open.
+    virtual void EnableMethods() = 0;
+
+    // Separates the first n pixels of the row into the planes in use; false
+    // for a plane count the driver does not know.
+    bool SplitPlanes(const std::uint8_t* row, std::uint32_t n);
+
+    // True when Open succeeded and the buffers are there.
+    bool IsOpen() const;
+
+    std::unique_ptr<std::uint8_t[]> cyanPlane;
+    std::unique_ptr<std::uint8_t[]> magentaPlane;
+    std::unique_ptr<std::uint8_t[]> yellowPlane;
+    std::unique_ptr<std::uint8_t[]> blackPlane;
+    RowCompressor compressor;
+    std::uint32_t width = 0;
+};
+
+// ESC/P 2, Stylus COLOR and Canon BJ print a row as one command per plane,
+// trimmed at the right to the last inked column.
+class ColourCodedDriver : public RasterDriver {
+public:
+    bool SendRow(PortWriter* port, const std::uint8_t* row) override;
+
+protected:
+    // Writes one plane: `columns` pixels wide, colour code `colour`, with
+    // `size` bytes of data (compressed, or the raw plane bytes when the
+    // driver sends them raw). False on a short write.
+    virtual bool SendPlane(PortWriter* port, std::uint32_t columns, std::uint8_t colour,
+                           const std::uint8_t* data, std::uint32_t size) = 0;
+
+    // True when the plane bytes go out exactly as separated instead of
+    // through the compressor.
+    virtual bool SendsRawPlanes() const { return false; }
+};
+
+// Small fixed buffer in which a driver assembles one command before writing
+// it with a single Write.
+class CommandBuffer {
+public:
+    void Byte(std::uint8_t b) {
+        if (size_ < kCapacity) bytes_[size_++] = b;
+        else overflow_ = true;
+    }
+    void Bytes(std::initializer_list<std::uint8_t> list) {
+        for (std::uint8_t b : list) Byte(b);
+    }
+    void Text(const char* text) {
+        while (*text) Byte(static_cast<std::uint8_t>(*text++));
+    }
+    void Decimal(std::int64_t value);
+    void Le16(std::uint32_t value) {
+        Byte(static_cast<std::uint8_t>(value & 0xFF));
+        Byte(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    }
+    void Be16(std::uint32_t value) {
+        Byte(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+        Byte(static_cast<std::uint8_t>(value & 0xFF));
+    }
+    std::size_t size() const { return size_; }
+    // Writes the command in one Write; false on a short write, a null port,
+    // or a command that did not fit (a programming error).
+    bool WriteTo(PortWriter* port) const;
+
+private:
+    static constexpr std::size_t kCapacity = 256;
+    std::uint8_t bytes_[kCapacity];
+    std::size_t size_ = 0;
+    bool overflow_ = false;
+};
+
+}  // namespace tarvel::drivers

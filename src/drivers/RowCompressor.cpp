@@ -1,0 +1,331 @@
+#include "drivers/RowCompressor.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace tarvel::drivers {
+
+namespace {
+
+// Every encoder below writes at most two bytes per input byte (a one-byte
+// literal or a lone run pair costs two; a delta command covers at least one
+// replaced byte and its offset bytes never outgrow the offset), so the
+// output buffers of 2 x rowBytes always suffice.
+
+std::uint64_t Load64(const std::uint8_t* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Index of the first byte in [from, end) that differs from b, or end.
+// Photo rows are mostly short runs, dithered text rows mostly long ones; the
+// word-wide scan keeps the long runs cheap without slowing the short ones.
+int RunEnd(const std::uint8_t* d, int from, int end, std::uint8_t b)
+{
+    const std::uint64_t pattern = 0x0101010101010101ull * b;
+    int i = from;
+    while (end - i >= 8) {
+        const std::uint64_t diff = Load64(d + i) ^ pattern;
+        if (diff != 0) {
+            return i + __builtin_ctzll(diff) / 8;
+        }
+        i += 8;
+    }
+    while (i < end && d[i] == b) {
+        ++i;
+    }
+    return i;
+}
+
+// Index of the first byte in [from, end) that differs from its seed byte.
+int SameEnd(const std::uint8_t* d, const std::uint8_t* seed, int from, int end)
+{
+    int i = from;
+    while (end - i >= 8) {
+        const std::uint64_t diff = Load64(d + i) ^ Load64(seed + i);
+        if (diff != 0) {
+            return i + __builtin_ctzll(diff) / 8;
+        }
+        i += 8;
+    }
+    while (i < end && d[i] == seed[i]) {
+        ++i;
+    }
+    return i;
+}
+
+// Method 0: the receiver pads a short row with zeros, so trailing zeros are
+// not sent. Only the size is computed here; the copy is made only when the
+// method wins.
+int UnencodedSize(const std::uint8_t* d, int n)
+{
+    while (n >= 8 && Load64(d + n - 8) == 0) {
+        n -= 8;
+    }
+    while (n > 0 && d[n - 1] == 0) {
+        --n;
+    }
+    return n;
+}
+
+// Method 1: pairs of (repeat count, byte), each standing for count + 1
+// copies. A run of zeros that reaches the end of the row is left out.
+int EncodeRunLength(const std::uint8_t* d, int n, std::uint8_t* out)
+{
+    std::uint8_t* o = out;
+    int i = 0;
+    while (i < n) {
+        const std::uint8_t b = d[i];
+        const int j = RunEnd(d, i + 1, n, b);
+        if (j == n && b == 0) {
+            break;
+        }
+        int copies = j - i;
+        while (copies > 256) {
+            *o++ = 255;
+            *o++ = b;
+            copies -= 256;
+        }
+        *o++ = static_cast<std::uint8_t>(copies - 1);
+        *o++ = b;
+        i = j;
+    }
+    return static_cast<int>(o - out);
+}
+
+// Method 2: TIFF PackBits. Two or more equal bytes at the start of a step
+// are a run; a literal keeps pairs of equal bytes and only gives way to a
+// run of three or more, which is what the printers' own encoders do.
+int EncodePackBits(const std::uint8_t* d, int n, std::uint8_t* out)
+{
+    std::uint8_t* o = out;
+    int i = 0;
+    while (i < n) {
+        const std::uint8_t b = d[i];
+        const int j = RunEnd(d, i + 1, n, b);
+        int copies = j - i;
+        if (copies >= 2) {
+            while (copies > 128) {
+                *o++ = 0x81;
+                *o++ = b;
+                copies -= 128;
+            }
+            if (copies >= 2) {
+                *o++ = static_cast<std::uint8_t>(1 - copies);
+                *o++ = b;
+                i = j;
+                continue;
+            }
+            // One copy left over: it opens the literal below.
+            i = j - 1;
+        }
+
+        const int start = i;
+        int length = 1;
+        ++i;
+        while (length < 128 && i < n) {
+            const std::uint8_t c = d[i];
+            ++i;
+            ++length;
+            if (c == d[i - 2] && i < n && d[i] == c) {
+                // Three equal bytes: hand the two already taken to the run.
+                length -= 2;
+                i -= 2;
+                break;
+            }
+            if (length == 128 && n - i >= 2 && d[i] == c && d[i + 1] == c) {
+                // A full literal ending where a run begins gives its last
+                // byte to the run.
+                --length;
+                --i;
+                break;
+            }
+        }
+        if (length > 0) {
+            *o++ = static_cast<std::uint8_t>(length - 1);
+            std::memcpy(o, d + start, static_cast<std::size_t>(length));
+            o += length;
+        }
+    }
+    return static_cast<int>(o - out);
+}
+
+// Method 3: delta row against the plane's seed row. Each command replaces up
+// to eight bytes after an offset of unchanged bytes; offsets of 31 and more
+// continue in extra bytes.
+int EncodeDeltaRow(const std::uint8_t* d, const std::uint8_t* seed, int n, std::uint8_t* out)
+{
+    std::uint8_t* o = out;
+    int i = 0;
+    while (true) {
+        const int changed = SameEnd(d, seed, i, n);
+        if (changed == n) {
+            break;
+        }
+        const int offset = changed - i;
+        const int limit = std::min(n, changed + 8);
+        int k = changed + 1;
+        while (k < limit && d[k] != seed[k]) {
+            ++k;
+        }
+        const int count = k - changed;
+        *o++ = static_cast<std::uint8_t>(((count - 1) << 5) | std::min(offset, 31));
+        if (offset >= 31) {
+            int rest = offset - 31;
+            while (rest >= 255) {
+                *o++ = 255;
+                rest -= 255;
+            }
+            *o++ = static_cast<std::uint8_t>(rest);
+        }
+        std::memcpy(o, d + changed, static_cast<std::size_t>(count));
+        o += count;
+        i = k;
+    }
+    return static_cast<int>(o - out);
+}
+
+}  // namespace
+
+RowCompressor::RowCompressor() = default;
+
+RowCompressor::~RowCompressor() = default;
+
+bool RowCompressor::Allocate(int rowBytes, int planes)
+{
+    Free();
+    // The size 10 x rowBytes stands for a disabled method and the outputs
+    // hold 2 x rowBytes, so both must stay well inside an int.
+    if (rowBytes <= 0 || rowBytes > INT_MAX / 10 || planes < 1 || planes > kMaxPlanes) {
+        return false;
+    }
+    planes_ = planes;
+    rowBytes_ = rowBytes;
+    currentMethod_ = 0;
+    const auto seedSize = static_cast<std::size_t>(rowBytes);
+    const std::size_t outputSize = 2 * seedSize;
+    for (int k = 0; k < planes; ++k) {
+        seedRows_[k].reset(new (std::nothrow) std::uint8_t[seedSize]);
+        if (!seedRows_[k]) {
+            Free();
+            return false;
+        }
+    }
+    for (auto& output : outputs_) {
+        output.reset(new (std::nothrow) std::uint8_t[outputSize]);
+        if (!output) {
+            Free();
+            return false;
+        }
+    }
+    ClearSeeds();
+    return true;
+}
+
+void RowCompressor::Free()
+{
+    for (auto& seed : seedRows_) {
+        seed.reset();
+    }
+    for (auto& output : outputs_) {
+        output.reset();
+    }
+    planes_ = 0;
+    rowBytes_ = 0;
+}
+
+void RowCompressor::ClearSeeds()
+{
+    for (int k = 0; k < planes_; ++k) {
+        if (seedRows_[k]) {
+            std::memset(seedRows_[k].get(), 0, static_cast<std::size_t>(rowBytes_));
+        }
+    }
+}
+
+void RowCompressor::EnableMethods(bool unencoded, bool runLength, bool packBits, bool deltaRow)
+{
+    enabled_ = {unencoded, runLength, packBits, deltaRow};
+}
+
+bool RowCompressor::enabled(int method) const
+{
+    return method >= 0 && method < kMethodCount && enabled_[method];
+}
+
+const std::uint8_t* RowCompressor::seedRow(int plane) const
+{
+    if (plane < 0 || plane >= planes_) {
+        return nullptr;
+    }
+    return seedRows_[plane].get();
+}
+
+int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
+                            const std::uint8_t** buffer, int* change)
+{
+    if (buffer) {
+        *buffer = nullptr;
+    }
+    if (change) {
+        *change = kNoChange;
+    }
+    if (!data || length < 0 || length > rowBytes_ || plane < 0 || plane >= planes_ ||
+        !seedRows_[plane]) {
+        return 0;
+    }
+
+    std::array<bool, kMethodCount> use = enabled_;
+    if (!use[0] && !use[1] && !use[2] && !use[3]) {
+        use[kUnencoded] = true;
+    }
+
+    std::uint8_t* seed = seedRows_[plane].get();
+    const int absent = 10 * rowBytes_;
+    std::array<int, kMethodCount> size{absent, absent, absent, absent};
+    if (use[kUnencoded]) {
+        size[kUnencoded] = UnencodedSize(data, length);
+    }
+    if (use[kRunLength]) {
+        size[kRunLength] = EncodeRunLength(data, length, outputs_[kRunLength].get());
+    }
+    if (use[kPackBits]) {
+        size[kPackBits] = EncodePackBits(data, length, outputs_[kPackBits].get());
+    }
+    if (use[kDeltaRow]) {
+        size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
+    }
+
+    // On equal sizes the higher method wins, and a method that ties with the
+    // one in force stays, so the driver does not announce a pointless change.
+    int choice = kDeltaRow;
+    for (int m = kPackBits; m >= kUnencoded; --m) {
+        if (size[m] < size[choice]) {
+            choice = m;
+        }
+    }
+    const int current = static_cast<int>(currentMethod_);
+    if (choice != current && size[choice] == size[current]) {
+        choice = current;
+    }
+    if (choice != current) {
+        currentMethod_ = static_cast<std::uint32_t>(choice);
+        if (change) {
+            *change = choice;
+        }
+    }
+    if (choice == kUnencoded) {
+        std::memcpy(outputs_[kUnencoded].get(), data, static_cast<std::size_t>(length));
+    }
+    if (buffer) {
+        *buffer = outputs_[choice].get();
+    }
+    std::memcpy(seed, data, static_cast<std::size_t>(length));
+    return size[choice];
+}
+
+}  // namespace tarvel::drivers

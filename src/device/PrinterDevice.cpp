@@ -1,0 +1,111 @@
+#include "device/PrinterDevice.h"
+
+#include "device/PrinterTables.h"
+#include "platform/store/Registry.h"
+
+#include <array>
+
+namespace tarvel::device {
+namespace {
+
+PrinterDevice* theDevice = nullptr;
+
+// Upper bounds for lengths read from the store. Nothing in the library
+// produces larger values; a hand-edited or damaged file could, and a page of
+// absurd size would make every later size computation meaningless.
+constexpr std::int32_t kLongestMargin = 100000;      // 1 m
+constexpr std::int32_t kLongestCustomSide = 500000;  // 5 m of roll paper
+
+// One stored value: its name, where it lives and which values are sane.
+struct SettingValue {
+    const char16_t* name;
+    std::int32_t* field;
+    std::int32_t lowest;
+    std::int32_t highest;
+};
+
+// The thirteen values in the order they are loaded and saved.
+std::array<SettingValue, 13> SettingValues(PrinterSettings& s)
+{
+    PaperSize& custom = Papers()[kCustomPaper];
+    return {{
+        {u"Printer", &s.printer, 0, kModelCount - 1},
+        {u"ColorMode", &s.colorMode, 0, kColorModeCount - 1},
+        {u"Port", &s.port, 0, kPortCount - 1},
+        {u"PaperSize", &s.paperSize, 0, kPaperCount - 1},
+        {u"Portrait", &s.portrait, 0, 1},
+        {u"MarginLeft", &s.margins.left, 0, kLongestMargin},
+        {u"MarginRight", &s.margins.right, 0, kLongestMargin},
+        {u"MarginTop", &s.margins.top, 0, kLongestMargin},
+        {u"MarginBottom", &s.margins.bottom, 0, kLongestMargin},
+        {u"DraftMode", &s.draftMode, 0, 1},
+        {u"Compression", &s.compression, 0, 1},
+        {u"CustomSizeX", &custom.width, 0, kLongestCustomSide},
+        {u"CustomSizeY", &custom.height, 0, kLongestCustomSide},
+    }};
+}
+
+}  // namespace
+
+std::atomic<BOOL> cancelRequested{0};
+HINSTANCE moduleInstance = nullptr;
+
+PrinterDevice* Device()
+{
+    return theDevice;
+}
+
+PrinterDevice::PrinterDevice()
+{
+    theDevice = this;
+    // The custom paper starts at 0 x 0 until the store says otherwise.
+    Papers()[kCustomPaper].width = 0;
+    Papers()[kCustomPaper].height = 0;
+    LoadSettings();
+}
+
+PrinterDevice::~PrinterDevice()
+{
+    SaveSettings();
+    if (theDevice == this)
+        theDevice = nullptr;
+}
+
+LSTATUS PrinterDevice::LoadSettings()
+{
+    using namespace tarvel::platform;
+    HKEY key = nullptr;
+    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    for (const SettingValue& value : SettingValues(settings)) {
+        std::int32_t stored = 0;
+        DWORD size = sizeof stored;
+        if (RegQueryValueExW(key, value.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size)
+                != ERROR_SUCCESS
+            || size != sizeof stored)
+            continue;
+        // Stored values are the user's file, not ours: one outside its range
+        // (a hand edit, a damaged store) keeps that setting's default, so that
+        // no later step indexes a table out of range or sizes an absurd page.
+        if (stored < value.lowest || stored > value.highest)
+            continue;
+        *value.field = stored;
+    }
+    return RegCloseKey(key);
+}
+
+LSTATUS PrinterDevice::SaveSettings()
+{
+    using namespace tarvel::platform;
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, 0,
+        nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    for (const SettingValue& value : SettingValues(settings))
+        RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(value.field), sizeof(std::int32_t));
+    return RegCloseKey(key);
+}
+
+}  // namespace tarvel::device

@@ -1,0 +1,74 @@
+// The one PrinterDevice of the process: the settings, the device metrics
+// derived from them, and the state of the print job.
+//
+// Every exported function acts on it. It is built when the library is
+// loaded (settings read from the store) and destroyed when it is unloaded
+// (settings written back). The recording state, the driver, the port and the
+// progress window join it as the rooms that provide them land.
+#pragma once
+
+#include <tarvel/win32.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace tarvel::device {
+
+// The persisted settings, each a 32-bit signed value as stored.
+struct PrinterSettings {
+    std::int32_t printer = 0;
+    std::int32_t port = 0;
+    std::int32_t paperSize = 0;
+    std::int32_t colorMode = 1;
+    std::int32_t portrait = 1;
+    RECT margins = {6400, 3200, 6400, 10000};  // hundredths of a millimetre
+    std::int32_t draftMode = 0;
+    std::int32_t compression = 1;
+};
+
+inline constexpr RECT kHardMargins = {320, 200, 360, 127};
+inline constexpr int kJobNameLength = 256;
+
+class PrinterDevice {
+public:
+    PrinterDevice();
+    ~PrinterDevice();
+    PrinterDevice(const PrinterDevice&) = delete;
+    PrinterDevice& operator=(const PrinterDevice&) = delete;
+
+    // Read and write the thirteen values under the user's key; each returns
+    // the store status of its last call (ERROR_SUCCESS or a failure code).
+    LSTATUS LoadSettings();
+    LSTATUS SaveSettings();
+
+    PrinterSettings settings;
+
+    std::int32_t xResolution = 300;
+    std::int32_t yResolution = 300;
+    RECT hardMargins = kHardMargins;
+
+    std::int32_t pageRangeFirst = -1;  // -1: every page
+    std::int32_t pageRangeLast = -1;
+
+    WCHAR jobName[kJobNameLength] = {};
+    BOOL docStarted = 0;
+    BOOL pageStarted = 0;
+    BOOL jobFailed = 0;
+    std::int32_t pageCounter = 0;
+};
+
+// The device the dialog procedures and exported functions reach; set by the
+// PrinterDevice's constructor, cleared by its destructor.
+PrinterDevice* Device();
+
+// The job's cancel flag: set by the progress window, read by the port's
+// writer thread.
+extern std::atomic<BOOL> cancelRequested;
+
+// The library's module instance handle, kept by the entry hook.
+extern HINSTANCE moduleInstance;
+
+// The settings store key of the current user that holds the settings.
+inline constexpr const char16_t* kSettingsKey = u"Software\\Velmora\\Tarvel";
+
+}  // namespace tarvel::device

@@ -1,0 +1,70 @@
+// The four tables that give the printer settings their meaning: printer
+// models, ports, colour modes and papers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace tarvel::device {
+
+inline constexpr int kModelCount = 7;
+inline constexpr int kPortCount = 10;
+inline constexpr int kColorModeCount = 3;
+inline constexpr int kPaperCount = 7;
+inline constexpr int kCustomPaper = 6;
+
+struct PrinterModel {
+    std::u16string_view name;
+    std::int32_t resolution;       // dots per inch, normal quality
+    std::int32_t draftResolution;  // dots per inch with DraftMode on
+    bool monochromeOnly;           // confirming a dialog forces ColorMode 0
+};
+
+inline constexpr std::array<PrinterModel, kModelCount> kPrinterModels = {{
+    {u"HP PCL", 300, 150, false},
+    {u"Epson ESC/P 2", 360, 180, false},
+    {u"Epson Stylus COLOR", 360, 180, false},
+    {u"PocketJet II", 300, 300, true},
+    {u"PocketJet 200", 200, 200, true},
+    {u"Canon BJ (300 dpi)", 300, 300, false},
+    {u"Canon BJ (360 dpi)", 360, 360, false},
+}};
+
+// Port 0 is the infrared printer, 1 to 8 the serial ports COM1 to COM8,
+// 9 a file.
+inline constexpr std::array<std::u16string_view, kPortCount> kPortNames = {
+    u"Infrared", u"COM1", u"COM2", u"COM3", u"COM4", u"COM5", u"COM6", u"COM7", u"COM8", u"File"};
+inline constexpr int kInfraredPort = 0;
+inline constexpr int kFilePort = 9;
+
+struct ColorMode {
+    std::u16string_view name;
+    std::uint32_t planeCount;  // colour planes the driver is given
+};
+
+inline constexpr std::array<ColorMode, kColorModeCount> kColorModes = {{
+    {u"Monochrome (B&W)", 1},
+    {u"4 Color CMYK", 4},
+    {u"3 Color CMY", 3},
+}};
+
+// Paper sizes in hundredths of a millimetre, portrait.
+struct PaperSize {
+    std::u16string_view name;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+using PaperTable = std::array<PaperSize, kPaperCount>;
+
+// The one paper table of the library. Its "Custom" row is writable: the
+// settings load fills it, and the print dialog changes it as soon as the user
+// leaves one of its size fields; every size computation reads it here.
+PaperTable& Papers();
+
+// Resolution in dots per inch of a model for the draft setting; 0 for an
+// index outside the table.
+std::int32_t ModelResolution(std::int32_t printer, std::int32_t draft);
+
+}  // namespace tarvel::device

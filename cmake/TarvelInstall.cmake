@@ -19,6 +19,13 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TarvelConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/TarvelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Tarvel)
 
+# The pkg-config file finds its prefix from its own place, so an installed
+# tree can be moved (or installed with --prefix) and still be used.
+set(TARVEL_PC_PREFIX "\${pcfiledir}")
+string(REPLACE "/" ";" pc_parts "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+foreach(part IN LISTS pc_parts)
+  string(APPEND TARVEL_PC_PREFIX "/..")
+endforeach()
 configure_file(cmake/tarvel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tarvel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarvel.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -31,8 +31,9 @@ public:
     ~LoadedLibrary() { Unload(); }
     void Unload()
     {
-        if (handle)
+        if (handle) {
             EXPECT_EQ(dlclose(handle), 0) << dlerror();
+        }
         handle = nullptr;
     }
     template <typename Function>

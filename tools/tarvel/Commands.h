@@ -1,0 +1,10 @@
+// The subcommands of the tarvel command-line tool.
+#pragma once
+
+namespace tarvel::tool {
+
+// Prints the stored settings and the page capabilities of every paper for
+// the current printer model. Returns the process exit status.
+int SettingsCommand(int argc, char** argv);
+
+}  // namespace tarvel::tool

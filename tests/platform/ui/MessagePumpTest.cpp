@@ -1,0 +1,183 @@
+// Timers and posted messages reach windows only through the pump, in the
+// order and with the filters the callers rely on.
+#include <tarvel/ui.h>
+
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Heard {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+};
+
+std::vector<Heard> g_heard;
+
+void CALLBACK_Record(HWND window, UINT message, UINT_PTR id, DWORD)
+{
+    g_heard.push_back(Heard{window, message, id});
+}
+
+class MessagePump : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless));
+        g_heard.clear();
+        window_ = CreateWindowExW(0, u"TestMain", u"Main", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+    }
+
+    void TearDown() override
+    {
+        DestroyWindow(window_);
+        tarvel::ui::PumpAllMessages();
+    }
+
+    // Takes every message that is waiting now, recording what was taken.
+    std::vector<MSG> Drain(HWND filter = nullptr)
+    {
+        std::vector<MSG> taken;
+        MSG msg;
+        while (PeekMessageW(&msg, filter, 0, 0, PM_REMOVE)) {
+            taken.push_back(msg);
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return taken;
+    }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(MessagePump, TimerFiresOnlyWhileMessagesArePumped)
+{
+    ASSERT_NE(SetTimer(window_, 7, 20, nullptr), 0u);
+    EXPECT_TRUE(Drain().empty()) << "a fresh timer is not due yet";
+    Sleep(70);
+    // Three periods passed without pumping: one WM_TIMER, not three.
+    std::vector<MSG> taken = Drain();
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0].hwnd, window_);
+    EXPECT_EQ(taken[0].message, static_cast<UINT>(WM_TIMER));
+    EXPECT_EQ(taken[0].wParam, 7u);
+    EXPECT_TRUE(Drain().empty()) << "taking the message restarts the period";
+    Sleep(30);
+    EXPECT_EQ(Drain().size(), 1u);
+    EXPECT_TRUE(KillTimer(window_, 7));
+    Sleep(30);
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_FALSE(KillTimer(window_, 7)) << "a killed timer is gone";
+}
+
+TEST_F(MessagePump, PeekWithoutRemoveLeavesTheMessage)
+{
+    ASSERT_TRUE(PostMessageW(window_, WM_USER + 1, 11, 22));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
+    EXPECT_EQ(msg.wParam, 11u);
+    EXPECT_EQ(msg.lParam, 22);
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(MessagePump, TimerProcedureIsCalledByDispatchWithItsId)
+{
+    UINT_PTR id = SetTimer(nullptr, 0, 10, CALLBACK_Record);
+    ASSERT_NE(id, 0u);
+    UINT_PTR other = SetTimer(nullptr, 0, 10, CALLBACK_Record);
+    EXPECT_NE(other, id) << "thread timers get distinct ids";
+    Sleep(25);
+    Drain();
+    ASSERT_EQ(g_heard.size(), 2u);
+    EXPECT_EQ(g_heard[0].message, static_cast<UINT>(WM_TIMER));
+    EXPECT_TRUE((g_heard[0].wParam == id && g_heard[1].wParam == other) ||
+                (g_heard[0].wParam == other && g_heard[1].wParam == id));
+    EXPECT_TRUE(KillTimer(nullptr, id));
+    EXPECT_TRUE(KillTimer(nullptr, other));
+
+    // A forged timer message naming a procedure of no live timer is ignored.
+    g_heard.clear();
+    MSG forged{};
+    forged.message = WM_TIMER;
+    forged.wParam = id;
+    forged.lParam = reinterpret_cast<LPARAM>(&CALLBACK_Record);
+    DispatchMessageW(&forged);
+    EXPECT_TRUE(g_heard.empty());
+}
+
+TEST_F(MessagePump, PostedMessagesComeBeforeTimersAndFiltersApply)
+{
+    HWND other = CreateWindowExW(0, u"TestOther", u"Other", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(SetTimer(window_, 1, 10, nullptr), 0u);
+    Sleep(20);
+    ASSERT_TRUE(PostMessageW(other, WM_USER, 1, 0));
+    ASSERT_TRUE(PostMessageW(window_, WM_USER, 2, 0));
+
+    MSG msg;
+    // Filtered to the main window: its posted message, then its timer; the
+    // other window's message stays queued.
+    ASSERT_TRUE(PeekMessageW(&msg, window_, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+    EXPECT_EQ(msg.wParam, 2u);
+    ASSERT_TRUE(PeekMessageW(&msg, window_, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+    EXPECT_FALSE(PeekMessageW(&msg, window_, 0, 0, PM_REMOVE));
+    // A message range that excludes WM_TIMER never yields one.
+    Sleep(20);
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, other);
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
+
+    // A destroyed window takes its timers and queued messages along.
+    ASSERT_TRUE(PostMessageW(other, WM_USER, 3, 0));
+    ASSERT_NE(SetTimer(other, 5, 10, nullptr), 0u);
+    ASSERT_TRUE(DestroyWindow(other));
+    Sleep(20);
+    for (const MSG& m : Drain()) {
+        EXPECT_NE(m.hwnd, other);
+    }
+    EXPECT_FALSE(PostMessageW(other, WM_USER, 4, 0));
+    EXPECT_EQ(SetTimer(other, 5, 10, nullptr), 0u);
+    KillTimer(window_, 1);
+}
+
+TEST_F(MessagePump, ParentAnswersTheOwnerOfAPopupAndTheContainerOfAChild)
+{
+    HWND popup = CreateWindowExW(0, u"P", u"", WS_POPUP, 0, 0, 10, 10, window_, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowExW(0, u"C", u"", WS_CHILD, 0, 0, 10, 10, popup, nullptr, nullptr, nullptr);
+    EXPECT_EQ(GetParent(popup), window_);
+    EXPECT_EQ(GetParent(child), popup);
+    EXPECT_EQ(GetParent(window_), nullptr);
+    DestroyWindow(popup);
+    EXPECT_FALSE(IsWindow(child)) << "children go with their window";
+    EXPECT_EQ(GetParent(child), nullptr);
+}
+
+TEST_F(MessagePump, BadArgumentsGiveFailureValues)
+{
+    EXPECT_FALSE(PeekMessageW(nullptr, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(DispatchMessageW(nullptr), 0);
+    EXPECT_FALSE(TranslateMessage(nullptr));
+    MSG msg;
+    HWND stale = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x12345678));
+    EXPECT_FALSE(PeekMessageW(&msg, stale, 0, 0, PM_REMOVE));
+    EXPECT_EQ(SetTimer(stale, 1, 10, nullptr), 0u);
+    EXPECT_FALSE(KillTimer(stale, 1));
+    EXPECT_EQ(GetParent(stale), nullptr);
+    EXPECT_EQ(GetParent(nullptr), nullptr);
+    msg = MSG{};
+    msg.hwnd = stale;
+    msg.message = WM_USER;
+    EXPECT_EQ(DispatchMessageW(&msg), 0);
+}
+
+}  // namespace

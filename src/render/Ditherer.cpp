@@ -1,0 +1,274 @@
+#include "render/Ditherer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace tarvel::render {
+
+namespace {
+
+// The palette holds every corner of the colour cube, so the squared distance
+// to it is a sum of independent per-component terms and the nearest colour
+// takes, component by component, the nearer of 0 and 255: 255 from 128 up.
+// A component is never equally far from both, so colour ties cannot occur.
+// Between white and black, white is nearer exactly when the three targets
+// sum to more than 3 x 127.5, that is to 383 or more; again no tie exists.
+// The test suite checks both rules against the full table search for every
+// clamped target.
+constexpr int kWhiteSum = 383;
+
+inline int Clamp(int t)
+{
+    return std::min(std::max(t, 0), 255);
+}
+
+// 255 for a component at or above the middle, else 0.
+inline int ColourInk(int t)
+{
+    return -(t >> 7) & 255;
+}
+
+// Spreads the error of one component: about 3/8 goes right (the carry),
+// 3/16 straight down and 3/16 down-left (the returned share); the last
+// quarter is dropped so that errors fade instead of piling up.
+inline int Diffuse(int e, int& carry)
+{
+    const int kept = e - (e >> 2);
+    carry = kept >> 1;
+    return kept >> 2;
+}
+
+bool ColourRowIsPure(const std::uint8_t* row, std::size_t bytes)
+{
+    // Chunked so that the inner loop has no early exit and vectorises; a
+    // photo row fails in its first chunk, a text row is read once.
+    constexpr std::size_t kChunk = 64;
+    std::size_t i = 0;
+    for (; i + kChunk <= bytes; i += kChunk) {
+        unsigned impure = 0;
+        for (std::size_t k = 0; k < kChunk; ++k) {
+            impure |= static_cast<std::uint8_t>(row[i + k] + 1) > 1;
+        }
+        if (impure) {
+            return false;
+        }
+    }
+    for (; i < bytes; ++i) {
+        if (row[i] != 0 && row[i] != 255) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MonochromeRowIsPure(const std::uint8_t* row, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        const std::uint8_t* p = row + 3 * x;
+        if ((p[0] != 0 && p[0] != 255) || p[1] != p[0] || p[2] != p[0]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int NearestPaletteIndex(int red, int green, int blue, bool monochrome)
+{
+    if (monochrome) {
+        return red + green + blue >= kWhiteSum ? 0 : 1;
+    }
+    // Palette index by (red, green, blue) ink bits.
+    static constexpr int kIndexOfCorner[8] = {1, 4, 3, 7, 2, 6, 5, 0};
+    const int corner = (ColourInk(red) & 4) | (ColourInk(green) & 2) | (ColourInk(blue) & 1);
+    return kIndexOfCorner[corner];
+}
+
+Ditherer::Ditherer()
+{
+    BuildGammaTable();
+}
+
+Ditherer::~Ditherer() = default;
+
+void Ditherer::BuildGammaTable()
+{
+    gammaTable_[0] = 0;
+    gammaTable_[255] = 255;
+    for (int v = 1; v < 255; ++v) {
+        const double corrected = std::pow(v * 0.00392156862745098, gamma_) * 255.0 + 0.5;
+        gammaTable_[v] = corrected > 255.0 ? 255 : static_cast<std::int32_t>(corrected);
+    }
+    // Each product is rounded exactly as the luminance formula rounds it;
+    // only the order of the additions matters, and DitherMonochrome keeps it.
+    for (int v = 0; v < 256; ++v) {
+        lumaBlue_[v] = gammaTable_[v] * 0.114;
+        lumaRed_[v] = gammaTable_[v] * 0.299;
+        lumaGreen_[v] = gammaTable_[v] * 0.587;
+    }
+}
+
+bool Ditherer::Prepare(int width, double gamma)
+{
+    if (width < 1 || width > kMaxWidth || !std::isfinite(gamma)) {
+        return false;
+    }
+    const auto values = static_cast<std::size_t>(width) * 3;
+    Release();
+    currentErrors_.reset(new (std::nothrow) std::int32_t[values]);
+    nextErrors_.reset(new (std::nothrow) std::int32_t[values]);
+    if (!currentErrors_ || !nextErrors_) {
+        Release();
+        return false;
+    }
+    width_ = width;
+    std::memset(currentErrors_.get(), 0, values * sizeof(std::int32_t));
+    std::memset(nextErrors_.get(), 0, values * sizeof(std::int32_t));
+    errorsClear_ = true;
+    if (gamma != gamma_) {
+        gamma_ = gamma;
+        BuildGammaTable();
+    }
+    return true;
+}
+
+void Ditherer::ResetErrors()
+{
+    if (errorsClear_ || !currentErrors_ || !nextErrors_) {
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(width_) * 3 * sizeof(std::int32_t);
+    std::memset(currentErrors_.get(), 0, bytes);
+    std::memset(nextErrors_.get(), 0, bytes);
+    errorsClear_ = true;
+}
+
+void Ditherer::Release()
+{
+    currentErrors_.reset();
+    nextErrors_.reset();
+    width_ = 0;
+}
+
+bool Ditherer::RowIsPure(const std::uint8_t* row, bool monochrome) const
+{
+    return monochrome ? MonochromeRowIsPure(row, width_)
+                      : ColourRowIsPure(row, static_cast<std::size_t>(width_) * 3);
+}
+
+void Ditherer::DitherRow(std::uint8_t* row, bool monochrome)
+{
+    if (!row || width_ == 0 || !currentErrors_ || !nextErrors_) {
+        return;
+    }
+    if (RowIsPure(row, monochrome)) {
+        ResetErrors();
+        return;
+    }
+    errorsClear_ = false;
+    // The row reads the error its predecessor passed down and writes every
+    // entry of the next array afresh, so trading the two arrays gives the
+    // same values as copying one into the other.
+    std::swap(currentErrors_, nextErrors_);
+    if (monochrome) {
+        DitherMonochrome(row);
+    } else {
+        DitherColour(row);
+    }
+}
+
+// A pure pixel without pending error passes through unchanged in both loops
+// below without a special case: its targets are exactly 0 or 255 (the gamma
+// table keeps both ends and white's luminance is exactly 255), so it maps to
+// itself with zero error, and it writes zero error down, as skipping it
+// would.
+
+void Ditherer::DitherColour(std::uint8_t* row)
+{
+    const std::int32_t* cur = currentErrors_.get();
+    std::int32_t* next = nextErrors_.get();
+    const std::int32_t* g = gammaTable_.data();
+    int carryR = 0, carryG = 0, carryB = 0;
+    // The down-left share of the pixel to the right is added to a pixel's
+    // own share before it is stored, so each entry is written once.
+    int ownR = 0, ownG = 0, ownB = 0;
+    for (int x = 0; x < width_; ++x) {
+        std::uint8_t* p = row + 3 * x;
+        const std::int32_t* c = cur + 3 * x;
+        const int tR = Clamp(g[p[2]] + c[0] + carryR);
+        const int tG = Clamp(g[p[1]] + c[1] + carryG);
+        const int tB = Clamp(g[p[0]] + c[2] + carryB);
+        const int oR = ColourInk(tR);
+        const int oG = ColourInk(tG);
+        const int oB = ColourInk(tB);
+        p[0] = static_cast<std::uint8_t>(oB);
+        p[1] = static_cast<std::uint8_t>(oG);
+        p[2] = static_cast<std::uint8_t>(oR);
+        const int qR = Diffuse(tR - oR, carryR);
+        const int qG = Diffuse(tG - oG, carryG);
+        const int qB = Diffuse(tB - oB, carryB);
+        if (x > 0) {
+            std::int32_t* left = next + 3 * (x - 1);
+            left[0] = ownR + qR;
+            left[1] = ownG + qG;
+            left[2] = ownB + qB;
+        }
+        ownR = qR;
+        ownG = qG;
+        ownB = qB;
+    }
+    std::int32_t* last = next + 3 * (width_ - 1);
+    last[0] = ownR;
+    last[1] = ownG;
+    last[2] = ownB;
+}
+
+void Ditherer::DitherMonochrome(std::uint8_t* row)
+{
+    const std::int32_t* cur = currentErrors_.get();
+    std::int32_t* next = nextErrors_.get();
+    const double* lumaB = lumaBlue_.data();
+    const double* lumaR = lumaRed_.data();
+    const double* lumaG = lumaGreen_.data();
+    int carryR = 0, carryG = 0, carryB = 0;
+    int ownR = 0, ownG = 0, ownB = 0;
+    for (int x = 0; x < width_; ++x) {
+        std::uint8_t* p = row + 3 * x;
+        const std::int32_t* c = cur + 3 * x;
+        // Blue, red, green: the order in which the weighted terms are summed
+        // decides the rounding, and the truncated sum must match exactly.
+        const int y = static_cast<int>(lumaB[p[0]] + lumaR[p[2]] + lumaG[p[1]]);
+        const int tR = Clamp(y + c[0] + carryR);
+        const int tG = Clamp(y + c[1] + carryG);
+        const int tB = Clamp(y + c[2] + carryB);
+        const int ink = -static_cast<int>(tR + tG + tB >= kWhiteSum) & 255;
+        const auto byte = static_cast<std::uint8_t>(ink);
+        p[0] = byte;
+        p[1] = byte;
+        p[2] = byte;
+        const int qR = Diffuse(tR - ink, carryR);
+        const int qG = Diffuse(tG - ink, carryG);
+        const int qB = Diffuse(tB - ink, carryB);
+        if (x > 0) {
+            std::int32_t* left = next + 3 * (x - 1);
+            left[0] = ownR + qR;
+            left[1] = ownG + qG;
+            left[2] = ownB + qB;
+        }
+        ownR = qR;
+        ownG = qG;
+        ownB = qB;
+    }
+    std::int32_t* last = next + 3 * (width_ - 1);
+    last[0] = ownR;
+    last[1] = ownG;
+    last[2] = ownB;
+}
+
+}  // namespace tarvel::render

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "drivers/DriverTestSupport.h"
+#include "drivers/PrinterDriver.h"
+
+using namespace tarvel::drivers;
+using namespace tarvel::testing;
+
+TEST(PrinterModels, TableHoldsTheSevenModelsInDialogOrder) {
+    const char* names[] = {"HP PCL",       "Epson ESC/P 2",      "Epson Stylus COLOR",
+                           "PocketJet II", "PocketJet 200",      "Canon BJ (300 dpi)",
+                           "Canon BJ (360 dpi)"};
+    const int normal[] = {300, 360, 360, 300, 200, 300, 360};
+    const int draft[] = {150, 180, 180, 300, 200, 300, 360};
+    for (int i = 0; i < kPrinterModelCount; ++i) {
+        const PrinterModel* model = GetPrinterModel(i);
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(std::string(model->name), names[i]);
+        EXPECT_EQ(model->resolution, normal[i]);
+        EXPECT_EQ(model->draftResolution, draft[i]);
+        EXPECT_EQ(model->monochromeOnly, i == 3 || i == 4);
+        // The query without a driver agrees with the table.
+        EXPECT_EQ(ModelResolution(i, 0), normal[i]) << i;
+        EXPECT_EQ(ModelResolution(i, 1), draft[i]) << i;
+        EXPECT_EQ(ModelResolution(i, 7), draft[i]) << i;
+        EXPECT_NE(CreateDriver(i), nullptr);
+    }
+}
+
+TEST(PrinterModels, UnknownIndexHasNoModelNoResolutionAndNoDriver) {
+    for (int bad : {-1, 7, 1000, INT32_MIN}) {
+        EXPECT_EQ(GetPrinterModel(bad), nullptr);
+        EXPECT_EQ(ModelResolution(bad, 0), 0);
+        EXPECT_EQ(CreateDriver(bad), nullptr);
+    }
+}
+
+TEST(PrinterDriverUse, EveryDriverRefusesMisuseWithoutWriting) {
+    for (int model = 0; model < kPrinterModelCount; ++model) {
+        auto driver = CreateDriver(model);
+        CollectingWriter port;
+        const Row row = WhiteRow(64);
+        // Not open yet: no buffers to separate into.
+        driver->FreeBuffers();
+        driver->FreeBuffers();
+        Row inked = row;
+        Paint(inked, 3, 9, kBlack);
+        EXPECT_FALSE(driver->SendRow(&port, inked.data())) << model;
+
+        ASSERT_TRUE(driver->Open(1, 64, 0, 1, 0)) << model;
+        EXPECT_FALSE(driver->SendRow(nullptr, inked.data())) << model;
+        EXPECT_FALSE(driver->SendRow(&port, nullptr)) << model;
+        EXPECT_FALSE(driver->BeginPage(nullptr)) << model;
+        EXPECT_FALSE(driver->EjectPage(nullptr)) << model;
+        EXPECT_FALSE(driver->SkipRows(nullptr, 3)) << model;
+        EXPECT_TRUE(driver->SkipRows(&port, 0)) << model;
+        EXPECT_TRUE(port.data.empty()) << model;
+
+        // Too wide for the 16-bit fields of the languages.
+        EXPECT_FALSE(driver->Open(1, kMaxRowWidth + 1, 0, 1, 0)) << model;
+        EXPECT_FALSE(driver->Open(1, UINT32_MAX, 0, 1, 0)) << model;
+        EXPECT_FALSE(driver->SendRow(&port, inked.data())) << model;
+        driver->FreeBuffers();
+        driver->FreeBuffers();
+    }
+}
+
+TEST(PrinterDriverUse, RasterDriversRefusePlaneCountsOtherThanOneThreeFour) {
+    for (int model : {0, 1, 2, 5, 6}) {
+        auto driver = CreateDriver(model);
+        for (std::uint32_t planes : {0u, 2u, 5u, 0xFFFFFFFFu})
+            EXPECT_FALSE(driver->Open(planes, 64, 0, 1, 0)) << model << " " << planes;
+        for (std::uint32_t planes : {1u, 3u, 4u})
+            EXPECT_TRUE(driver->Open(planes, 64, 0, 1, 0)) << model << " " << planes;
+    }
+}
+
+TEST(PrinterDriverUse, ReopeningForANewWidthPrintsTheNewWidth) {
+    auto driver = CreateDriver(1);
+    ASSERT_TRUE(driver->Open(1, 8, 0, 0, 0));
+    ASSERT_TRUE(driver->Open(1, 800, 0, 0, 0));
+    Row row = WhiteRow(800);
+    Paint(row, 799, 800, kBlack);
+    CollectingWriter port;
+    ASSERT_TRUE(driver->SendRow(&port, row.data()));
+    // ESC r, ESC . with 800 columns, then 100 raw bytes.
+    ASSERT_GE(port.data.size(), 11u + 100u);
+    EXPECT_EQ(port.data[9], 800 & 0xFF);
+    EXPECT_EQ(port.data[10], 800 >> 8);
+    EXPECT_EQ(port.data[11 + 99], 0x01);
+}
+
+TEST(PrinterDriverUse, ZeroWidthPagesOnlyMovePaper) {
+    for (int model = 1; model < kPrinterModelCount; ++model) {
+        auto driver = CreateDriver(model);
+        ASSERT_TRUE(driver->Open(1, 0, 0, 1, 0)) << model;
+        CollectingWriter rowPort, skipPort;
+        const std::uint8_t pixel[3] = {0, 0, 0};
+        ASSERT_TRUE(driver->SendRow(&rowPort, pixel)) << model;
+        ASSERT_TRUE(driver->SkipRows(&skipPort, 1)) << model;
+        EXPECT_EQ(rowPort.data, skipPort.data) << model;
+    }
+}

@@ -1,0 +1,185 @@
+// Ports and rows for driver tests: a port that collects the stream, one
+// that takes only N bytes, hex streams, and a page run the way the page
+// pipeline drives a driver.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "drivers/PrinterDriver.h"
+#include "ports/PortWriter.h"
+
+namespace tarvel::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class CollectingWriter : public ports::PortWriter {
+public:
+    int Write(const std::uint8_t* bytes, int length) override {
+        ++writes;
+        if (length > 0) data.insert(data.end(), bytes, bytes + length);
+        return length;
+    }
+    Bytes data;
+    int writes = 0;
+};
+
+// Takes at most `limit` bytes in total; the write that crosses the limit
+// takes what still fits and returns that. Every write after the first
+// short one is counted, because a driver must not make any.
+class LimitedWriter : public ports::PortWriter {
+public:
+    explicit LimitedWriter(std::size_t limit) : limit_(limit) {}
+    int Write(const std::uint8_t* bytes, int length) override {
+        if (failed) ++writesAfterFailure;
+        const std::size_t room = limit_ - data.size();
+        const std::size_t take = static_cast<std::size_t>(length) < room ? length : room;
+        data.insert(data.end(), bytes, bytes + take);
+        if (take != static_cast<std::size_t>(length)) failed = true;
+        return static_cast<int>(take);
+    }
+    Bytes data;
+    bool failed = false;
+    int writesAfterFailure = 0;
+
+private:
+    std::size_t limit_;
+};
+
+// "1B 40 0C" -> bytes. Anything but hex digits separates.
+inline Bytes Hex(const std::string& text) {
+    Bytes out;
+    int nibble = -1;
+    for (char c : text) {
+        int v;
+        if (c >= '0' && c <= '9') v = c - '0';
+        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        else {
+            nibble = -1;
+            continue;
+        }
+        if (nibble < 0) {
+            nibble = v;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(nibble * 16 + v));
+            nibble = -1;
+        }
+    }
+    return out;
+}
+
+inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+inline Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+inline std::string ToHex(const Bytes& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i) s += ' ';
+        s += digits[bytes[i] >> 4];
+        s += digits[bytes[i] & 15];
+    }
+    return s;
+}
+
+// Pixel colours as blue, green, red.
+struct Bgr {
+    std::uint8_t b, g, r;
+};
+inline constexpr Bgr kWhite{255, 255, 255};
+inline constexpr Bgr kBlack{0, 0, 0};
+inline constexpr Bgr kRed{0, 0, 255};
+inline constexpr Bgr kGreen{0, 255, 0};
+inline constexpr Bgr kBlue{255, 0, 0};
+inline constexpr Bgr kYellow{0, 255, 255};
+inline constexpr Bgr kMagenta{255, 0, 255};
+inline constexpr Bgr kCyan{255, 255, 0};
+inline constexpr Bgr kPalette[8] = {kWhite, kBlack, kRed, kGreen, kBlue, kYellow, kMagenta, kCyan};
+
+using Row = Bytes;
+
+inline Row WhiteRow(int width) { return Row(static_cast<std::size_t>(width) * 3, 255); }
+
+inline void Paint(Row& row, int from, int to, Bgr c) {
+    for (int x = from; x < to; ++x) {
+        row[3 * x] = c.b;
+        row[3 * x + 1] = c.g;
+        row[3 * x + 2] = c.r;
+    }
+}
+
+// A monochrome row whose pixels follow the bits of `planeBytes`.
+inline Row RowFromBits(const Bytes& planeBytes, int width) {
+    Row row = WhiteRow(width);
+    for (int x = 0; x < width && x / 8 < static_cast<int>(planeBytes.size()); ++x)
+        if (planeBytes[x / 8] & (0x80 >> (x % 8))) Paint(row, x, x + 1, kBlack);
+    return row;
+}
+
+// A dithered-looking row: seeded random palette colours (black and white
+// only when monochrome), in runs so that every compression method has
+// something to find, with a white right-hand part now and then.
+inline Row RandomRow(std::mt19937& rng, int width, bool monochrome) {
+    Row row = WhiteRow(width);
+    const int colours = monochrome ? 2 : 8;
+    int x = 0;
+    const int inkedTo = (rng() % 4 == 0) ? static_cast<int>(rng() % (width + 1)) : width;
+    while (x < inkedTo) {
+        const int run = 1 + static_cast<int>(rng() % (rng() % 3 == 0 ? 90 : 6));
+        const Bgr c = kPalette[rng() % colours];
+        Paint(row, x, std::min(inkedTo, x + run), c);
+        x += run;
+    }
+    return row;
+}
+
+inline bool IsWhite(const Row& row) {
+    for (std::uint8_t b : row)
+        if (b != 255) return false;
+    return true;
+}
+
+struct PageSetup {
+    std::uint32_t planeCount = 1;
+    std::uint32_t width = 0;
+    std::uint32_t draft = 0;
+    std::uint32_t compression = 1;
+    std::uint32_t paper = 0;
+};
+
+// Drives a driver through one page as the page pipeline does: white rows
+// are counted and announced before the next inked row, white rows at the
+// bottom never. Returns false at the first failed step.
+inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
+                      const PageSetup& setup, const std::vector<Row>& rows) {
+    if (!driver.Open(setup.planeCount, setup.width, setup.draft, setup.compression, setup.paper))
+        return false;
+    if (!driver.BeginPage(&port)) return false;
+    std::uint32_t blank = 0;
+    for (const Row& row : rows) {
+        if (IsWhite(row)) {
+            ++blank;
+            continue;
+        }
+        if (blank) driver.SkipRows(&port, blank);
+        blank = 0;
+        if (!driver.SendRow(&port, row.data())) return false;
+    }
+    return driver.EjectPage(&port);
+}
+
+// A page of `height` white rows with the given rows replaced.
+inline std::vector<Row> BlankPage(int width, int height) {
+    return std::vector<Row>(static_cast<std::size_t>(height), WhiteRow(width));
+}
+
+}  // namespace tarvel::testing

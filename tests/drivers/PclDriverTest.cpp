@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "drivers/DriverTestSupport.h"
+#include "drivers/PclDriver.h"
+
+using namespace tarvel::drivers;
+using namespace tarvel::testing;
+
+namespace {
+
+const Bytes kStartOnePlane = Hex(
+    "1B 25 2D 31 32 33 34 35 58  1B 45  1B 26 6C 30 4F  1B 26 6C 30 45"
+    "1B 2A 70 30 59  1B 2A 70 30 58  1B 2A 72 31 55  1B 2A 74 33 30 30 52  1B 2A 72 31 41");
+const Bytes kEnd = Hex("1B 2A 72 43  0C  1B 45  1B 25 2D 31 32 33 34 35 58");
+
+Bytes Esc(const std::string& text) { return Concat({Hex("1B"), Text(text)}); }
+
+Bytes Begin(std::uint32_t planes, std::uint32_t draft) {
+    PclDriver driver;
+    EXPECT_TRUE(driver.Open(planes, 64, draft, 1, 0));
+    CollectingWriter port;
+    EXPECT_TRUE(driver.BeginPage(&port));
+    EXPECT_EQ(port.writes, 1);
+    return port.data;
+}
+
+}  // namespace
+
+TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut) {
+    // Row 100: 100 bytes of ink, ten distinct bytes, then paper white. PackBits
+    // beats run-length (22 bytes), unencoded (110) and delta row here.
+    Bytes bits(300, 0x00);
+    for (int i = 0; i < 100; ++i) bits[i] = 0xFF;
+    for (int i = 0; i < 10; ++i) bits[100 + i] = static_cast<std::uint8_t>(i + 1);
+    auto rows = BlankPage(2400, 101);
+    rows[100] = RowFromBits(bits, 2400);
+
+    PclDriver driver;
+    CollectingWriter port;
+    ASSERT_TRUE(PrintPage(driver, port, {1, 2400, 0, 1, 0}, rows));
+    const Bytes expected = Concat({
+        kStartOnePlane,
+        Esc("*b100Y"),
+        Esc("*b2m17W"),
+        Hex("9D FF  09 01 02 03 04 05 06 07 08 09 0A  81 00  C3 00"),
+        kEnd,
+    });
+    EXPECT_EQ(ToHex(port.data), ToHex(expected));
+    EXPECT_EQ(kStartOnePlane.size(), 48u);
+    EXPECT_EQ(kEnd.size(), 16u);
+}
+
+TEST(PclDriver, StartSequenceNamesPlanesAndResolution) {
+    EXPECT_EQ(Begin(1, 0), kStartOnePlane);
+    const Bytes prefix(kStartOnePlane.begin(), kStartOnePlane.begin() + 31);
+    EXPECT_EQ(Begin(3, 0), Concat({prefix, Esc("*r-3U"), Esc("*t300R"), Esc("*r1A")}));
+    EXPECT_EQ(Begin(4, 1), Concat({prefix, Esc("*r-4U"), Esc("*t150R"), Esc("*r1A")}));
+    EXPECT_EQ(Begin(3, 0).size(), 49u);
+}
+
+TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZeros) {
+    PclDriver driver;
+    ASSERT_TRUE(driver.Open(4, 24, 0, 0, 0));
+    Row row = WhiteRow(24);
+    Paint(row, 0, 8, kBlack);
+    Paint(row, 8, 16, kRed);
+    CollectingWriter port;
+    ASSERT_TRUE(driver.SendRow(&port, row.data()));
+    // No method change is ever announced with only method 0.
+    EXPECT_EQ(ToHex(port.data), ToHex(Concat({
+                                    Esc("*b0V"),
+                                    Esc("*b2V"), Hex("00 FF"),
+                                    Esc("*b2V"), Hex("00 FF"),
+                                    Esc("*b1W"), Hex("FF"),
+                                })));
+}
+
+TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges) {
+    PclDriver driver;
+    ASSERT_TRUE(driver.Open(1, 16, 0, 1, 0));
+    Row row = WhiteRow(16);
+    Paint(row, 0, 4, kBlack);
+    Paint(row, 12, 16, kBlack);  // plane bytes F0 0F
+    CollectingWriter port;
+    ASSERT_TRUE(driver.SendRow(&port, row.data()));  // unencoded is smallest: no change
+    ASSERT_TRUE(driver.SendRow(&port, row.data()));  // equal to its seed: delta row, 0 bytes
+    ASSERT_TRUE(driver.SendRow(&port, row.data()));  // still delta row: no announcement
+    ASSERT_TRUE(driver.SkipRows(&port, 1));
+    // The skip zeroed the seed: delta row now costs 3 bytes, unencoded 2.
+    ASSERT_TRUE(driver.SendRow(&port, row.data()));
+    EXPECT_EQ(ToHex(port.data), ToHex(Concat({
+                                    Esc("*b2W"), Hex("F0 0F"),
+                                    Esc("*b3m0W"),
+                                    Esc("*b0W"),
+                                    Esc("*b1Y"),
+                                    Esc("*b0m2W"), Hex("F0 0F"),
+                                })));
+}
+
+TEST(PclDriver, WholeRowIsSentWithoutTrimmingWhiteAtTheRight) {
+    PclDriver driver;
+    ASSERT_TRUE(driver.Open(1, 40, 0, 1, 0));
+    Row row = WhiteRow(40);
+    Paint(row, 0, 8, kBlack);
+    Paint(row, 16, 24, kBlack);
+    CollectingWriter port;
+    ASSERT_TRUE(driver.SendRow(&port, row.data()));
+    // FF 00 FF 00 00: unencoded drops the two zero bytes and wins with 3.
+    EXPECT_EQ(ToHex(port.data), ToHex(Concat({Esc("*b3W"), Hex("FF 00 FF")})));
+}
+
+TEST(PclDriver, LongSkipIsOneDecimalCommand) {
+    PclDriver driver;
+    ASSERT_TRUE(driver.Open(3, 16, 0, 1, 0));
+    CollectingWriter port;
+    ASSERT_TRUE(driver.SkipRows(&port, 3508));
+    ASSERT_TRUE(driver.SkipRows(&port, 4000000000u));
+    EXPECT_EQ(port.data, Concat({Esc("*b3508Y"), Esc("*b4000000000Y")}));
+    EXPECT_EQ(port.writes, 2);
+}

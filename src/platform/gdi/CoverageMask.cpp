@@ -1,0 +1,79 @@
+#include "platform/gdi/CoverageMask.h"
+
+namespace tarvel::gdi {
+
+CoverageMask::CoverageMask(const DeviceRect& area) : area_(area) {
+    if (area.Empty()) return;
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_A8, int(area.right - area.left),
+                                          int(area.bottom - area.top));
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface_);
+        surface_ = nullptr;
+        return;
+    }
+    cr_ = cairo_create(surface_);
+    if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
+        cairo_destroy(cr_);
+        cr_ = nullptr;
+        return;
+    }
+    cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_SOURCE);
+    cairo_translate(cr_, double(-area.left), double(-area.top));
+    SetLevel(Level::Pen);
+}
+
+CoverageMask::~CoverageMask() {
+    if (cr_) cairo_destroy(cr_);
+    if (surface_) cairo_surface_destroy(surface_);
+}
+
+void CoverageMask::SetLevel(Level level) {
+    if (cr_) cairo_set_source_rgba(cr_, 0, 0, 0, double(std::uint8_t(level)) / 255.0);
+}
+
+namespace {
+
+const Paint* PaintFor(std::uint8_t v, const Paint* pen, const Paint* background,
+                      const Paint* brush) {
+    if (v >= 213) return pen;
+    if (v >= 128) return background;
+    if (v >= 43) return brush;
+    return nullptr;
+}
+
+int ClassOf(std::uint8_t v) { return v >= 213 ? 3 : v >= 128 ? 2 : v >= 43 ? 1 : 0; }
+
+}  // namespace
+
+void CoverageMask::Composite(Bitmap& target, const Paint* pen, const Paint* background,
+                             const Paint* brush, std::uint8_t rop) {
+    if (!cr_ || target.readOnly) return;
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    int width = int(area_.right - area_.left);
+    int height = int(area_.bottom - area_.top);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = data + std::size_t(y) * stride;
+        int x = 0;
+        while (x < width) {
+            int cls = ClassOf(row[x]);
+            int start = x;
+            while (x < width && ClassOf(row[x]) == cls) ++x;
+            const Paint* paint = cls ? PaintFor(row[start], pen, background, brush) : nullptr;
+            if (paint) {
+                FillSpan(target, int(area_.top) + y, int(area_.left) + start, int(area_.left) + x,
+                         *paint, rop);
+            }
+        }
+    }
+}
+
+void FillDeviceRect(Bitmap& target, const DeviceRect& rect, const Paint& paint, std::uint8_t rop) {
+    DeviceRect r = rect.Intersect(BoundsOf(target));
+    if (r.Empty()) return;
+    FillRect(target, int(r.left), int(r.top), int(r.right), int(r.bottom), paint, rop);
+}
+
+}  // namespace tarvel::gdi

@@ -1,0 +1,61 @@
+// An aliased coverage mask drawn by cairo over one device rectangle.
+//
+// Paths are filled with CAIRO_ANTIALIAS_NONE and the SOURCE operator at one
+// of three levels, so a single mask says for each pixel whether the pen,
+// the background (the gaps of a styled pen, a text box) or the brush owns
+// it. Composite then writes runs of equal level through the compositor.
+#ifndef TARVEL_PLATFORM_GDI_COVERAGEMASK_H
+#define TARVEL_PLATFORM_GDI_COVERAGEMASK_H
+
+#include "platform/gdi/Compositor.h"
+
+#include <cairo.h>
+
+namespace tarvel::gdi {
+
+// Device rectangle in 64-bit coordinates, so sums of 32-bit inputs cannot
+// overflow before clipping.
+struct DeviceRect {
+    long long left, top, right, bottom;
+    bool Empty() const { return right <= left || bottom <= top; }
+    DeviceRect Intersect(const DeviceRect& o) const {
+        return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+                std::min(bottom, o.bottom)};
+    }
+};
+
+inline DeviceRect BoundsOf(const Bitmap& bitmap) {
+    return {0, 0, bitmap.width, bitmap.height};
+}
+
+enum class Level : std::uint8_t { None = 0, Brush = 85, Background = 170, Pen = 255 };
+
+class CoverageMask {
+public:
+    // area must already be clipped to the target bitmap.
+    explicit CoverageMask(const DeviceRect& area);
+    ~CoverageMask();
+    CoverageMask(const CoverageMask&) = delete;
+    CoverageMask& operator=(const CoverageMask&) = delete;
+
+    bool Ok() const { return cr_ != nullptr; }
+    // A context whose user space is device space.
+    cairo_t* Context() { return cr_; }
+    void SetLevel(Level level);
+
+    // Null paints leave their pixels alone.
+    void Composite(Bitmap& target, const Paint* pen, const Paint* background, const Paint* brush,
+                   std::uint8_t rop);
+
+private:
+    DeviceRect area_;
+    cairo_surface_t* surface_ = nullptr;
+    cairo_t* cr_ = nullptr;
+};
+
+// Fills a device rectangle given in 64-bit coordinates, clipped.
+void FillDeviceRect(Bitmap& target, const DeviceRect& rect, const Paint& paint, std::uint8_t rop);
+
+}  // namespace tarvel::gdi
+
+#endif

@@ -1,0 +1,387 @@
+// Rectangles, ellipses, rounded rectangles and polylines with the pixel
+// rules of the platform: a shape given by (l, t, r, b) covers columns l to
+// r-1 and rows t to b-1 with its pen inside; without a pen it shrinks by
+// one pixel on the right and at the bottom. Lines leave out their last
+// pixel. One-pixel pens are styled (dash, dot) and fill their gaps with the
+// background colour in opaque mode.
+#include "platform/gdi/CoverageMask.h"
+#include "platform/gdi/GdiObjects.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvel::gdi {
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+struct ShapeState {
+    Bitmap* target = nullptr;
+    std::uint8_t rop = 0xF0;
+    bool hasPen = false;
+    bool styled = false;
+    int penWidth = 1;
+    Paint pen;
+    bool hasBackground = false;
+    Paint background;
+    bool hasBrush = false;
+    Paint brush;
+    std::vector<int> dashes;  // on, off, on, off ... in pixels
+    long long ox = 0, oy = 0;  // viewport origin
+};
+
+ShapeState Prepare(Dc& dc) {
+    ShapeState s;
+    s.target = dc.bitmap.get();
+    s.rop = Rop3FromRop2(dc.rop2);
+    s.ox = dc.viewportOrg.x;
+    s.oy = dc.viewportOrg.y;
+    const LOGPEN& pen = dc.pen->log;
+    s.hasPen = pen.lopnStyle != PS_NULL;
+    s.penWidth = std::max<LONG>(1, pen.lopnWidth.x);
+    if (s.hasPen) s.pen = SolidPaint(*s.target, pen.lopnColor);
+    if (s.penWidth == 1) {
+        switch (pen.lopnStyle) {
+            case PS_DASH: s.dashes = {18, 6}; break;
+            case PS_DOT: s.dashes = {3, 3}; break;
+            case 3: s.dashes = {9, 6, 3, 6}; break;        // dash-dot
+            case 4: s.dashes = {9, 3, 3, 3, 3, 3}; break;  // dash-dot-dot
+            default: break;
+        }
+    }
+    s.styled = !s.dashes.empty();
+    s.hasBackground = s.styled && dc.bkMode == OPAQUE;
+    if (s.hasBackground) s.background = SolidPaint(*s.target, dc.bkColor);
+    s.hasBrush = BrushPaint(*s.target, *dc.brush, dc, s.brush);
+    return s;
+}
+
+// Cosmetic lines, one pixel wide, stepped exactly: pixel i of a segment
+// whose major axis is x lies at x0 + i*sx, y0 + round(i*dy/dx). The style
+// position runs on across the segments of one figure.
+class ThinLine {
+public:
+    explicit ThinLine(ShapeState& s) : s_(s) {
+        for (int d : s.dashes) period_ += d;
+    }
+    ~ThinLine() { Flush(); }
+
+    // Draws from (x0, y0) towards (x1, y1), leaving out (x1, y1).
+    void Segment(long long x0, long long y0, long long x1, long long y1) {
+        long long dx = std::llabs(x1 - x0), dy = std::llabs(y1 - y0);
+        long long steps = std::max(dx, dy);
+        if (steps == 0) return;
+        int sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
+        bool xMajor = dx >= dy;
+        long long major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
+        auto at = [&](long long i, long long& x, long long& y) {
+            long long m = (2 * i * minor + major) / (2 * major);
+            x = x0 + sx * (xMajor ? i : m);
+            y = y0 + sy * (xMajor ? m : i);
+        };
+        // Only the steps inside the bitmap are visited; both coordinates
+        // move monotonically, so each bound is found by bisection.
+        const Bitmap& t = *s_.target;
+        auto insideFrom = [&](auto pred) {
+            long long lo = 0, hi = steps;
+            while (lo < hi) {
+                long long mid = lo + (hi - lo) / 2;
+                if (pred(mid)) hi = mid; else lo = mid + 1;
+            }
+            return lo;
+        };
+        auto coord = [&](long long i, bool wantX) {
+            long long x, y;
+            at(i, x, y);
+            return wantX ? x : y;
+        };
+        long long first = 0, last = steps;
+        auto clipAxis = [&](bool isX, int dir, long long limit) {
+            // Positions along this axis run in direction dir.
+            if (dir > 0) {
+                first = std::max(first, insideFrom([&](long long i) { return coord(i, isX) >= 0; }));
+                last = std::min(last, insideFrom([&](long long i) { return coord(i, isX) >= limit; }));
+            } else {
+                first = std::max(first, insideFrom([&](long long i) { return coord(i, isX) < limit; }));
+                last = std::min(last, insideFrom([&](long long i) { return coord(i, isX) < 0; }));
+            }
+        };
+        clipAxis(true, sx, t.width);
+        clipAxis(false, sy, t.height);
+        for (long long i = first; i < last; ++i) {
+            long long x, y;
+            at(i, x, y);
+            Plot(int(x), int(y), StyleOn(position_ + i));
+        }
+        position_ += steps;
+    }
+
+private:
+    bool StyleOn(long long pos) const {
+        if (!period_) return true;
+        long long p = pos % period_;
+        for (std::size_t k = 0; k < s_.dashes.size(); ++k) {
+            if (p < s_.dashes[k]) return k % 2 == 0;
+            p -= s_.dashes[k];
+        }
+        return true;
+    }
+
+    void Plot(int x, int y, bool on) {
+        int cls = on ? 1 : 2;
+        if (cls == 2 && !s_.hasBackground) cls = 0;
+        if (runLength_ && y == runY_ && cls == runClass_ && x == runX_ + runLength_) {
+            ++runLength_;
+            return;
+        }
+        if (runLength_ && y == runY_ && cls == runClass_ && x == runX_ - 1) {
+            runX_ = x;
+            ++runLength_;
+            return;
+        }
+        Flush();
+        runX_ = x;
+        runY_ = y;
+        runClass_ = cls;
+        runLength_ = 1;
+    }
+
+    void Flush() {
+        if (runLength_ && runClass_) {
+            const Paint& paint = runClass_ == 1 ? s_.pen : s_.background;
+            FillSpan(*s_.target, runY_, runX_, runX_ + runLength_, paint, s_.rop);
+        }
+        runLength_ = 0;
+    }
+
+    ShapeState& s_;
+    long long position_ = 0;
+    int period_ = 0;
+    int runX_ = 0, runY_ = 0, runClass_ = 0, runLength_ = 0;
+};
+
+DeviceRect Normalised(const ShapeState& s, int left, int top, int right, int bottom) {
+    long long l = left + s.ox, r = right + s.ox, t = top + s.oy, b = bottom + s.oy;
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    return {l, t, r, b};
+}
+
+void AddEllipse(cairo_t* cr, double l, double t, double r, double b) {
+    double rx = (r - l) / 2, ry = (b - t) / 2;
+    if (rx <= 0 || ry <= 0) return;
+    cairo_save(cr);
+    cairo_translate(cr, l + rx, t + ry);
+    cairo_scale(cr, rx, ry);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+    cairo_close_path(cr);
+    cairo_restore(cr);
+}
+
+void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx, double ry) {
+    if (r <= l || b <= t) return;
+    rx = std::min(rx, (r - l) / 2);
+    ry = std::min(ry, (b - t) / 2);
+    if (rx <= 0 || ry <= 0) {
+        cairo_rectangle(cr, l, t, r - l, b - t);
+        return;
+    }
+    auto corner = [&](double cx, double cy, double a0) {
+        cairo_save(cr);
+        cairo_translate(cr, cx, cy);
+        cairo_scale(cr, rx, ry);
+        cairo_arc(cr, 0, 0, 1, a0, a0 + M_PI / 2);
+        cairo_restore(cr);
+    };
+    cairo_new_sub_path(cr);
+    corner(r - rx, t + ry, -M_PI / 2);
+    corner(r - rx, b - ry, 0);
+    corner(l + rx, b - ry, M_PI / 2);
+    corner(l + rx, t + ry, M_PI);
+    cairo_close_path(cr);
+}
+
+// A closed figure inside box, drawn by addPath(cr, box inset by d).
+template <class AddPath>
+void DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
+    if (!s.hasPen) {
+        box.right -= 1;
+        box.bottom -= 1;
+    }
+    if (box.Empty()) return;
+    DeviceRect area = box.Intersect(BoundsOf(*s.target));
+    if (area.Empty() || s.target->readOnly) return;
+    CoverageMask mask(area);
+    if (!mask.Ok()) return;
+    cairo_t* cr = mask.Context();
+    double l = double(box.left), t = double(box.top), r = double(box.right),
+           b = double(box.bottom);
+    if (!s.hasPen) {
+        mask.SetLevel(Level::Brush);
+        addPath(cr, l, t, r, b, 0.0);
+        cairo_fill(cr);
+    } else {
+        double w = s.penWidth;
+        mask.SetLevel(s.styled ? Level::Background : Level::Pen);
+        addPath(cr, l, t, r, b, 0.0);
+        cairo_fill(cr);
+        mask.SetLevel(s.hasBrush ? Level::Brush : Level::None);
+        addPath(cr, l + w, t + w, r - w, b - w, w);
+        cairo_fill(cr);
+        if (s.styled) {
+            // The dashes run along the middle of the one-pixel ring and are
+            // clipped to it, so they cover exactly the ring's pixels.
+            cairo_save(cr);
+            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+            addPath(cr, l, t, r, b, 0.0);
+            addPath(cr, l + 1, t + 1, r - 1, b - 1, 1.0);
+            cairo_clip(cr);
+            std::vector<double> dashes(s.dashes.begin(), s.dashes.end());
+            cairo_set_dash(cr, dashes.data(), int(dashes.size()), 0);
+            cairo_set_line_width(cr, 2);
+            mask.SetLevel(Level::Pen);
+            addPath(cr, l + 0.5, t + 0.5, r - 0.5, b - 0.5, 0.5);
+            cairo_stroke(cr);
+            cairo_restore(cr);
+        }
+    }
+    mask.Composite(*s.target, s.hasPen ? &s.pen : nullptr,
+                   s.hasBackground ? &s.background : nullptr, s.hasBrush ? &s.brush : nullptr,
+                   s.rop);
+}
+
+void DrawRectangle(ShapeState& s, DeviceRect box) {
+    Bitmap& bm = *s.target;
+    if (!s.hasPen) {
+        box.right -= 1;
+        box.bottom -= 1;
+        if (s.hasBrush) FillDeviceRect(bm, box, s.brush, s.rop);
+        return;
+    }
+    if (box.Empty()) return;
+    if (s.styled) {
+        if (s.hasBrush) {
+            FillDeviceRect(bm, {box.left + 1, box.top + 1, box.right - 1, box.bottom - 1},
+                           s.brush, s.rop);
+        }
+        ThinLine line(s);
+        long long r = box.right - 1, b = box.bottom - 1;
+        if (r == box.left || b == box.top) {
+            // A one-pixel-wide box is a single line, drawn once.
+            line.Segment(box.left, box.top, r + (r == box.left ? 0 : 1),
+                         b + (r == box.left ? 1 : 0));
+            return;
+        }
+        line.Segment(box.left, box.top, r, box.top);
+        line.Segment(r, box.top, r, b);
+        line.Segment(r, b, box.left, b);
+        line.Segment(box.left, b, box.left, box.top);
+        return;
+    }
+    long long w = s.penWidth;
+    long long inL = box.left + w, inR = box.right - w, inT = box.top + w, inB = box.bottom - w;
+    if (inL >= inR || inT >= inB) {
+        FillDeviceRect(bm, box, s.pen, s.rop);
+        return;
+    }
+    FillDeviceRect(bm, {box.left, box.top, box.right, inT}, s.pen, s.rop);
+    FillDeviceRect(bm, {box.left, inB, box.right, box.bottom}, s.pen, s.rop);
+    FillDeviceRect(bm, {box.left, inT, inL, inB}, s.pen, s.rop);
+    FillDeviceRect(bm, {inR, inT, box.right, inB}, s.pen, s.rop);
+    if (s.hasBrush) FillDeviceRect(bm, {inL, inT, inR, inB}, s.brush, s.rop);
+}
+
+void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
+    long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
+    for (int i = 0; i < count; ++i) {
+        minX = std::min(minX, pts[i].x + s.ox);
+        maxX = std::max(maxX, pts[i].x + s.ox);
+        minY = std::min(minY, pts[i].y + s.oy);
+        maxY = std::max(maxY, pts[i].y + s.oy);
+    }
+    long long w = s.penWidth;
+    DeviceRect area =
+        DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
+    if (area.Empty()) return;
+    CoverageMask mask(area);
+    if (!mask.Ok()) return;
+    cairo_t* cr = mask.Context();
+    // Geometric pens are centred on the path through pixel centres, with
+    // round ends and joins.
+    cairo_set_line_width(cr, double(w));
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    for (int i = 0; i < count; ++i) {
+        double x = double(pts[i].x + s.ox) + 0.5, y = double(pts[i].y + s.oy) + 0.5;
+        if (i == 0) {
+            cairo_move_to(cr, x, y);
+        } else {
+            cairo_line_to(cr, x, y);
+        }
+    }
+    cairo_stroke(cr);
+    mask.Composite(*s.target, &s.pen, nullptr, nullptr, s.rop);
+}
+
+}  // namespace
+}  // namespace tarvel::gdi
+
+using namespace tarvel::gdi;
+
+extern "C" {
+
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+    Guard guard(GdiLock());
+    auto dc = LookupDc(hdc);
+    if (!dc) return FALSE;
+    ShapeState s = Prepare(*dc);
+    if (!s.target->readOnly) DrawRectangle(s, Normalised(s, left, top, right, bottom));
+    return TRUE;
+}
+
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
+    Guard guard(GdiLock());
+    auto dc = LookupDc(hdc);
+    if (!dc) return FALSE;
+    ShapeState s = Prepare(*dc);
+    DrawClosedFigure(s, Normalised(s, left, top, right, bottom),
+                     [](cairo_t* cr, double l, double t, double r, double b, double) {
+                         AddEllipse(cr, l, t, r, b);
+                     });
+    return TRUE;
+}
+
+BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height) {
+    Guard guard(GdiLock());
+    auto dc = LookupDc(hdc);
+    if (!dc) return FALSE;
+    ShapeState s = Prepare(*dc);
+    double rx = std::abs(double(width)) / 2, ry = std::abs(double(height)) / 2;
+    DrawClosedFigure(s, Normalised(s, left, top, right, bottom),
+                     [rx, ry](cairo_t* cr, double l, double t, double r, double b, double inset) {
+                         AddRoundRect(cr, l, t, r, b, std::max(0.0, rx - inset),
+                                      std::max(0.0, ry - inset));
+                     });
+    return TRUE;
+}
+
+BOOL Polyline(HDC hdc, const POINT* apt, int cpt) {
+    Guard guard(GdiLock());
+    auto dc = LookupDc(hdc);
+    if (!dc || !apt || cpt < 2) return FALSE;
+    ShapeState s = Prepare(*dc);
+    if (!s.hasPen || s.target->readOnly) return TRUE;
+    if (s.penWidth <= 1) {
+        ThinLine line(s);
+        for (int i = 1; i < cpt; ++i) {
+            line.Segment(apt[i - 1].x + s.ox, apt[i - 1].y + s.oy, apt[i].x + s.ox,
+                         apt[i].y + s.oy);
+        }
+    } else {
+        DrawWidePolyline(s, apt, cpt);
+    }
+    return TRUE;
+}
+
+}  // extern "C"

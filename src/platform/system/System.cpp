@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 std::atomic<std::uint32_t> idleResets{0};
 std::atomic<bool> pretending{false};
 std::atomic<std::uint64_t> pretendedBytes{0};
+std::atomic<bool> threadsFail{false};
 
 // Reads one "Name: <n> kB" line of /proc/meminfo; nullopt when absent.
 std::optional<std::uint64_t> ReadMeminfo(const char* name)
@@ -73,6 +75,24 @@ void PretendFreeMemory(std::optional<std::uint64_t> bytes)
 std::uint32_t IdleTimerResetCount()
 {
     return idleResets.load(std::memory_order_relaxed);
+}
+
+bool CreateThread(std::function<void()> body, std::thread& thread)
+{
+    // Assigning over a running thread would terminate the process.
+    if (threadsFail.load() || !body || thread.joinable())
+        return false;
+    try {
+        thread = std::thread(std::move(body));
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void PretendThreadCreationFails(bool fail)
+{
+    threadsFail.store(fail);
 }
 
 }  // namespace tarvel::platform

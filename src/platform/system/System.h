@@ -5,7 +5,9 @@
 #include <tarvel/win32.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <thread>
 
 // Milliseconds since an arbitrary start, wrapping at 2^32 like the
 // handheld's tick count; callers compare ticks by unsigned difference.
@@ -31,5 +33,14 @@ void PretendFreeMemory(std::optional<std::uint64_t> bytes);
 
 // How often SystemIdleTimerReset has been called in this process.
 std::uint32_t IdleTimerResetCount();
+
+// Starts a thread that runs body. Returns false, with thread left empty,
+// when the system cannot make one (or PretendThreadCreationFails is on); a
+// body that was not started is never run.
+bool CreateThread(std::function<void()> body, std::thread& thread);
+
+// Test hook: while on, CreateThread fails as if the process had run out of
+// threads, so the callers' recovery paths can be exercised.
+void PretendThreadCreationFails(bool fail);
 
 }  // namespace tarvel::platform

@@ -1,0 +1,239 @@
+#include "ports/OutputPort.h"
+
+#include "platform/system/System.h"
+
+#include <tarvel/ui.h>
+
+#include <algorithm>
+#include <signal.h>
+#include <vector>
+
+namespace tarvel::ports {
+
+namespace {
+
+// The system suspends a handheld after some idle minutes; a reset every
+// 25 s keeps a long job alive without calling into the system on every pump.
+constexpr DWORD kIdleResetPeriodMs = 25000;
+// How long Open waits between looks for the writer's start signal.
+constexpr int kStartPollMs = 200;
+
+}  // namespace
+
+OutputPort::~OutputPort()
+{
+    // Normally a concrete port has already stopped the writer; this only
+    // guards against a thread outliving the object.
+    if (writer_.joinable())
+        writer_.join();
+}
+
+int OutputPort::IsOpen() const
+{
+    return state_.load() == PortState::Open ? 1 : 0;
+}
+
+void OutputPort::SetTarget(const void*)
+{
+}
+
+void OutputPort::Attach(const std::atomic<std::int32_t>* cancelFlag, HWND ownerWindow)
+{
+    cancelFlag_ = cancelFlag;
+    ownerWindow_ = ownerWindow;
+    state_.store(PortState::Idle);
+    bytesSent_.store(0);
+    Notify();
+}
+
+bool OutputPort::CancelRequested() const
+{
+    return cancelFlag_ && cancelFlag_->load() != 0;
+}
+
+int OutputPort::CheckCancel()
+{
+    if (!CancelRequested())
+        return 0;
+    Close();
+    return 1;
+}
+
+void OutputPort::PumpMessages()
+{
+    DWORD now = GetTickCount();
+    if (now - lastIdleReset_ > kIdleResetPeriodMs) {
+        SystemIdleTimerReset();
+        lastIdleReset_ = now;
+    }
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        // Only the progress window and its buttons may react while a page
+        // is being sent; painting is let through so no window is left
+        // half drawn. Anything else (the application's own input) would
+        // re-enter the library in the middle of a page.
+        bool forOwner = message.hwnd == ownerWindow_
+            || (message.hwnd && GetParent(message.hwnd) == ownerWindow_);
+        if (forOwner || message.message == WM_PAINT) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+void OutputPort::Notify()
+{
+    // Taking the lock orders this change against a waiter that has just
+    // tested its condition, so the notification cannot fall between the
+    // test and the wait.
+    { std::lock_guard guard(wakeLock_); }
+    wake_.notify_all();
+}
+
+void OutputPort::SetState(PortState state)
+{
+    state_.store(state);
+    Notify();
+}
+
+bool OutputPort::ChangeState(PortState expected, PortState desired)
+{
+    bool changed = state_.compare_exchange_strong(expected, desired);
+    if (changed)
+        Notify();
+    return changed;
+}
+
+bool OutputPort::CloseIfOpen()
+{
+    return ChangeState(PortState::Open, PortState::Closed);
+}
+
+void OutputPort::BeginOpen(bool pump)
+{
+    StopWriter();
+    state_.store(PortState::Connecting);
+    bytesSent_.store(0);
+    if (pump)
+        PumpMessages();
+}
+
+void OutputPort::StopWriter()
+{
+    Close();
+    // The writer leaves its loop as soon as it sees the state; a transfer
+    // in progress has been interrupted by Close.
+    if (writer_.joinable())
+        writer_.join();
+}
+
+bool OutputPort::StartWriter(int queueCapacity, WriterPlan plan)
+{
+    // A failed allocation is deliberately not an Open failure: the queue
+    // then takes nothing and Write waits until the port is closed.
+    queue_.Allocate(queueCapacity);
+    flushRequest_.store(0);
+    running_.store(0);
+    started_.store(false);
+    state_.store(PortState::Open);
+    if (!platform::CreateThread([this, plan] { WriterMain(plan); }, writer_)) {
+        state_.store(PortState::Closed);
+        return false;
+    }
+    while (!WaitPumping([this] { return started_.load(); }, kStartPollMs)) {
+    }
+    return true;
+}
+
+void OutputPort::WriterMain(WriterPlan plan)
+{
+    // A printer that goes away under a pipe or socket must show up as a
+    // failed write, not as a signal that ends the application.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    running_.store(1);
+    started_.store(true);
+    Notify();
+    int chunkSize = std::max(plan.chunkSize, 1);
+    std::vector<std::uint8_t> buffer;
+    buffer.resize(static_cast<std::size_t>(chunkSize));
+    auto wanted = [&] {
+        return state_.load() != PortState::Open || CancelRequested() || flushRequest_.load() != 0
+            || queue_.UsedSpace() >= chunkSize;
+    };
+    auto doze = std::chrono::milliseconds(std::clamp(plan.idleMs, 1, 50));
+    while (CheckCancel() == 0 && state_.load() == PortState::Open) {
+        int n;
+        if (flushRequest_.load() != 0) {
+            n = queue_.UsedSpace();
+            if (n == 0) {
+                flushRequest_.store(0);
+                Notify();
+                continue;
+            }
+            n = std::min(n, chunkSize);
+        } else if (queue_.UsedSpace() < chunkSize) {
+            // Outside a flush only whole chunks go out; the page's tail
+            // waits for Flush. Wake as soon as a chunk is complete.
+            WaitFor(wanted, doze);
+            continue;
+        } else {
+            n = chunkSize;
+        }
+        int got = queue_.Get(buffer.data(), n);
+        Notify();
+        if (got <= 0)
+            continue;
+        int sent = Transmit(buffer.data(), got);
+        if (sent > 0)
+            bytesSent_.fetch_add(static_cast<std::uint32_t>(sent));
+    }
+    ReleaseTransport();
+    running_.store(0);
+    Notify();
+}
+
+bool OutputPort::PauseWhileOpen(int milliseconds)
+{
+    WaitFor([this] { return state_.load() != PortState::Open || CancelRequested(); },
+        std::chrono::milliseconds(std::max(milliseconds, 0)));
+    return state_.load() == PortState::Open && !CancelRequested();
+}
+
+int OutputPort::QueueBytes(const std::uint8_t* bytes, int length, int retryMs)
+{
+    PumpMessages();
+    if (!bytes || length <= 0)
+        return 0;
+    int written = 0;
+    while (state_.load() == PortState::Open && written < length) {
+        written += queue_.Put(bytes + written, length - written);
+        Notify();
+        if (written >= length)
+            break;
+        WaitPumping([this] {
+            return state_.load() != PortState::Open || CancelRequested() || queue_.FreeSpace() > 0;
+        }, retryMs);
+        // The writer notices a cancel too, but it may be inside a slow
+        // transfer; closing from here interrupts that at once.
+        CheckCancel();
+    }
+    return written;
+}
+
+int OutputPort::Flush()
+{
+    flushRequest_.store(1);
+    Notify();
+    while (state_.load() == PortState::Open && flushRequest_.load() != 0) {
+        WaitPumping([this] {
+            return state_.load() != PortState::Open || CancelRequested() || flushRequest_.load() == 0;
+        }, 300);
+        CheckCancel();
+    }
+    return state_.load() == PortState::Open ? 1 : 0;
+}
+
+}  // namespace tarvel::ports

@@ -1,0 +1,166 @@
+// The common part of every port: the byte queue, the writer thread that
+// empties it into the transport, and the waits of the application thread.
+//
+// The application thread (Open, Write, Flush, Close and the progress
+// window's polls) and the port's writer thread share a handful of flags;
+// they are atomics, and a condition variable lets either side wake the
+// other the moment something changes, so no wait lasts longer than its
+// condition. The application thread never waits more than 50 ms without
+// pumping the progress window's messages.
+//
+// While the writer thread runs it owns the transport handle: Close only
+// changes the state and interrupts a transfer in progress, and the writer
+// releases the handle on its way out. That way no thread ever uses a handle
+// another one has closed.
+#pragma once
+
+#include "ports/ByteQueue.h"
+#include "ports/PortWriter.h"
+
+#include <tarvel/win32.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace tarvel::ports {
+
+enum class PortState : std::int32_t {
+    Idle = 0,        // created, not yet opened
+    Connecting = 1,  // Open in progress
+    Open = 2,        // transport open, writer thread running
+    Closed = 3,      // closed, or Open failed
+    Lost = 4,        // the connection broke while sending (infrared only)
+};
+
+class OutputPort : public PortWriter {
+public:
+    OutputPort() = default;
+    OutputPort(const OutputPort&) = delete;
+    OutputPort& operator=(const OutputPort&) = delete;
+    // Concrete ports close and wait for their writer in their own
+    // destructors, while their transport members still exist.
+    ~OutputPort() override;
+
+    // Connects the transport and starts the writer thread: 0, or a
+    // negative status of the concrete port. The state tells the outcome.
+    virtual int Open() = 0;
+    // Ends the connection; safe from either thread.
+    virtual void Close() = 0;
+    // Queues bytes for the writer thread. Returns length, or fewer when the
+    // port left the Open state while waiting for room.
+    int Write(const std::uint8_t* bytes, int length) override = 0;
+    // Nonzero while the state is Open.
+    virtual int IsOpen() const;
+    // The port's target (a COM number, a file path); ignored by default.
+    virtual void SetTarget(const void* target);
+    // Waits until everything queued has been handed to the transport.
+    // Returns 1 if the port is still Open afterwards, else 0.
+    virtual int Flush();
+
+    // Ties the port to the job's cancel flag (may be null) and to the
+    // window whose messages are dispatched while waiting; state Idle.
+    void Attach(const std::atomic<std::int32_t>* cancelFlag, HWND ownerWindow);
+    // With the cancel flag set: closes the port and returns 1; else 0.
+    int CheckCancel();
+    // Keeps the system awake and dispatches the owner window's messages,
+    // its children's and every WM_PAINT; drops the rest. Application
+    // thread only.
+    void PumpMessages();
+    PortState GetState() const { return state_.load(); }
+    std::uint32_t GetBytesSent() const { return bytesSent_.load(); }
+
+protected:
+    // What a concrete port tells the writer thread.
+    struct WriterPlan {
+        int chunkSize;   // bytes per transmission outside a flush
+        int idleMs;      // longest doze while less than a chunk is queued
+    };
+
+    // First steps of every Open: Close, wait for a previous writer to be
+    // gone, state Connecting, bytes sent 0, and one pump when asked.
+    void BeginOpen(bool pump);
+    // Last steps of every Open: allocate the queue, state Open, start the
+    // writer and wait for its start signal. False (state Closed, transport
+    // still the caller's to release) when no thread can be made.
+    bool StartWriter(int queueCapacity, WriterPlan plan);
+    // Closes, then waits for the writer thread to leave and joins it.
+    void StopWriter();
+
+    // Writer thread: send count bytes, return how many reached the
+    // transport. Runs only while the writer owns the transport.
+    virtual int Transmit(const std::uint8_t* bytes, int count) = 0;
+    // Writer thread, on its way out: release the transport handle.
+    virtual void ReleaseTransport() = 0;
+
+    // The common Write, with the port's pause between attempts to find
+    // room as the longest wait before trying again.
+    int QueueBytes(const std::uint8_t* bytes, int length, int retryMs);
+
+    // Moves Open to another state, waking anyone waiting on the port.
+    void SetState(PortState state);
+    // Sets the state to Closed only if it is now Open; true if it was.
+    bool CloseIfOpen();
+    // Compare-and-set on the state; true when it was expected.
+    bool ChangeState(PortState expected, PortState desired);
+    bool CancelRequested() const;
+    // The writer thread sleeps here between retries; wakes early when the
+    // port leaves the Open state or the job is cancelled. False then.
+    bool PauseWhileOpen(int milliseconds);
+    // Application thread: waits up to milliseconds, pumping messages at
+    // least every 50 ms, until done() holds. Returns done().
+    template <typename Condition>
+    bool WaitPumping(Condition done, int milliseconds);
+    // Wakes every wait of this port.
+    void Notify();
+
+private:
+    void WriterMain(WriterPlan plan);
+    template <typename Condition>
+    bool WaitFor(Condition done, std::chrono::milliseconds limit);
+
+    ByteQueue queue_;
+    const std::atomic<std::int32_t>* cancelFlag_ = nullptr;
+    std::atomic<PortState> state_{PortState::Idle};
+    std::atomic<std::uint32_t> bytesSent_{0};
+    HWND ownerWindow_ = nullptr;
+    DWORD lastIdleReset_ = 0;
+
+    std::thread writer_;
+    std::atomic<std::int32_t> running_{0};
+    // Set by the writer as its first act and never cleared while it
+    // lives, so Open cannot miss it even if the thread ends at once.
+    std::atomic<bool> started_{false};
+    std::atomic<std::int32_t> flushRequest_{0};
+
+    std::mutex wakeLock_;
+    std::condition_variable wake_;
+};
+
+template <typename Condition>
+bool OutputPort::WaitFor(Condition done, std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(wakeLock_);
+    return wake_.wait_for(lock, limit, done);
+}
+
+template <typename Condition>
+bool OutputPort::WaitPumping(Condition done, int milliseconds)
+{
+    using namespace std::chrono;
+    auto deadline = steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        if (done())
+            return true;
+        auto left = duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        WaitFor(done, std::min(left, std::chrono::milliseconds(50)));
+        PumpMessages();
+    }
+}
+
+}  // namespace tarvel::ports

@@ -1,0 +1,471 @@
+// Dialogs on the headless backend: a scripted user drives every control
+// kind, and the procedure hears the commands a real user would cause.
+#include "SampleDialog.h"
+
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using sample::g_log;
+using sample::Heard;
+using tarvel::ui::DialogUser;
+
+class HeadlessDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless));
+        g_log = sample::Log{};
+        tarvel::ui::ClearMessageBoxRecord();
+    }
+    void TearDown() override { tarvel::ui::SetResponder(nullptr); }
+
+    INT_PTR Run(HWND owner = nullptr)
+    {
+        return DialogBoxIndirectParamW(nullptr, &sample::kTemplate, owner, sample::CALLBACK_SampleProc, 0);
+    }
+
+    static std::vector<Heard> Commands()
+    {
+        std::vector<Heard> commands;
+        for (const Heard& h : g_log.heard) {
+            if (h.message == WM_COMMAND && h.code != EN_SETFOCUS) {
+                commands.push_back(h);
+            }
+        }
+        return commands;
+    }
+};
+
+TEST_F(HeadlessDialog, ScriptedUserDrivesEveryControlKindAndCommandsArriveInOrder)
+{
+    struct Seen {
+        std::u16string listText;
+        int listSelection = -2;
+        std::vector<std::u16string> entries;
+        bool portrait = false, landscape = false, draft = false;
+        std::u16string width, pages, staticText, caption;
+        bool selectMissing = true, selectSame = false;
+    } seen;
+    tarvel::ui::SetResponder([&](DialogUser& user) {
+        seen.caption = user.Caption();
+        seen.entries = user.ListEntries(sample::kList);
+        seen.selectMissing = user.SelectListEntry(sample::kList, u"Delta");
+        seen.selectSame = user.SelectListEntry(sample::kList, u"Beta");  // already shown: no command
+        EXPECT_TRUE(user.SelectListEntry(sample::kList, u"Gamma"));
+        EXPECT_TRUE(user.Click(sample::kLandscape));
+        EXPECT_TRUE(user.Type(sample::kWidth, u"10cm"));
+        EXPECT_TRUE(user.Type(sample::kPages, u"1a2-b3"));
+        EXPECT_TRUE(user.Click(sample::kDraft));
+        EXPECT_TRUE(user.Click(sample::kMore));
+        seen.listText = user.Text(sample::kList);
+        seen.listSelection = user.ListSelection(sample::kList);
+        seen.portrait = user.Checked(sample::kPortrait);
+        seen.landscape = user.Checked(sample::kLandscape);
+        seen.draft = user.Checked(sample::kDraft);
+        seen.width = user.Text(sample::kWidth);
+        seen.pages = user.Text(sample::kPages);
+        seen.staticText = user.Text(sample::kStaticCentre);
+        EXPECT_FALSE(user.Ended());
+        EXPECT_TRUE(user.Click(IDOK));
+        EXPECT_TRUE(user.Ended());
+        EXPECT_FALSE(user.Click(IDCANCEL)) << "a closed dialog takes no more clicks";
+    });
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(seen.caption, u"Sample");
+    EXPECT_EQ(seen.entries, (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
+    EXPECT_FALSE(seen.selectMissing);
+    EXPECT_TRUE(seen.selectSame);
+    EXPECT_EQ(seen.listText, u"Gamma");
+    EXPECT_EQ(seen.listSelection, 2);
+    EXPECT_FALSE(seen.portrait) << "the automatic radio group clears the other button";
+    EXPECT_TRUE(seen.landscape);
+    EXPECT_TRUE(seen.draft);
+    EXPECT_EQ(seen.width, u"10CM") << "the procedure rewrote the field when it lost the focus";
+    EXPECT_EQ(seen.pages, u"123") << "a digits-only field drops other keys";
+    EXPECT_EQ(seen.staticText, u"Data sent");
+
+    std::vector<Heard> expected = {
+        {WM_COMMAND, sample::kList, CBN_SELCHANGE},
+        {WM_COMMAND, sample::kLandscape, BN_CLICKED},
+        {WM_COMMAND, sample::kWidth, EN_CHANGE},
+        {WM_COMMAND, sample::kWidth, EN_KILLFOCUS},  // the procedure's rewrite says nothing
+        {WM_COMMAND, sample::kPages, EN_CHANGE},
+        {WM_COMMAND, sample::kPages, EN_KILLFOCUS},
+        {WM_COMMAND, sample::kDraft, BN_CLICKED},
+        {WM_COMMAND, sample::kMore, BN_CLICKED},
+        {WM_COMMAND, IDOK, BN_CLICKED},
+    };
+    EXPECT_EQ(Commands(), expected);
+    ASSERT_FALSE(g_log.heard.empty());
+    EXPECT_EQ(g_log.heard.front().message, static_cast<UINT>(WM_INITDIALOG));
+    EXPECT_EQ(g_log.heard.back().message, static_cast<UINT>(WM_DESTROY)) << "destruction is the last word";
+    EXPECT_FALSE(IsWindow(g_log.dialog)) << "a modal dialog is gone when the call returns";
+}
+
+TEST_F(HeadlessDialog, DefaultResponderConfirmsAtOnce)
+{
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(Commands().size(), 1u);
+    EXPECT_EQ(Commands()[0], (Heard{WM_COMMAND, IDOK, BN_CLICKED}));
+}
+
+TEST_F(HeadlessDialog, DisabledAndReadOnlyControlsDoNotReactToTheUser)
+{
+    bool typed = true, clicked = true, picked = true, typedStatic = true;
+    tarvel::ui::SetResponder([&](DialogUser& user) {
+        HWND dialog = user.Dialog();
+        EnableWindow(GetDlgItem(dialog, sample::kDraft), FALSE);
+        EnableWindow(GetDlgItem(dialog, sample::kList), FALSE);
+        SendDlgItemMessageW(dialog, sample::kWidth, EM_SETREADONLY, TRUE, 0);
+        EXPECT_TRUE(user.ReadOnly(sample::kWidth));
+        EXPECT_FALSE(user.Enabled(sample::kDraft));
+        typed = user.Type(sample::kWidth, u"5cm");
+        clicked = user.Click(sample::kDraft);
+        picked = user.SelectListIndex(sample::kList, 0);
+        typedStatic = user.Type(sample::kStaticLeft, u"x");
+        user.Click(IDCANCEL);
+    });
+    EXPECT_EQ(Run(), 0);
+    EXPECT_FALSE(typed);
+    EXPECT_FALSE(clicked);
+    EXPECT_FALSE(picked);
+    EXPECT_FALSE(typedStatic);
+    ASSERT_EQ(Commands().size(), 1u);
+    EXPECT_EQ(Commands()[0].id, IDCANCEL);
+}
+
+TEST_F(HeadlessDialog, ADialogLeftOpenIsClosedAsByItsCloseBox)
+{
+    tarvel::ui::SetResponder([](DialogUser&) {});
+    EXPECT_EQ(Run(), 0) << "closing sends IDCANCEL, which the procedure answers with 0";
+    ASSERT_EQ(Commands().size(), 1u);
+    EXPECT_EQ(Commands()[0], (Heard{WM_COMMAND, IDCANCEL, BN_CLICKED}));
+
+    // A procedure that never ends its dialog gives -1 rather than hanging.
+    auto stubborn = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; };
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &sample::kTemplate, nullptr, stubborn, 0), -1);
+}
+
+// The options dialog opens from a button of the print dialog: the nested
+// dialog runs modally, its owner takes no input meanwhile, and responders
+// tell them apart by template.
+const DLGITEMDEF kInnerItems[] = {
+    {IDOK, DLGC_DEFPUSHBUTTON, u"OK", 16, 20, 37, 14, 0},
+    {IDCANCEL, DLGC_PUSHBUTTON, u"Cancel", 79, 20, 37, 14, 0},
+};
+const DLGTEMPLATEDEF kInner = {901, u"Inner", 133, 40, u"System", 8, WS_POPUP | WS_CAPTION, kInnerItems, 2};
+
+INT_PTR g_innerResult = -5;
+bool g_outerEnabledDuringInner = true;
+
+INT_PTR CALLBACK_OuterProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == sample::kMore) {
+        g_innerResult = DialogBoxIndirectParamW(
+            nullptr, &kInner, dialog,
+            [](HWND inner, UINT m, WPARAM w, LPARAM) -> INT_PTR {
+                if (m == WM_COMMAND) {
+                    EndDialog(inner, LOWORD(w) == IDOK ? 7 : 8);
+                    return TRUE;
+                }
+                return m == WM_INITDIALOG;
+            },
+            0);
+        return TRUE;
+    }
+    return sample::CALLBACK_SampleProc(dialog, message, wParam, lParam);
+}
+
+TEST_F(HeadlessDialog, NestedModalDialogDisablesItsOwnerAndReturnsItsOwnCode)
+{
+    HWND main = CreateWindowExW(0, u"App", u"My application", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100,
+                                nullptr, nullptr, nullptr, nullptr);
+    std::vector<int> order;
+    tarvel::ui::SetResponder([&](DialogUser& user) {
+        order.push_back(user.TemplateId());
+        if (user.TemplateId() == 901) {
+            g_outerEnabledDuringInner = IsWindowEnabled(GetParent(user.Dialog())) != FALSE;
+            EXPECT_EQ(GetActiveWindow(), user.Dialog());
+            user.Click(IDCANCEL);
+            return;
+        }
+        EXPECT_FALSE(IsWindowEnabled(main)) << "the owner is disabled under its modal dialog";
+        EXPECT_EQ(GetParent(user.Dialog()), main);
+        user.Click(sample::kMore);
+        EXPECT_EQ(GetActiveWindow(), user.Dialog()) << "activation returns to the outer dialog";
+        user.Click(IDOK);
+    });
+    INT_PTR result =
+        DialogBoxIndirectParamW(nullptr, &sample::kTemplate, main, CALLBACK_OuterProc, 0);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(g_innerResult, 8);
+    EXPECT_FALSE(g_outerEnabledDuringInner);
+    EXPECT_EQ(order, (std::vector<int>{900, 901}));
+    EXPECT_TRUE(IsWindowEnabled(main)) << "the owner is enabled again";
+    EXPECT_EQ(GetActiveWindow(), main);
+    DestroyWindow(main);
+}
+
+TEST_F(HeadlessDialog, ModelessDialogReturnsAtOnceAndHearsTimersOnlyWhilePumped)
+{
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, sample::CALLBACK_SampleProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(IsWindowVisible(dialog)) << "created hidden, shown by its maker";
+    EXPECT_EQ(ShowWindow(dialog, SW_SHOW), FALSE);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    ASSERT_NE(SetTimer(dialog, 1, 20, nullptr), 0u);
+    Sleep(50);
+    EXPECT_EQ(g_log.timerTicks, 0) << "no pumping, no timer";
+    tarvel::ui::PumpAllMessages();
+    EXPECT_EQ(g_log.timerTicks, 1);
+    EXPECT_EQ(sample::ItemText(dialog, sample::kStaticLeft), u"Tick 1");
+    // A click through BM_CLICK reaches the procedure like a user's.
+    SendDlgItemMessageW(dialog, sample::kMore, BM_CLICK, 0, 0);
+    EXPECT_EQ(Commands().back(), (Heard{WM_COMMAND, sample::kMore, BN_CLICKED}));
+    EXPECT_TRUE(DestroyWindow(dialog));
+    EXPECT_EQ(g_log.heard.back().message, static_cast<UINT>(WM_DESTROY));
+    EXPECT_FALSE(KillTimer(dialog, 1)) << "the procedure's WM_DESTROY already stopped it";
+    EXPECT_FALSE(DestroyWindow(dialog));
+    EXPECT_EQ(GetDlgItem(dialog, sample::kList), nullptr);
+}
+
+TEST_F(HeadlessDialog, DropDownListFollowsThePlatformRules)
+{
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, nullptr, 0);
+    ASSERT_NE(dialog, nullptr);
+    auto send = [&](UINT m, WPARAM w, const char16_t* text) {
+        return SendDlgItemMessageW(dialog, sample::kList, m, w, reinterpret_cast<LPARAM>(text));
+    };
+    EXPECT_EQ(send(CB_GETCURSEL, 0, nullptr), CB_ERR) << "nothing selected in a new list";
+    EXPECT_EQ(send(CB_ADDSTRING, 0, u"COM1"), 0);
+    EXPECT_EQ(send(CB_ADDSTRING, 0, u"COM10"), 1);
+    EXPECT_EQ(send(CB_ADDSTRING, 0, u"File"), 2);
+    EXPECT_EQ(send(CB_ADDSTRING, 0, nullptr), CB_ERR);
+    EXPECT_EQ(send(CB_GETCOUNT, 0, nullptr), 3);
+    // Selection by text matches a prefix, ignoring case, from the top.
+    EXPECT_EQ(send(CB_SELECTSTRING, static_cast<WPARAM>(-1), u"file"), 2);
+    EXPECT_EQ(send(CB_SELECTSTRING, static_cast<WPARAM>(-1), u"COM1"), 0);
+    EXPECT_EQ(send(CB_SELECTSTRING, 0, u"COM1"), 1) << "the search starts after the given index";
+    EXPECT_EQ(send(CB_SELECTSTRING, static_cast<WPARAM>(-1), u"Printer"), CB_ERR);
+    EXPECT_EQ(send(CB_GETCURSEL, 0, nullptr), 1) << "a failed search keeps the selection";
+    EXPECT_EQ(send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), u"com10"), 1);
+    EXPECT_EQ(send(CB_GETLBTEXTLEN, 1, nullptr), 5);
+    EXPECT_EQ(send(CB_GETLBTEXTLEN, 9, nullptr), CB_ERR);
+    EXPECT_EQ(sample::ItemText(dialog, sample::kList), u"COM10");
+    EXPECT_EQ(send(CB_SETCURSEL, 7, nullptr), CB_ERR);
+    EXPECT_EQ(send(CB_GETCURSEL, 0, nullptr), CB_ERR) << "an index outside the list clears the selection";
+    EXPECT_EQ(send(CB_RESETCONTENT, 0, nullptr), TRUE);
+    EXPECT_EQ(send(CB_GETCOUNT, 0, nullptr), 0);
+    DestroyWindow(dialog);
+}
+
+TEST_F(HeadlessDialog, TextsAndStatesSurviveBadArguments)
+{
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, nullptr, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(SetDlgItemTextW(dialog, sample::kWidth, u"123456"));
+    WCHAR small[4] = {u'x', u'x', u'x', u'x'};
+    EXPECT_EQ(GetDlgItemTextW(dialog, sample::kWidth, small, 4), 3u);
+    EXPECT_EQ(std::u16string(small), u"123");
+    EXPECT_EQ(GetDlgItemTextW(dialog, sample::kWidth, nullptr, 4), 0u);
+    EXPECT_EQ(GetDlgItemTextW(dialog, sample::kWidth, small, -3), 0u);
+    EXPECT_EQ(GetDlgItemTextW(dialog, 4242, small, 4), 0u);
+    EXPECT_EQ(small[0], u'\0') << "an unknown control empties the buffer";
+    EXPECT_TRUE(SetDlgItemTextW(dialog, sample::kWidth, nullptr));
+    EXPECT_EQ(sample::ItemText(dialog, sample::kWidth), u"");
+    EXPECT_FALSE(SetDlgItemTextW(dialog, sample::kList, u"x")) << "a drop-down list has no text to set";
+    EXPECT_EQ(GetWindowTextLengthW(dialog), 6);
+    EXPECT_TRUE(SetWindowTextW(dialog, u"Printing..."));
+    WCHAR caption[32];
+    EXPECT_EQ(GetWindowTextW(dialog, caption, 32), 11);
+    EXPECT_EQ(std::u16string(caption), u"Printing...");
+    EXPECT_EQ(SendDlgItemMessageW(dialog, sample::kPortrait, EM_SETREADONLY, TRUE, 0), FALSE);
+    EXPECT_EQ(CheckDlgButton(dialog, sample::kDraft, BST_CHECKED), TRUE);
+    EXPECT_EQ(IsDlgButtonChecked(dialog, sample::kDraft), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDOK), 0u);
+    // Setting one radio button by message does not touch its group; only a
+    // click does.
+    CheckDlgButton(dialog, sample::kPortrait, BST_CHECKED);
+    CheckDlgButton(dialog, sample::kLandscape, BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(dialog, sample::kPortrait), static_cast<UINT>(BST_CHECKED));
+    EXPECT_EQ(EnableWindow(GetDlgItem(dialog, IDOK), FALSE), FALSE);
+    EXPECT_NE(EnableWindow(GetDlgItem(dialog, IDOK), TRUE), FALSE) << "reports it was disabled";
+    DestroyWindow(dialog);
+
+    HWND stale = dialog;
+    EXPECT_FALSE(SetDlgItemTextW(stale, sample::kWidth, u"x"));
+    EXPECT_FALSE(SetWindowTextW(stale, u"x"));
+    EXPECT_EQ(GetWindowTextW(stale, caption, 32), 0);
+    EXPECT_FALSE(EnableWindow(stale, TRUE));
+    EXPECT_FALSE(ShowWindow(stale, SW_SHOW));
+    EXPECT_FALSE(SetWindowPos(stale, nullptr, 0, 0, 0, 0, SWP_NOSIZE));
+    RECT rect;
+    EXPECT_FALSE(GetWindowRect(stale, &rect));
+    EXPECT_FALSE(SetForegroundWindow(stale));
+    EXPECT_FALSE(EndDialog(stale, 1));
+    EXPECT_EQ(SendMessageW(stale, WM_GETTEXTLENGTH, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(nullptr, WM_CLOSE, 0, 0), 0);
+}
+
+TEST_F(HeadlessDialog, BrokenTemplatesAreRefused)
+{
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, nullptr, nullptr, nullptr, 0), -1);
+    EXPECT_EQ(CreateDialogIndirectParamW(nullptr, nullptr, nullptr, nullptr, 0), nullptr);
+    DLGTEMPLATEDEF t = sample::kTemplate;
+    t.itemCount = -1;
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &t, nullptr, sample::CALLBACK_SampleProc, 0), -1);
+    t.itemCount = 1 << 30;
+    EXPECT_EQ(CreateDialogIndirectParamW(nullptr, &t, nullptr, nullptr, 0), nullptr);
+    t.itemCount = 2;
+    t.items = nullptr;
+    EXPECT_EQ(CreateDialogIndirectParamW(nullptr, &t, nullptr, nullptr, 0), nullptr);
+    DLGITEMDEF badKind[] = {{1, 99, u"?", 0, 0, 10, 10, 0}};
+    t.items = badKind;
+    t.itemCount = 1;
+    EXPECT_EQ(CreateDialogIndirectParamW(nullptr, &t, nullptr, nullptr, 0), nullptr);
+    HWND stale = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7777770));
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &sample::kTemplate, stale, sample::CALLBACK_SampleProc, 0), -1);
+    EXPECT_TRUE(g_log.heard.empty()) << "no procedure ran for a refused dialog";
+}
+
+TEST_F(HeadlessDialog, TemplatesAreFoundByModuleAndNumber)
+{
+    auto module = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x5000));
+    ASSERT_TRUE(tarvel::ui::RegisterDialogTemplate(module, &sample::kTemplate));
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(900), RT_DIALOG);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(LockResource(LoadResource(module, found)), &sample::kTemplate);
+    EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(901), RT_DIALOG), nullptr);
+    EXPECT_EQ(FindResourceW(nullptr, MAKEINTRESOURCEW(900), RT_DIALOG), nullptr) << "another module";
+    EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(900), MAKEINTRESOURCEW(6)), nullptr);
+    EXPECT_EQ(LoadResource(module, nullptr), nullptr);
+    EXPECT_EQ(LoadResource(nullptr, found), nullptr);
+    EXPECT_FALSE(tarvel::ui::RegisterDialogTemplate(module, nullptr));
+}
+
+TEST_F(HeadlessDialog, GeometryComesFromDialogUnitsAndMovesWithTheDialog)
+{
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, nullptr, 0);
+    RECT d, ok;
+    ASSERT_TRUE(GetWindowRect(dialog, &d));
+    // 133 x 104 dialog units at 6 x 13 pixels per 4 x 8 units.
+    EXPECT_EQ(d.right - d.left, 133 * 6 / 4);
+    EXPECT_EQ(d.bottom - d.top, 104 * 13 / 8);
+    // Centre it the way the print job centres its progress window.
+    int x = (GetSystemMetrics(SM_CXSCREEN) - d.right + d.left) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - d.bottom + d.top) / 2;
+    ASSERT_TRUE(SetWindowPos(dialog, nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    ASSERT_TRUE(GetWindowRect(GetDlgItem(dialog, IDOK), &ok));
+    EXPECT_EQ(ok.left, 10 + 3 * 6 / 4) << "controls move with their dialog";
+    EXPECT_EQ(ok.top, 20 + 86 * 13 / 8);
+    EXPECT_EQ(ok.right - ok.left, 37 * 6 / 4);
+    ASSERT_TRUE(SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    RECT centred;
+    GetWindowRect(dialog, &centred);
+    EXPECT_EQ(centred.left, x);
+    EXPECT_EQ(centred.right - centred.left, d.right - d.left);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 480);
+    EXPECT_FALSE(GetWindowRect(dialog, nullptr));
+    DestroyWindow(dialog);
+}
+
+TEST_F(HeadlessDialog, ShellInitialisationsMeanWhatTheyCan)
+{
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, sample::CALLBACK_SampleProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    // The shell's extra control exists only after its initialisation.
+    EXPECT_EQ(CreateWindowExW(0, u"SIPPREF", u"", WS_CHILD, -10, -10, 5, 5, dialog,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(666)), nullptr, nullptr),
+              nullptr);
+    EXPECT_TRUE(SHInitExtraControls());
+    HWND sip = CreateWindowExW(0, u"SIPPREF", u"", WS_CHILD, -10, -10, 5, 5, dialog,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(666)), nullptr, nullptr);
+    ASSERT_NE(sip, nullptr);
+    EXPECT_EQ(GetDlgItem(dialog, 666), sip);
+    EXPECT_EQ(GetParent(sip), dialog);
+    EXPECT_FALSE(IsWindowVisible(sip));
+
+    SHINITDLGINFO info{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
+    EXPECT_TRUE(SHInitDialog(&info));
+    RECT r;
+    GetWindowRect(dialog, &r);
+    EXPECT_EQ(r.right - r.left, 640) << "full screen on the headless screen";
+    EXPECT_EQ(r.bottom - r.top, 480);
+    // With a Done button, closing the window confirms it.
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(g_log.heard.back(), (Heard{WM_COMMAND, IDOK, BN_CLICKED}));
+    EXPECT_FALSE(SHInitDialog(nullptr));
+    info.hDlg = sip;
+    EXPECT_FALSE(SHInitDialog(&info)) << "only a dialog can be initialised";
+    DestroyWindow(dialog);
+    EXPECT_FALSE(IsWindow(sip));
+}
+
+TEST_F(HeadlessDialog, MessageBoxesAreRecordedAnsweredOkAndWrittenToStandardError)
+{
+    HWND main = CreateWindowExW(0, u"App", u"App", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxW(main, u"Lost connection.", u"Error printing", MB_OK | MB_ICONEXCLAMATION), IDOK);
+    EXPECT_EQ(MessageBoxW(nullptr, nullptr, nullptr, MB_OK), IDOK);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Error printing: Lost connection.\n"), std::string::npos) << err;
+    auto record = tarvel::ui::MessageBoxRecord();
+    ASSERT_EQ(record.size(), 2u);
+    EXPECT_EQ(record[0].owner, main);
+    EXPECT_EQ(record[0].text, u"Lost connection.");
+    EXPECT_EQ(record[0].caption, u"Error printing");
+    EXPECT_EQ(record[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(record[1].text, u"");
+    EXPECT_EQ(record[1].caption, u"Error");
+    DestroyWindow(main);
+    tarvel::ui::ClearMessageBoxRecord();
+    EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
+}
+
+TEST(Locale, MeasurementSystemFollowsLcMeasurement)
+{
+    auto query = [](const char* lcAll) {
+        setenv("LC_ALL", lcAll, 1);
+        WCHAR buffer[2] = {u'0', 0};
+        int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buffer, 2);
+        return std::make_pair(n, buffer[0]);
+    };
+    EXPECT_EQ(query("en_US.UTF-8"), std::make_pair(2, u'1'));
+    EXPECT_EQ(query("de_DE.UTF-8"), std::make_pair(2, u'0'));
+    EXPECT_EQ(query("C"), std::make_pair(2, u'0'));
+    unsetenv("LC_ALL");
+    setenv("LC_MEASUREMENT", "en_US", 1);
+    setenv("LANG", "de_DE", 1);
+    WCHAR buffer[2] = {u'0', 0};
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buffer, 2), 2);
+    EXPECT_EQ(buffer[0], u'1') << "LC_MEASUREMENT wins over LANG";
+    unsetenv("LC_MEASUREMENT");
+    unsetenv("LANG");
+
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, nullptr, 0), 2);
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buffer, 1), 0);
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, nullptr, 2), 0);
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buffer, -1), 0);
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, 0x1234, buffer, 2), 0);
+}
+
+TEST(Utf, RoundTripsAndRepairsMalformedInput)
+{
+    std::u16string text = u"Caf\u00e9 \u20ac \U0001F5A8";
+    EXPECT_EQ(tarvel::ui::FromUtf8(tarvel::ui::ToUtf8(text)), text);
+    EXPECT_EQ(tarvel::ui::ToUtf8(u"\u00e9"), "\xC3\xA9");
+    EXPECT_EQ(tarvel::ui::ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+    EXPECT_EQ(tarvel::ui::FromUtf8("a\xC0\xAF" "b"), u"a\uFFFD\uFFFDb") << "an overlong form is malformed";
+    EXPECT_EQ(tarvel::ui::FromUtf8("\xE2\x82"), u"\uFFFD\uFFFD") << "a truncated sequence";
+}
+
+}  // namespace

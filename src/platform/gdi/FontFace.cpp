@@ -1,0 +1,275 @@
+#include "platform/gdi/FontFace.h"
+
+#include "platform/gdi/GdiObjects.h"
+
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace tarvel::gdi {
+namespace {
+
+// Larger em sizes would make single glyph images of many megabytes; no
+// printed page needs more.
+constexpr double kMaxEm = 4000;
+constexpr double kDefaultEm = 12;
+
+std::string Utf8FaceName(const WCHAR* face) {
+    std::string out;
+    for (int i = 0; i < LF_FACESIZE && face[i]; ++i) {
+        char32_t c = face[i];
+        if (c >= 0xD800 && c < 0xE000) continue;  // a face name is plain text
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string CacheKey(const LOGFONTW& log) {
+    LOGFONTW key = log;
+    for (int i = 0; i < LF_FACESIZE; ++i) {
+        WCHAR c = key.lfFaceName[i];
+        if (c >= u'A' && c <= u'Z') key.lfFaceName[i] = WCHAR(c - u'A' + u'a');
+        if (!c) {
+            std::fill(key.lfFaceName + i, key.lfFaceName + LF_FACESIZE, WCHAR(0));
+            break;
+        }
+    }
+    // Fields that change nothing in the rendering stay out of the key.
+    key.lfCharSet = key.lfOutPrecision = key.lfClipPrecision = key.lfQuality = 0;
+    key.lfOrientation = 0;
+    return std::string(reinterpret_cast<const char*>(&key), sizeof(key));
+}
+
+FcPattern* MatchPattern(const LOGFONTW& log) {
+    std::string family = Utf8FaceName(log.lfFaceName);
+    int pitch = log.lfPitchAndFamily & 3;
+    int familyBits = log.lfPitchAndFamily & 0xF0;
+    const char* generic = "sans-serif";
+    if (pitch == FIXED_PITCH || familyBits == FF_MODERN) {
+        generic = "monospace";
+    } else if (familyBits == FF_ROMAN) {
+        generic = "serif";
+    }
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return nullptr;
+    if (!family.empty()) {
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    }
+    // A missing face falls back to the generic family its pitch and family
+    // bits ask for, then to whatever fontconfig finds closest.
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
+    int weight = log.lfWeight <= 0 ? FW_NORMAL : std::min<LONG>(log.lfWeight, 1000);
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+    FcPatternAddInteger(pattern, FC_SLANT, log.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return nullptr;
+    // Glyphs are drawn as bilevel images with the font's own hinting.
+    FcPatternDel(match, FC_ANTIALIAS);
+    FcPatternAddBool(match, FC_ANTIALIAS, FcFalse);
+    FcPatternDel(match, FC_HINTING);
+    FcPatternAddBool(match, FC_HINTING, FcTrue);
+    return match;
+}
+
+cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double sx, double sy, double angle) {
+    cairo_matrix_t scale, rotate, font;
+    cairo_matrix_init_scale(&scale, sx, sy);
+    cairo_matrix_init_rotate(&rotate, -angle);
+    cairo_matrix_multiply(&font, &scale, &rotate);
+    cairo_matrix_t ctm;
+    cairo_matrix_init_identity(&ctm);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
+    cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &font, &ctm, options);
+    cairo_font_options_destroy(options);
+    if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
+        cairo_scaled_font_destroy(scaled);
+        return nullptr;
+    }
+    return scaled;
+}
+
+struct FaceCache {
+    std::mutex lock;
+    std::map<std::string, std::weak_ptr<FontFace>> faces;
+};
+
+FaceCache& Cache() {
+    static FaceCache* cache = new FaceCache;
+    return *cache;
+}
+
+}  // namespace
+
+std::shared_ptr<FontFace> FontFace::Realise(const LOGFONTW& log) {
+    FaceCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    std::string key = CacheKey(log);
+    auto it = cache.faces.find(key);
+    if (it != cache.faces.end()) {
+        if (auto face = it->second.lock()) return face;
+    }
+    std::shared_ptr<FontFace> face(new FontFace);
+    if (!face->Load(log)) return nullptr;
+    cache.faces[key] = face;
+    return face;
+}
+
+FontFace::~FontFace() {
+    if (drawing_ && drawing_ != upright_) cairo_scaled_font_destroy(drawing_);
+    if (upright_) cairo_scaled_font_destroy(upright_);
+    if (face_) cairo_font_face_destroy(face_);
+}
+
+bool FontFace::Load(const LOGFONTW& log) {
+    FcPattern* match = MatchPattern(log);
+    if (!match) return false;
+    FcChar8* familyName = nullptr;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &familyName) == FcResultMatch && familyName) {
+        family_ = reinterpret_cast<const char*>(familyName);
+    }
+    face_ = cairo_ft_font_face_create_for_pattern(match);
+    FcPatternDestroy(match);
+    if (cairo_font_face_status(face_) != CAIRO_STATUS_SUCCESS) return false;
+
+    // Read the design metrics in font units from a probe at any size.
+    cairo_scaled_font_t* probe = MakeScaled(face_, 64, 64, 0);
+    if (!probe) return false;
+    FT_Face ft = cairo_ft_scaled_font_lock_face(probe);
+    if (!ft || !ft->units_per_EM) {
+        if (ft) cairo_ft_scaled_font_unlock_face(probe);
+        cairo_scaled_font_destroy(probe);
+        return false;
+    }
+    double upem = ft->units_per_EM;
+    double winAscent = ft->ascender, winDescent = -ft->descender;
+    double lineGap = 0, avgWidth = 0, strikePos = 0, strikeSize = 0;
+    double hheaAscent = ft->ascender, hheaDescent = -ft->descender;
+    if (auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA))) {
+        lineGap = hhea->Line_Gap;
+        hheaAscent = hhea->Ascender;
+        hheaDescent = -hhea->Descender;
+    }
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF) {
+        if (os2->usWinAscent + os2->usWinDescent > 0) {
+            winAscent = os2->usWinAscent;
+            winDescent = os2->usWinDescent;
+        }
+        avgWidth = os2->xAvgCharWidth;
+        strikePos = os2->yStrikeoutPosition;
+        strikeSize = os2->yStrikeoutSize;
+    }
+    double maxAdvance = ft->max_advance_width;
+    double underlinePos = -ft->underline_position;
+    double underlineSize = ft->underline_thickness;
+    bool fixedPitch = FT_IS_FIXED_WIDTH(ft);
+    cairo_ft_scaled_font_unlock_face(probe);
+    cairo_scaled_font_destroy(probe);
+
+    double cell = std::max(1.0, winAscent + winDescent);
+    double em;
+    long long height = log.lfHeight;
+    if (height < 0) {
+        em = double(-height);
+    } else if (height > 0) {
+        em = double(height) * upem / cell;
+    } else {
+        em = kDefaultEm;
+    }
+    em = std::clamp(em, 1.0, kMaxEm);
+    double scale = em / upem;
+    double widthScale = 1;
+    if (log.lfWidth > 0 && avgWidth > 0) {
+        widthScale = std::clamp(double(log.lfWidth) / (avgWidth * scale), 0.01, 100.0);
+    }
+    escapement_ = double(log.lfEscapement % 3600) * M_PI / 1800.0;
+    upright_ = MakeScaled(face_, em * widthScale, em, 0);
+    if (!upright_) return false;
+    drawing_ = escapement_ == 0 ? upright_ : MakeScaled(face_, em * widthScale, em, escapement_);
+    if (!drawing_) return false;
+
+    TEXTMETRICW& tm = metrics_;
+    tm.tmAscent = LONG(std::lround(winAscent * scale));
+    tm.tmDescent = LONG(std::lround(winDescent * scale));
+    if (height > 0 && height <= LONG(kMaxEm * 2)) tm.tmDescent = LONG(height) - tm.tmAscent;
+    tm.tmHeight = tm.tmAscent + tm.tmDescent;
+    tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - LONG(std::lround(em)));
+    double externalGap = lineGap - ((winAscent + winDescent) - (hheaAscent + hheaDescent));
+    tm.tmExternalLeading = std::max<LONG>(0, LONG(std::lround(externalGap * scale)));
+    tm.tmMaxCharWidth = LONG(std::lround(maxAdvance * scale * widthScale));
+    tm.tmWeight = log.lfWeight <= 0 ? FW_NORMAL : log.lfWeight;
+    tm.tmOverhang = 0;
+    tm.tmDigitizedAspectX = 96;
+    tm.tmDigitizedAspectY = 96;
+    tm.tmFirstChar = 0x20;
+    tm.tmLastChar = 0xFFFC;
+    tm.tmDefaultChar = 0x1F;
+    tm.tmBreakChar = 0x20;
+    tm.tmItalic = log.lfItalic ? 1 : 0;
+    tm.tmUnderlined = log.lfUnderline ? 1 : 0;
+    tm.tmStruckOut = log.lfStrikeOut ? 1 : 0;
+    // TMPF_FIXED_PITCH set means a variable pitch; vector and TrueType bits.
+    tm.tmPitchAndFamily = BYTE((fixedPitch ? 0 : 0x01) | 0x02 | 0x04 |
+                               (fixedPitch ? FF_MODERN : (log.lfPitchAndFamily & 0xF0)));
+    tm.tmCharSet = log.lfCharSet;
+    tm.tmAveCharWidth = avgWidth > 0 ? LONG(std::lround(avgWidth * scale * widthScale))
+                                     : GlyphFor(U'x').advance;
+
+    underline_ = log.lfUnderline != 0;
+    strikeOut_ = log.lfStrikeOut != 0;
+    underlineThickness_ = std::max(1, int(std::lround(underlineSize * scale)));
+    underlinePosition_ = std::max(1, int(std::lround(underlinePos * scale)));
+    underlinePosition_ = std::min(underlinePosition_, std::max<int>(1, tm.tmDescent - 1));
+    strikeOutThickness_ =
+        std::max(1, int(std::lround((strikeSize > 0 ? strikeSize : underlineSize) * scale)));
+    strikeOutPosition_ = strikePos > 0 ? int(std::lround(strikePos * scale)) : tm.tmAscent / 3;
+    return true;
+}
+
+FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
+    auto it = glyphs_.find(codepoint);
+    if (it != glyphs_.end()) return it->second;
+    Glyph glyph{0, 0};
+    FT_Face ft = cairo_ft_scaled_font_lock_face(upright_);
+    if (ft) {
+        glyph.index = FT_Get_Char_Index(ft, FT_ULong(codepoint));
+        cairo_ft_scaled_font_unlock_face(upright_);
+    }
+    cairo_glyph_t g{glyph.index, 0, 0};
+    cairo_text_extents_t extents;
+    cairo_scaled_font_glyph_extents(upright_, &g, 1, &extents);
+    glyph.advance = int(std::lround(extents.x_advance));
+    glyphs_.emplace(codepoint, glyph);
+    return glyph;
+}
+
+std::shared_ptr<FontFace> FaceOf(Font& font) {
+    if (!font.face) font.face = FontFace::Realise(font.log);
+    return font.face;
+}
+
+}  // namespace tarvel::gdi

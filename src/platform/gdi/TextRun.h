@@ -1,0 +1,37 @@
+// One line of text: laid out with whole-pixel advances, drawn aliased.
+#ifndef TARVEL_PLATFORM_GDI_TEXTRUN_H
+#define TARVEL_PLATFORM_GDI_TEXTRUN_H
+
+#include "platform/gdi/CoverageMask.h"
+#include "platform/gdi/FontFace.h"
+
+#include <vector>
+
+namespace tarvel::gdi {
+
+struct TextLayout {
+    std::vector<cairo_glyph_t> glyphs;  // x: pen position along the baseline
+    std::vector<int> extents;           // per UTF-16 unit: pen position after it
+    int width = 0;
+};
+
+// count UTF-16 units; dx, when given, holds the advance of each unit.
+TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx);
+
+struct TextDrawing {
+    long long originX = 0;  // device position of the baseline's left end
+    long long originY = 0;
+    const DeviceRect* clip = nullptr;
+    bool opaqueBox = false;  // fill the text cell with the background colour
+    // Extra underlines (start, end pen positions), for prefix characters.
+    std::vector<std::pair<int, int>> marks;
+};
+
+void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how);
+
+// Returns the number of UTF-16 units in a zero-terminated string, up to max.
+int TextLength(const char16_t* text, int max);
+
+}  // namespace tarvel::gdi
+
+#endif

@@ -72,6 +72,32 @@ int UnencodedSize(const std::uint8_t* d, int n)
     return n;
 }
 
+// First m in [from, to) where three equal bytes begin (m + 2 < n), or to.
+// Eight positions at a time: a zero byte in x marks a triple, and the lowest
+// zero byte is found exactly by the usual has-zero-byte test.
+int TripleStart(const std::uint8_t* d, int from, int to, int n)
+{
+    const int end = std::min(to, n - 2);
+    int m = from;
+    while (end - m >= 8) {
+        const std::uint64_t a = Load64(d + m);
+        const std::uint64_t b = Load64(d + m + 1);
+        const std::uint64_t c = Load64(d + m + 2);
+        const std::uint64_t x = (a ^ b) | (b ^ c);
+        const std::uint64_t zero = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+        if (zero != 0) {
+            return m + __builtin_ctzll(zero) / 8;
+        }
+        m += 8;
+    }
+    for (; m < end; ++m) {
+        if (d[m] == d[m + 1] && d[m + 1] == d[m + 2]) {
+            return m;
+        }
+    }
+    return to;
+}
+
 // Method 1: pairs of (repeat count, byte), each standing for count + 1
 // copies. A run of zeros that reaches the end of the row is left out.
 int EncodeRunLength(const std::uint8_t* d, int n, std::uint8_t* out)
@@ -80,7 +106,7 @@ int EncodeRunLength(const std::uint8_t* d, int n, std::uint8_t* out)
     int i = 0;
     while (i < n) {
         const std::uint8_t b = d[i];
-        const int j = RunEnd(d, i + 1, n, b);
+        const int j = (i + 1 < n && d[i + 1] == b) ? RunEnd(d, i + 2, n, b) : i + 1;
         if (j == n && b == 0) {
             break;
         }
@@ -97,18 +123,39 @@ int EncodeRunLength(const std::uint8_t* d, int n, std::uint8_t* out)
     return static_cast<int>(o - out);
 }
 
+// The fewest bytes method 1 can need: one pair per run, the final run of
+// zeros excepted. Counting is cheap where encoding is not, so a row whose
+// runs alone outweigh a smaller encoding is never run-length encoded.
+int RunLengthLowerBound(const std::uint8_t* d, int n)
+{
+    if (n == 0) {
+        return 0;
+    }
+    int runs = 1;
+    for (int i = 1; i < n; ++i) {
+        runs += d[i] != d[i - 1];
+    }
+    if (d[n - 1] == 0) {
+        --runs;
+    }
+    return 2 * runs;
+}
+
 // Method 2: TIFF PackBits. Two or more equal bytes at the start of a step
-// are a run; a literal keeps pairs of equal bytes and only gives way to a
-// run of three or more, which is what the printers' own encoders do.
+// are a run. A literal keeps pairs of equal bytes and ends where three equal
+// bytes begin, since those are cheaper as a run; a literal that fills all
+// 128 bytes gives its last byte to a run of three that starts there. Both
+// rules come down to: a literal from s ends at the first triple that begins
+// in s + 1 .. s + 127, else after 128 bytes or at the end of the row.
 int EncodePackBits(const std::uint8_t* d, int n, std::uint8_t* out)
 {
     std::uint8_t* o = out;
     int i = 0;
     while (i < n) {
         const std::uint8_t b = d[i];
-        const int j = RunEnd(d, i + 1, n, b);
-        int copies = j - i;
-        if (copies >= 2) {
+        if (i + 1 < n && d[i + 1] == b) {
+            const int j = RunEnd(d, i + 2, n, b);
+            int copies = j - i;
             while (copies > 128) {
                 *o++ = 0x81;
                 *o++ = b;
@@ -120,36 +167,17 @@ int EncodePackBits(const std::uint8_t* d, int n, std::uint8_t* out)
                 i = j;
                 continue;
             }
-            // One copy left over: it opens the literal below.
+            // One copy left over: it opens a literal. The byte after it
+            // differs, so the literal cannot end at once.
             i = j - 1;
         }
-
         const int start = i;
-        int length = 1;
-        ++i;
-        while (length < 128 && i < n) {
-            const std::uint8_t c = d[i];
-            ++i;
-            ++length;
-            if (c == d[i - 2] && i < n && d[i] == c) {
-                // Three equal bytes: hand the two already taken to the run.
-                length -= 2;
-                i -= 2;
-                break;
-            }
-            if (length == 128 && n - i >= 2 && d[i] == c && d[i + 1] == c) {
-                // A full literal ending where a run begins gives its last
-                // byte to the run.
-                --length;
-                --i;
-                break;
-            }
-        }
-        if (length > 0) {
-            *o++ = static_cast<std::uint8_t>(length - 1);
-            std::memcpy(o, d + start, static_cast<std::size_t>(length));
-            o += length;
-        }
+        const int triple = TripleStart(d, start + 1, start + 128, n);
+        const int length = triple < start + 128 ? triple - start : std::min(128, n - start);
+        *o++ = static_cast<std::uint8_t>(length - 1);
+        std::memcpy(o, d + start, static_cast<std::size_t>(length));
+        o += length;
+        i = start + length;
     }
     return static_cast<int>(o - out);
 }
@@ -187,6 +215,17 @@ int EncodeDeltaRow(const std::uint8_t* d, const std::uint8_t* seed, int n, std::
         i = k;
     }
     return static_cast<int>(o - out);
+}
+
+// The fewest bytes method 3 can need: every changed byte is sent, and each
+// command carries at most eight of them.
+int DeltaRowLowerBound(const std::uint8_t* d, const std::uint8_t* seed, int n)
+{
+    int changed = 0;
+    for (int i = 0; i < n; ++i) {
+        changed += d[i] != seed[i];
+    }
+    return changed + (changed + 7) / 8;
 }
 
 }  // namespace
@@ -287,16 +326,24 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
     std::uint8_t* seed = seedRows_[plane].get();
     const int absent = 10 * rowBytes_;
     std::array<int, kMethodCount> size{absent, absent, absent, absent};
+    // The cheap methods go first; a method that provably cannot beat the
+    // smallest size found so far is not encoded and keeps the size of an
+    // absent method. It could neither be chosen nor tie with the winner, so
+    // the choice below is the one a full encoding would give.
+    int best = absent;
     if (use[kUnencoded]) {
         size[kUnencoded] = UnencodedSize(data, length);
-    }
-    if (use[kRunLength]) {
-        size[kRunLength] = EncodeRunLength(data, length, outputs_[kRunLength].get());
+        best = size[kUnencoded];
     }
     if (use[kPackBits]) {
         size[kPackBits] = EncodePackBits(data, length, outputs_[kPackBits].get());
+        best = std::min(best, size[kPackBits]);
     }
-    if (use[kDeltaRow]) {
+    if (use[kRunLength] && RunLengthLowerBound(data, length) <= best) {
+        size[kRunLength] = EncodeRunLength(data, length, outputs_[kRunLength].get());
+        best = std::min(best, size[kRunLength]);
+    }
+    if (use[kDeltaRow] && DeltaRowLowerBound(data, seed, length) <= best) {
         size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
     }
 

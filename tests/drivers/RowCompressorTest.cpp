@@ -540,3 +540,57 @@ TEST(RoundTrip, ChosenSizeIsTheSmallestOfTheEnabledMethods)
         EXPECT_EQ(static_cast<std::size_t>(size), *std::min_element(sizes.begin(), sizes.end()));
     }
 }
+
+TEST(RoundTrip, ChoiceMatchesFullEncodingWithEveryMethod)
+{
+    // Four compressors with one method each see the same rows, so their seed
+    // rows stay identical to the combined one's; the choice rules applied to
+    // their full sizes must give the combined compressor's size, method,
+    // change reports and bytes, whatever it skips on the way.
+    std::mt19937 rng(2024);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int rowBytes = 1 + static_cast<int>(rng() % 400);
+        const int planes = 1 + static_cast<int>(rng() % 4);
+        RowCompressor all;
+        ASSERT_TRUE(all.Allocate(rowBytes, planes));
+        RowCompressor single[4];
+        for (int m = 0; m < 4; ++m) {
+            single[m].EnableMethods(m == 0, m == 1, m == 2, m == 3);
+            ASSERT_TRUE(single[m].Allocate(rowBytes, planes));
+        }
+        int current = 0;
+        Bytes previous;
+        for (int r = 0; r < 80; ++r) {
+            const int plane = static_cast<int>(rng() % planes);
+            const int length = rng() % 4 == 0 ? static_cast<int>(rng() % (rowBytes + 1)) : rowBytes;
+            const Bytes row = RandomRow(rng, length, previous);
+            previous = row;
+            Bytes outputs[4];
+            int sizes[4];
+            for (int m = 0; m < 4; ++m) {
+                const std::uint8_t* out = nullptr;
+                sizes[m] = single[m].Compress(row.data(), length, plane, &out, nullptr);
+                outputs[m] = Bytes(out, out + sizes[m]);
+            }
+            int choice = 3;
+            for (int m = 2; m >= 0; --m) {
+                if (sizes[m] < sizes[choice]) {
+                    choice = m;
+                }
+            }
+            if (sizes[choice] == sizes[current]) {
+                choice = current;
+            }
+            const int expectedChange = choice != current ? choice : RowCompressor::kNoChange;
+            current = choice;
+
+            const std::uint8_t* out = nullptr;
+            int change = 0;
+            const int size = all.Compress(row.data(), length, plane, &out, &change);
+            ASSERT_EQ(size, sizes[choice]) << "trial " << trial << " row " << r;
+            ASSERT_EQ(change, expectedChange) << "trial " << trial << " row " << r;
+            ASSERT_EQ(all.currentMethod(), static_cast<std::uint32_t>(choice));
+            ASSERT_EQ(Bytes(out, out + size), outputs[choice]);
+        }
+    }
+}

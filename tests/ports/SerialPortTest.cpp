@@ -1,0 +1,272 @@
+#include "ports/SerialPort.h"
+
+#include "PortTestSupport.h"
+#include "platform/serial/PtyPrinter.h"
+#include "platform/serial/Serial.h"
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace tarvel::ports {
+namespace {
+
+using namespace std::chrono_literals;
+using tarvel::test::PtyPrinter;
+
+// The transmit rule on its own, against a line that behaves as told.
+struct FakeLine {
+    std::vector<int> results;  // per call: bytes taken, or -1 for a failure
+    std::size_t calls = 0;
+    int paused = 0;
+    int Transmit(int count, int stopAfterCalls = 1000)
+    {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
+        return TransmitSerialChunk(
+            bytes.data(), count,
+            [this](const std::uint8_t*, DWORD n, DWORD* written) {
+                int result = results[std::min(calls, results.size() - 1)];
+                ++calls;
+                if (result < 0)
+                    return false;
+                *written = std::min<DWORD>(n, static_cast<DWORD>(result));
+                return true;
+            },
+            [this, stopAfterCalls] { return calls < static_cast<std::size_t>(stopAfterCalls); },
+            [this](int ms) { paused += ms; });
+    }
+};
+
+TEST(SerialTransmitRule, TenWritesOf512BytesCompleteAChunkAndTenOf500DropTheLast120)
+{
+    FakeLine pieces512{{512}};
+    EXPECT_EQ(pieces512.Transmit(5120), 5120);
+    EXPECT_EQ(pieces512.calls, 10u);
+    FakeLine pieces500{{500}};
+    EXPECT_EQ(pieces500.Transmit(5120), 5000);
+    EXPECT_EQ(pieces500.calls, 10u);
+    EXPECT_EQ(pieces500.paused, 0);
+}
+
+TEST(SerialTransmitRule, AChunkWhoseWritesAllFailIsGivenUpAfterFiveFailuresAndTwoAndAHalfSeconds)
+{
+    FakeLine dead{{-1}};
+    EXPECT_EQ(dead.Transmit(5120), 0);
+    EXPECT_EQ(dead.calls, 5u);
+    EXPECT_EQ(dead.paused, 2500);
+}
+
+TEST(SerialTransmitRule, FailuresCostTwoAttemptsTimeoutsOneAndAFullWriteEndsAtOnce)
+{
+    FakeLine mixed{{-1, 1000, -1, 1000, -1, 1000, 1000, 1000}};
+    // Attempts after each call: 2, 3, 5, 6, 8, 9, 10.
+    EXPECT_EQ(mixed.Transmit(5120), 4000);
+    EXPECT_EQ(mixed.calls, 7u);
+    EXPECT_EQ(mixed.paused, 1500);
+
+    FakeLine timedOut{{0}};
+    EXPECT_EQ(timedOut.Transmit(5120), 0);
+    EXPECT_EQ(timedOut.calls, 10u);
+    EXPECT_EQ(timedOut.paused, 0);
+
+    FakeLine fast{{100000}};
+    EXPECT_EQ(fast.Transmit(904), 904);
+    EXPECT_EQ(fast.calls, 1u);
+}
+
+TEST(SerialTransmitRule, ACancelledOrClosedPortStopsBetweenWrites)
+{
+    FakeLine line{{100}};
+    EXPECT_EQ(line.Transmit(5120, 3), 300);
+    EXPECT_EQ(line.calls, 3u);
+}
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tarvel::test::ForgetSerialSettings();
+        ASSERT_TRUE(printer.Ready());
+        tarvel::test::MapComPort(1, printer.Path());
+    }
+    void TearDown() override
+    {
+        platform::PretendThreadCreationFails(false);
+        tarvel::test::ForgetSerialSettings();
+    }
+    std::unique_ptr<SerialPort> MakePort(std::int32_t number)
+    {
+        auto port = std::make_unique<SerialPort>();
+        port->SetTarget(&number);
+        port->Attach(&cancel, nullptr);
+        return port;
+    }
+    PtyPrinter printer;
+    std::atomic<std::int32_t> cancel{0};
+};
+
+TEST_F(SerialPortTest, ACablePortRunsAt57600Baud8N1WithDtrAndRtsAndCarriesEveryByte)
+{
+    auto port = MakePort(1);
+    ASSERT_EQ(port->Open(), 0);
+    EXPECT_EQ(port->GetState(), PortState::Open);
+    termios tio = printer.Settings();
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS));
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF));
+    EXPECT_FALSE(tio.c_oflag & OPOST);
+    EXPECT_EQ(platform::ModemLinesRequested(printer.Path()), platform::kModemDtr | platform::kModemRts);
+
+    auto page = test::RandomBytes(12000, 21);
+    std::vector<std::uint8_t> arrived;
+    std::thread reader([&] { arrived = printer.Read(page.size()); });
+    ASSERT_EQ(port->Write(page.data(), static_cast<int>(page.size())), 12000);
+    EXPECT_EQ(port->Flush(), 1);
+    reader.join();
+    EXPECT_EQ(port->GetBytesSent(), 12000u);
+    EXPECT_EQ(arrived, page);
+}
+
+TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetIt)
+{
+    PtyPrinter irComm;
+    ASSERT_TRUE(irComm.Ready());
+    tarvel::test::MapComPort(3, irComm.Path());
+    tarvel::test::SetIrCommIndex(3);
+    termios driver = irComm.Settings();
+    cfsetospeed(&driver, B9600);
+    cfsetispeed(&driver, B9600);
+    driver.c_cflag |= CSTOPB;
+    irComm.Apply(driver);
+    driver = irComm.Settings();
+
+    auto port = MakePort(3);
+    ASSERT_EQ(port->Open(), 0);
+    termios after = irComm.Settings();
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+    EXPECT_EQ(after.c_cflag, driver.c_cflag);
+    EXPECT_EQ(after.c_iflag, driver.c_iflag);
+    EXPECT_EQ(after.c_oflag, driver.c_oflag);
+    EXPECT_EQ(platform::ModemLinesRequested(irComm.Path()), 0u);
+    std::uint8_t text[3] = {'A', 'B', 'C'};
+    std::vector<std::uint8_t> arrived;
+    std::thread reader([&] { arrived = irComm.Read(3); });
+    port->Write(text, 3);
+    EXPECT_EQ(port->Flush(), 1);
+    reader.join();
+    EXPECT_EQ(arrived, (std::vector<std::uint8_t>{'A', 'B', 'C'}));
+
+    // With the index naming COM3, COM1 is still a cable port.
+    auto cable = MakePort(1);
+    ASSERT_EQ(cable->Open(), 0);
+    termios tio = printer.Settings();
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
+}
+
+TEST_F(SerialPortTest, PortNumberMinusOneMeansTheIrCommPortAndFailsWithoutOne)
+{
+    auto unset = std::make_unique<SerialPort>();
+    EXPECT_EQ(unset->PortNumber(), -1);
+    EXPECT_EQ(unset->Open(), -1);
+    EXPECT_EQ(unset->GetState(), PortState::Closed);
+
+    tarvel::test::SetIrCommIndex(1);
+    termios before = printer.Settings();
+    ASSERT_EQ(unset->Open(), 0);
+    EXPECT_EQ(printer.Settings().c_cflag, before.c_cflag) << "the IrCOMM port is not configured";
+}
+
+TEST_F(SerialPortTest, AnAbsentOrBusyDeviceFailsWithMinusOne)
+{
+    tarvel::test::MapComPort(4, "/nonexistent/ttyX");
+    auto absent = MakePort(4);
+    EXPECT_EQ(absent->Open(), -1);
+    EXPECT_EQ(absent->GetState(), PortState::Closed);
+
+    auto first = MakePort(1);
+    ASSERT_EQ(first->Open(), 0);
+    auto second = MakePort(1);
+    EXPECT_EQ(second->Open(), -1);
+    first->Close();
+    first.reset();
+    EXPECT_EQ(second->Open(), 0);
+}
+
+TEST_F(SerialPortTest, WithoutAWriterThreadOpenFailsWithMinusSixAndReleasesTheLine)
+{
+    platform::PretendThreadCreationFails(true);
+    auto port = MakePort(1);
+    EXPECT_EQ(port->Open(), -6);
+    EXPECT_EQ(port->GetState(), PortState::Closed);
+    platform::PretendThreadCreationFails(false);
+    HANDLE line = platform::OpenComPort(1);
+    EXPECT_NE(line, INVALID_HANDLE_VALUE);
+    platform::CloseHandle(line);
+}
+
+TEST_F(SerialPortTest, CloseChangesOnlyAnOpenPort)
+{
+    auto port = MakePort(1);
+    port->Close();
+    EXPECT_EQ(port->GetState(), PortState::Idle);
+    tarvel::test::MapComPort(1, "/nonexistent/ttyX");
+    EXPECT_EQ(port->Open(), -1);
+    port->Close();
+    EXPECT_EQ(port->GetState(), PortState::Closed);
+}
+
+TEST_F(SerialPortTest, CancelWhileWriteWaitsForAPrinterThatStoppedReading)
+{
+    auto port = MakePort(1);
+    ASSERT_EQ(port->Open(), 0);
+    std::thread canceller([&] {
+        // Wait until the line is full and the writer sits in a write that
+        // would otherwise last most of a minute.
+        std::uint32_t last = 0;
+        test::WaitUntil([&] {
+            std::this_thread::sleep_for(200ms);
+            std::uint32_t now = port->GetBytesSent();
+            bool still = now == last && now > 0;
+            last = now;
+            return still;
+        });
+        cancel.store(1);
+    });
+    auto document = test::RandomBytes(1 << 20, 22);
+    int written = port->Write(document.data(), static_cast<int>(document.size()));
+    canceller.join();
+    EXPECT_LT(written, static_cast<int>(document.size()));
+    EXPECT_EQ(port->GetState(), PortState::Closed);
+    EXPECT_EQ(port->Flush(), 0);
+    auto start = std::chrono::steady_clock::now();
+    port.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the write in progress was cut short";
+}
+
+TEST_F(SerialPortTest, APrinterSwitchedOffLosesTheChunkButThePortStaysOpen)
+{
+    auto port = MakePort(1);
+    ASSERT_EQ(port->Open(), 0);
+    auto first = test::RandomBytes(100, 23);
+    std::vector<std::uint8_t> arrived;
+    std::thread reader([&] { arrived = printer.Read(100); });
+    port->Write(first.data(), 100);
+    ASSERT_EQ(port->Flush(), 1);
+    reader.join();
+    EXPECT_EQ(arrived, first);
+
+    printer.CloseMaster();
+    auto second = test::RandomBytes(3000, 24);
+    EXPECT_EQ(port->Write(second.data(), 3000), 3000);
+    EXPECT_EQ(port->Flush(), 1);
+    EXPECT_EQ(port->GetState(), PortState::Open);
+    EXPECT_EQ(port->GetBytesSent(), 100u);
+}
+
+}  // namespace
+}  // namespace tarvel::ports

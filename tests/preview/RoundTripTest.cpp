@@ -1,0 +1,161 @@
+// Every driver, every plane count, compression and draft on and off: seeded
+// random dithered rows go through the driver, the preview decoder reads the
+// stream back, and the dots must be exactly the inks of the rows.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "drivers/DriverTestSupport.h"
+#include "drivers/PrinterDriver.h"
+#include "preview/StreamDecoder.h"
+
+using namespace tarvel;
+using namespace tarvel::testing;
+using preview::Ink;
+
+namespace {
+
+// The inks a dithered pixel is printed with, written out independently of
+// the drivers' separation code.
+bool Inks(const Row& row, int x, std::uint32_t planeCount, Ink ink) {
+    const std::uint8_t b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
+    const bool black = b == 0 && g == 0 && r == 0;
+    switch (planeCount) {
+        case 1: return ink == Ink::Black && black;
+        case 3:
+            return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) ||
+                   (ink == Ink::Yellow && b == 0);
+        default:
+            if (black) return ink == Ink::Black;
+            return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) ||
+                   (ink == Ink::Yellow && b == 0);
+    }
+}
+
+Bytes Trimmed(Bytes bytes) {
+    while (!bytes.empty() && bytes.back() == 0) bytes.pop_back();
+    return bytes;
+}
+
+Bytes ExpectedPlaneRow(const Row& row, int width, std::uint32_t planeCount, Ink ink) {
+    Bytes bits((width + 7) / 8, 0);
+    for (int x = 0; x < width; ++x)
+        if (Inks(row, x, planeCount, ink)) bits[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    return Trimmed(bits);
+}
+
+std::vector<Row> RandomPage(std::mt19937& rng, int width, int height, bool monochrome) {
+    std::vector<Row> rows;
+    for (int y = 0; y < height; ++y) {
+        const unsigned kind = rng() % 8;
+        if (kind == 0) rows.push_back(WhiteRow(width));
+        else if (kind == 1 && !rows.empty()) rows.push_back(rows.back());  // delta row's best case
+        else rows.push_back(RandomRow(rng, width, monochrome));
+    }
+    rows.push_back(WhiteRow(width));  // white at the bottom is never announced
+    return rows;
+}
+
+void ExpectSameDots(const preview::PreviewPage& page, const std::vector<Row>& rows, int width,
+                    std::uint32_t planeCount, const std::string& where) {
+    const std::uint32_t height = std::max<std::uint32_t>(page.height(), rows.size());
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow}) {
+            const Bytes expected =
+                y < rows.size() ? ExpectedPlaneRow(rows[y], width, planeCount, ink) : Bytes{};
+            const Bytes decoded = Trimmed(page.PlaneRow(ink, y));
+            ASSERT_EQ(ToHex(decoded), ToHex(expected))
+                << where << " row " << y << " ink " << static_cast<int>(ink);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
+    std::mt19937 rng(20261205);
+    int pagesChecked = 0;
+    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
+        const bool pocketJet = model == 3 || model == 4;
+        preview::Language language;
+        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
+        for (std::uint32_t planes : {1u, 3u, 4u}) {
+            if (pocketJet && planes != 1) continue;
+            for (std::uint32_t compression : {0u, 1u}) {
+                for (std::uint32_t draft : {0u, 1u}) {
+                    const int width = 150 + static_cast<int>(rng() % 300);
+                    // One plane is fed black-and-white rows, as monochrome
+                    // dithering gives, and now and then colour rows too.
+                    const bool monochrome = planes == 1 && rng() % 3 != 0;
+                    const auto rows = RandomPage(rng, width, 60, monochrome);
+                    auto driver = drivers::CreateDriver(model);
+                    CollectingWriter port;
+                    ASSERT_TRUE(PrintPage(*driver, port, {planes, static_cast<std::uint32_t>(width),
+                                                          draft, compression, 0},
+                                          rows));
+                    const auto result = preview::DecodeStream(language, port.data.data(), port.data.size());
+                    const std::string where = "model " + std::to_string(model) + " planes " +
+                                              std::to_string(planes) + " compression " +
+                                              std::to_string(compression) + " draft " +
+                                              std::to_string(draft);
+                    ASSERT_TRUE(result.ok) << where << ": " << result.error << " at "
+                                           << result.errorOffset;
+                    ASSERT_EQ(result.pages.size(), 1u) << where;
+                    const auto& page = result.pages[0];
+                    EXPECT_EQ(page.resolutionX, drivers::ModelResolution(model, draft)) << where;
+                    EXPECT_EQ(page.resolutionY, drivers::ModelResolution(model, draft)) << where;
+                    ExpectSameDots(page, rows, width, planes, where);
+                    ++pagesChecked;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(pagesChecked, 5 * 3 * 4 + 2 * 4);
+}
+
+TEST(RoundTrip, PagesOfOneDocumentDecodeAsSeparatePages) {
+    std::mt19937 rng(3);
+    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
+        preview::Language language;
+        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
+        const std::uint32_t planes = model == 3 || model == 4 ? 1 : 4;
+        CollectingWriter port;
+        std::vector<std::vector<Row>> pages;
+        for (int p = 0; p < 3; ++p) {
+            pages.push_back(RandomPage(rng, 120, 20, planes == 1));
+            // Each page has its own driver, as the pipeline makes one per page.
+            auto driver = drivers::CreateDriver(model);
+            ASSERT_TRUE(PrintPage(*driver, port, {planes, 120, 0, 1, 0}, pages.back()));
+        }
+        const auto result = preview::DecodeStream(language, port.data.data(), port.data.size());
+        ASSERT_TRUE(result.ok) << model << ": " << result.error << " at " << result.errorOffset;
+        ASSERT_EQ(result.pages.size(), 3u) << model;
+        for (int p = 0; p < 3; ++p)
+            ExpectSameDots(result.pages[p], pages[p], 120, planes, "model " + std::to_string(model));
+    }
+}
+
+TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut) {
+    // A stream cut anywhere inside its page is refused, never misread as a
+    // shorter page.
+    std::mt19937 rng(11);
+    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
+        preview::Language language;
+        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
+        const std::uint32_t planes = model == 3 || model == 4 ? 1 : 3;
+        const auto rows = RandomPage(rng, 70, 6, planes == 1);
+        auto driver = drivers::CreateDriver(model);
+        CollectingWriter port;
+        ASSERT_TRUE(PrintPage(*driver, port, {planes, 70, 0, 1, 0}, rows));
+        // The bytes after the form feed only reset the printer.
+        std::size_t formFeed = port.data.size();
+        while (formFeed > 0 && port.data[formFeed - 1] != 0x0C) --formFeed;
+        ASSERT_GT(formFeed, 0u);
+        for (std::size_t cut = 0; cut + 1 < formFeed; ++cut) {
+            const auto result = preview::DecodeStream(language, port.data.data(), cut);
+            EXPECT_FALSE(result.ok) << "model " << model << " cut " << cut;
+            EXPECT_LE(result.errorOffset, cut);
+            EXPECT_TRUE(result.pages.empty());
+        }
+    }
+}

@@ -1,0 +1,238 @@
+#include "ports/IrdaPort.h"
+
+#include "PortTestSupport.h"
+#include "platform/irda/IrdaSimulator.h"
+#include "platform/system/System.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace tarvel::ports {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace tarvel::platform::irda;
+
+class IrdaPortTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        simulator = std::make_shared<IrdaSimulator>();
+        UseIrdaBackend(simulator);
+        port = std::make_unique<IrdaPort>();
+        port->Attach(&cancel, nullptr);
+    }
+    void TearDown() override
+    {
+        port.reset();
+        UseIrdaBackend(nullptr);
+        platform::PretendThreadCreationFails(false);
+    }
+    // Expects Open to fail with status, leaving the port Closed and no
+    // socket behind.
+    void ExpectOpenFails(int status)
+    {
+        EXPECT_EQ(port->Open(), status);
+        EXPECT_EQ(port->GetState(), PortState::Closed);
+        EXPECT_EQ(simulator->OpenSockets(), 0);
+    }
+
+    std::shared_ptr<IrdaSimulator> simulator;
+    std::unique_ptr<IrdaPort> port;
+    std::atomic<std::int32_t> cancel{0};
+};
+
+TEST_F(IrdaPortTest, APageGoesOutInSendsOfTheLinkSizeWithTheTailAtFlush)
+{
+    SimulatedDevice printer;
+    printer.lsapSel = 5;
+    simulator->SetDevices({printer});
+    simulator->SetSendPduLength(2048);
+    ASSERT_EQ(port->Open(), 0);
+    EXPECT_EQ(port->GetState(), PortState::Open);
+    EXPECT_EQ(port->MaxSendSize(), 2048);
+    EXPECT_EQ(simulator->ConnectedService(), "LSAP-SEL5");
+    EXPECT_TRUE(simulator->IrLptModeSet());
+
+    auto page = test::RandomBytes(5000, 31);
+    ASSERT_EQ(port->Write(page.data(), 5000), 5000);
+    ASSERT_TRUE(test::WaitUntil([&] { return port->GetBytesSent() == 4096u; }));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(simulator->SendSizes(), (std::vector<int>{2048, 2048}));
+    EXPECT_EQ(port->Flush(), 1);
+    EXPECT_EQ(simulator->SendSizes(), (std::vector<int>{2048, 2048, 904}));
+    EXPECT_EQ(simulator->Received(), page);
+    EXPECT_EQ(port->GetBytesSent(), 5000u);
+    port->Close();
+    EXPECT_EQ(port->GetState(), PortState::Closed);
+    EXPECT_TRUE(test::WaitUntil([&] { return simulator->OpenSockets() == 0; }));
+}
+
+TEST_F(IrdaPortTest, OnlyTheFirstDeviceInRangeIsTried)
+{
+    SimulatedDevice first;
+    first.id = {1, 2, 3, 4};
+    first.lsapSel = 3;
+    SimulatedDevice second;
+    second.id = {9, 9, 9, 9};
+    second.lsapSel = 7;
+    simulator->SetDevices({first, second});
+    ASSERT_EQ(port->Open(), 0);
+    EXPECT_EQ(simulator->ConnectedDevice(), first.id);
+    EXPECT_EQ(simulator->ConnectedService(), "LSAP-SEL3");
+
+    // A first device without IrLPT is not passed over for the second.
+    first.hasIrLpt = false;
+    simulator->SetDevices({first, second});
+    ExpectOpenFails(-9);
+}
+
+TEST_F(IrdaPortTest, SocketsDevicesAndConnectsAreRetriedUntilTheyCome)
+{
+    simulator->FailSockets(2);
+    simulator->HideDevicesFor(2);
+    simulator->RefuseConnects(2);
+    ASSERT_EQ(port->Open(), 0);
+    EXPECT_EQ(simulator->SocketCalls(), 3);
+    EXPECT_EQ(simulator->EnumerationCalls(), 3);
+    EXPECT_EQ(simulator->ConnectCalls(), 3);
+}
+
+TEST_F(IrdaPortTest, NoSocketAfterElevenTriesIsMinusOne)
+{
+    simulator->FailSockets(-1);
+    ExpectOpenFails(-1);
+    EXPECT_EQ(simulator->SocketCalls(), 11);
+}
+
+TEST_F(IrdaPortTest, AFailingEnumerationIsMinusTwo)
+{
+    simulator->FailEnumeration(true);
+    ExpectOpenFails(-2);
+    EXPECT_EQ(simulator->EnumerationCalls(), 1);
+}
+
+TEST_F(IrdaPortTest, NobodyInRangeAfterTenLooksIsMinusThree)
+{
+    simulator->SetDevices({});
+    ExpectOpenFails(-3);
+    EXPECT_EQ(simulator->EnumerationCalls(), 10);
+}
+
+TEST_F(IrdaPortTest, RefusedIrLptModeIsMinusFourAndUnansweredIasMinusNine)
+{
+    simulator->RefuseIrLptMode(true);
+    ExpectOpenFails(-4);
+    simulator->RefuseIrLptMode(false);
+    simulator->FailIasQuery(true);
+    ExpectOpenFails(-9);
+}
+
+TEST_F(IrdaPortTest, ElevenRefusedConnectsAreMinusFive)
+{
+    simulator->RefuseConnects(-1);
+    ExpectOpenFails(-5);
+    EXPECT_EQ(simulator->ConnectCalls(), 11);
+}
+
+TEST_F(IrdaPortTest, AMissingOrZeroSendSizeIsMinusSix)
+{
+    simulator->SetSendPduLength(0);
+    ExpectOpenFails(-6);
+    simulator->SetSendPduLength(-1);
+    ExpectOpenFails(-6);
+}
+
+TEST_F(IrdaPortTest, WithoutAWriterThreadOpenFailsWithMinusSeven)
+{
+    platform::PretendThreadCreationFails(true);
+    ExpectOpenFails(-7);
+}
+
+TEST_F(IrdaPortTest, CancelWhileConnectTriesRunIsMinusHundredAtTheNextTry)
+{
+    simulator->RefuseConnects(-1);
+    std::thread canceller([&] {
+        test::WaitUntil([&] { return simulator->ConnectCalls() >= 2; });
+        cancel.store(1);
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port->Open(), -100);
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(port->GetState(), PortState::Closed);
+    EXPECT_EQ(simulator->OpenSockets(), 0);
+    EXPECT_LE(simulator->ConnectCalls(), 3);
+}
+
+TEST_F(IrdaPortTest, APrinterSwitchedOffMidPageLosesTheConnection)
+{
+    for (int error : {WSAECONNRESET, WSAEDISCON}) {
+        SCOPED_TRACE(error);
+        simulator = std::make_shared<IrdaSimulator>();
+        UseIrdaBackend(simulator);
+        simulator->DisconnectAfter(3000, error);
+        ASSERT_EQ(port->Open(), 0);
+        auto page = test::RandomBytes(10000, 32);
+        port->Write(page.data(), 10000);
+        EXPECT_EQ(port->Flush(), 0);
+        EXPECT_EQ(port->GetState(), PortState::Lost);
+        EXPECT_EQ(simulator->Received(), std::vector<std::uint8_t>(page.begin(), page.begin() + 3000));
+        EXPECT_EQ(port->GetBytesSent(), 3000u);
+        std::uint8_t more[10] = {};
+        EXPECT_EQ(port->Write(more, 10), 0);
+        EXPECT_TRUE(test::WaitUntil([&] { return simulator->OpenSockets() == 0; }));
+    }
+}
+
+TEST_F(IrdaPortTest, OtherSendErrorsAndShortSendsAreRetriedWithoutLoss)
+{
+    simulator->FailSends(4, WSAEWOULDBLOCK);
+    simulator->LimitSendSize(700);
+    ASSERT_EQ(port->Open(), 0);
+    auto page = test::RandomBytes(7000, 33);
+    ASSERT_EQ(port->Write(page.data(), 7000), 7000);
+    EXPECT_EQ(port->Flush(), 1);
+    EXPECT_EQ(simulator->Received(), page);
+    EXPECT_EQ(simulator->FailedSendCalls(), 4);
+    EXPECT_EQ(port->GetBytesSent(), 7000u);
+}
+
+TEST_F(IrdaPortTest, CancelWhileWriteWaitsForRoomEndsWriteShortAndFlushWithZero)
+{
+    simulator->FailSends(1 << 30, WSAEWOULDBLOCK);
+    ASSERT_EQ(port->Open(), 0);
+    std::thread canceller([&] {
+        test::WaitUntil([&] { return simulator->FailedSendCalls() >= 2; });
+        cancel.store(1);
+    });
+    auto document = test::RandomBytes(100000, 34);
+    int written = port->Write(document.data(), 100000);
+    canceller.join();
+    EXPECT_GE(written, IrdaPort::kQueueCapacity);
+    EXPECT_LT(written, 100000);
+    EXPECT_EQ(port->Flush(), 0);
+    EXPECT_EQ(port->GetState(), PortState::Closed);
+    EXPECT_TRUE(simulator->Received().empty());
+}
+
+TEST_F(IrdaPortTest, EveryPortStartsAndCleansUpTheSocketsLibrary)
+{
+    int before = WsaUsers();
+    auto another = std::make_unique<IrdaPort>();
+    EXPECT_EQ(WsaUsers(), before + 1);
+    another.reset();
+    EXPECT_EQ(WsaUsers(), before);
+}
+
+TEST_F(IrdaPortTest, ThisSystemsOwnIrdaCannotMakeASocket)
+{
+    UseIrdaBackend(nullptr);
+    ExpectOpenFails(-1);
+}
+
+}  // namespace
+}  // namespace tarvel::ports

@@ -1,0 +1,175 @@
+#include "platform/irda/Irda.h"
+#include "platform/irda/IrdaSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace tarvel::platform::irda {
+namespace {
+
+class IrdaTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        simulator = std::make_shared<IrdaSimulator>();
+        UseIrdaBackend(simulator);
+    }
+    void TearDown() override { UseIrdaBackend(nullptr); }
+
+    // A connected IrLPT socket to the simulator's printer.
+    SOCKET ConnectToPrinter()
+    {
+        SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
+        EXPECT_NE(s, INVALID_SOCKET);
+        std::int32_t on = 1;
+        EXPECT_EQ(setsockopt(s, SOL_IRLMP, IRLMP_IRLPT_MODE, reinterpret_cast<const char*>(&on), 4), 0);
+        SOCKADDR_IRDA address{};
+        address.irdaAddressFamily = AF_IRDA;
+        std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
+        std::strcpy(address.irdaServiceName, "LSAP-SEL1");
+        EXPECT_EQ(connect(s, &address, sizeof address), 0);
+        return s;
+    }
+
+    std::shared_ptr<IrdaSimulator> simulator;
+};
+
+TEST_F(IrdaTest, TheSystemBackendHasNoIrdaAndSaysSo)
+{
+    UseIrdaBackend(nullptr);
+    EXPECT_EQ(socket(AF_IRDA, SOCK_STREAM, 0), INVALID_SOCKET);
+    EXPECT_EQ(WSAGetLastError(), WSAEAFNOSUPPORT);
+    char buffer[8] = {};
+    EXPECT_EQ(send(5, buffer, 8, 0), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
+    EXPECT_EQ(closesocket(5), SOCKET_ERROR);
+}
+
+TEST_F(IrdaTest, DiscoveryFillsAOneDeviceListAndTheIasAnswersTheSelector)
+{
+    SimulatedDevice printer;
+    printer.id = {0xA1, 0xB2, 0xC3, 0xD4};
+    printer.name = "PocketJet";
+    printer.lsapSel = 9;
+    SimulatedDevice other;
+    other.id = {1, 1, 1, 1};
+    simulator->SetDevices({printer, other});
+    SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
+    ASSERT_NE(s, INVALID_SOCKET);
+
+    DEVICELIST list{};
+    int length = sizeof list;
+    ASSERT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_ENUMDEVICES, reinterpret_cast<char*>(&list), &length), 0);
+    EXPECT_EQ(list.numDevice, 1u) << "the list has room for one device only";
+    EXPECT_EQ(std::memcmp(list.Device[0].irdaDeviceID, printer.id.data(), 4), 0);
+    EXPECT_STREQ(list.Device[0].irdaDeviceName, "PocketJet");
+
+    IAS_QUERY query{};
+    std::memcpy(query.irdaDeviceID, printer.id.data(), 4);
+    std::strcpy(query.irdaClassName, "IrLPT");
+    std::strcpy(query.irdaAttribName, "IrDA:IrLMP:LsapSel");
+    length = sizeof query;
+    ASSERT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_IAS_QUERY, reinterpret_cast<char*>(&query), &length), 0);
+    EXPECT_EQ(query.irdaAttribType, IAS_ATTRIB_INT);
+    EXPECT_EQ(query.irdaAttribute.irdaAttribInt, 9);
+
+    std::strcpy(query.irdaClassName, "IrCOMM");
+    EXPECT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_IAS_QUERY, reinterpret_cast<char*>(&query), &length), SOCKET_ERROR);
+    EXPECT_EQ(closesocket(s), 0);
+    EXPECT_EQ(closesocket(s), SOCKET_ERROR) << "a closed socket is stale";
+}
+
+TEST_F(IrdaTest, ThePrinterTakesOnlyIrLptConnectionsOnItsSelector)
+{
+    SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
+    SOCKADDR_IRDA address{};
+    address.irdaAddressFamily = AF_IRDA;
+    std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
+    std::strcpy(address.irdaServiceName, "LSAP-SEL1");
+    EXPECT_EQ(connect(s, &address, sizeof address), SOCKET_ERROR) << "not in IrLPT mode";
+    std::int32_t on = 1;
+    ASSERT_EQ(setsockopt(s, SOL_IRLMP, IRLMP_IRLPT_MODE, reinterpret_cast<const char*>(&on), 4), 0);
+    std::strcpy(address.irdaServiceName, "LSAP-SEL2");
+    EXPECT_EQ(connect(s, &address, sizeof address), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
+    EXPECT_EQ(connect(s, &address, 16), SOCKET_ERROR);
+    EXPECT_EQ(connect(s, nullptr, 32), SOCKET_ERROR);
+    std::strcpy(address.irdaServiceName, "LSAP-SEL1");
+    EXPECT_EQ(connect(s, &address, sizeof address), 0);
+
+    std::int32_t size = 0;
+    int length = sizeof size;
+    ASSERT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_SEND_PDU_LEN, reinterpret_cast<char*>(&size), &length), 0);
+    EXPECT_EQ(size, 2048);
+    closesocket(s);
+}
+
+TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
+{
+    const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
+    auto folder = std::filesystem::path(scratch ? scratch : "/tmp") / "irda-store";
+    std::filesystem::create_directories(folder);
+    auto file = folder / "received.prn";
+    std::filesystem::remove(file);
+    simulator->StoreReceivedIn(file);
+    simulator->LimitSendSize(3);
+    SOCKET s = ConnectToPrinter();
+    EXPECT_EQ(send(s, "\x1b" "E hello", 8, 0), 3);
+    EXPECT_EQ(send(s, " hello", 5, 0), 3);
+    std::string expected = "\x1b" "E  he";
+    EXPECT_EQ(simulator->Received(), std::vector<std::uint8_t>(expected.begin(), expected.end()));
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(simulator->SendSizes(), (std::vector<int>{8, 5}));
+    closesocket(s);
+}
+
+TEST_F(IrdaTest, AFaultySendChangesNothingAndADisconnectStaysDisconnected)
+{
+    SOCKET s = ConnectToPrinter();
+    simulator->FailSends(1, WSAEWOULDBLOCK);
+    EXPECT_EQ(send(s, "abc", 3, 0), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    EXPECT_TRUE(simulator->Received().empty());
+    EXPECT_EQ(send(s, "abc", 3, 0), 3);
+    simulator->DisconnectAfter(5, WSAEDISCON);
+    EXPECT_EQ(send(s, "defg", 4, 0), 2);
+    EXPECT_EQ(send(s, "fg", 2, 0), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEDISCON);
+    EXPECT_EQ(send(s, "fg", 2, 0), SOCKET_ERROR);
+    EXPECT_EQ(send(s, nullptr, 2, 0), SOCKET_ERROR);
+    closesocket(s);
+}
+
+TEST_F(IrdaTest, TheLastErrorBelongsToTheCallingThread)
+{
+    UseIrdaBackend(nullptr);
+    socket(AF_IRDA, SOCK_STREAM, 0);
+    int otherThreadsError = -1;
+    std::thread other([&] { otherThreadsError = WSAGetLastError(); });
+    other.join();
+    EXPECT_EQ(WSAGetLastError(), WSAEAFNOSUPPORT);
+    EXPECT_EQ(otherThreadsError, 0);
+}
+
+TEST_F(IrdaTest, CleanupWithoutStartupFails)
+{
+    int users = WsaUsers();
+    for (int i = 0; i < users; ++i)
+        WSACleanup();
+    EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
+    WSADATA data{};
+    EXPECT_EQ(WSAStartup(0x0101, &data), 0);
+    EXPECT_EQ(data.wVersion, 0x0101);
+    EXPECT_EQ(WsaUsers(), 1);
+    EXPECT_EQ(WSACleanup(), 0);
+}
+
+}  // namespace
+}  // namespace tarvel::platform::irda

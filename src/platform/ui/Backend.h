@@ -49,6 +49,9 @@ std::unique_ptr<DisplayBackend> MakeHeadlessBackend();
 #if defined(TARVEL_HAVE_FLTK)
 // Null when no display can be opened.
 std::unique_ptr<DisplayBackend> MakeFltkBackend();
+// The widgets' private messages to their controls, and what they do.
+bool IsFltkUserAction(UINT message);
+LRESULT FltkUserAction(const WindowRef& control, UINT message, WPARAM wParam);
 #endif
 
 // Runs the installed responder (or the default) on a headless modal dialog.

@@ -146,6 +146,11 @@ LRESULT ListMessage(Window& list, UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT ControlMessage(const WindowRef& control, UINT message, WPARAM wParam, LPARAM lParam)
 {
+#if defined(TARVEL_HAVE_FLTK)
+    if (IsFltkUserAction(message)) {
+        return FltkUserAction(control, message, wParam);
+    }
+#endif
     Window& c = *control;
     LRESULT result = 0;
     bool changed = false;

@@ -7,6 +7,8 @@
 // progress window join it as the rooms that provide them land.
 #pragma once
 
+#include "render/RecordingState.h"
+
 #include <tarvel/win32.h>
 
 #include <atomic>
@@ -40,6 +42,10 @@ public:
     // the store status of its last call (ERROR_SUCCESS or a failure code).
     LSTATUS LoadSettings();
     LSTATUS SaveSettings();
+
+    // First member: built before anything else and torn down last, after
+    // the settings have been saved.
+    tarvel::render::RecordingState recording;
 
     PrinterSettings settings;
 

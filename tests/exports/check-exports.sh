@@ -9,11 +9,7 @@ headers=$2
 
 # Declared in pdc.h, built by later work; remove a name here when it lands.
 pending=(
-  PDC_PrintDlg PDC_PageSetupDlg PDC_GetPrinterDC PDC_StartDoc PDC_StartPage PDC_EndPage PDC_EndDoc
-  PDC_GetDeviceCaps
-  PDC_SetTextColor PDC_SetBkColor PDC_SetBkMode PDC_SetROP2 PDC_SelectObject PDC_Ellipse PDC_Rectangle
-  PDC_RoundRect PDC_Polyline PDC_DrawLine PDC_DrawText PDC_ExtTextOut PDC_BitBlt PDC_StretchBlt
-  PDC_CreateCompatibleDC PDC_DeleteDC PDC_GetTextMetrics PDC_GetTextExtentPoint PDC_GetTextExtentExPoint
+  PDC_PrintDlg PDC_PageSetupDlg PDC_StartDoc PDC_StartPage PDC_EndPage PDC_EndDoc
 )
 
 status=0

@@ -1,0 +1,306 @@
+// The recorded PDC_ calls: each one is made complete as a DisplayRecord
+// (parameters, copies and bounds) before the real platform call, and the
+// record stays even when that call fails.
+#include "render/RecordingState.h"
+
+#include <tarvel/gdi.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace tarvel::render {
+namespace {
+
+std::int32_t Clamp32(std::int64_t value)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+        std::numeric_limits<std::int32_t>::max()));
+}
+
+// Width of the pen selected in the real device context: how far a shape's
+// outline may reach beyond its rectangle.
+std::int32_t PenWidth(HDC dc)
+{
+    LOGPEN pen {};
+    HGDIOBJ current = GetCurrentObject(dc, OBJ_PEN);
+    if (!current || GetObjectW(current, sizeof pen, &pen) != sizeof pen)
+        return 0;
+    return pen.lopnWidth.x;
+}
+
+DisplayRecord& Append(RecordingState& state, RecordKind kind, int slot, RecordParams params)
+{
+    state.list.push_back({kind, static_cast<std::uint32_t>(slot), std::move(params), {}});
+    return state.list.back();
+}
+
+template <typename Result, typename Apply>
+Result RecordState(RecordingState& state, HDC dc, RecordKind kind, std::uint32_t value, Result failure, Apply apply)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot < 0)
+        return failure;
+    Append(state, kind, slot, StateParams {value});
+    return apply(dc, value);
+}
+
+BOOL RecordShape(RecordingState& state, HDC dc, RecordKind kind, ShapeParams shape)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot < 0)
+        return FALSE;
+    const std::int64_t w = PenWidth(dc);
+    DisplayRecord& record = Append(state, kind, slot, shape);
+    // The rectangle is taken as given: callers give left <= right and top <= bottom.
+    record.bounds = {Clamp32(shape.left - w), Clamp32(shape.top - w), Clamp32(shape.right + w),
+        Clamp32(shape.bottom + w)};
+    switch (kind) {
+    case RecordKind::Ellipse:
+        return Ellipse(dc, shape.left, shape.top, shape.right, shape.bottom);
+    case RecordKind::Rectangle:
+        return Rectangle(dc, shape.left, shape.top, shape.right, shape.bottom);
+    default:
+        return RoundRect(dc, shape.left, shape.top, shape.right, shape.bottom, shape.cornerWidth, shape.cornerHeight);
+    }
+}
+
+// The characters a counted text really has: up to its terminator when that
+// comes first, so that a count larger than the text never reads past it.
+// Nullopt for a text that cannot be copied (null with characters to read,
+// or an absurd count).
+std::optional<std::u16string> CopyText(LPCWSTR text, std::int64_t count)
+{
+    if (count > kMaxTextLength)
+        return std::nullopt;
+    if (count == 0)
+        return std::u16string();
+    if (!text)
+        return std::nullopt;
+    std::int64_t length = 0;
+    const std::int64_t limit = count < 0 ? kMaxTextLength : count;
+    while (length < limit && text[length] != 0)
+        ++length;
+    if (count < 0 && length == limit && text[length] != 0)
+        return std::nullopt;
+    return std::u16string(text, static_cast<std::size_t>(length));
+}
+
+BOOL CopyBlit(RecordingState& state, HDC dc, RecordKind kind, BlitParams blit, HDC source)
+{
+    // Copies go onto the page only; the source may be the page itself or one
+    // of the memory device contexts.
+    if (LookupDc(state.dcs, dc) != 0)
+        return FALSE;
+    int sourceSlot = LookupDc(state.dcs, source);
+    if (sourceSlot < 0)
+        return FALSE;
+    blit.sourceSlot = static_cast<std::uint32_t>(sourceSlot);
+    DisplayRecord& record = Append(state, kind, 0, blit);
+    record.bounds = {blit.x, blit.y, Clamp32(std::int64_t(blit.x) + blit.width),
+        Clamp32(std::int64_t(blit.y) + blit.height)};
+    if (kind == RecordKind::BitBlt)
+        return BitBlt(dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY, blit.rop);
+    return StretchBlt(dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY,
+        blit.sourceWidth, blit.sourceHeight, blit.rop);
+}
+
+}  // namespace
+
+COLORREF RecordSetTextColor(RecordingState& state, HDC dc, COLORREF color)
+{
+    return RecordState<COLORREF>(state, dc, RecordKind::SetTextColor, color, CLR_INVALID,
+        [](HDC d, std::uint32_t v) { return SetTextColor(d, v); });
+}
+
+COLORREF RecordSetBkColor(RecordingState& state, HDC dc, COLORREF color)
+{
+    return RecordState<COLORREF>(state, dc, RecordKind::SetBkColor, color, CLR_INVALID,
+        [](HDC d, std::uint32_t v) { return SetBkColor(d, v); });
+}
+
+int RecordSetBkMode(RecordingState& state, HDC dc, int mode)
+{
+    return RecordState<int>(state, dc, RecordKind::SetBkMode, static_cast<std::uint32_t>(mode), 0,
+        [](HDC d, std::uint32_t v) { return SetBkMode(d, static_cast<int>(v)); });
+}
+
+int RecordSetROP2(RecordingState& state, HDC dc, int mode)
+{
+    return RecordState<int>(state, dc, RecordKind::SetROP2, static_cast<std::uint32_t>(mode), 0,
+        [](HDC d, std::uint32_t v) { return SetROP2(d, static_cast<int>(v)); });
+}
+
+HGDIOBJ RecordSelectObject(RecordingState& state, HDC dc, HGDIOBJ object)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot < 0 || !object)
+        return nullptr;
+    Selection selection {};
+    if (!ResolveSelection(state.tables, static_cast<std::uint32_t>(slot), dc, object, selection))
+        return nullptr;
+    Append(state, RecordKind::SelectObject, slot, SelectParams {selection.kind, selection.index});
+    return SelectObject(dc, object);
+}
+
+BOOL RecordEllipse(RecordingState& state, HDC dc, int left, int top, int right, int bottom)
+{
+    return RecordShape(state, dc, RecordKind::Ellipse, {left, top, right, bottom, 0, 0});
+}
+
+BOOL RecordRectangle(RecordingState& state, HDC dc, int left, int top, int right, int bottom)
+{
+    return RecordShape(state, dc, RecordKind::Rectangle, {left, top, right, bottom, 0, 0});
+}
+
+BOOL RecordRoundRect(RecordingState& state, HDC dc, int left, int top, int right, int bottom, int width, int height)
+{
+    return RecordShape(state, dc, RecordKind::RoundRect, {left, top, right, bottom, width, height});
+}
+
+BOOL RecordPolyline(RecordingState& state, HDC dc, const POINT* points, int count)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot < 0)
+        return FALSE;
+    if (count > kMaxPolylinePoints || (count > 0 && !points))
+        return FALSE;
+    PolylineParams params;
+    params.count = count;
+    if (count > 0)
+        params.points.assign(points, points + count);
+    std::int64_t margin = PenWidth(dc);
+    if (margin == 0)
+        margin = 1;
+    RECT bounds {};
+    for (int i = 1; i < count; ++i) {
+        const POINT& a = points[i - 1];
+        const POINT& b = points[i];
+        RECT box = {Clamp32(std::int64_t(std::min(a.x, b.x)) - margin), Clamp32(std::int64_t(std::min(a.y, b.y)) - margin),
+            Clamp32(std::int64_t(std::max(a.x, b.x)) + margin), Clamp32(std::int64_t(std::max(a.y, b.y)) + margin)};
+        RECT joined;
+        UnionRect(&joined, &bounds, &box);
+        bounds = joined;
+    }
+    DisplayRecord& record = Append(state, RecordKind::Polyline, slot, std::move(params));
+    record.bounds = bounds;
+    return Polyline(dc, points, count);
+}
+
+int RecordDrawText(RecordingState& state, HDC dc, LPCWSTR text, int count, RECT* rect, UINT format)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot < 0 || !rect)
+        return 0;
+    auto copy = CopyText(text, count < 0 ? -1 : count);
+    if (!copy)
+        return 0;
+    // A counted text is stored with the characters it really has; a text
+    // ended by its terminator keeps the count -1.
+    const int storedCount = count < 0 ? -1 : static_cast<int>(copy->size());
+    RECT bounds = *rect;
+    DrawTextW(dc, copy->c_str(), storedCount, &bounds, format | DT_CALCRECT);
+    DisplayRecord& record = Append(state, RecordKind::DrawText, slot,
+        DrawTextParams {std::move(*copy), storedCount, *rect, format});
+    record.bounds = bounds;
+    const auto& params = std::get<DrawTextParams>(record.params);
+    return DrawTextW(dc, params.text.c_str(), storedCount, rect, format);
+}
+
+BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text,
+    UINT count, const int* spacing)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot < 0)
+        return FALSE;
+    auto copy = CopyText(text, count);
+    if (!copy)
+        return FALSE;
+    const UINT length = static_cast<UINT>(copy->size());
+    ExtTextOutParams params {x, y, options, std::nullopt, std::move(*copy), length, std::nullopt};
+    if (rect)
+        params.clip = *rect;
+    if (spacing)
+        params.spacing.emplace(spacing, spacing + length);
+
+    SIZE size {};
+    GetTextExtentExPointW(dc, params.text.c_str(), static_cast<int>(length), 0, nullptr, nullptr, &size);
+    RECT bounds = {x, y, Clamp32(std::int64_t(x) + size.cx), Clamp32(std::int64_t(y) + size.cy)};
+    if (rect) {
+        if (options & ETO_OPAQUE) {
+            bounds.right = std::max(bounds.right, rect->right);
+            bounds.bottom = std::max(bounds.bottom, rect->bottom);
+        } else if (options & ETO_CLIPPED) {
+            bounds.right = std::min(bounds.right, rect->right);
+            bounds.bottom = std::min(bounds.bottom, rect->bottom);
+        }
+    }
+    DisplayRecord& record = Append(state, RecordKind::ExtTextOut, slot, std::move(params));
+    record.bounds = bounds;
+    const auto& stored = std::get<ExtTextOutParams>(record.params);
+    return ExtTextOutW(dc, x, y, options, rect, stored.text.c_str(), length,
+        stored.spacing ? stored.spacing->data() : nullptr);
+}
+
+BOOL RecordBitBlt(RecordingState& state, HDC dc, int x, int y, int width, int height, HDC source, int sourceX,
+    int sourceY, DWORD rop)
+{
+    return CopyBlit(state, dc, RecordKind::BitBlt, {x, y, width, height, 0, sourceX, sourceY, 0, 0, rop}, source);
+}
+
+BOOL RecordStretchBlt(RecordingState& state, HDC dc, int x, int y, int width, int height, HDC source, int sourceX,
+    int sourceY, int sourceWidth, int sourceHeight, DWORD rop)
+{
+    return CopyBlit(state, dc, RecordKind::StretchBlt,
+        {x, y, width, height, 0, sourceX, sourceY, sourceWidth, sourceHeight, rop}, source);
+}
+
+HDC RecordCreateCompatibleDC(RecordingState& state, HDC dc)
+{
+    if (LookupDc(state.dcs, dc) < 0)
+        return nullptr;
+    HDC created = CreateCompatibleDC(dc);
+    if (!created)
+        return nullptr;
+    if (!RegisterDc(state.dcs, created)) {
+        // Nobody could ever delete a device context we do not register.
+        DeleteDC(created);
+        return nullptr;
+    }
+    return created;
+}
+
+BOOL RecordDeleteDC(RecordingState& state, HDC dc)
+{
+    int slot = LookupDc(state.dcs, dc);
+    if (slot <= 0)
+        return FALSE;
+    // Records made on it are replayed at the end of the page; the page clear
+    // deletes it.
+    state.dcs.deletePending[slot] = 1;
+    return TRUE;
+}
+
+BOOL MeasureTextMetrics(RecordingState& state, HDC dc, TEXTMETRICW* metrics)
+{
+    if (LookupDc(state.dcs, dc) < 0)
+        return FALSE;
+    return GetTextMetricsW(dc, metrics);
+}
+
+BOOL MeasureTextExtent(RecordingState& state, HDC dc, LPCWSTR text, int count, SIZE* size)
+{
+    if (LookupDc(state.dcs, dc) < 0)
+        return FALSE;
+    return GetTextExtentExPointW(dc, text, count, 0, nullptr, nullptr, size);
+}
+
+BOOL MeasureTextExtentEx(RecordingState& state, HDC dc, LPCWSTR text, int count, int maxExtent, int* fit,
+    int* extents, SIZE* size)
+{
+    if (LookupDc(state.dcs, dc) < 0)
+        return FALSE;
+    return GetTextExtentExPointW(dc, text, count, maxExtent, fit, extents, size);
+}
+
+}  // namespace tarvel::render

@@ -1,0 +1,98 @@
+// Helpers shared by the recording and playback tests: a recording state
+// with a printer DC, and band bitmaps whose pixels can be read back.
+#pragma once
+
+#include "render/BandPlayer.h"
+#include "render/RecordingState.h"
+
+#include <tarvel/gdi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tarvel::render::testing {
+
+// A top-down 24-bit bitmap selected into its own memory device context.
+class BandBitmap {
+public:
+    BandBitmap(int width, int height) : width(width), height(height)
+    {
+        BITMAPINFO info {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        kept = SelectObject(dc, bitmap);
+        stride = ((width * 3) + 3) & ~3;
+        std::memset(bits, 255, static_cast<std::size_t>(stride) * height);
+    }
+    ~BandBitmap()
+    {
+        SelectObject(dc, kept);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    BandBitmap(const BandBitmap&) = delete;
+    BandBitmap& operator=(const BandBitmap&) = delete;
+
+    // BGR of pixel (x, y).
+    const std::uint8_t* Pixel(int x, int y) const { return bits + static_cast<std::size_t>(y) * stride + x * 3; }
+    COLORREF Color(int x, int y) const
+    {
+        const std::uint8_t* p = Pixel(x, y);
+        return RGB(p[2], p[1], p[0]);
+    }
+
+    int width, height, stride = 0;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ kept = nullptr;
+    std::uint8_t* bits = nullptr;
+};
+
+// A page of width x height rendered in bands of the given height (portrait:
+// bands of rows; turned: bands of columns), assembled into rows of BGR.
+inline std::vector<std::uint8_t> RenderInBands(RecordingState& state, int width, int height, int bandSize, bool turned)
+{
+    std::vector<std::uint8_t> page(static_cast<std::size_t>(width) * height * 3, 0);
+    const int extent = turned ? width : height;
+    for (int start = 0; start < extent; start += bandSize) {
+        const int n = std::min(bandSize, extent - start);
+        BandBitmap band(turned ? n : width, turned ? height : n);
+        if (turned)
+            PlayBand(state, band.dc, start, 0, n, height, -1);
+        else
+            PlayBand(state, band.dc, 0, start, width, n, -1);
+        for (int y = 0; y < band.height; ++y) {
+            for (int x = 0; x < band.width; ++x) {
+                const int pageX = turned ? start + x : x;
+                const int pageY = turned ? y : start + y;
+                std::memcpy(&page[(static_cast<std::size_t>(pageY) * width + pageX) * 3], band.Pixel(x, y), 3);
+            }
+        }
+    }
+    return page;
+}
+
+// Where two renderings of a page first differ, for a failure message.
+inline std::string FirstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int width)
+{
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); i += 3) {
+        if (std::memcmp(&a[i], &b[i], 3) != 0) {
+            const std::size_t pixel = i / 3;
+            char text[96];
+            std::snprintf(text, sizeof text, "first difference at (%zu, %zu): %02x%02x%02x vs %02x%02x%02x",
+                pixel % width, pixel / width, a[i + 2], a[i + 1], a[i], b[i + 2], b[i + 1], b[i]);
+            return text;
+        }
+    }
+    return a.size() == b.size() ? "identical" : "sizes differ";
+}
+
+}  // namespace tarvel::render::testing

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "drivers/CommandBuffer.h"
 #include "drivers/PrinterDriver.h"
 #include "drivers/RowCompressor.h"
 
@@ -61,41 +62,6 @@ protected:
     // True when the plane bytes go out exactly as separated instead of
     // through the compressor.
     virtual bool SendsRawPlanes() const { return false; }
-};
-
-// Small fixed buffer in which a driver assembles one command before writing
-// it with a single Write.
-class CommandBuffer {
-public:
-    void Byte(std::uint8_t b) {
-        if (size_ < kCapacity) bytes_[size_++] = b;
-        else overflow_ = true;
-    }
-    void Bytes(std::initializer_list<std::uint8_t> list) {
-        for (std::uint8_t b : list) Byte(b);
-    }
-    void Text(const char* text) {
-        while (*text) Byte(static_cast<std::uint8_t>(*text++));
-    }
-    void Decimal(std::int64_t value);
-    void Le16(std::uint32_t value) {
-        Byte(static_cast<std::uint8_t>(value & 0xFF));
-        Byte(static_cast<std::uint8_t>((value >> 8) & 0xFF));
-    }
-    void Be16(std::uint32_t value) {
-        Byte(static_cast<std::uint8_t>((value >> 8) & 0xFF));
-        Byte(static_cast<std::uint8_t>(value & 0xFF));
-    }
-    std::size_t size() const { return size_; }
-    // Writes the command in one Write; false on a short write, a null port,
-    // or a command that did not fit (a programming error).
-    bool WriteTo(PortWriter* port) const;
-
-private:
-    static constexpr std::size_t kCapacity = 256;
-    std::uint8_t bytes_[kCapacity];
-    std::size_t size_ = 0;
-    bool overflow_ = false;
 };
 
 }  // namespace tarvel::drivers

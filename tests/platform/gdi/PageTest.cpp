@@ -1,0 +1,166 @@
+// One page that exercises every drawing call, compared pixel for pixel with
+// tests/data/gdi/page-ref.png. The fonts come from the fixed test font
+// configuration, so the page does not change with the machine's fonts.
+// After a deliberate change of the rendering, regenerate the reference with
+// TARVEL_WRITE_REFERENCE=<path> and check the new picture by eye.
+#include "platform/gdi/GdiTestSupport.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using gditest::Canvas;
+
+namespace {
+
+constexpr int kWidth = 480;
+constexpr int kHeight = 360;
+
+HFONT Font(const char16_t* face, LONG height, LONG weight = FW_NORMAL, BYTE italic = 0,
+           BYTE underline = 0, LONG escapement = 0) {
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = weight;
+    lf.lfItalic = italic;
+    lf.lfUnderline = underline;
+    lf.lfEscapement = escapement;
+    for (int i = 0; face[i]; ++i) lf.lfFaceName[i] = face[i];
+    return CreateFontIndirectW(&lf);
+}
+
+void DrawPage(HDC dc) {
+    HPEN thick = CreatePen(PS_SOLID, 5, RGB(0, 90, 160));
+    HPEN dashed = CreatePen(PS_DASH, 1, RGB(160, 0, 0));
+    HPEN dotted = CreatePen(PS_DOT, 0, RGB(0, 0, 0));
+    HBRUSH yellow = CreateSolidBrush(RGB(250, 220, 40));
+    HBRUSH teal = CreateSolidBrush(RGB(0, 150, 140));
+    std::uint8_t hatch[16] = {0x81, 0, 0x42, 0, 0x24, 0, 0x18, 0, 0x18, 0, 0x24, 0, 0x42, 0, 0x81, 0};
+    HBITMAP hatchBitmap = CreateBitmap(8, 8, 1, 1, hatch);
+    HBRUSH pattern = CreatePatternBrush(hatchBitmap);
+
+    SelectObject(dc, thick);
+    SelectObject(dc, yellow);
+    Rectangle(dc, 10, 10, 150, 90);
+    SelectObject(dc, dashed);
+    SelectObject(dc, teal);
+    Ellipse(dc, 160, 10, 300, 90);
+    SelectObject(dc, dotted);
+    SetBkColor(dc, RGB(230, 230, 255));
+    SelectObject(dc, pattern);
+    SetTextColor(dc, RGB(120, 0, 120));
+    RoundRect(dc, 310, 10, 470, 90, 30, 20);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+
+    SelectObject(dc, thick);
+    POINT zigzag[] = {{20, 110}, {80, 150}, {140, 110}, {200, 150}, {260, 110}};
+    Polyline(dc, zigzag, 5);
+    SelectObject(dc, GetStockObject(BLACK_PEN));
+    POINT fan[12];
+    for (int i = 0; i < 12; ++i) fan[i] = POINT{280 + (i % 2) * 180, 100 + i * 5};
+    Polyline(dc, fan, 12);
+
+    SetROP2(dc, R2_XORPEN);
+    SelectObject(dc, GetStockObject(WHITE_PEN));
+    SelectObject(dc, teal);
+    Rectangle(dc, 60, 40, 240, 130);
+    SetROP2(dc, R2_COPYPEN);
+    SelectObject(dc, GetStockObject(BLACK_PEN));
+
+    HFONT sans = Font(u"Arial", -22);
+    HFONT serif = Font(u"Times New Roman", -26, FW_BOLD, 1);
+    HFONT mono = Font(u"Courier New", 18, FW_NORMAL, 0, 1);
+    HFONT turned = Font(u"Tahoma", -16, FW_NORMAL, 0, 0, 900);
+    SelectObject(dc, sans);
+    SetBkMode(dc, TRANSPARENT);
+    ExtTextOutW(dc, 20, 170, 0, nullptr, u"Sans: the quick brown fox jumps", 31, nullptr);
+    SelectObject(dc, serif);
+    SetTextColor(dc, RGB(150, 30, 30));
+    ExtTextOutW(dc, 20, 200, 0, nullptr, u"Serif bold italic \u00e9\u00e8\u00e0", 21, nullptr);
+    SelectObject(dc, mono);
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, RGB(220, 240, 220));
+    SetTextColor(dc, RGB(0, 0, 0));
+    RECT clip{20, 235, 200, 252};
+    ExtTextOutW(dc, 20, 235, ETO_OPAQUE | ETO_CLIPPED, &clip, u"Mono underlined, clipped text", 29,
+                nullptr);
+    SelectObject(dc, turned);
+    SetBkMode(dc, TRANSPARENT);
+    ExtTextOutW(dc, 455, 340, 0, nullptr, u"Turned up", 9, nullptr);
+    SelectObject(dc, sans);
+    RECT box{220, 230, 440, 340};
+    SelectObject(dc, GetStockObject(NULL_BRUSH));
+    SelectObject(dc, dotted);
+    Rectangle(dc, box.left, box.top, box.right, box.bottom);
+    SelectObject(dc, GetStockObject(BLACK_PEN));
+    DrawTextW(dc, u"Word wrapped, centred text in a dotted box with a &prefix.", -1, &box,
+              DT_WORDBREAK | DT_CENTER);
+
+    // A blit from a small bitmap, stretched, and a pattern-merging blit.
+    Canvas tile(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) tile.Set(x, y, RGB(x * 80, y * 80, 200 - (x + y) * 20));
+    StretchBlt(dc, 20, 270, 80, 60, tile.dc, 0, 0, 4, 4, SRCCOPY);
+    SelectObject(dc, pattern);
+    StretchBlt(dc, 110, 270, 80, 60, tile.dc, 0, 0, 4, 4, 0x00B8074Au);  // pattern where source set
+    SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+
+    for (HGDIOBJ h : {HGDIOBJ(thick), HGDIOBJ(dashed), HGDIOBJ(dotted), HGDIOBJ(yellow),
+                      HGDIOBJ(teal), HGDIOBJ(pattern), HGDIOBJ(hatchBitmap), HGDIOBJ(sans),
+                      HGDIOBJ(serif), HGDIOBJ(mono), HGDIOBJ(turned)})
+        DeleteObject(h);
+}
+
+void WritePng(const Canvas& c, const std::string& path) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, c.width, c.height);
+    cairo_surface_flush(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            COLORREF col = c.At(x, y);
+            auto* px = reinterpret_cast<std::uint32_t*>(data + y * stride) + x;
+            *px = 0xFF000000u | (std::uint32_t(GetRValue(col)) << 16) | (GetGValue(col) << 8) |
+                  GetBValue(col);
+        }
+    cairo_surface_mark_dirty(s);
+    cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+}
+
+TEST(GdiPage, MatchesTheReferencePicture) {
+    Canvas page(kWidth, kHeight);
+    DrawPage(page.dc);
+    if (const char* out = std::getenv("TARVEL_WRITE_REFERENCE")) WritePng(page, out);
+
+    const char* data = std::getenv("TARVEL_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    std::string refPath = std::string(data) + "/gdi/page-ref.png";
+    cairo_surface_t* ref = cairo_image_surface_create_from_png(refPath.c_str());
+    ASSERT_EQ(cairo_surface_status(ref), CAIRO_STATUS_SUCCESS) << refPath;
+    ASSERT_EQ(cairo_image_surface_get_width(ref), kWidth);
+    ASSERT_EQ(cairo_image_surface_get_height(ref), kHeight);
+    const unsigned char* refData = cairo_image_surface_get_data(ref);
+    int stride = cairo_image_surface_get_stride(ref);
+    int differences = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            std::uint32_t px = reinterpret_cast<const std::uint32_t*>(refData + y * stride)[x];
+            COLORREF expected = RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+            if (page.At(x, y) != expected) ++differences;
+        }
+    cairo_surface_destroy(ref);
+    if (differences) {
+        const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
+        if (scratch) {
+            std::filesystem::create_directories(scratch);
+            WritePng(page, std::string(scratch) + "/page-actual.png");
+        }
+    }
+    EXPECT_EQ(differences, 0) << "the rendered page is in the scratch folder as page-actual.png";
+}
+
+}  // namespace

@@ -21,10 +21,6 @@ std::uint8_t ColourLetter(std::uint8_t colour) {
 
 }  // namespace
 
-CanonBjDriver::~CanonBjDriver() {
-    CanonBjDriver::FreeBuffers();
-}
-
 void CanonBjDriver::EnableMethods() {
     // Unencoded data drops its trailing zero bytes: the length field tells
     // the printer how many bytes follow.

@@ -11,7 +11,6 @@ enum class CanonBjModel { Dpi300, Dpi360 };
 class CanonBjDriver final : public ColourCodedDriver {
 public:
     explicit CanonBjDriver(CanonBjModel model) : model_(model) {}
-    ~CanonBjDriver() override;
 
     // These printers have no draft mode.
     static int Resolution(CanonBjModel model, std::uint32_t) {

@@ -21,10 +21,6 @@ void AppendEpsonVerticalMoves(CommandBuffer& cmd, std::uint32_t count) {
     }
 }
 
-EscP2Driver::~EscP2Driver() {
-    EscP2Driver::FreeBuffers();
-}
-
 void EscP2Driver::EnableMethods() {
     // Without compression the planes go out raw and the compressor is not
     // asked at all.

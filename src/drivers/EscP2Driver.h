@@ -8,7 +8,6 @@ namespace tarvel::drivers {
 
 class EscP2Driver final : public ColourCodedDriver {
 public:
-    ~EscP2Driver() override;
 
     static int Resolution(std::uint32_t draft) { return draft ? 180 : 360; }
 

@@ -15,10 +15,6 @@ void UniversalExit(CommandBuffer& cmd) {
 
 }  // namespace
 
-PclDriver::~PclDriver() {
-    PclDriver::FreeBuffers();
-}
-
 void PclDriver::EnableMethods() {
     if (compression) compressor.EnableMethods(true, true, true, true);
     else compressor.EnableMethods(true, false, false, false);

@@ -9,7 +9,6 @@ namespace tarvel::drivers {
 
 class PclDriver final : public RasterDriver {
 public:
-    ~PclDriver() override;
 
     static int Resolution(std::uint32_t draft) { return draft ? 150 : 300; }
 

@@ -26,10 +26,6 @@ void AppendShortCount(CommandBuffer& cmd, std::uint8_t small, std::uint8_t byteF
 
 }  // namespace
 
-StylusColorDriver::~StylusColorDriver() {
-    StylusColorDriver::FreeBuffers();
-}
-
 void StylusColorDriver::EnableMethods() {
     // The compressed raster mode takes only PackBits data, whatever the
     // compression setting says.

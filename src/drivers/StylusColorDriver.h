@@ -9,7 +9,6 @@ namespace tarvel::drivers {
 
 class StylusColorDriver final : public ColourCodedDriver {
 public:
-    ~StylusColorDriver() override;
 
     static int Resolution(std::uint32_t draft) { return draft ? 180 : 360; }
 

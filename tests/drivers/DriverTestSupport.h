@@ -177,7 +177,7 @@ inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
     return driver.EjectPage(&port);
 }
 
-// A page of `height` white rows with the given rows replaced.
+// A page of `height` white rows.
 inline std::vector<Row> BlankPage(int width, int height) {
     return std::vector<Row>(static_cast<std::size_t>(height), WhiteRow(width));
 }

@@ -65,14 +65,6 @@ TEST(PlaneSplit, BlackPlaneClearsUnusedLowBitsAndWritesOnlyCeilBytes) {
     EXPECT_EQ(k[2], 0x55);  // beyond ceil(10 / 8) bytes nothing is written
 }
 
-TEST(PlaneSplit, ColoursOtherThanBlackLeaveTheBlackPlaneEmpty) {
-    const Row row = PaletteRow();
-    std::uint8_t k[2];
-    SplitBlack(row.data(), k, 9);
-    EXPECT_EQ(k[0], 0x80);
-    EXPECT_EQ(k[1], 0x80);
-}
-
 TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts) {
     const Row row = PaletteRow();
     std::uint8_t k = 0x5A, c = 0x5A, m = 0x5A, y = 0x5A;

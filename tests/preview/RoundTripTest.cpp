@@ -159,3 +159,32 @@ TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut) {
         }
     }
 }
+
+TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly) {
+    // Seeded random damage to real streams: every result must be a clean
+    // refusal inside the stream or a decoded page; the sanitizers watch
+    // for anything else.
+    std::mt19937 rng(5);
+    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
+        preview::Language language;
+        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
+        const std::uint32_t planes = model == 3 || model == 4 ? 1 : 4;
+        const auto rows = RandomPage(rng, 90, 8, planes == 1);
+        auto driver = drivers::CreateDriver(model);
+        CollectingWriter port;
+        ASSERT_TRUE(PrintPage(*driver, port, {planes, 90, 0, 1, 0}, rows));
+        int refused = 0;
+        for (int trial = 0; trial < 400; ++trial) {
+            Bytes damaged = port.data;
+            for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k)
+                damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
+            const auto result = preview::DecodeStream(language, damaged.data(), damaged.size());
+            if (!result.ok) {
+                ++refused;
+                EXPECT_LE(result.errorOffset, damaged.size());
+                EXPECT_TRUE(result.pages.empty());
+            }
+        }
+        EXPECT_GT(refused, 0) << model;
+    }
+}

@@ -264,27 +264,11 @@ TARVEL_API BOOL SHInitExtraControls(void);
 
 namespace tarvel::ui {
 
-enum class Backend { Automatic, Headless, Fltk };
-
-// Chooses the backend for windows created from now on. Automatic means FLTK
-// when it was built and a display can be opened, headless otherwise.
-// Returns false (and changes nothing) for FLTK when it cannot be used, or
-// while windows exist.
-TARVEL_API bool SelectBackend(Backend backend);
-// The backend in use (resolving Automatic on first use).
-TARVEL_API Backend ActiveBackend();
-// Whether the FLTK backend was built into this library.
-TARVEL_API bool FltkAvailable();
-
-// Registers a template under its resourceId for a module, as the library's
-// resources would hold it. The template must outlive its use.
-TARVEL_API bool RegisterDialogTemplate(HINSTANCE module, const DLGTEMPLATEDEF* dialogTemplate);
-
 // What a responder may do with a modal dialog on the headless backend: it
 // acts as the user would, so disabled controls do not react and read-only
 // fields cannot be typed into. Each action reaches the dialog procedure as
 // the command the control would send.
-class TARVEL_API DialogUser {
+class DialogUser {
 public:
     virtual ~DialogUser() = default;
     virtual HWND Dialog() const = 0;
@@ -316,10 +300,6 @@ public:
 // (IDCANCEL), and the result is -1 if the procedure still does not end it.
 using Responder = std::function<void(DialogUser&)>;
 
-// Installs the responder of the headless backend; an empty one restores the
-// default, which presses OK at once.
-TARVEL_API void SetResponder(Responder responder);
-
 // Every message box shown, on either backend, in order.
 struct MessageBoxEntry {
     HWND owner;
@@ -327,15 +307,79 @@ struct MessageBoxEntry {
     std::u16string caption;
     UINT type;
 };
-TARVEL_API std::vector<MessageBoxEntry> MessageBoxRecord();
-TARVEL_API void ClearMessageBoxRecord();
+
+enum class Backend { Automatic = 0, Headless = 1, Fltk = 2 };
+
+}  // namespace tarvel::ui
+
+// The library's own entry points behind the C++ helpers below; exported
+// under plain names so that every compiler finds them.
+extern "C" {
+TARVEL_API BOOL TarvelUiSelectBackend(int backend);
+TARVEL_API int TarvelUiActiveBackend(void);
+TARVEL_API BOOL TarvelUiFltkAvailable(void);
+TARVEL_API BOOL TarvelUiRegisterDialogTemplate(HINSTANCE module, const DLGTEMPLATEDEF* dialogTemplate);
+TARVEL_API void TarvelUiSetResponder(const tarvel::ui::Responder* responder);
+TARVEL_API void TarvelUiReadMessageBoxes(std::vector<tarvel::ui::MessageBoxEntry>* record);
+TARVEL_API void TarvelUiClearMessageBoxes(void);
+TARVEL_API void TarvelUiPumpAllMessages(void);
+}
+
+namespace tarvel::ui {
+
+// Chooses the backend for windows created from now on. Automatic means FLTK
+// when it was built and a display can be opened, headless otherwise.
+// Returns false (and changes nothing) for FLTK when it cannot be used, or
+// while windows exist.
+inline bool SelectBackend(Backend backend)
+{
+    return TarvelUiSelectBackend(static_cast<int>(backend)) != FALSE;
+}
+
+// The backend in use (resolving Automatic on first use).
+inline Backend ActiveBackend()
+{
+    return static_cast<Backend>(TarvelUiActiveBackend());
+}
+
+// Whether the FLTK backend was built into this library.
+inline bool FltkAvailable()
+{
+    return TarvelUiFltkAvailable() != FALSE;
+}
+
+// Registers a template under its resourceId for a module, as the library's
+// resources would hold it; false for an invalid template or number. The
+// template must outlive its use.
+inline bool RegisterDialogTemplate(HINSTANCE module, const DLGTEMPLATEDEF* dialogTemplate)
+{
+    return TarvelUiRegisterDialogTemplate(module, dialogTemplate) != FALSE;
+}
+
+// Installs the responder of the headless backend; an empty one restores the
+// default, which presses OK at once.
+inline void SetResponder(const Responder& responder)
+{
+    TarvelUiSetResponder(&responder);
+}
+
+inline std::vector<MessageBoxEntry> MessageBoxRecord()
+{
+    std::vector<MessageBoxEntry> record;
+    TarvelUiReadMessageBoxes(&record);
+    return record;
+}
+
+inline void ClearMessageBoxRecord()
+{
+    TarvelUiClearMessageBoxes();
+}
 
 // Pumps every pending message of the thread once (peek, translate, dispatch).
-TARVEL_API void PumpAllMessages();
-
-// UTF-16 text as UTF-8, for logs and the FLTK widgets.
-TARVEL_API std::string ToUtf8(std::u16string_view text);
-TARVEL_API std::u16string FromUtf8(std::string_view text);
+inline void PumpAllMessages()
+{
+    TarvelUiPumpAllMessages();
+}
 
 }  // namespace tarvel::ui
 

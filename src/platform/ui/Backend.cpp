@@ -45,62 +45,68 @@ void RecordMessageBox(HWND owner, const std::u16string& text, const std::u16stri
     Slot().messageBoxes.push_back(MessageBoxEntry{owner, text, caption, type});
 }
 
-bool SelectBackend(Backend backend)
-{
-    // Windows already shown belong to the backend that made them.
-    if (LiveWindowCount() != 0) {
-        return false;
-    }
-    std::unique_ptr<DisplayBackend> chosen;
-    switch (backend) {
-    case Backend::Automatic:
-        chosen = MakeAutomatic();
-        break;
-    case Backend::Headless:
-        chosen = MakeHeadlessBackend();
-        break;
-    case Backend::Fltk:
-#if defined(TARVEL_HAVE_FLTK)
-        chosen = MakeFltkBackend();
-#endif
-        break;
-    }
-    if (!chosen) {
-        return false;
-    }
-    Slot().backend = std::move(chosen);
-    return true;
-}
-
-Backend ActiveBackend()
-{
-    return CurrentBackend().Kind();
-}
-
-bool FltkAvailable()
-{
-#if defined(TARVEL_HAVE_FLTK)
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::vector<MessageBoxEntry> MessageBoxRecord()
-{
-    return Slot().messageBoxes;
-}
-
-void ClearMessageBoxRecord()
-{
-    Slot().messageBoxes.clear();
-}
-
 }  // namespace tarvel::ui
 
 using namespace tarvel::ui;
 
-extern "C" TARVEL_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+extern "C" {
+
+TARVEL_API BOOL TarvelUiSelectBackend(int backend)
+{
+    // Windows already shown belong to the backend that made them.
+    if (LiveWindowCount() != 0) {
+        return FALSE;
+    }
+    std::unique_ptr<DisplayBackend> chosen;
+    switch (backend) {
+    case static_cast<int>(Backend::Automatic):
+        chosen = MakeAutomatic();
+        break;
+    case static_cast<int>(Backend::Headless):
+        chosen = MakeHeadlessBackend();
+        break;
+    case static_cast<int>(Backend::Fltk):
+#if defined(TARVEL_HAVE_FLTK)
+        chosen = MakeFltkBackend();
+#endif
+        break;
+    default:
+        break;
+    }
+    if (!chosen) {
+        return FALSE;
+    }
+    Slot().backend = std::move(chosen);
+    return TRUE;
+}
+
+TARVEL_API int TarvelUiActiveBackend(void)
+{
+    return static_cast<int>(CurrentBackend().Kind());
+}
+
+TARVEL_API BOOL TarvelUiFltkAvailable(void)
+{
+#if defined(TARVEL_HAVE_FLTK)
+    return TRUE;
+#else
+    return FALSE;
+#endif
+}
+
+TARVEL_API void TarvelUiReadMessageBoxes(std::vector<MessageBoxEntry>* record)
+{
+    if (record != nullptr) {
+        *record = Slot().messageBoxes;
+    }
+}
+
+TARVEL_API void TarvelUiClearMessageBoxes(void)
+{
+    Slot().messageBoxes.clear();
+}
+
+TARVEL_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
     std::u16string body = TextFrom(text);
     std::u16string title = caption != nullptr ? std::u16string(caption) : std::u16string(u"Error");
@@ -110,3 +116,5 @@ extern "C" TARVEL_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption,
     RecordMessageBox(owner, body, title, type);
     return CurrentBackend().ShowMessageBox(owner, body, title, type);
 }
+
+}  // extern "C"

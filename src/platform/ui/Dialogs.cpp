@@ -122,27 +122,27 @@ std::deque<TemplateEntry>& Templates()
 
 }  // namespace
 
-bool RegisterDialogTemplate(HINSTANCE module, const DLGTEMPLATEDEF* dialogTemplate)
-{
-    if (!ValidTemplate(dialogTemplate) || dialogTemplate->resourceId <= 0 ||
-        dialogTemplate->resourceId > 0xFFFF) {
-        return false;
-    }
-    for (TemplateEntry& entry : Templates()) {
-        if (entry.module == module && entry.id == dialogTemplate->resourceId) {
-            entry.dialogTemplate = dialogTemplate;
-            return true;
-        }
-    }
-    Templates().push_back(TemplateEntry{module, dialogTemplate->resourceId, dialogTemplate});
-    return true;
-}
-
 }  // namespace tarvel::ui
 
 using namespace tarvel::ui;
 
 extern "C" {
+
+TARVEL_API BOOL TarvelUiRegisterDialogTemplate(HINSTANCE module, const DLGTEMPLATEDEF* dialogTemplate)
+{
+    if (!ValidTemplate(dialogTemplate) || dialogTemplate->resourceId <= 0 ||
+        dialogTemplate->resourceId > 0xFFFF) {
+        return FALSE;
+    }
+    for (TemplateEntry& entry : Templates()) {
+        if (entry.module == module && entry.id == dialogTemplate->resourceId) {
+            entry.dialogTemplate = dialogTemplate;
+            return TRUE;
+        }
+    }
+    Templates().push_back(TemplateEntry{module, dialogTemplate->resourceId, dialogTemplate});
+    return TRUE;
+}
 
 TARVEL_API HRSRC FindResourceW(HINSTANCE module, LPCWSTR name, LPCWSTR type)
 {

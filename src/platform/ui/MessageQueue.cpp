@@ -110,7 +110,7 @@ void DropWindowMessages(HWND window)
                  posted.end());
 }
 
-void PumpAllMessages()
+void PumpThreadMessages()
 {
     MSG msg;
     // Messages posted while dispatching are taken too, but a procedure that
@@ -126,6 +126,11 @@ void PumpAllMessages()
 using namespace tarvel::ui;
 
 extern "C" {
+
+TARVEL_API void TarvelUiPumpAllMessages(void)
+{
+    PumpThreadMessages();
+}
 
 TARVEL_API UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure)
 {

@@ -1,6 +1,6 @@
 // UTF-16 to UTF-8 and back. Unpaired surrogates and malformed bytes become
 // U+FFFD rather than being dropped, so a length never silently shrinks.
-#include <tarvel/ui.h>
+#include "platform/ui/Window.h"
 
 namespace tarvel::ui {
 

@@ -63,17 +63,17 @@ std::size_t LiveWindowCount()
 bool RemoveWindow(HWND handle)
 {
     WindowRef window = FindWindowRef(handle);
-    if (!window) {
-        return false;
+    if (!window || window->destroying) {
+        // A procedure that destroys its window again while hearing
+        // WM_DESTROY must not start the teardown a second time.
+        return window != nullptr;
     }
+    window->destroying = true;
     auto& state = State();
     // A dialog hears of its end before its controls go, as on the handheld,
     // so its procedure can still read them.
     if (window->kind == WindowKind::Dialog) {
         CallWindow(window, WM_DESTROY, 0, 0);
-        if (!FindWindowRef(handle)) {
-            return true;  // the procedure destroyed it again
-        }
     }
     // Owned top-level windows go with their owner.
     std::vector<HWND> owned;

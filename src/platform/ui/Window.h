@@ -28,6 +28,7 @@ struct Window {
     bool enabled = true;
     bool visible = false;
     bool readOnly = false;
+    bool destroying = false;
     UINT check = BST_UNCHECKED;
     std::vector<std::u16string> entries;
     int selection = -1;
@@ -85,9 +86,15 @@ void MarkExtraControlsReady();
 
 // Texts.
 std::u16string TextFrom(LPCWSTR text);  // null reads as empty
+// UTF-16 text as UTF-8 for logs and widgets, and back; malformed input
+// becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
 int CopyText(const std::u16string& text, LPWSTR buffer, int size);
 
 // Message queue helpers used by modal loops.
+// Takes and dispatches every message waiting now.
+void PumpThreadMessages();
 // Milliseconds until the next timer is due (0 when one is due now), or
 // the given ceiling when no timer is due sooner.
 DWORD MillisecondsToNextTimer(DWORD ceiling);

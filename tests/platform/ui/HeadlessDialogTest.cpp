@@ -3,6 +3,7 @@
 #include "SampleDialog.h"
 
 #include "platform/system/System.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,32 @@ TEST_F(HeadlessDialog, ModelessDialogReturnsAtOnceAndHearsTimersOnlyWhilePumped)
     EXPECT_FALSE(KillTimer(dialog, 1)) << "the procedure's WM_DESTROY already stopped it";
     EXPECT_FALSE(DestroyWindow(dialog));
     EXPECT_EQ(GetDlgItem(dialog, sample::kList), nullptr);
+}
+
+int g_destroyCount = 0;
+
+TEST_F(HeadlessDialog, ProcedureMayDestroyItsOwnWindowEvenTwice)
+{
+    g_destroyCount = 0;
+    auto selfDestroying = [](HWND dialog, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+            DestroyWindow(dialog);
+            // The controls are gone, but the call that got here returns safely.
+            EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr);
+            return TRUE;
+        }
+        if (message == WM_DESTROY) {
+            ++g_destroyCount;
+            EXPECT_NE(GetDlgItem(dialog, IDOK), nullptr) << "controls still exist while the dialog hears it";
+            DestroyWindow(dialog);
+        }
+        return message == WM_INITDIALOG;
+    };
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, selfDestroying, 0);
+    ASSERT_NE(dialog, nullptr);
+    SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(g_destroyCount, 1);
 }
 
 TEST_F(HeadlessDialog, DropDownListFollowsThePlatformRules)

@@ -22,6 +22,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -351,7 +352,11 @@ public:
         }
         auto* window = static_cast<DialogWindow*>(w.backendData);
         window->copy_label(ToUtf8(w.text).c_str());
-        window->resize(w.rect.left, w.rect.top, w.rect.right - w.rect.left, w.rect.bottom - w.rect.top);
+        // X keeps positions and sizes in 16 bits.
+        auto clampPosition = [](LONG v) { return static_cast<int>(std::clamp<LONG>(v, -32768, 32767)); };
+        auto clampSize = [](LONG v) { return static_cast<int>(std::clamp<LONG>(v, 1, 32767)); };
+        window->resize(clampPosition(w.rect.left), clampPosition(w.rect.top), clampSize(w.rect.right - w.rect.left),
+                       clampSize(w.rect.bottom - w.rect.top));
         if (w.visible && !window->shown()) {
             if (w.modal) {
                 window->set_modal();
@@ -384,7 +389,7 @@ public:
         HWND handle = dialog->handle;
         while (FindWindowRef(handle) && !dialog->ended) {
             Fl::wait(MillisecondsToNextTimer(50) / 1000.0);
-            PumpAllMessages();
+            PumpThreadMessages();
         }
     }
 
@@ -493,7 +498,7 @@ int FltkBackend::ShowMessageBox(HWND, const std::u16string& text, const std::u16
     box.show();
     while (!done && box.shown()) {
         Fl::wait(MillisecondsToNextTimer(50) / 1000.0);
-        PumpAllMessages();
+        PumpThreadMessages();
     }
     box.hide();
     Fl::check();

@@ -7,13 +7,13 @@
 
 namespace tarvel::ui {
 
-namespace {
-
 Responder& InstalledResponder()
 {
     static Responder responder;
     return responder;
 }
+
+namespace {
 
 bool IsDigit(char16_t c)
 {
@@ -149,7 +149,7 @@ public:
     {
         DWORD start = GetTickCount();
         for (;;) {
-            PumpAllMessages();
+            PumpThreadMessages();
             DWORD passed = GetTickCount() - start;
             if (passed >= milliseconds) {
                 break;
@@ -179,10 +179,6 @@ private:
 
 }  // namespace
 
-void SetResponder(Responder responder)
-{
-    InstalledResponder() = std::move(responder);
-}
 
 void RespondToDialog(const WindowRef& dialog)
 {
@@ -201,3 +197,8 @@ void RespondToDialog(const WindowRef& dialog)
 }
 
 }  // namespace tarvel::ui
+
+extern "C" TARVEL_API void TarvelUiSetResponder(const tarvel::ui::Responder* responder)
+{
+    tarvel::ui::InstalledResponder() = responder != nullptr ? *responder : tarvel::ui::Responder();
+}

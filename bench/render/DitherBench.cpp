@@ -53,5 +53,5 @@ void BM_DitherRowMonochrome(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_DitherRowColour)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DitherRowMonochrome)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DitherRowColour)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DitherRowMonochrome)->Unit(benchmark::kMillisecond);

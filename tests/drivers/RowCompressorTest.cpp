@@ -284,22 +284,7 @@ TEST(SeedRows, EachPlaneKeepsItsLastRowWhateverMethodWon)
     EXPECT_EQ(seed(2), Repeat(4, 0));
 }
 
-TEST(Lifecycle, AllocateRefusesBadSizesAndLeavesTheCompressorEmpty)
-{
-    RowCompressor c;
-    ASSERT_TRUE(c.Allocate(10, 1));
-    for (auto [rowBytes, planes] : {std::pair{0, 1}, {-5, 1}, {10, 0}, {10, 9}, {10, -1},
-                                    {INT_MAX, 1}, {INT_MAX / 2 + 1, 4}}) {
-        EXPECT_FALSE(c.Allocate(rowBytes, planes)) << rowBytes << " x " << planes;
-        EXPECT_EQ(c.planes(), 0);
-        EXPECT_EQ(c.rowBytes(), 0);
-        EXPECT_EQ(c.seedRow(0), nullptr);
-    }
-    ASSERT_TRUE(c.Allocate(10, 8));
-    EXPECT_EQ(c.seedRow(7)[9], 0);
-}
-
-TEST(Lifecycle, AllocateRestartsAtMethodZeroAndFreeKeepsTheSettings)
+TEST(Lifecycle, AllocateRefusesBadSizesRestartsAtMethodZeroAndFreeKeepsSettings)
 {
     RowCompressor c;
     c.EnableMethods(false, true, false, false);
@@ -307,10 +292,16 @@ TEST(Lifecycle, AllocateRestartsAtMethodZeroAndFreeKeepsTheSettings)
     int change = 0;
     c.Compress(Repeat(8, 3).data(), 8, 0, nullptr, &change);
     EXPECT_EQ(change, 1);
-    c.Free();
+    for (auto [rowBytes, planes] : {std::pair{0, 1}, {-5, 1}, {10, 0}, {10, 9}, {10, -1},
+                                    {INT_MAX, 1}, {INT_MAX / 2 + 1, 4}}) {
+        EXPECT_FALSE(c.Allocate(rowBytes, planes)) << rowBytes << " x " << planes;
+        EXPECT_EQ(c.planes() + c.rowBytes(), 0);
+        EXPECT_EQ(c.seedRow(0), nullptr);
+    }
     EXPECT_EQ(c.currentMethod(), 1u);
     EXPECT_TRUE(c.enabled(1) && !c.enabled(0) && !c.enabled(4));
-    ASSERT_TRUE(c.Allocate(8, 1));
+    ASSERT_TRUE(c.Allocate(8, 8));
+    EXPECT_EQ(c.seedRow(7)[7], 0);
     c.Compress(Repeat(8, 3).data(), 8, 0, nullptr, &change);
     EXPECT_EQ(change, 1) << "each page announces its first method again";
 }

@@ -228,6 +228,19 @@ int DeltaRowLowerBound(const std::uint8_t* d, const std::uint8_t* seed, int n)
     return changed + (changed + 7) / 8;
 }
 
+// On equal sizes the higher method wins, and a method that ties with the one
+// in force stays, so the driver does not announce a pointless change.
+int ChooseMethod(const std::array<int, RowCompressor::kMethodCount>& size, int current)
+{
+    int choice = RowCompressor::kDeltaRow;
+    for (int m = RowCompressor::kPackBits; m >= RowCompressor::kUnencoded; --m) {
+        if (size[m] < size[choice]) {
+            choice = m;
+        }
+    }
+    return size[choice] == size[current] ? current : choice;
+}
+
 }  // namespace
 
 RowCompressor::RowCompressor() = default;
@@ -347,18 +360,8 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
         size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
     }
 
-    // On equal sizes the higher method wins, and a method that ties with the
-    // one in force stays, so the driver does not announce a pointless change.
-    int choice = kDeltaRow;
-    for (int m = kPackBits; m >= kUnencoded; --m) {
-        if (size[m] < size[choice]) {
-            choice = m;
-        }
-    }
     const int current = static_cast<int>(currentMethod_);
-    if (choice != current && size[choice] == size[current]) {
-        choice = current;
-    }
+    const int choice = ChooseMethod(size, current);
     if (choice != current) {
         currentMethod_ = static_cast<std::uint32_t>(choice);
         if (change) {

@@ -4,6 +4,12 @@ namespace tarvel::drivers {
 
 namespace {
 
+// All bits set when the condition holds. Dithered pixels are random enough
+// that a branch per pixel and ink costs more than it saves.
+inline std::uint8_t Mask(bool condition) {
+    return static_cast<std::uint8_t>(-static_cast<int>(condition));
+}
+
 // Pixels arrive as blue, green, red. Eight pixels make one plane byte; the
 // last byte of a row takes the remaining pixels in its high bits.
 template <typename PixelFn>
@@ -27,7 +33,7 @@ struct BlackBits {
     std::uint8_t k = 0;
     void Begin() { k = 0; }
     void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
-        if ((b | g | r) == 0) k |= bit;
+        k |= bit & Mask((b | g | r) == 0);
     }
     void Store(int i) { black[i] = k; }
 };
@@ -39,9 +45,9 @@ struct CmyBits {
     std::uint8_t c = 0, m = 0, y = 0;
     void Begin() { c = m = y = 0; }
     void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
-        if (r == 0) c |= bit;
-        if (g == 0) m |= bit;
-        if (b == 0) y |= bit;
+        c |= bit & Mask(r == 0);
+        m |= bit & Mask(g == 0);
+        y |= bit & Mask(b == 0);
     }
     void Store(int i) {
         cyan[i] = c;
@@ -60,13 +66,12 @@ struct CmykBits {
     void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
         // A black pixel is printed with black ink alone, never as a mix of
         // the three colours.
-        if ((b | g | r) == 0) {
-            k |= bit;
-            return;
-        }
-        if (r == 0) c |= bit;
-        if (g == 0) m |= bit;
-        if (b == 0) y |= bit;
+        const std::uint8_t black = Mask((b | g | r) == 0);
+        k |= bit & black;
+        const std::uint8_t colour = bit & static_cast<std::uint8_t>(~black);
+        c |= colour & Mask(r == 0);
+        m |= colour & Mask(g == 0);
+        y |= colour & Mask(b == 0);
     }
     void Store(int i) {
         cyan[i] = c;

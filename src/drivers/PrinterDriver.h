@@ -7,6 +7,7 @@
 // operation writes through the port and stops at the first short write.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 

@@ -39,7 +39,7 @@ void OutputPort::SetTarget(const void*)
 
 void OutputPort::Attach(const std::atomic<std::int32_t>* cancelFlag, HWND ownerWindow)
 {
-    cancelFlag_ = cancelFlag;
+    cancelFlag_.store(cancelFlag);
     ownerWindow_ = ownerWindow;
     state_.store(PortState::Idle);
     bytesSent_.store(0);
@@ -48,7 +48,8 @@ void OutputPort::Attach(const std::atomic<std::int32_t>* cancelFlag, HWND ownerW
 
 bool OutputPort::CancelRequested() const
 {
-    return cancelFlag_ && cancelFlag_->load() != 0;
+    const std::atomic<std::int32_t>* flag = cancelFlag_.load();
+    return flag && flag->load() != 0;
 }
 
 int OutputPort::CheckCancel()

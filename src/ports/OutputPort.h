@@ -123,7 +123,8 @@ private:
     bool WaitFor(Condition done, std::chrono::milliseconds limit);
 
     ByteQueue queue_;
-    const std::atomic<std::int32_t>* cancelFlag_ = nullptr;
+    // Attach may rebind the flag while an old writer is on its way out.
+    std::atomic<const std::atomic<std::int32_t>*> cancelFlag_{nullptr};
     std::atomic<PortState> state_{PortState::Idle};
     std::atomic<std::uint32_t> bytesSent_{0};
     HWND ownerWindow_ = nullptr;

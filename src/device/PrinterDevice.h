@@ -3,16 +3,20 @@
 //
 // Every exported function acts on it. It is built when the library is
 // loaded (settings read from the store) and destroyed when it is unloaded
-// (settings written back). The recording state, the driver, the port and the
-// progress window join it as the rooms that provide them land.
+// (settings written back, the port closed, the recording state torn down).
 #pragma once
 
+#include "device/SetupDialogState.h"
+#include "drivers/PrinterDriver.h"
+#include "ports/OutputPort.h"
+#include "render/Ditherer.h"
 #include "render/RecordingState.h"
 
 #include <tarvel/win32.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace tarvel::device {
 
@@ -56,11 +60,22 @@ public:
     std::int32_t pageRangeFirst = -1;  // -1: every page
     std::int32_t pageRangeLast = -1;
 
+    SetupDialogState setup;
+
     WCHAR jobName[kJobNameLength] = {};
     BOOL docStarted = 0;
     BOOL pageStarted = 0;
     BOOL jobFailed = 0;
     std::int32_t pageCounter = 0;
+
+    // Only during PDC_EndPage.
+    std::unique_ptr<tarvel::drivers::PrinterDriver> driver;
+    tarvel::render::Ditherer ditherer;
+    // From PDC_StartDoc to PDC_EndDoc or the next PDC_StartDoc; declared
+    // after the Ditherer so that it goes first at unload.
+    std::unique_ptr<tarvel::ports::OutputPort> port;
+    // The modeless progress window of the job; null when there is none.
+    HWND progressWindow = nullptr;
 };
 
 // The device the dialog procedures and exported functions reach; set by the

@@ -1,5 +1,7 @@
 #include "device/PrinterTables.h"
 
+#include "drivers/PrinterDriver.h"
+
 namespace tarvel::device {
 
 PaperTable& Papers()
@@ -18,10 +20,13 @@ PaperTable& Papers()
 
 std::int32_t ModelResolution(std::int32_t printer, std::int32_t draft)
 {
-    if (printer < 0 || printer >= kModelCount)
-        return 0;
-    const PrinterModel& model = kPrinterModels[static_cast<std::size_t>(printer)];
-    return draft ? model.draftResolution : model.resolution;
+    return tarvel::drivers::ModelResolution(printer, draft ? 1u : 0u);
+}
+
+bool MonochromeOnly(std::int32_t printer)
+{
+    const auto* model = tarvel::drivers::GetPrinterModel(printer);
+    return model && model->monochromeOnly;
 }
 
 }  // namespace tarvel::device

@@ -14,22 +14,17 @@ inline constexpr int kColorModeCount = 3;
 inline constexpr int kPaperCount = 7;
 inline constexpr int kCustomPaper = 6;
 
-struct PrinterModel {
-    std::u16string_view name;
-    std::int32_t resolution;       // dots per inch, normal quality
-    std::int32_t draftResolution;  // dots per inch with DraftMode on
-    bool monochromeOnly;           // confirming a dialog forces ColorMode 0
+// The names of the printer models as the print dialog lists them; the
+// resolutions and colour abilities are the drivers' model table's.
+inline constexpr std::array<std::u16string_view, kModelCount> kPrinterModelNames = {
+    u"HP PCL",
+    u"Epson ESC/P 2",
+    u"Epson Stylus COLOR",
+    u"PocketJet II",
+    u"PocketJet 200",
+    u"Canon BJ (300 dpi)",
+    u"Canon BJ (360 dpi)",
 };
-
-inline constexpr std::array<PrinterModel, kModelCount> kPrinterModels = {{
-    {u"HP PCL", 300, 150, false},
-    {u"Epson ESC/P 2", 360, 180, false},
-    {u"Epson Stylus COLOR", 360, 180, false},
-    {u"PocketJet II", 300, 300, true},
-    {u"PocketJet 200", 200, 200, true},
-    {u"Canon BJ (300 dpi)", 300, 300, false},
-    {u"Canon BJ (360 dpi)", 360, 360, false},
-}};
 
 // Port 0 is the infrared printer, 1 to 8 the serial ports COM1 to COM8,
 // 9 a file.
@@ -66,5 +61,8 @@ PaperTable& Papers();
 // Resolution in dots per inch of a model for the draft setting; 0 for an
 // index outside the table.
 std::int32_t ModelResolution(std::int32_t printer, std::int32_t draft);
+
+// Whether confirming a dialog with this model selected forces monochrome.
+bool MonochromeOnly(std::int32_t printer);
 
 }  // namespace tarvel::device

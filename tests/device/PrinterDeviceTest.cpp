@@ -45,7 +45,7 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         PrinterDevice device;
         EXPECT_EQ(Device(), &device);
         const PrinterSettings& s = device.settings;
-        EXPECT_EQ(kPrinterModels[s.printer].name, u"HP PCL");
+        EXPECT_EQ(kPrinterModelNames[s.printer], u"HP PCL");
         EXPECT_EQ(kPortNames[s.port], u"Infrared");
         EXPECT_EQ(Papers()[s.paperSize].name, u"A4");
         EXPECT_EQ(kColorModes[s.colorMode].name, u"4 Color CMYK");

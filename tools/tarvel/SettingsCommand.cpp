@@ -24,7 +24,7 @@ void PrintSettings(const PrinterDevice& device)
     const PaperSize& custom = Papers()[kCustomPaper];
     std::printf("Settings (%s)\n",
         tarvel::platform::KeyFilePath(tarvel::platform::HKEY_CURRENT_USER, kSettingsKey).c_str());
-    std::printf("  Printer       %d  %s\n", s.printer, Text(kPrinterModels[s.printer].name).c_str());
+    std::printf("  Printer       %d  %s\n", s.printer, Text(kPrinterModelNames[s.printer]).c_str());
     std::printf("  Port          %d  %s\n", s.port, Text(kPortNames[s.port]).c_str());
     std::printf("  PaperSize     %d  %s\n", s.paperSize, Text(Papers()[s.paperSize].name).c_str());
     std::printf("  ColorMode     %d  %s\n", s.colorMode, Text(kColorModes[s.colorMode].name).c_str());
@@ -43,7 +43,7 @@ void PrintCapabilities(PrinterDevice& device)
     const PrinterSettings saved = device.settings;
     device.xResolution = device.yResolution = ModelResolution(saved.printer, saved.draftMode);
     std::printf("\nPage of each paper on \"%s\" at %d dpi%s (dots)\n",
-        Text(kPrinterModels[saved.printer].name).c_str(), device.xResolution, saved.draftMode ? ", draft" : "");
+        Text(kPrinterModelNames[saved.printer]).c_str(), device.xResolution, saved.draftMode ? ", draft" : "");
     std::printf("  %-10s %-11s %14s %14s %8s %8s %9s\n", "paper", "orientation", "PHYSICALWIDTH",
         "PHYSICALHEIGHT", "HORZRES", "VERTRES", "OFFSET");
     for (int paper = 0; paper < kPaperCount; ++paper) {

@@ -208,9 +208,10 @@ TARVEL_API BOOL IsWindow(HWND window);
 TARVEL_API BOOL IsWindowVisible(HWND window);
 TARVEL_API BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 TARVEL_API UINT IsDlgButtonChecked(HWND dialog, int id);
-// Known classes: "BUTTON", "EDIT", "STATIC", "COMBOBOX", and "SIPPREF" once
-// the shell's extra controls are initialised; any other class makes a plain
-// window (an application's main window, say).
+// "SIPPREF" exists once the shell's extra controls are initialised (null
+// before); any other class makes a plain window that keeps its text and
+// geometry (an application's main window, say). Controls come from
+// templates. Null for a stale parent, a child without one, or a negative size.
 TARVEL_API HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                                 int x, int y, int width, int height, HWND parent, HMENU menuOrId,
                                 HINSTANCE instance, LPVOID param);
@@ -231,8 +232,9 @@ TARVEL_API BOOL ShowWindow(HWND window, int command);
 // shown empty, a null caption as "Error".
 TARVEL_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
-// Timers and the message pump. SetTimer returns the timer id (a new one
-// when the window is null), 0 on failure. A timer's WM_TIMER is generated
+// Timers and the message pump. SetTimer returns nonzero for a window's
+// timer and a new id for a timer without a window, 0 for a stale window;
+// periods are held between 10 ms and 2^31 - 1 ms. A timer's WM_TIMER is generated
 // when the queue holds nothing else and the period has passed; it reaches
 // the window only while the thread takes messages. PeekMessageW also
 // lets the display backend process its input first.

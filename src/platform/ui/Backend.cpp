@@ -2,7 +2,7 @@
 // backends keep.
 #include "platform/ui/Backend.h"
 
-#include <cstdio>
+#include <vector>
 
 namespace tarvel::ui {
 

@@ -28,6 +28,8 @@ public:
     // Some state of a window changed (text, check, enabled, read-only,
     // entries, selection, visibility, geometry).
     virtual void WindowChanged(Window& window) = 0;
+    // The keyboard focus moved to this window (null: to no window).
+    virtual void FocusChanged(HWND window) = 0;
     // The window leaves the table; drop what was made for it.
     virtual void WindowDestroyed(Window& window) = 0;
 

@@ -202,6 +202,7 @@ HWND MoveFocus(HWND window)
         return previous;
     }
     state.focus = window;
+    CurrentBackend().FocusChanged(window);
     if (WindowRef old = FindWindowRef(previous);
         old && old->kind == WindowKind::Control && old->controlKind == DLGC_EDIT) {
         NotifyParent(*old, EN_KILLFOCUS);

@@ -147,7 +147,7 @@ void ClickControl(HWND dialog, int id)
 void SendKeys(Fl_Window* window, const std::string& keys)
 {
     for (char ch : keys) {
-        std::string name = ch == '\r' ? "Return" : std::string(1, ch);
+        std::string name = ch == '\r' ? "Return" : ch == '\x1b' ? "Escape" : std::string(1, ch);
         KeySym sym = XStringToKeysym(name.c_str());
         for (int type : {KeyPress, KeyRelease}) {
             XEvent e{};
@@ -353,6 +353,32 @@ TEST_F(FltkDialog, ModalDialogRunsUntilItsProcedureEndsIt)
     EXPECT_EQ(result, 1);
     EXPECT_GE(GetTickCount() - start, 200u) << "the call blocked until the click";
     EXPECT_EQ(Commands(), (std::vector<Heard>{{WM_COMMAND, IDOK, BN_CLICKED}}));
+}
+
+void CALLBACK_PressEscape(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (auto* window = static_cast<Fl_Window*>(WidgetOf(GetActiveWindow()))) {
+        SendKeys(window, "\x1b");
+    }
+}
+
+TEST_F(FltkDialog, EscapeCancelsOnlyWhileTheCancelButtonIsEnabled)
+{
+    ASSERT_NE(SetTimer(nullptr, 0, 100, CALLBACK_PressEscape), 0u);
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &sample::kTemplate, nullptr, sample::CALLBACK_SampleProc, 0), 0);
+    EXPECT_EQ(Commands(), (std::vector<Heard>{{WM_COMMAND, IDCANCEL, BN_CLICKED}}));
+
+    g_log = sample::Log{};
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, sample::CALLBACK_SampleProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    DialogGuard guard{dialog};
+    ShowWindow(dialog, SW_SHOW);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
+    Settle();
+    SendKeys(static_cast<Fl_Window*>(WidgetOf(dialog)), "\x1b");
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_TRUE(IsWindowVisible(dialog));
 }
 
 Fl_Window* g_box = nullptr;

@@ -77,6 +77,9 @@ std::string MenuText(const std::u16string& text)
     return out;
 }
 
+// Set while the window layer follows a focus change FLTK already made.
+bool g_focusFromWidgets = false;
+
 HWND HandleOf(Fl_Widget* widget)
 {
     return static_cast<HWND>(widget->user_data());
@@ -150,10 +153,20 @@ public:
     }
 
 private:
-    // The close box of the title bar: the dialog procedure decides.
+    // FLTK calls this for the close box and for Escape. Escape is the
+    // Cancel button's key, pressed only while that button can be; the
+    // close box leaves the decision to the dialog procedure.
     static void Closed(Fl_Widget* widget, void*)
     {
-        PostMessageW(static_cast<DialogWindow*>(widget)->dialog_, WM_CLOSE, 0, 0);
+        HWND dialog = static_cast<DialogWindow*>(widget)->dialog_;
+        if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
+            HWND cancel = GetDlgItem(dialog, IDCANCEL);
+            if (cancel == nullptr || IsWindowEnabled(cancel)) {
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+            }
+            return;
+        }
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
     }
 
     HWND dialog_;
@@ -369,6 +382,19 @@ public:
         }
     }
 
+    void FocusChanged(HWND window) override
+    {
+        if (g_focusFromWidgets) {
+            return;
+        }
+        WindowRef w = FindWindowRef(window);
+        if (w && w->kind == WindowKind::Control && w->backendData != nullptr) {
+            static_cast<Fl_Widget*>(w->backendData)->take_focus();
+        } else if (window == nullptr && Fl::focus() != nullptr) {
+            Fl::focus(nullptr);
+        }
+    }
+
     void WindowDestroyed(Window& w) override
     {
         if (w.backendData == nullptr) {
@@ -426,13 +452,20 @@ LRESULT UserAction(const WindowRef& control, UINT message, WPARAM wParam)
             NotifyParent(*control, EN_CHANGE);
         }
         return 0;
-    case kUserFocused:
-        if (wParam != 0) {
-            MoveFocus(control->handle);
-        } else if (FocusWindow() == control->handle) {
-            MoveFocus(nullptr);
+    case kUserFocused: {
+        // Focus messages may arrive after the focus moved on again, so the
+        // widget that holds it now decides, and the window layer follows
+        // without pushing the change back into FLTK.
+        Fl_Widget* holder = Fl::focus();
+        WindowRef target = holder != nullptr ? FindWindowRef(HandleOf(holder)) : nullptr;
+        HWND now = target && target->kind == WindowKind::Control ? target->handle : nullptr;
+        if (FocusWindow() != now) {
+            g_focusFromWidgets = true;
+            MoveFocus(now);
+            g_focusFromWidgets = false;
         }
         return 0;
+    }
     default:
         return 0;
     }

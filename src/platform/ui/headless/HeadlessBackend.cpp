@@ -30,6 +30,7 @@ public:
     bool HonoursFullScreen() const override { return true; }
     void DialogCreated(Window&) override {}
     void WindowChanged(Window&) override {}
+    void FocusChanged(HWND) override {}
     void WindowDestroyed(Window&) override {}
 
     void RunModal(const WindowRef& dialog) override { RespondToDialog(dialog); }

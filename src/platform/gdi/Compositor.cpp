@@ -47,19 +47,6 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
 
 inline void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
 
-// Fills n bytes with a repeating unit of `unit` bytes by doubling copies.
-void FillRepeating(std::uint8_t* out, std::size_t n, const std::uint8_t* pattern, int unit) {
-    if (n == 0) return;
-    std::size_t first = std::min<std::size_t>(n, std::size_t(unit));
-    std::memcpy(out, pattern, first);
-    std::size_t filled = first;
-    while (filled < n) {
-        std::size_t chunk = std::min(filled, n - filled);
-        std::memcpy(out + filled, out, chunk);
-        filled += chunk;
-    }
-}
-
 inline int Mod(long long a, int m) {
     long long r = a % m;
     return int(r < 0 ? r + m : r);
@@ -235,15 +222,34 @@ void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::ui
     }
     // With a constant pattern every byte becomes a ^ (d & x), where a is
     // the result over a clear destination byte and x flips it where the
-    // destination bit is set.
-    std::uint8_t a[4], x[4];
-    bool plainFill = true;
-    for (int j = 0; j < wb; ++j) {
-        std::uint8_t p = paint.pixel.b[j];
-        a[j] = std::uint8_t(EvalRop(rop, p, 0, 0x00));
-        x[j] = std::uint8_t(a[j] ^ EvalRop(rop, p, 0, 0xFF));
-        plainFill = plainFill && x[j] == 0;
+    // destination bit is set. The setup is the same for every span of a
+    // shape, so the last one is kept. 24 bytes hold a whole number of 3-
+    // and 4-byte pixels and of 8-byte words.
+    struct SolidOp {
+        std::uint8_t pixel[4];
+        int wb;
+        std::uint8_t rop;
+        bool plain;
+        std::uint8_t aa[24], xx[24];
+        std::uint64_t a64[3], x64[3];
+    };
+    thread_local SolidOp op{{0, 0, 0, 0}, 0, 0, false, {}, {}, {}, {}};
+    if (op.wb != wb || op.rop != rop || std::memcmp(op.pixel, paint.pixel.b, 4) != 0) {
+        op.wb = wb;
+        op.rop = rop;
+        std::memcpy(op.pixel, paint.pixel.b, 4);
+        op.plain = true;
+        for (int i = 0; i < 24; ++i) {
+            std::uint8_t p = paint.pixel.b[i % wb];
+            op.aa[i] = std::uint8_t(EvalRop(rop, p, 0, 0x00));
+            op.xx[i] = std::uint8_t(op.aa[i] ^ EvalRop(rop, p, 0, 0xFF));
+            op.plain = op.plain && op.xx[i] == 0;
+        }
+        std::memcpy(op.a64, op.aa, 24);
+        std::memcpy(op.x64, op.xx, 24);
     }
+    const std::uint8_t* aa = op.aa;
+    const std::uint8_t* xx = op.xx;
     std::uint8_t* row = bitmap.Row(y);
     if (bitmap.bpp == 1) {
         for (int px = x0; px < x1;) {
@@ -252,7 +258,7 @@ void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::ui
             int last = std::min(8, first + (x1 - px));
             std::uint8_t mask = std::uint8_t((0xFF >> first) & (0xFF << (8 - last)));
             std::uint8_t v = row[byteIndex];
-            std::uint8_t result = std::uint8_t(a[0] ^ (v & x[0]));
+            std::uint8_t result = std::uint8_t(aa[0] ^ (v & xx[0]));
             row[byteIndex] = std::uint8_t((v & ~mask) | (result & mask));
             px += last - first;
         }
@@ -260,32 +266,27 @@ void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::ui
     }
     std::uint8_t* out = row + std::size_t(x0) * wb;
     std::size_t n = std::size_t(x1 - x0) * wb;
-    if (plainFill) {
-        if (wb == 1) {
-            std::memset(out, a[0], n);
+    if (wb == 1) {
+        if (op.plain) {
+            std::memset(out, aa[0], n);
         } else {
-            FillRepeating(out, n, a, wb);
+            for (std::size_t i = 0; i < n; ++i) out[i] = std::uint8_t(aa[0] ^ (out[i] & xx[0]));
         }
         return;
     }
-    if (wb == 1) {
-        for (std::size_t i = 0; i < n; ++i) out[i] = std::uint8_t(a[0] ^ (out[i] & x[0]));
-        return;
-    }
-    // 24 bytes hold a whole number of 3- and 4-byte pixels and of 8-byte words.
-    std::uint8_t aa[24], xx[24];
-    for (int i = 0; i < 24; ++i) {
-        aa[i] = a[i % wb];
-        xx[i] = x[i % wb];
-    }
-    std::uint64_t a64[3], x64[3];
-    std::memcpy(a64, aa, 24);
-    std::memcpy(x64, xx, 24);
     std::size_t i = 0;
-    for (; i + 24 <= n; i += 24) {
-        for (int k = 0; k < 3; ++k) {
-            std::uint8_t* q = out + i + k * 8;
-            Store64(q, a64[k] ^ (Load64(q) & x64[k]));
+    if (op.plain) {
+        for (; i + 24 <= n; i += 24) {
+            Store64(out + i, op.a64[0]);
+            Store64(out + i + 8, op.a64[1]);
+            Store64(out + i + 16, op.a64[2]);
+        }
+    } else {
+        for (; i + 24 <= n; i += 24) {
+            for (int k = 0; k < 3; ++k) {
+                std::uint8_t* q = out + i + k * 8;
+                Store64(q, op.a64[k] ^ (Load64(q) & op.x64[k]));
+            }
         }
     }
     for (; i < n; ++i) out[i] = std::uint8_t(aa[i % 24] ^ (out[i] & xx[i % 24]));

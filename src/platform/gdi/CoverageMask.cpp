@@ -1,5 +1,7 @@
 #include "platform/gdi/CoverageMask.h"
 
+#include <cstring>
+
 namespace tarvel::gdi {
 
 CoverageMask::CoverageMask(const DeviceRect& area) : area_(area) {
@@ -42,8 +44,6 @@ const Paint* PaintFor(std::uint8_t v, const Paint* pen, const Paint* background,
     return nullptr;
 }
 
-int ClassOf(std::uint8_t v) { return v >= 213 ? 3 : v >= 128 ? 2 : v >= 43 ? 1 : 0; }
-
 }  // namespace
 
 void CoverageMask::Composite(Bitmap& target, const Paint* pen, const Paint* background,
@@ -58,11 +58,20 @@ void CoverageMask::Composite(Bitmap& target, const Paint* pen, const Paint* back
         const unsigned char* row = data + std::size_t(y) * stride;
         int x = 0;
         while (x < width) {
-            int cls = ClassOf(row[x]);
-            int start = x;
-            while (x < width && ClassOf(row[x]) == cls) ++x;
-            const Paint* paint = cls ? PaintFor(row[start], pen, background, brush) : nullptr;
-            if (paint) {
+            // Aliased fills leave exact levels, so a run is a stretch of
+            // equal bytes; long runs are skipped eight bytes at a time.
+            unsigned char v = row[x];
+            int start = x++;
+            std::uint64_t word = 0x0101010101010101ull * v;
+            while (x + 8 <= width) {
+                std::uint64_t chunk;
+                std::memcpy(&chunk, row + x, 8);
+                if (chunk != word) break;
+                x += 8;
+            }
+            while (x < width && row[x] == v) ++x;
+            const Paint* paint = PaintFor(v, pen, background, brush);
+            if (paint && v >= 43) {
                 FillSpan(target, int(area_.top) + y, int(area_.left) + start, int(area_.left) + x,
                          *paint, rop);
             }

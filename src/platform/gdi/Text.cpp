@@ -60,16 +60,35 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
     auto deviceX = [&](double u, double v) { return ox + u * cs + v * sn; };
     auto deviceY = [&](double u, double v) { return oy - u * sn + v * cs; };
 
-    double margin = tm.tmHeight + tm.tmMaxCharWidth;
-    double u0 = std::min(0, layout.width) - margin, u1 = std::max(0, layout.width) + margin;
-    double v0 = -tm.tmAscent - margin, v1 = tm.tmDescent + margin;
+    // The mask covers the text cell and the glyphs' own ink, which may
+    // reach past the cell (italic overhangs, accents).
+    std::vector<cairo_glyph_t> glyphs(layout.glyphs);
+    for (auto& g : glyphs) {
+        double u = g.x;
+        g.x = deviceX(u, 0);
+        g.y = deviceY(u, 0);
+    }
     double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    double u0 = std::min(0, layout.width), u1 = std::max(0, layout.width);
+    double v0 = -tm.tmAscent, v1 = tm.tmDescent + face.UnderlineThickness() + 1;
     for (double u : {u0, u1}) {
         for (double v : {v0, v1}) {
             minX = std::min(minX, deviceX(u, v));
             maxX = std::max(maxX, deviceX(u, v));
             minY = std::min(minY, deviceY(u, v));
             maxY = std::max(maxY, deviceY(u, v));
+        }
+    }
+    if (!glyphs.empty()) {
+        cairo_text_extents_t ink;
+        cairo_scaled_font_glyph_extents(face.DrawingFont(), glyphs.data(), int(glyphs.size()), &ink);
+        if (ink.width > 0 && ink.height > 0) {
+            // Bearings are measured from the first glyph's origin.
+            double left = glyphs[0].x + ink.x_bearing, top = glyphs[0].y + ink.y_bearing;
+            minX = std::min(minX, left - 2);
+            minY = std::min(minY, top - 2);
+            maxX = std::max(maxX, left + ink.width + 2);
+            maxY = std::max(maxY, top + ink.height + 2);
         }
     }
     constexpr double kLimit = 1e15;
@@ -97,13 +116,7 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
         cairo_fill(cr);
     }
     mask.SetLevel(Level::Pen);
-    if (!layout.glyphs.empty()) {
-        std::vector<cairo_glyph_t> glyphs(layout.glyphs);
-        for (auto& g : glyphs) {
-            double u = g.x;
-            g.x = deviceX(u, 0);
-            g.y = deviceY(u, 0);
-        }
+    if (!glyphs.empty()) {
         cairo_set_scaled_font(cr, face.DrawingFont());
         cairo_show_glyphs(cr, glyphs.data(), int(glyphs.size()));
     }

@@ -228,7 +228,12 @@ Fl_Widget* MakeWidget(const Window& c, int x, int y, int w, int h, int fontPixel
         Fl_Align horizontal = c.controlKind == DLGC_LTEXT   ? FL_ALIGN_LEFT
                               : c.controlKind == DLGC_RTEXT ? FL_ALIGN_RIGHT
                                                             : FL_ALIGN_CENTER;
-        box->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_WRAP | horizontal);
+        // A one-line text is not wrapped: our fonts run a little wider than
+        // the handheld's, and a label cut in two reads worse than one that
+        // reaches a few pixels past its box.
+        fl_font(kDialogFont, fontPixels);
+        Fl_Align wrap = h >= 2 * fl_height() ? FL_ALIGN_WRAP : 0;
+        box->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP | wrap | horizontal);
         widget = box;
         break;
     }

@@ -31,7 +31,8 @@ Span Normalise(long long origin, long long size) {
 // Source coordinate of each destination position, sampling pixel centres,
 // mirrored when the two sizes have opposite signs.
 long long MapPosition(long long i, const Span& dst, const Span& src, bool mirror) {
-    long long offset = ((2 * i + 1) * src.length) / (2 * dst.length);
+    // 128-bit products: both lengths may approach 2^32.
+    long long offset = (long long)(((__int128)(2 * i + 1) * src.length) / (2 * (__int128)dst.length));
     return mirror ? src.start + src.length - 1 - offset : src.start + offset;
 }
 

@@ -4,6 +4,7 @@
 #include <tarvel/gdi.h>
 
 #include <algorithm>
+#include <cstdint>
 
 extern "C" {
 
@@ -61,10 +62,13 @@ BOOL IntersectRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
 
 BOOL OffsetRect(RECT* lprc, int dx, int dy) {
     if (!lprc) return FALSE;
-    lprc->left += dx;
-    lprc->right += dx;
-    lprc->top += dy;
-    lprc->bottom += dy;
+    // Wraps around like the platform's 32-bit arithmetic instead of
+    // overflowing.
+    auto add = [](LONG v, int d) { return LONG(std::uint32_t(v) + std::uint32_t(d)); };
+    lprc->left = add(lprc->left, dx);
+    lprc->right = add(lprc->right, dx);
+    lprc->top = add(lprc->top, dy);
+    lprc->bottom = add(lprc->bottom, dy);
     return TRUE;
 }
 

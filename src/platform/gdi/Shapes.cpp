@@ -75,7 +75,7 @@ public:
         bool xMajor = dx >= dy;
         long long major = xMajor ? dx : dy, minor = xMajor ? dy : dx;
         auto at = [&](long long i, long long& x, long long& y) {
-            long long m = (2 * i * minor + major) / (2 * major);
+            long long m = (long long)((2 * (__int128)i * minor + major) / (2 * (__int128)major));
             x = x0 + sx * (xMajor ? i : m);
             y = y0 + sy * (xMajor ? m : i);
         };

@@ -194,6 +194,11 @@ TEST(GdiBlit, NegativeAndZeroSizes) {
     EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 1, 1, nullptr, 0, 0, BLACKNESS));
     EXPECT_EQ(dst.Picture(), "#.#.\n");
     EXPECT_FALSE(StretchBlt(dst.dc, 0, 0, 4, 1, src.dc, 0, 0, 0, 1, SRCCOPY));
+    // Absurd extents are clipped, not walked or overflowed.
+    EXPECT_TRUE(StretchBlt(dst.dc, -2000000000, 0, 2100000000, 1, src.dc, 2000000000, 0,
+                           -2100000000, 1, SRCCOPY));
+    EXPECT_TRUE(BitBlt(dst.dc, 2147483000, 2147483000, 2147483647, 2147483647, src.dc,
+                       -2147483647, 0, SRCCOPY));
 }
 
 TEST(GdiBlit, StretchSamplesPixelCentresAndMirrors) {

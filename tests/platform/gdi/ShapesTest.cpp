@@ -80,8 +80,16 @@ TEST(GdiShapes, LinesFarOutsideTheBitmapAreClippedNotWalked) {
     POINT pts[] = {{-2000000000, 1}, {2000000000, 1}};
     ASSERT_TRUE(Polyline(c.dc, pts, 2));
     EXPECT_EQ(c.Picture(), Rows({"........", "########", "........"}));
+    POINT steep[] = {{-2000000000, -2100000000}, {2000000000, 2100000000}};
+    ASSERT_TRUE(Polyline(c.dc, steep, 2));
     ASSERT_TRUE(Rectangle(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
     ASSERT_TRUE(Ellipse(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
+    ASSERT_TRUE(RoundRect(c.dc, -2000000000, -2000000000, 2000000000, 2000000000, -5, 2000000000));
+    HPEN wide = CreatePen(PS_SOLID, 2000000000, 0);
+    SelectObject(c.dc, wide);
+    ASSERT_TRUE(Polyline(c.dc, steep, 2));
+    SelectObject(c.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(wide);
 }
 
 TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode) {

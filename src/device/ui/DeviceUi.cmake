@@ -1,0 +1,3 @@
+list(APPEND TARVEL_DEVICE_UI_SOURCES
+  ui/DialogTemplates.cpp
+  ui/ProgressWindow.cpp)

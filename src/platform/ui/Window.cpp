@@ -70,6 +70,11 @@ bool RemoveWindow(HWND handle)
     }
     window->destroying = true;
     auto& state = State();
+    // A field that has the focus loses it before its dialog hears of the
+    // end, so a value typed last is still taken.
+    if (state.focus != nullptr && IsSelfOrChild(handle, state.focus)) {
+        MoveFocus(nullptr);
+    }
     // A dialog hears of its end before its controls go, as on the handheld,
     // so its procedure can still read them.
     if (window->kind == WindowKind::Dialog) {

@@ -230,7 +230,11 @@ TEST_F(HeadlessDialog, ModelessDialogReturnsAtOnceAndHearsTimersOnlyWhilePumped)
     // A click through BM_CLICK reaches the procedure like a user's.
     SendDlgItemMessageW(dialog, sample::kMore, BM_CLICK, 0, 0);
     EXPECT_EQ(Commands().back(), (Heard{WM_COMMAND, sample::kMore, BN_CLICKED}));
+    // A field with the focus reports losing it before the dialog's end.
+    SetFocus(GetDlgItem(dialog, sample::kWidth));
     EXPECT_TRUE(DestroyWindow(dialog));
+    ASSERT_GE(g_log.heard.size(), 2u);
+    EXPECT_EQ(g_log.heard[g_log.heard.size() - 2], (Heard{WM_COMMAND, sample::kWidth, EN_KILLFOCUS}));
     EXPECT_EQ(g_log.heard.back().message, static_cast<UINT>(WM_DESTROY));
     EXPECT_FALSE(KillTimer(dialog, 1)) << "the procedure's WM_DESTROY already stopped it";
     EXPECT_FALSE(DestroyWindow(dialog));

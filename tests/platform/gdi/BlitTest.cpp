@@ -275,4 +275,37 @@ TEST(GdiBlit, PatternBrushesTileFromTheViewportOrigin) {
     DeleteObject(brush);
 }
 
+TEST(GdiBlit, PatternBrushesRebuiltFromTheirDescriptionDrawTheSame) {
+    PackedPattern packed;
+    for (int i = 0; i < 8 * 24; ++i) packed.bits[i] = std::uint8_t(i * 37);
+    HBRUSH original = CreateDIBPatternBrushPt(&packed, DIB_RGB_COLORS);
+    std::memset(packed.bits, 0, sizeof packed.bits);  // the brush holds its own copy
+    LOGBRUSH lb{};
+    ASSERT_EQ(GetObjectW(original, sizeof lb, &lb), int(sizeof lb));
+    EXPECT_EQ(lb.lbStyle, UINT(BS_DIBPATTERNPT));
+    EXPECT_EQ(lb.lbColor, UINT(DIB_RGB_COLORS));
+    HBRUSH rebuilt = CreateDIBPatternBrushPt(reinterpret_cast<const void*>(lb.lbHatch), lb.lbColor);
+    ASSERT_NE(rebuilt, nullptr);
+    Canvas a(11, 9), b(11, 9);
+    SelectObject(a.dc, original);
+    SelectObject(b.dc, rebuilt);
+    PatBlt(a.dc, 0, 0, 11, 9, PATCOPY);
+    PatBlt(b.dc, 0, 0, 11, 9, PATCOPY);
+    EXPECT_EQ(std::memcmp(a.bits, b.bits, std::size_t(a.stride) * 9), 0);
+    EXPECT_EQ(a.At(1, 0), RGB(37 * 5 & 0xFF, 37 * 4 & 0xFF, 37 * 3 & 0xFF));
+    SelectObject(a.dc, GetStockObject(WHITE_BRUSH));
+    SelectObject(b.dc, GetStockObject(WHITE_BRUSH));
+    DeleteObject(original);
+    DeleteObject(rebuilt);
+
+    // A bitmap pattern brush names its bitmap.
+    HBITMAP bitmap = CreateBitmap(8, 8, 1, 1, nullptr);
+    HBRUSH fromBitmap = CreatePatternBrush(bitmap);
+    GetObjectW(fromBitmap, sizeof lb, &lb);
+    EXPECT_EQ(lb.lbStyle, UINT(BS_PATTERN));
+    EXPECT_EQ(reinterpret_cast<HBITMAP>(lb.lbHatch), bitmap);
+    DeleteObject(fromBitmap);
+    DeleteObject(bitmap);
+}
+
 }  // namespace

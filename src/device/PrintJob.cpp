@@ -1,0 +1,152 @@
+#include "device/PrintJob.h"
+
+#include "device/PrinterTables.h"
+#include "device/ui/ProgressWindow.h"
+#include "ports/FilePort.h"
+#include "ports/IrdaPort.h"
+#include "ports/SerialPort.h"
+
+#include <tarvel/ui.h>
+
+namespace tarvel::device {
+namespace {
+
+bool IsPrinterDc(const PrinterDevice& device, HDC dc)
+{
+    HDC printer = tarvel::render::PrinterDc(device.recording);
+    return printer && dc == printer;
+}
+
+std::unique_ptr<tarvel::ports::OutputPort> CreatePort(std::int32_t port, const DOCINFOW& info)
+{
+    using namespace tarvel::ports;
+    if (port == kInfraredPort)
+        return std::make_unique<IrdaPort>();
+    if (port >= 1 && port <= 8) {
+        auto serial = std::make_unique<SerialPort>();
+        const std::int32_t comNumber = port;
+        serial->SetTarget(&comNumber);
+        return serial;
+    }
+    if (port == kFilePort) {
+        auto file = std::make_unique<FilePort>();
+        const std::u16string path = OutputFilePath(info.lpszOutput);
+        file->SetTarget(path.c_str());
+        return file;
+    }
+    return nullptr;
+}
+
+void CentreAndShow(HWND window)
+{
+    RECT rect {};
+    if (!GetWindowRect(window, &rect))
+        return;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - rect.right + rect.left) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - rect.bottom + rect.top) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(window, SW_SHOW);
+}
+
+}  // namespace
+
+void DestroyProgressWindow(PrinterDevice& device)
+{
+    if (device.progressWindow) {
+        DestroyWindow(device.progressWindow);
+        device.progressWindow = nullptr;
+    }
+}
+
+std::u16string OutputFilePath(LPCWSTR outputName)
+{
+    std::u16string path;
+    if (!outputName || !outputName[0])
+        path = u"\\out.prn";
+    else if (outputName[0] == u'\\')
+        path = outputName;
+    else
+        path = std::u16string(u"\\") + outputName;
+    // The job's path buffer holds 255 characters and the terminator.
+    if (path.size() > kJobNameLength - 1)
+        path.resize(kJobNameLength - 1);
+    return path;
+}
+
+int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
+{
+    if (!IsPrinterDc(device, dc) || !info || info->cbSize < static_cast<int>(sizeof(DOCINFOW)))
+        return 0;
+    if (device.settings.port < 0 || device.settings.port >= kPortCount)
+        return 0;
+
+    // A second StartDoc while a document is open replaces that document:
+    // its window goes, and a page it left open is dropped unprinted.
+    DestroyProgressWindow(device);
+    if (device.pageStarted) {
+        tarvel::render::ClearPage(device.recording);
+        device.pageStarted = 0;
+    }
+
+    std::size_t length = 0;
+    if (info->lpszDocName) {
+        while (length < kJobNameLength - 1 && info->lpszDocName[length])
+            ++length;
+        std::copy_n(info->lpszDocName, length, device.jobName);
+    }
+    device.jobName[length] = 0;
+
+    device.port.reset();
+    device.port = CreatePort(device.settings.port, *info);
+    if (!device.port)
+        return 0;
+
+    cancelRequested.store(0);
+    device.jobFailed = 0;
+    device.progressWindow = CreateProgressWindow(device, GetActiveWindow());
+    device.port->Attach(&cancelRequested, device.progressWindow);
+    if (device.progressWindow)
+        CentreAndShow(device.progressWindow);
+    device.pageCounter = 0;
+    device.docStarted = 1;
+    return 1;
+}
+
+int StartPage(PrinterDevice& device, HDC dc)
+{
+    if (!IsPrinterDc(device, dc) || !device.docStarted || device.jobFailed)
+        return 0;
+    if (device.pageStarted)
+        EndPage(device, dc);
+    if (!device.port->IsOpen()) {
+        device.port->Open();
+        if (!device.port->IsOpen()) {
+            // The document stays open: the next StartPage tries again.
+            DestroyProgressWindow(device);
+            MessageBoxW(GetActiveWindow(), u"Cannot establish connection", u"Error printing", MB_OK);
+            return 0;
+        }
+    }
+    tarvel::render::ClearPage(device.recording);
+    device.pageStarted = 1;
+    return 1;
+}
+
+int EndDoc(PrinterDevice& device, HDC dc)
+{
+    if (!IsPrinterDc(device, dc) || !device.docStarted)
+        return 0;
+    if (device.pageStarted)
+        EndPage(device, dc);
+    device.docStarted = 0;
+    device.pageStarted = 0;
+    DestroyProgressWindow(device);
+    if (device.port) {
+        device.port->Close();
+        device.port.reset();
+    }
+    device.driver.reset();
+    return 1;
+}
+
+}  // namespace tarvel::device

@@ -1,0 +1,456 @@
+// Documents printed end to end on the headless backend: pages drawn through
+// the recording device context, printed to the file port, read back by the
+// preview decoders and compared with the dithered rendering of the page.
+#include "device/DeviceCaps.h"
+#include "device/PrintJob.h"
+#include "device/PrinterTables.h"
+#include "platform/system/System.h"
+#include "ports/FilePort.h"
+#include "preview/StreamDecoder.h"
+#include "render/BandPlayer.h"
+
+#include <tarvel/gdi.h>
+#include <tarvel/ui.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace tarvel::device;
+using tarvel::preview::Ink;
+
+namespace {
+
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The dots a printer puts down for one dithered row, per ink, as the
+// pipeline's planes describe them.
+bool ExpectedInk(const std::uint8_t* pixel, Ink ink, std::uint32_t planeCount)
+{
+    const bool black = pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0;
+    switch (ink) {
+    case Ink::Black:
+        return (planeCount == 1 || planeCount == 4) && black;
+    case Ink::Cyan:
+        return planeCount == 3 ? pixel[2] == 0 : planeCount == 4 && pixel[2] == 0 && !black;
+    case Ink::Magenta:
+        return planeCount == 3 ? pixel[1] == 0 : planeCount == 4 && pixel[1] == 0 && !black;
+    case Ink::Yellow:
+        return planeCount == 3 ? pixel[0] == 0 : planeCount == 4 && pixel[0] == 0 && !black;
+    }
+    return false;
+}
+
+class PrintJob : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME"));
+        root = std::filesystem::path(std::getenv("TARVEL_TEST_SCRATCH")) / "root";
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+        tarvel::ports::SetDeviceRootFolder(root);
+        tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
+        tarvel::ui::ClearMessageBoxRecord();
+        tarvel::platform::PretendFreeMemory(std::nullopt);
+        hooks::LimitBandBitmapLines(std::nullopt);
+        // A small custom paper keeps every page fast: 30 x 20 mm.
+        device.settings.port = kFilePort;
+        device.settings.paperSize = kCustomPaper;
+        Papers()[kCustomPaper].width = 3000;
+        Papers()[kCustomPaper].height = 2000;
+    }
+
+    void TearDown() override
+    {
+        tarvel::platform::PretendFreeMemory(std::nullopt);
+        hooks::LimitBandBitmapLines(std::nullopt);
+    }
+
+    // What a confirmed dialog does to the device.
+    void Confirm(int printer, int colorMode, bool portrait, int draft = 0)
+    {
+        device.settings.printer = printer;
+        device.settings.colorMode = MonochromeOnly(printer) ? 0 : colorMode;
+        device.settings.portrait = portrait;
+        device.settings.draftMode = draft;
+        device.xResolution = device.yResolution = ModelResolution(printer, draft);
+        ASSERT_TRUE(tarvel::render::ReplacePrinterDc(device.recording));
+        printer_ = tarvel::render::PrinterDc(device.recording);
+    }
+
+    int Start(const char16_t* output = u"job.prn")
+    {
+        DOCINFOW info {};
+        info.cbSize = sizeof info;
+        info.lpszDocName = u"test document";
+        info.lpszOutput = output;
+        return StartDoc(device, printer_, &info);
+    }
+
+    std::int32_t Caps(int index) { return DeviceCapability(device, index); }
+
+    // A page with shapes in several colours, a memory-DC copy and text.
+    void DrawPage(int seed)
+    {
+        const int width = Caps(PHYSICALWIDTH), height = Caps(PHYSICALHEIGHT);
+        HBRUSH brush = CreateSolidBrush(RGB(40 * seed % 256, 200, 90));
+        HPEN pen = CreatePen(PS_SOLID, 2, RGB(0, 0, 160));
+        tarvel::render::RecordSelectObject(device.recording, printer_, brush);
+        tarvel::render::RecordSelectObject(device.recording, printer_, pen);
+        tarvel::render::RecordEllipse(device.recording, printer_, 5 + seed, 5, width / 2, height / 2);
+        tarvel::render::RecordRectangle(device.recording, printer_, width / 3, height / 3, width - 4, height - 6);
+        tarvel::render::RecordSetTextColor(device.recording, printer_, RGB(200, 0, 0));
+        tarvel::render::RecordExtTextOut(device.recording, printer_, 10, height / 2, 0, nullptr, u"Tarvel", 6, nullptr);
+        const POINT line[3] = {{0, height - 1}, {width / 2, seed}, {width - 1, height - 2}};
+        tarvel::render::RecordPolyline(device.recording, printer_, line, 3);
+        tarvel::render::RecordSelectObject(device.recording, printer_, GetStockObject(BLACK_PEN));
+        tarvel::render::RecordSelectObject(device.recording, printer_, GetStockObject(WHITE_BRUSH));
+        DeleteObject(brush);
+        DeleteObject(pen);
+    }
+
+    // The page as the pipeline should print it: rendered in one band, each
+    // printer row taken out (turned for landscape) and dithered, with the
+    // errors reset after white rows.
+    std::vector<std::vector<std::uint8_t>> DitheredRows()
+    {
+        const bool portrait = device.settings.portrait != 0;
+        const int width = Caps(PHYSICALWIDTH), height = Caps(PHYSICALHEIGHT);
+        const int rowWidth = portrait ? width : height, rowCount = portrait ? height : width;
+        BITMAPINFO info {};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ kept = SelectObject(dc, bitmap);
+        const int stride = (width * 3 + 3) & ~3;
+        std::memset(bits, 255, static_cast<std::size_t>(stride) * height);
+        tarvel::render::PlayBand(device.recording, dc, 0, 0, width, height, -1);
+
+        tarvel::render::Ditherer ditherer;
+        EXPECT_TRUE(ditherer.Prepare(rowWidth, 0.5));
+        std::vector<std::vector<std::uint8_t>> rows;
+        bool afterBlank = false;
+        for (int r = 0; r < rowCount; ++r) {
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(rowWidth) * 3);
+            for (int k = 0; k < rowWidth; ++k) {
+                const int x = portrait ? k : r, y = portrait ? r : rowWidth - 1 - k;
+                std::memcpy(&row[k * 3], static_cast<std::uint8_t*>(bits) + y * stride + x * 3, 3);
+            }
+            if (std::all_of(row.begin(), row.end(), [](std::uint8_t b) { return b == 255; })) {
+                afterBlank = true;
+            } else {
+                if (afterBlank)
+                    ditherer.ResetErrors();
+                afterBlank = false;
+                ditherer.DitherRow(row.data(), device.settings.colorMode == 0);
+            }
+            rows.push_back(std::move(row));
+        }
+        ditherer.Release();
+        SelectObject(dc, kept);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        return rows;
+    }
+
+    void ExpectPrinted(const tarvel::preview::PreviewPage& page, const std::vector<std::vector<std::uint8_t>>& rows)
+    {
+        const std::uint32_t planes = kColorModes[device.settings.colorMode].planeCount;
+        std::size_t wrong = 0, inked = 0;
+        for (std::uint32_t y = 0; y < rows.size(); ++y) {
+            for (std::uint32_t x = 0; x < rows[y].size() / 3; ++x) {
+                for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow}) {
+                    const bool expected = ExpectedInk(&rows[y][x * 3], ink, planes);
+                    inked += expected;
+                    wrong += expected != page.Dot(ink, x, y);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_GT(inked, 500u);  // the page really has ink on it
+        // Nothing below the page: a printer may declare a longer paper
+        // (PocketJet formats), but no dot may land there.
+        for (std::uint32_t y = static_cast<std::uint32_t>(rows.size()); y < page.height(); ++y) {
+            for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow}) {
+                const auto& plane = page.PlaneRow(ink, y);
+                ASSERT_TRUE(std::all_of(plane.begin(), plane.end(), [](std::uint8_t b) { return b == 0; })) << y;
+            }
+        }
+    }
+
+    tarvel::preview::DecodeResult Decode(const std::filesystem::path& file)
+    {
+        tarvel::preview::Language language {};
+        EXPECT_TRUE(tarvel::preview::LanguageOfModel(device.settings.printer, &language));
+        const auto bytes = ReadFile(file);
+        return tarvel::preview::DecodeStream(language, bytes.data(), bytes.size());
+    }
+
+    PrinterDevice device;
+    HDC printer_ = nullptr;
+    std::filesystem::path root;
+};
+
+TEST_F(PrintJob, EveryModelColourModeAndOrientationPrintsTheDitheredPage)
+{
+    for (int printer = 0; printer < kModelCount; ++printer) {
+        for (int colorMode = 0; colorMode < kColorModeCount; ++colorMode) {
+            if (MonochromeOnly(printer) && colorMode > 0)
+                continue;
+            for (bool portrait : {true, false}) {
+                SCOPED_TRACE(::testing::Message() << "printer " << printer << " colour " << colorMode
+                                                  << (portrait ? " portrait" : " landscape"));
+                Confirm(printer, colorMode, portrait);
+                ASSERT_EQ(Start(), 1);
+                ASSERT_EQ(StartPage(device, printer_), 1);
+                DrawPage(printer);
+                const auto rows = DitheredRows();
+                ASSERT_EQ(EndPage(device, printer_), 1);
+                ASSERT_EQ(EndDoc(device, printer_), 1);
+                const auto decoded = Decode(root / "job.prn");
+                ASSERT_TRUE(decoded.ok) << decoded.error << " at " << decoded.errorOffset;
+                ASSERT_EQ(decoded.pages.size(), 1u);
+                ExpectPrinted(decoded.pages[0], rows);
+            }
+        }
+    }
+    EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
+}
+
+TEST_F(PrintJob, ABandOfOneRowAndOneBandForThePageGiveTheSameBytes)
+{
+    for (bool portrait : {true, false}) {
+        std::vector<std::vector<std::uint8_t>> streams;
+        for (std::uint64_t memory : {std::uint64_t(0), std::uint64_t(1) << 40}) {
+            tarvel::platform::PretendFreeMemory(memory);
+            Confirm(0, 1, portrait);
+            ASSERT_EQ(Start(), 1);
+            ASSERT_EQ(StartPage(device, printer_), 1);
+            DrawPage(3);
+            ASSERT_EQ(EndPage(device, printer_), 1);
+            EndDoc(device, printer_);
+            streams.push_back(ReadFile(root / "job.prn"));
+        }
+        EXPECT_GT(streams[0].size(), 100u);
+        EXPECT_EQ(streams[0], streams[1]);
+    }
+}
+
+TEST_F(PrintJob, BandLinesComeFromTwoThirdsOfTheFreeMemory)
+{
+    EXPECT_EQ(BandLinesFor(0, 2480, 3507, true), 1);
+    EXPECT_EQ(BandLinesFor(7444 * 3 / 2, 2480, 3507, true), 1);       // one portrait row costs 7444 bytes
+    EXPECT_EQ(BandLinesFor(7444 * 30, 2480, 3507, true), 20);
+    EXPECT_EQ(BandLinesFor(9920 * 30, 2480, 3507, false), 20);        // landscape: rowWidth x 4
+    EXPECT_EQ(BandLinesFor(std::uint64_t(6) << 30, 2480, 3507, true), 3507);  // more than 4 GB free
+    EXPECT_EQ(BandLinesFor(UINT64_MAX, 2480, 3507, true), 3507);
+}
+
+TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
+{
+    Confirm(0, 0, true);
+    tarvel::platform::PretendFreeMemory(std::uint64_t(1) << 40);
+    hooks::LimitBandBitmapLines(5);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    EXPECT_EQ(EndPage(device, printer_), 1);
+    EndDoc(device, printer_);
+    const auto limited = ReadFile(root / "job.prn");
+
+    hooks::LimitBandBitmapLines(std::nullopt);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    EXPECT_EQ(EndPage(device, printer_), 1);
+    EndDoc(device, printer_);
+    EXPECT_EQ(ReadFile(root / "job.prn"), limited);
+
+    hooks::LimitBandBitmapLines(0);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    EXPECT_EQ(EndPage(device, printer_), -2);
+    EXPECT_EQ(device.jobFailed, 1);
+    EXPECT_EQ(device.progressWindow, nullptr);
+    EXPECT_EQ(StartPage(device, printer_), 0);
+    EndDoc(device, printer_);
+    const auto boxes = tarvel::ui::MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Not enough memory. Close some running programs and repeat printing.");
+    EXPECT_EQ(boxes[0].caption, u"Error printing");
+    EXPECT_EQ(boxes[0].type, UINT(MB_OK));
+}
+
+TEST_F(PrintJob, OnlyPagesInTheRangeArePrinted)
+{
+    Confirm(0, 0, true);
+    device.pageRangeFirst = 2;
+    device.pageRangeLast = 3;
+    ASSERT_EQ(Start(), 1);
+    std::vector<std::vector<std::vector<std::uint8_t>>> expected;
+    for (int page = 1; page <= 5; ++page) {
+        ASSERT_EQ(StartPage(device, printer_), 1);
+        DrawPage(page * 7);
+        if (page == 2 || page == 3)
+            expected.push_back(DitheredRows());
+        EXPECT_EQ(EndPage(device, printer_), 1);
+    }
+    EndDoc(device, printer_);
+    const auto decoded = Decode(root / "job.prn");
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    ASSERT_EQ(decoded.pages.size(), 2u);
+    ExpectPrinted(decoded.pages[0], expected[0]);
+    ExpectPrinted(decoded.pages[1], expected[1]);
+}
+
+TEST_F(PrintJob, PagesWithoutAreaOrInkSendWhatTheyMust)
+{
+    Confirm(0, 0, true);
+    Papers()[kCustomPaper] = {u"Custom", 0, 0};
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(2);
+    EXPECT_EQ(EndPage(device, printer_), 1);
+    EndDoc(device, printer_);
+    EXPECT_TRUE(ReadFile(root / "job.prn").empty());
+
+    // A blank page: the page start and end only.
+    Papers()[kCustomPaper] = {u"Custom", 3000, 2000};
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    EXPECT_EQ(EndPage(device, printer_), 1);
+    EndDoc(device, printer_);
+    const auto decoded = Decode(root / "job.prn");
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    ASSERT_EQ(decoded.pages.size(), 1u);
+    for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow})
+        EXPECT_FALSE(decoded.pages[0].HasInk(ink));
+}
+
+TEST_F(PrintJob, PagesLeftOpenAreEndedByTheNextPageAndByEndDoc)
+{
+    Confirm(0, 0, true);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(2);
+    ASSERT_EQ(EndDoc(device, printer_), 1);
+    EXPECT_EQ(device.pageCounter, 2);
+    const auto decoded = Decode(root / "job.prn");
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(decoded.pages.size(), 2u);
+
+    // A document without pages connects nothing and sends nothing.
+    ASSERT_EQ(Start(u"\\empty.prn"), 1);
+    EXPECT_EQ(EndDoc(device, printer_), 1);
+    EXPECT_FALSE(std::filesystem::exists(root / "empty.prn"));
+}
+
+TEST_F(PrintJob, JobCallsRefuseOtherDcsAndCallsOutOfOrder)
+{
+    HDC stranger = CreateCompatibleDC(nullptr);
+    DOCINFOW info {};
+    info.cbSize = sizeof info;
+    EXPECT_EQ(StartDoc(device, nullptr, &info), 0);  // no printer DC yet
+    Confirm(0, 0, true);
+    EXPECT_EQ(StartDoc(device, stranger, &info), 0);
+    EXPECT_EQ(StartDoc(device, printer_, nullptr), 0);
+    info.cbSize = 4;
+    EXPECT_EQ(StartDoc(device, printer_, &info), 0);
+    EXPECT_EQ(StartPage(device, printer_), 0);
+    EXPECT_EQ(EndPage(device, printer_), 0);
+    EXPECT_EQ(EndDoc(device, printer_), 0);
+    ASSERT_EQ(Start(), 1);
+    EXPECT_EQ(EndPage(device, printer_), 0);  // no page open
+    EXPECT_EQ(StartPage(device, stranger), 0);
+    EXPECT_EQ(EndDoc(device, stranger), 0);
+    EXPECT_EQ(EndDoc(device, printer_), 1);
+    EXPECT_EQ(EndDoc(device, printer_), 0);
+    DeleteDC(stranger);
+}
+
+TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
+{
+    EXPECT_EQ(OutputFilePath(nullptr), u"\\out.prn");
+    EXPECT_EQ(OutputFilePath(u""), u"\\out.prn");
+    EXPECT_EQ(OutputFilePath(u"job.prn"), u"\\job.prn");
+    EXPECT_EQ(OutputFilePath(u"\\Storage\\job.prn"), u"\\Storage\\job.prn");
+    EXPECT_EQ(OutputFilePath(std::u16string(400, u'a').c_str()).size(), 255u);
+
+    Confirm(0, 0, true);
+    ASSERT_EQ(Start(nullptr), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    EndDoc(device, printer_);
+    EXPECT_GT(std::filesystem::file_size(root / "out.prn"), 0u);
+}
+
+TEST_F(PrintJob, APortThatCannotConnectLeavesTheDocumentOpenForAnotherTry)
+{
+    Confirm(0, 0, true);
+    ASSERT_EQ(Start(u"\\missing\\folder\\job.prn"), 1);
+    EXPECT_EQ(StartPage(device, printer_), 0);
+    EXPECT_EQ(device.docStarted, 1);
+    EXPECT_EQ(device.jobFailed, 0);
+    EXPECT_EQ(device.progressWindow, nullptr);
+    auto boxes = tarvel::ui::MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Cannot establish connection");
+    EXPECT_EQ(boxes[0].caption, u"Error printing");
+
+    std::filesystem::create_directories(root / "missing" / "folder");
+    EXPECT_EQ(StartPage(device, printer_), 1);  // tries again, and now connects
+    DrawPage(1);
+    EXPECT_EQ(EndDoc(device, printer_), 1);
+    EXPECT_GT(std::filesystem::file_size(root / "missing" / "folder" / "job.prn"), 0u);
+}
+
+TEST_F(PrintJob, ACancelledPageFailsAndRefusesFurtherPagesUntilANewDocument)
+{
+    Confirm(0, 1, true);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    cancelRequested.store(1);
+    EXPECT_EQ(EndPage(device, printer_), -1);
+    EXPECT_EQ(StartPage(device, printer_), 0);
+    auto boxes = tarvel::ui::MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Printing cancelled.");
+    EXPECT_EQ(boxes[0].caption, u"Printing");
+    EXPECT_EQ(boxes[0].type, UINT(MB_ICONEXCLAMATION | MB_OK));
+    EXPECT_EQ(EndDoc(device, printer_), 1);
+
+    ASSERT_EQ(Start(), 1);  // clears the cancel flag and the failure
+    EXPECT_EQ(cancelRequested.load(), 0);
+    EXPECT_EQ(StartPage(device, printer_), 1);
+    EndDoc(device, printer_);
+}
+
+TEST_F(PrintJob, ALostConnectionSaysSo)
+{
+    Confirm(0, 1, true);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    device.port->Close();  // the printer went away
+    EXPECT_EQ(EndPage(device, printer_), -1);
+    auto boxes = tarvel::ui::MessageBoxRecord();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Lost connection.");
+    EXPECT_EQ(boxes[0].caption, u"Error printing");
+    EndDoc(device, printer_);
+}
+
+}  // namespace

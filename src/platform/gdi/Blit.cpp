@@ -36,6 +36,37 @@ long long MapPosition(long long i, const Span& dst, const Span& src, bool mirror
     return mirror ? src.start + src.length - 1 - offset : src.start + offset;
 }
 
+// The destination positions (0 .. d.length-1) that land inside the
+// destination bitmap and, through the mapping, inside the source bitmap
+// (srcLimit < 0: no source). The mapping is monotonic, so those positions
+// form one run whose ends are found by bisection.
+void VisibleRun(const Span& d, const Span& s, bool mirror, int dstLimit, int srcLimit,
+                long long& first, long long& last) {
+    first = std::max<long long>(0, -d.start);
+    last = std::min<long long>(d.length, dstLimit - d.start);
+    if (srcLimit < 0 || first >= last) return;
+    auto firstTrue = [](long long lo, long long hi, auto pred) {
+        while (lo < hi) {
+            long long mid = lo + (hi - lo) / 2;
+            if (pred(mid)) {
+                hi = mid;
+            } else {
+                lo = mid + 1;
+            }
+        }
+        return lo;
+    };
+    auto aboveZero = [&](long long i) { return MapPosition(i, d, s, mirror) >= 0; };
+    auto belowLimit = [&](long long i) { return MapPosition(i, d, s, mirror) < srcLimit; };
+    if (!mirror) {
+        first = firstTrue(first, last, aboveZero);
+        last = firstTrue(first, last, [&](long long i) { return !belowLimit(i); });
+    } else {
+        first = firstTrue(first, last, belowLimit);
+        last = firstTrue(first, last, [&](long long i) { return !aboveZero(i); });
+    }
+}
+
 class SourceConverter {
 public:
     SourceConverter(const Bitmap& src, const Dc& srcDc, const Bitmap& dst, const Dc& dstDc)
@@ -154,37 +185,9 @@ BOOL Transfer(Dc& dstDc, long long x, long long y, long long w, long long h, Dc*
         }
     }
 
-    // Destination positions that land inside the destination bitmap and,
-    // through the mapping, inside the source bitmap.
-    auto range = [&](const Span& d, const Span& s, bool mirror, int dstLimit, int srcLimit,
-                     long long& first, long long& last) {
-        first = std::max<long long>(0, -d.start);
-        last = std::min<long long>(d.length, dstLimit - d.start);
-        if (!usesSource || first >= last) return;
-        // The mapping is monotonic, so the positions whose source lies
-        // inside the source bitmap form one run: find its ends by bisection.
-        auto inside = [&](long long i, bool lowSide) {
-            long long p = MapPosition(i, d, s, mirror);
-            return lowSide ? p >= 0 : p < srcLimit;
-        };
-        auto firstTrue = [&](long long lo, long long hi, auto pred) {
-            while (lo < hi) {
-                long long mid = lo + (hi - lo) / 2;
-                if (pred(mid)) hi = mid; else lo = mid + 1;
-            }
-            return lo;
-        };
-        if (!mirror) {
-            first = firstTrue(first, last, [&](long long i) { return inside(i, true); });
-            last = firstTrue(first, last, [&](long long i) { return !inside(i, false); });
-        } else {
-            first = firstTrue(first, last, [&](long long i) { return inside(i, false); });
-            last = firstTrue(first, last, [&](long long i) { return !inside(i, true); });
-        }
-    };
     long long c0, c1, r0, r1;
-    range(dx, srcX, mirrorX, dst.width, src ? src->width : 0, c0, c1);
-    range(dy, srcY, mirrorY, dst.height, src ? src->height : 0, r0, r1);
+    VisibleRun(dx, srcX, mirrorX, dst.width, src ? src->width : -1, c0, c1);
+    VisibleRun(dy, srcY, mirrorY, dst.height, src ? src->height : -1, r0, r1);
     if (c0 >= c1 || r0 >= r1) return TRUE;
 
     int n = int(c1 - c0);

@@ -112,6 +112,53 @@ cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double sx, double sy, d
     return scaled;
 }
 
+// What the face's tables say, in font units.
+struct DesignMetrics {
+    double upem = 0;
+    double winAscent = 0, winDescent = 0;
+    double hheaAscent = 0, hheaDescent = 0, lineGap = 0;
+    double avgWidth = 0, maxAdvance = 0;
+    double strikePos = 0, strikeSize = 0;
+    double underlinePos = 0, underlineSize = 0;
+    bool fixedPitch = false;
+};
+
+// GDI sizes a font by its Windows ascent and descent (the OS/2 table),
+// falling back to the horizontal header where a face has none.
+bool ReadDesignMetrics(cairo_font_face_t* face, DesignMetrics& out) {
+    cairo_scaled_font_t* probe = MakeScaled(face, 64, 64, 0);
+    if (!probe) return false;
+    FT_Face ft = cairo_ft_scaled_font_lock_face(probe);
+    bool ok = ft && ft->units_per_EM;
+    if (ok) {
+        out.upem = ft->units_per_EM;
+        out.winAscent = out.hheaAscent = ft->ascender;
+        out.winDescent = out.hheaDescent = -ft->descender;
+        if (auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA))) {
+            out.lineGap = hhea->Line_Gap;
+            out.hheaAscent = hhea->Ascender;
+            out.hheaDescent = -hhea->Descender;
+        }
+        auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+        if (os2 && os2->version != 0xFFFF) {
+            if (os2->usWinAscent + os2->usWinDescent > 0) {
+                out.winAscent = os2->usWinAscent;
+                out.winDescent = os2->usWinDescent;
+            }
+            out.avgWidth = os2->xAvgCharWidth;
+            out.strikePos = os2->yStrikeoutPosition;
+            out.strikeSize = os2->yStrikeoutSize;
+        }
+        out.maxAdvance = ft->max_advance_width;
+        out.underlinePos = -ft->underline_position;
+        out.underlineSize = ft->underline_thickness;
+        out.fixedPitch = FT_IS_FIXED_WIDTH(ft);
+    }
+    if (ft) cairo_ft_scaled_font_unlock_face(probe);
+    cairo_scaled_font_destroy(probe);
+    return ok;
+}
+
 struct FaceCache {
     std::mutex lock;
     std::map<std::string, std::weak_ptr<FontFace>> faces;
@@ -155,40 +202,16 @@ bool FontFace::Load(const LOGFONTW& log) {
     FcPatternDestroy(match);
     if (cairo_font_face_status(face_) != CAIRO_STATUS_SUCCESS) return false;
 
-    // Read the design metrics in font units from a probe at any size.
-    cairo_scaled_font_t* probe = MakeScaled(face_, 64, 64, 0);
-    if (!probe) return false;
-    FT_Face ft = cairo_ft_scaled_font_lock_face(probe);
-    if (!ft || !ft->units_per_EM) {
-        if (ft) cairo_ft_scaled_font_unlock_face(probe);
-        cairo_scaled_font_destroy(probe);
-        return false;
-    }
-    double upem = ft->units_per_EM;
-    double winAscent = ft->ascender, winDescent = -ft->descender;
-    double lineGap = 0, avgWidth = 0, strikePos = 0, strikeSize = 0;
-    double hheaAscent = ft->ascender, hheaDescent = -ft->descender;
-    if (auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA))) {
-        lineGap = hhea->Line_Gap;
-        hheaAscent = hhea->Ascender;
-        hheaDescent = -hhea->Descender;
-    }
-    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
-    if (os2 && os2->version != 0xFFFF) {
-        if (os2->usWinAscent + os2->usWinDescent > 0) {
-            winAscent = os2->usWinAscent;
-            winDescent = os2->usWinDescent;
-        }
-        avgWidth = os2->xAvgCharWidth;
-        strikePos = os2->yStrikeoutPosition;
-        strikeSize = os2->yStrikeoutSize;
-    }
-    double maxAdvance = ft->max_advance_width;
-    double underlinePos = -ft->underline_position;
-    double underlineSize = ft->underline_thickness;
-    bool fixedPitch = FT_IS_FIXED_WIDTH(ft);
-    cairo_ft_scaled_font_unlock_face(probe);
-    cairo_scaled_font_destroy(probe);
+    DesignMetrics design;
+    if (!ReadDesignMetrics(face_, design)) return false;
+    double upem = design.upem;
+    double winAscent = design.winAscent, winDescent = design.winDescent;
+    double lineGap = design.lineGap, avgWidth = design.avgWidth;
+    double strikePos = design.strikePos, strikeSize = design.strikeSize;
+    double hheaAscent = design.hheaAscent, hheaDescent = design.hheaDescent;
+    double maxAdvance = design.maxAdvance;
+    double underlinePos = design.underlinePos, underlineSize = design.underlineSize;
+    bool fixedPitch = design.fixedPitch;
 
     double cell = std::max(1.0, winAscent + winDescent);
     double em;

@@ -84,6 +84,8 @@ int IrdaPort::Connect()
 
     irda::DEVICELIST devices{};
     for (int tries = 0;;) {
+        if (CancelledBeforeTry())
+            return Fail(kCancelledStatus);
         int length = sizeof devices;
         devices.numDevice = 0;
         if (irda::getsockopt(socket, irda::SOL_IRLMP, irda::IRLMP_ENUMDEVICES,
@@ -166,9 +168,13 @@ int IrdaPort::Transmit(const std::uint8_t* bytes, int count)
             if (error == irda::WSAEDISCON || error == irda::WSAECONNRESET) {
                 // The printer went away: the job cannot go on, and the
                 // page pipeline tells the user so from the Lost state.
-                Close();
+                // What did arrive is counted first, and the state goes to
+                // Lost in one step (closing here would only store Closed;
+                // the socket is released on the writer's way out), so
+                // whoever sees the port leave Open sees the final figures.
+                CountSent(done);
                 SetState(PortState::Lost);
-                break;
+                return 0;
             }
             // Anything else is the link catching its breath (a body in the
             // beam, a busy printer): try again for as long as it takes.

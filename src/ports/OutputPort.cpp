@@ -187,13 +187,17 @@ void OutputPort::WriterMain(WriterPlan plan)
         Notify();
         if (got <= 0)
             continue;
-        int sent = Transmit(buffer.data(), got);
-        if (sent > 0)
-            bytesSent_.fetch_add(static_cast<std::uint32_t>(sent));
+        CountSent(Transmit(buffer.data(), got));
     }
     ReleaseTransport();
     running_.store(0);
     Notify();
+}
+
+void OutputPort::CountSent(int bytes)
+{
+    if (bytes > 0)
+        bytesSent_.fetch_add(static_cast<std::uint32_t>(bytes));
 }
 
 bool OutputPort::PauseWhileOpen(int milliseconds)

@@ -116,6 +116,8 @@ protected:
     bool WaitPumping(Condition done, int milliseconds);
     // Wakes every wait of this port.
     void Notify();
+    // Adds transmitted bytes to the count the progress window shows.
+    void CountSent(int bytes);
 
 private:
     void WriterMain(WriterPlan plan);

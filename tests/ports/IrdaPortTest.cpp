@@ -108,13 +108,6 @@ TEST_F(IrdaPortTest, NoSocketAfterElevenTriesIsMinusOne)
     EXPECT_EQ(simulator->SocketCalls(), 11);
 }
 
-TEST_F(IrdaPortTest, AFailingEnumerationIsMinusTwo)
-{
-    simulator->FailEnumeration(true);
-    ExpectOpenFails(-2);
-    EXPECT_EQ(simulator->EnumerationCalls(), 1);
-}
-
 TEST_F(IrdaPortTest, NobodyInRangeAfterTenLooksIsMinusThree)
 {
     simulator->SetDevices({});
@@ -122,13 +115,27 @@ TEST_F(IrdaPortTest, NobodyInRangeAfterTenLooksIsMinusThree)
     EXPECT_EQ(simulator->EnumerationCalls(), 10);
 }
 
-TEST_F(IrdaPortTest, RefusedIrLptModeIsMinusFourAndUnansweredIasMinusNine)
+TEST_F(IrdaPortTest, EachStepThatFailsAtOnceHasItsStatus)
 {
+    simulator->FailEnumeration(true);
+    ExpectOpenFails(-2);
+    EXPECT_EQ(simulator->EnumerationCalls(), 1);
+    simulator->FailEnumeration(false);
     simulator->RefuseIrLptMode(true);
     ExpectOpenFails(-4);
     simulator->RefuseIrLptMode(false);
     simulator->FailIasQuery(true);
     ExpectOpenFails(-9);
+    simulator->FailIasQuery(false);
+    simulator->SetSendPduLength(0);
+    ExpectOpenFails(-6);
+    simulator->SetSendPduLength(-1);
+    ExpectOpenFails(-6);
+    simulator->SetSendPduLength(512);
+    platform::PretendThreadCreationFails(true);
+    ExpectOpenFails(-7);
+    platform::PretendThreadCreationFails(false);
+    EXPECT_EQ(port->Open(), 0);
 }
 
 TEST_F(IrdaPortTest, ElevenRefusedConnectsAreMinusFive)
@@ -136,20 +143,6 @@ TEST_F(IrdaPortTest, ElevenRefusedConnectsAreMinusFive)
     simulator->RefuseConnects(-1);
     ExpectOpenFails(-5);
     EXPECT_EQ(simulator->ConnectCalls(), 11);
-}
-
-TEST_F(IrdaPortTest, AMissingOrZeroSendSizeIsMinusSix)
-{
-    simulator->SetSendPduLength(0);
-    ExpectOpenFails(-6);
-    simulator->SetSendPduLength(-1);
-    ExpectOpenFails(-6);
-}
-
-TEST_F(IrdaPortTest, WithoutAWriterThreadOpenFailsWithMinusSeven)
-{
-    platform::PretendThreadCreationFails(true);
-    ExpectOpenFails(-7);
 }
 
 TEST_F(IrdaPortTest, CancelWhileConnectTriesRunIsMinusHundredAtTheNextTry)
@@ -226,12 +219,6 @@ TEST_F(IrdaPortTest, EveryPortStartsAndCleansUpTheSocketsLibrary)
     EXPECT_EQ(WsaUsers(), before + 1);
     another.reset();
     EXPECT_EQ(WsaUsers(), before);
-}
-
-TEST_F(IrdaPortTest, ThisSystemsOwnIrdaCannotMakeASocket)
-{
-    UseIrdaBackend(nullptr);
-    ExpectOpenFails(-1);
 }
 
 }  // namespace

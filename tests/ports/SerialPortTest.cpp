@@ -41,7 +41,7 @@ struct FakeLine {
     }
 };
 
-TEST(SerialTransmitRule, TenWritesOf512BytesCompleteAChunkAndTenOf500DropTheLast120)
+TEST(SerialTransmitRule, WritesCountOneAttemptAndTheRestOfTheChunkIsDroppedAfterTen)
 {
     FakeLine pieces512{{512}};
     EXPECT_EQ(pieces512.Transmit(5120), 5120);
@@ -49,40 +49,28 @@ TEST(SerialTransmitRule, TenWritesOf512BytesCompleteAChunkAndTenOf500DropTheLast
     FakeLine pieces500{{500}};
     EXPECT_EQ(pieces500.Transmit(5120), 5000);
     EXPECT_EQ(pieces500.calls, 10u);
-    EXPECT_EQ(pieces500.paused, 0);
+    FakeLine timedOut{{0}};
+    EXPECT_EQ(timedOut.Transmit(5120), 0);
+    EXPECT_EQ(timedOut.calls, 10u);
+    FakeLine fast{{100000}};
+    EXPECT_EQ(fast.Transmit(904), 904);
+    EXPECT_EQ(fast.calls, 1u);
+    FakeLine cancelled{{100}};
+    EXPECT_EQ(cancelled.Transmit(5120, 3), 300);
+    EXPECT_EQ(pieces500.paused + timedOut.paused, 0);
 }
 
-TEST(SerialTransmitRule, AChunkWhoseWritesAllFailIsGivenUpAfterFiveFailuresAndTwoAndAHalfSeconds)
+TEST(SerialTransmitRule, AFailureCostsTwoAttemptsAndHalfASecond)
 {
     FakeLine dead{{-1}};
     EXPECT_EQ(dead.Transmit(5120), 0);
     EXPECT_EQ(dead.calls, 5u);
     EXPECT_EQ(dead.paused, 2500);
-}
-
-TEST(SerialTransmitRule, FailuresCostTwoAttemptsTimeoutsOneAndAFullWriteEndsAtOnce)
-{
-    FakeLine mixed{{-1, 1000, -1, 1000, -1, 1000, 1000, 1000}};
     // Attempts after each call: 2, 3, 5, 6, 8, 9, 10.
+    FakeLine mixed{{-1, 1000, -1, 1000, -1, 1000, 1000, 1000}};
     EXPECT_EQ(mixed.Transmit(5120), 4000);
     EXPECT_EQ(mixed.calls, 7u);
     EXPECT_EQ(mixed.paused, 1500);
-
-    FakeLine timedOut{{0}};
-    EXPECT_EQ(timedOut.Transmit(5120), 0);
-    EXPECT_EQ(timedOut.calls, 10u);
-    EXPECT_EQ(timedOut.paused, 0);
-
-    FakeLine fast{{100000}};
-    EXPECT_EQ(fast.Transmit(904), 904);
-    EXPECT_EQ(fast.calls, 1u);
-}
-
-TEST(SerialTransmitRule, ACancelledOrClosedPortStopsBetweenWrites)
-{
-    FakeLine line{{100}};
-    EXPECT_EQ(line.Transmit(5120, 3), 300);
-    EXPECT_EQ(line.calls, 3u);
 }
 
 class SerialPortTest : public ::testing::Test {
@@ -96,6 +84,7 @@ protected:
     void TearDown() override
     {
         platform::PretendThreadCreationFails(false);
+        platform::PretendLineRefuses(platform::LineRefusal::None);
         tarvel::test::ForgetSerialSettings();
     }
     std::unique_ptr<SerialPort> MakePort(std::int32_t number)
@@ -197,16 +186,27 @@ TEST_F(SerialPortTest, AnAbsentOrBusyDeviceFailsWithMinusOne)
     EXPECT_EQ(second->Open(), 0);
 }
 
-TEST_F(SerialPortTest, WithoutAWriterThreadOpenFailsWithMinusSixAndReleasesTheLine)
+TEST_F(SerialPortTest, ARefusingLineOrNoWriterThreadFailsWithItsStatusAndReleasesTheLine)
 {
-    platform::PretendThreadCreationFails(true);
-    auto port = MakePort(1);
-    EXPECT_EQ(port->Open(), -6);
-    EXPECT_EQ(port->GetState(), PortState::Closed);
-    platform::PretendThreadCreationFails(false);
-    HANDLE line = platform::OpenComPort(1);
-    EXPECT_NE(line, INVALID_HANDLE_VALUE);
-    platform::CloseHandle(line);
+    struct Case {
+        platform::LineRefusal refusal;
+        bool threadFails;
+        int status;
+    };
+    for (Case c : {Case{platform::LineRefusal::Settings, false, -3}, Case{platform::LineRefusal::Timeouts, false, -4},
+             Case{platform::LineRefusal::None, true, -6}}) {
+        SCOPED_TRACE(c.status);
+        platform::PretendLineRefuses(c.refusal);
+        platform::PretendThreadCreationFails(c.threadFails);
+        auto port = MakePort(1);
+        EXPECT_EQ(port->Open(), c.status);
+        EXPECT_EQ(port->GetState(), PortState::Closed);
+        platform::PretendLineRefuses(platform::LineRefusal::None);
+        platform::PretendThreadCreationFails(false);
+        HANDLE line = platform::OpenComPort(1);
+        EXPECT_NE(line, INVALID_HANDLE_VALUE) << "the failed port still holds the line";
+        platform::CloseHandle(line);
+    }
 }
 
 TEST_F(SerialPortTest, CloseChangesOnlyAnOpenPort)

@@ -26,6 +26,8 @@ constexpr int kMaxComNumber = 255;
 // A blocked write looks at the abort flag this often.
 constexpr int kAbortPollMs = 50;
 
+std::atomic<LineRefusal> refusal{LineRefusal::None};
+
 struct ComLine {
     int fd = -1;
     std::string path;
@@ -220,7 +222,7 @@ BOOL GetCommState(HANDLE handle, DCB* state)
 BOOL SetCommState(HANDLE handle, const DCB* state)
 {
     auto line = Find(handle);
-    if (!line || !state || state->DCBlength < sizeof(DCB))
+    if (!line || !state || state->DCBlength < sizeof(DCB) || refusal.load() == LineRefusal::Settings)
         return FALSE;
     std::optional<speed_t> speed = SpeedCode(state->BaudRate);
     if (!speed || state->ByteSize < 5 || state->ByteSize > 8 || state->Parity > EVENPARITY
@@ -276,7 +278,7 @@ BOOL GetCommTimeouts(HANDLE handle, COMMTIMEOUTS* timeouts)
 BOOL SetCommTimeouts(HANDLE handle, const COMMTIMEOUTS* timeouts)
 {
     auto line = Find(handle);
-    if (!line || !timeouts)
+    if (!line || !timeouts || refusal.load() == LineRefusal::Timeouts)
         return FALSE;
     std::lock_guard guard(line->lock);
     line->timeouts = *timeouts;
@@ -382,6 +384,11 @@ BOOL CloseHandle(HANDLE handle)
     // The descriptor closes when the last user lets go of the line, so a
     // PurgeComm racing with the close never touches a reused descriptor.
     return TRUE;
+}
+
+void PretendLineRefuses(LineRefusal what)
+{
+    refusal.store(what);
 }
 
 std::uint32_t ModemLinesRequested(const std::string& devicePath)

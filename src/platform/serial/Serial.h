@@ -135,4 +135,11 @@ inline constexpr std::uint32_t kModemDtr = 1;
 inline constexpr std::uint32_t kModemRts = 2;
 std::uint32_t ModemLinesRequested(const std::string& devicePath);
 
+// Test hook: from now on SetCommState (Settings) or SetCommTimeouts
+// (Timeouts) fails on every line, as a driver that rejects them would; None
+// ends it. Pseudo-terminals take any settings, so this is the only way to
+// see a port handle the refusal.
+enum class LineRefusal { None, Settings, Timeouts };
+void PretendLineRefuses(LineRefusal refusal);
+
 }  // namespace tarvel::platform

@@ -85,31 +85,6 @@ TEST_F(IrdaTest, DiscoveryFillsAOneDeviceListAndTheIasAnswersTheSelector)
     EXPECT_EQ(closesocket(s), SOCKET_ERROR) << "a closed socket is stale";
 }
 
-TEST_F(IrdaTest, ThePrinterTakesOnlyIrLptConnectionsOnItsSelector)
-{
-    SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
-    SOCKADDR_IRDA address{};
-    address.irdaAddressFamily = AF_IRDA;
-    std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
-    std::strcpy(address.irdaServiceName, "LSAP-SEL1");
-    EXPECT_EQ(connect(s, &address, sizeof address), SOCKET_ERROR) << "not in IrLPT mode";
-    std::int32_t on = 1;
-    ASSERT_EQ(setsockopt(s, SOL_IRLMP, IRLMP_IRLPT_MODE, reinterpret_cast<const char*>(&on), 4), 0);
-    std::strcpy(address.irdaServiceName, "LSAP-SEL2");
-    EXPECT_EQ(connect(s, &address, sizeof address), SOCKET_ERROR);
-    EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
-    EXPECT_EQ(connect(s, &address, 16), SOCKET_ERROR);
-    EXPECT_EQ(connect(s, nullptr, 32), SOCKET_ERROR);
-    std::strcpy(address.irdaServiceName, "LSAP-SEL1");
-    EXPECT_EQ(connect(s, &address, sizeof address), 0);
-
-    std::int32_t size = 0;
-    int length = sizeof size;
-    ASSERT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_SEND_PDU_LEN, reinterpret_cast<char*>(&size), &length), 0);
-    EXPECT_EQ(size, 2048);
-    closesocket(s);
-}
-
 TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
 {
     const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
@@ -130,23 +105,6 @@ TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
     closesocket(s);
 }
 
-TEST_F(IrdaTest, AFaultySendChangesNothingAndADisconnectStaysDisconnected)
-{
-    SOCKET s = ConnectToPrinter();
-    simulator->FailSends(1, WSAEWOULDBLOCK);
-    EXPECT_EQ(send(s, "abc", 3, 0), SOCKET_ERROR);
-    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
-    EXPECT_TRUE(simulator->Received().empty());
-    EXPECT_EQ(send(s, "abc", 3, 0), 3);
-    simulator->DisconnectAfter(5, WSAEDISCON);
-    EXPECT_EQ(send(s, "defg", 4, 0), 2);
-    EXPECT_EQ(send(s, "fg", 2, 0), SOCKET_ERROR);
-    EXPECT_EQ(WSAGetLastError(), WSAEDISCON);
-    EXPECT_EQ(send(s, "fg", 2, 0), SOCKET_ERROR);
-    EXPECT_EQ(send(s, nullptr, 2, 0), SOCKET_ERROR);
-    closesocket(s);
-}
-
 TEST_F(IrdaTest, TheLastErrorBelongsToTheCallingThread)
 {
     UseIrdaBackend(nullptr);
@@ -156,19 +114,6 @@ TEST_F(IrdaTest, TheLastErrorBelongsToTheCallingThread)
     other.join();
     EXPECT_EQ(WSAGetLastError(), WSAEAFNOSUPPORT);
     EXPECT_EQ(otherThreadsError, 0);
-}
-
-TEST_F(IrdaTest, CleanupWithoutStartupFails)
-{
-    int users = WsaUsers();
-    for (int i = 0; i < users; ++i)
-        WSACleanup();
-    EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
-    WSADATA data{};
-    EXPECT_EQ(WSAStartup(0x0101, &data), 0);
-    EXPECT_EQ(data.wVersion, 0x0101);
-    EXPECT_EQ(WsaUsers(), 1);
-    EXPECT_EQ(WSACleanup(), 0);
 }
 
 }  // namespace

@@ -301,19 +301,6 @@ TEST(GdiDeviceContext, SettersReturnThePreviousValue) {
     EXPECT_EQ(old.y, 7);
 }
 
-TEST(GdiDeviceContext, ReportsADisplay) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 96);
-    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
-    EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 24);
-    EXPECT_EQ(GetDeviceCaps(dc, PLANES), 1);
-    EXPECT_GT(GetDeviceCaps(dc, HORZRES), 0);
-    EXPECT_GT(GetDeviceCaps(dc, VERTRES), 0);
-    EXPECT_NE(GetDeviceCaps(dc, RASTERCAPS) & RC_STRETCHBLT, 0);
-    EXPECT_EQ(GetDeviceCaps(dc, PHYSICALWIDTH), 0);
-    DeleteDC(dc);
-}
-
 TEST(GdiRects, FollowThePlatformArithmetic) {
     RECT a, b, r;
     EXPECT_TRUE(SetRect(&a, 0, 0, 10, 10));

@@ -2,6 +2,9 @@
 // window messages the waits let through, the idle-timer keep-alive, and
 // the life of the writer thread. FilePort serves as the concrete port.
 #include "ports/FilePort.h"
+#include "ports/IrdaPort.h"
+#include "ports/MakeOutputPort.h"
+#include "ports/SerialPort.h"
 
 #include "PortTestSupport.h"
 #include "platform/system/System.h"
@@ -165,6 +168,17 @@ TEST_F(OutputPortTest, CheckCancelClosesOnlyWhenTheFlagIsSetAndAttachStartsAfres
     EXPECT_EQ(port.GetState(), PortState::Idle);
     EXPECT_EQ(port.GetBytesSent(), 0u);
     EXPECT_EQ(port.CheckCancel(), 0);
+}
+
+TEST_F(OutputPortTest, EachPortSettingMakesItsKindOfPort)
+{
+    EXPECT_NE(dynamic_cast<IrdaPort*>(MakeOutputPort(0).get()), nullptr);
+    EXPECT_NE(dynamic_cast<SerialPort*>(MakeOutputPort(1).get()), nullptr);
+    EXPECT_NE(dynamic_cast<SerialPort*>(MakeOutputPort(8).get()), nullptr);
+    EXPECT_NE(dynamic_cast<FilePort*>(MakeOutputPort(9).get()), nullptr);
+    EXPECT_EQ(MakeOutputPort(-1), nullptr);
+    EXPECT_EQ(MakeOutputPort(10), nullptr);
+    EXPECT_EQ(MakeOutputPort(1)->GetState(), PortState::Idle);
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+// The port for a port setting, as the print job creates it at the start of
+// a document.
+#pragma once
+
+#include "ports/OutputPort.h"
+
+#include <memory>
+
+namespace tarvel::ports {
+
+inline constexpr int kPortSettingInfrared = 0;
+inline constexpr int kPortSettingFirstCom = 1;
+inline constexpr int kPortSettingLastCom = 8;
+inline constexpr int kPortSettingFile = 9;
+
+// 0 an IrdaPort, 1 to 8 a SerialPort, 9 a FilePort; null for any other
+// setting or when memory runs out. The target is still to be set.
+std::unique_ptr<OutputPort> MakeOutputPort(int portSetting);
+
+}  // namespace tarvel::ports

@@ -63,8 +63,8 @@ std::u16string OutputFilePath(LPCWSTR outputName)
     std::u16string path;
     if (!outputName || !outputName[0])
         path = u"\\out.prn";
-    else if (outputName[0] == u'\\')
-        path = outputName;
+    else if (outputName[0] == u'\\' || outputName[0] == u'/')
+        path = outputName;  // from the root folder, or an absolute path of this system
     else
         path = std::u16string(u"\\") + outputName;
     // The job's path buffer holds 255 characters and the terminator.

@@ -24,8 +24,9 @@ int EndDoc(PrinterDevice& device, HDC dc);
 void DestroyProgressWindow(PrinterDevice& device);
 
 // The path a file port writes to, as the job gives it: "\out.prn" without
-// an output name, the name unchanged when it starts with a backslash,
-// otherwise the name below the root folder. At most 255 characters.
+// an output name, the name unchanged when it starts with a backslash (the
+// device's root folder) or a slash (an absolute path here), otherwise the
+// name below the root folder. At most 255 characters.
 std::u16string OutputFilePath(LPCWSTR outputName);
 
 // The rows per band the free memory allows: two thirds of what is

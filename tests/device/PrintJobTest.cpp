@@ -386,6 +386,7 @@ TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
     EXPECT_EQ(OutputFilePath(u""), u"\\out.prn");
     EXPECT_EQ(OutputFilePath(u"job.prn"), u"\\job.prn");
     EXPECT_EQ(OutputFilePath(u"\\Storage\\job.prn"), u"\\Storage\\job.prn");
+    EXPECT_EQ(OutputFilePath(u"/tmp/job.prn"), u"/tmp/job.prn");
     EXPECT_EQ(OutputFilePath(std::u16string(400, u'a').c_str()).size(), 255u);
 
     Confirm(0, 0, true);

@@ -7,4 +7,7 @@ namespace tarvel::tool {
 // the current printer model. Returns the process exit status.
 int SettingsCommand(int argc, char** argv);
 
+// Decodes a printer stream and writes a PNG picture of every page.
+int PreviewCommand(int argc, char** argv);
+
 }  // namespace tarvel::tool

@@ -10,7 +10,8 @@ void Usage()
 {
     std::fprintf(stderr,
         "usage: tarvel <command>\n"
-        "  settings   show the stored printer settings and the page size of every paper\n");
+        "  settings   show the stored printer settings and the page size of every paper\n"
+        "  preview    turn a printer stream into PNG pictures of its pages\n");
 }
 
 }  // namespace
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(argv[1], "settings") == 0)
         return tarvel::tool::SettingsCommand(argc - 1, argv + 1);
+    if (std::strcmp(argv[1], "preview") == 0)
+        return tarvel::tool::PreviewCommand(argc - 1, argv + 1);
     Usage();
     return 2;
 }

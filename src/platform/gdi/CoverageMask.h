@@ -28,6 +28,15 @@ inline DeviceRect BoundsOf(const Bitmap& bitmap) {
     return {0, 0, bitmap.width, bitmap.height};
 }
 
+// Cairo keeps coordinates in 24.8 fixed point. Geometry sent to it stays
+// within this distance of the mask; what lies farther is refused or cut.
+constexpr long long kCairoReach = 1 << 22;
+
+inline bool WithinReach(const DeviceRect& area, double x, double y) {
+    return x > double(area.left - kCairoReach) && x < double(area.right + kCairoReach) &&
+           y > double(area.top - kCairoReach) && y < double(area.bottom + kCairoReach);
+}
+
 enum class Level : std::uint8_t { None = 0, Brush = 85, Background = 170, Pen = 255 };
 
 class CoverageMask {

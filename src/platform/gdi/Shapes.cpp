@@ -203,17 +203,22 @@ void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx
 }
 
 // A closed figure inside box, drawn by addPath(cr, box inset by d).
+// Returns false for a box too far out to draw.
 template <class AddPath>
-void DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
+bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
     if (!s.hasPen) {
         box.right -= 1;
         box.bottom -= 1;
     }
-    if (box.Empty()) return;
+    if (box.Empty()) return true;
     DeviceRect area = box.Intersect(BoundsOf(*s.target));
-    if (area.Empty() || s.target->readOnly) return;
+    if (area.Empty() || s.target->readOnly) return true;
+    if (!WithinReach(area, double(box.left), double(box.top)) ||
+        !WithinReach(area, double(box.right), double(box.bottom))) {
+        return false;
+    }
     CoverageMask mask(area);
-    if (!mask.Ok()) return;
+    if (!mask.Ok()) return true;
     cairo_t* cr = mask.Context();
     double l = double(box.left), t = double(box.top), r = double(box.right),
            b = double(box.bottom);
@@ -249,6 +254,7 @@ void DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
     mask.Composite(*s.target, s.hasPen ? &s.pen : nullptr,
                    s.hasBackground ? &s.background : nullptr, s.hasBrush ? &s.brush : nullptr,
                    s.rop);
+    return true;
 }
 
 void DrawRectangle(ShapeState& s, DeviceRect box) {
@@ -301,6 +307,7 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
         maxY = std::max(maxY, pts[i].y + s.oy);
     }
     long long w = s.penWidth;
+    if (w > kCairoReach / 4) return;  // wider than any page by far
     DeviceRect area =
         DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
     if (area.Empty()) return;
@@ -312,12 +319,45 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
     cairo_set_line_width(cr, double(w));
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    for (int i = 0; i < count; ++i) {
-        double x = double(pts[i].x + s.ox) + 0.5, y = double(pts[i].y + s.oy) + 0.5;
-        if (i == 0) {
-            cairo_move_to(cr, x, y);
-        } else {
-            cairo_line_to(cr, x, y);
+    auto point = [&](int i) {
+        return std::pair<double, double>{double(pts[i].x + s.ox) + 0.5, double(pts[i].y + s.oy) + 0.5};
+    };
+    bool near = true;
+    for (int i = 0; i < count && near; ++i) near = WithinReach(area, point(i).first, point(i).second);
+    if (near) {
+        for (int i = 0; i < count; ++i) {
+            auto [x, y] = point(i);
+            if (i == 0) {
+                cairo_move_to(cr, x, y);
+            } else {
+                cairo_line_to(cr, x, y);
+            }
+        }
+    } else {
+        // With round ends and joins a polyline is the union of its capped
+        // segments, so each segment can be cut to the neighbourhood of the
+        // mask on its own; the cut ends lie beyond the pen's reach.
+        double margin = double(w) + 2;
+        double x0 = double(area.left) - margin, x1 = double(area.right) + margin;
+        double y0 = double(area.top) - margin, y1 = double(area.bottom) + margin;
+        for (int i = 1; i < count; ++i) {
+            auto [ax, ay] = point(i - 1);
+            auto [bx, by] = point(i);
+            double t0 = 0, t1 = 1, dx = bx - ax, dy = by - ay;
+            auto clip = [&](double p, double q) {
+                if (p == 0) return q >= 0;
+                double t = q / p;
+                if (p < 0) {
+                    t0 = std::max(t0, t);
+                } else {
+                    t1 = std::min(t1, t);
+                }
+                return t0 <= t1;
+            };
+            if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
+                cairo_move_to(cr, ax + t0 * dx, ay + t0 * dy);
+                cairo_line_to(cr, ax + t1 * dx, ay + t1 * dy);
+            }
         }
     }
     cairo_stroke(cr);
@@ -345,11 +385,11 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
     ShapeState s = Prepare(*dc);
-    DrawClosedFigure(s, Normalised(s, left, top, right, bottom),
-                     [](cairo_t* cr, double l, double t, double r, double b, double) {
-                         AddEllipse(cr, l, t, r, b);
-                     });
-    return TRUE;
+    bool drawn = DrawClosedFigure(s, Normalised(s, left, top, right, bottom),
+                                  [](cairo_t* cr, double l, double t, double r, double b, double) {
+                                      AddEllipse(cr, l, t, r, b);
+                                  });
+    return drawn ? TRUE : FALSE;
 }
 
 BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height) {
@@ -358,12 +398,12 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
     if (!dc) return FALSE;
     ShapeState s = Prepare(*dc);
     double rx = std::abs(double(width)) / 2, ry = std::abs(double(height)) / 2;
-    DrawClosedFigure(s, Normalised(s, left, top, right, bottom),
-                     [rx, ry](cairo_t* cr, double l, double t, double r, double b, double inset) {
-                         AddRoundRect(cr, l, t, r, b, std::max(0.0, rx - inset),
-                                      std::max(0.0, ry - inset));
-                     });
-    return TRUE;
+    bool drawn = DrawClosedFigure(
+        s, Normalised(s, left, top, right, bottom),
+        [rx, ry](cairo_t* cr, double l, double t, double r, double b, double inset) {
+            AddRoundRect(cr, l, t, r, b, std::max(0.0, rx - inset), std::max(0.0, ry - inset));
+        });
+    return drawn ? TRUE : FALSE;
 }
 
 BOOL Polyline(HDC hdc, const POINT* apt, int cpt) {

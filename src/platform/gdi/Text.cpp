@@ -99,11 +99,42 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
     area = area.Intersect(BoundsOf(target));
     if (how.clip) area = area.Intersect(*how.clip);
     if (area.Empty()) return;
+
+    // Text that reaches far beyond the mask (huge spacing, far origins) is
+    // cut to the part along the baseline that can touch the mask, so cairo
+    // never sees coordinates it cannot hold.
+    double uLimitLo = -1e300, uLimitHi = 1e300;
+    bool far = !WithinReach(area, ox, oy) || !WithinReach(area, deviceX(layout.width, 0), deviceY(layout.width, 0));
+    for (std::size_t i = 0; i < glyphs.size() && !far; ++i) far = !WithinReach(area, glyphs[i].x, glyphs[i].y);
+    if (far) {
+        double uLo = 1e300, uHi = -1e300, vLo = 1e300, vHi = -1e300;
+        for (double X : {double(area.left), double(area.right)}) {
+            for (double Y : {double(area.top), double(area.bottom)}) {
+                double u = (X - ox) * cs - (Y - oy) * sn, v = (X - ox) * sn + (Y - oy) * cs;
+                uLo = std::min(uLo, u);
+                uHi = std::max(uHi, u);
+                vLo = std::min(vLo, v);
+                vHi = std::max(vHi, v);
+            }
+        }
+        double reach = 2.0 * tm.tmHeight + tm.tmMaxCharWidth + 4;
+        if (vHi < -tm.tmAscent - reach || vLo > tm.tmDescent + reach) return;
+        uLimitLo = uLo - reach;
+        uLimitHi = uHi + reach;
+        std::vector<cairo_glyph_t> kept;
+        for (std::size_t i = 0; i < glyphs.size(); ++i) {
+            double u = layout.glyphs[i].x;
+            if (u >= uLimitLo && u <= uLimitHi) kept.push_back(glyphs[i]);
+        }
+        glyphs.swap(kept);
+    }
     CoverageMask mask(area);
     if (!mask.Ok()) return;
     cairo_t* cr = mask.Context();
 
     auto band = [&](double ua, double ub, double va, double vb) {
+        ua = std::clamp(ua, uLimitLo, uLimitHi);
+        ub = std::clamp(ub, uLimitLo, uLimitHi);
         cairo_move_to(cr, deviceX(ua, va), deviceY(ua, va));
         cairo_line_to(cr, deviceX(ub, va), deviceY(ub, va));
         cairo_line_to(cr, deviceX(ub, vb), deviceY(ub, vb));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <random>
 
 using gditest::Canvas;
@@ -75,16 +76,28 @@ TEST(GdiShapes, PolylineLeavesOutItsLastPixel) {
     EXPECT_EQ(e.Picture(), Rows({".....", ".#...", "..#..", "...#."}));
 }
 
-TEST(GdiShapes, LinesFarOutsideTheBitmapAreClippedNotWalked) {
+TEST(GdiShapes, FarAwayGeometryIsClippedOrRefusedNeverWalked) {
     Canvas c(8, 3);
     POINT pts[] = {{-2000000000, 1}, {2000000000, 1}};
     ASSERT_TRUE(Polyline(c.dc, pts, 2));
     EXPECT_EQ(c.Picture(), Rows({"........", "########", "........"}));
     POINT steep[] = {{-2000000000, -2100000000}, {2000000000, 2100000000}};
     ASSERT_TRUE(Polyline(c.dc, steep, 2));
+    std::string lines = c.Picture();
+    // Curves that large cannot be rasterised exactly: refused, nothing drawn.
+    EXPECT_FALSE(Ellipse(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
+    EXPECT_FALSE(RoundRect(c.dc, -2000000000, -2000000000, 2000000000, 2000000000, -5, 2000000000));
+    EXPECT_EQ(c.Picture(), lines);
+    // A wide line from far away still shows where it crosses the bitmap.
+    HPEN thick = CreatePen(PS_SOLID, 3, 0);
+    SelectObject(c.dc, thick);
+    POINT across[] = {{-2000000000, 1}, {2000000000, 1}, {2000000000, 900000000}};
+    c.Fill(RGB(255, 255, 255));
+    ASSERT_TRUE(Polyline(c.dc, across, 3));
+    EXPECT_EQ(c.Picture(), Rows({"########", "########", "########"}));
+    SelectObject(c.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(thick);
     ASSERT_TRUE(Rectangle(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
-    ASSERT_TRUE(Ellipse(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
-    ASSERT_TRUE(RoundRect(c.dc, -2000000000, -2000000000, 2000000000, 2000000000, -5, 2000000000));
     HPEN wide = CreatePen(PS_SOLID, 2000000000, 0);
     SelectObject(c.dc, wide);
     ASSERT_TRUE(Polyline(c.dc, steep, 2));

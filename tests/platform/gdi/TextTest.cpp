@@ -208,6 +208,18 @@ TEST(GdiText, SpacingArrayOpaqueRectangleAndClipping) {
     EXPECT_EQ(ink.right, 70);
     EXPECT_EQ(ink.bottom, 30);
     EXPECT_GT(c.Count(RGB(0, 0, 0)), 0);
+    // Far-flung origins and spacing are cut, not overflowed: the last glyph
+    // of this text lands in view.
+    c.Fill(RGB(255, 255, 255));
+    INT far[3] = {2000000000, 147483000, 0};
+    EXPECT_TRUE(ExtTextOutW(c.dc, -2147483000, 5, 0, nullptr, u"MMM", 3, far));
+    RECT farInk = c.Ink();
+    EXPECT_GE(farInk.left, 0);
+    EXPECT_GT(farInk.right, 5);
+    EXPECT_LT(farInk.right, 40);
+    EXPECT_TRUE(ExtTextOutW(c.dc, 2147483000, -2147483000, 0, nullptr, u"MMM", 3, nullptr));
+    RECT huge{-2147483647, -2147483647, 2147483647, 2147483647};
+    EXPECT_GT(DrawTextW(c.dc, u"edge", -1, &huge, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
     // Without text, ETO_OPAQUE only paints.
     c.Fill(RGB(255, 255, 255));
     EXPECT_TRUE(ExtTextOutW(c.dc, 0, 0, ETO_OPAQUE, &box, nullptr, 0, nullptr));

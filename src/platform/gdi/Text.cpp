@@ -49,34 +49,31 @@ TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT
     return layout;
 }
 
-void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how) {
-    Bitmap& target = *dc.bitmap;
-    if (target.readOnly) return;
-    const TEXTMETRICW& tm = face.Metrics();
-    double angle = face.Escapement();
-    double cs = std::cos(angle), sn = std::sin(angle);
-    double ox = double(how.originX), oy = double(how.originY);
-    // (u, v): along the baseline and downwards from it.
-    auto deviceX = [&](double u, double v) { return ox + u * cs + v * sn; };
-    auto deviceY = [&](double u, double v) { return oy - u * sn + v * cs; };
+namespace {
 
-    // The mask covers the text cell and the glyphs' own ink, which may
-    // reach past the cell (italic overhangs, accents).
-    std::vector<cairo_glyph_t> glyphs(layout.glyphs);
-    for (auto& g : glyphs) {
-        double u = g.x;
-        g.x = deviceX(u, 0);
-        g.y = deviceY(u, 0);
-    }
+// Device positions of points given along the baseline (u) and downwards
+// from it (v), for text turned by its escapement.
+struct TextFrame {
+    double ox, oy, cs, sn;
+    double X(double u, double v) const { return ox + u * cs + v * sn; }
+    double Y(double u, double v) const { return oy - u * sn + v * cs; }
+    double U(double x, double y) const { return (x - ox) * cs - (y - oy) * sn; }
+    double V(double x, double y) const { return (x - ox) * sn + (y - oy) * cs; }
+};
+
+// The device area the text can touch: its cell, its underline and the
+// glyphs' own ink, which may reach past the cell (overhangs, accents).
+DeviceRect InkArea(const TextFrame& f, FontFace& face, const TextLayout& layout,
+                   const std::vector<cairo_glyph_t>& glyphs) {
+    const TEXTMETRICW& tm = face.Metrics();
     double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-    double u0 = std::min(0, layout.width), u1 = std::max(0, layout.width);
-    double v0 = -tm.tmAscent, v1 = tm.tmDescent + face.UnderlineThickness() + 1;
-    for (double u : {u0, u1}) {
-        for (double v : {v0, v1}) {
-            minX = std::min(minX, deviceX(u, v));
-            maxX = std::max(maxX, deviceX(u, v));
-            minY = std::min(minY, deviceY(u, v));
-            maxY = std::max(maxY, deviceY(u, v));
+    double v1 = tm.tmDescent + face.UnderlineThickness() + 1;
+    for (double u : {std::min(0, layout.width), std::max(0, layout.width)}) {
+        for (double v : {double(-tm.tmAscent), v1}) {
+            minX = std::min(minX, f.X(u, v));
+            maxX = std::max(maxX, f.X(u, v));
+            minY = std::min(minY, f.Y(u, v));
+            maxY = std::max(maxY, f.Y(u, v));
         }
     }
     if (!glyphs.empty()) {
@@ -92,42 +89,68 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
         }
     }
     constexpr double kLimit = 1e15;
-    DeviceRect area{(long long)std::floor(std::max(minX, -kLimit)),
-                    (long long)std::floor(std::max(minY, -kLimit)),
-                    (long long)std::ceil(std::min(maxX, kLimit)) + 1,
-                    (long long)std::ceil(std::min(maxY, kLimit)) + 1};
-    area = area.Intersect(BoundsOf(target));
+    return {(long long)std::floor(std::max(minX, -kLimit)), (long long)std::floor(std::max(minY, -kLimit)),
+            (long long)std::ceil(std::min(maxX, kLimit)) + 1,
+            (long long)std::ceil(std::min(maxY, kLimit)) + 1};
+}
+
+// Text that reaches far beyond the mask (huge spacing, far origins) is cut
+// to the stretch of baseline that can touch the mask, so cairo never sees
+// coordinates it cannot hold. Returns false when nothing can show.
+bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& area,
+                const TextLayout& layout, std::vector<cairo_glyph_t>& glyphs, double& uLo,
+                double& uHi) {
+    bool far = !WithinReach(area, f.ox, f.oy) ||
+               !WithinReach(area, f.X(layout.width, 0), f.Y(layout.width, 0));
+    for (std::size_t i = 0; i < glyphs.size() && !far; ++i) {
+        far = !WithinReach(area, glyphs[i].x, glyphs[i].y);
+    }
+    if (!far) return true;
+    double vLo = 1e300, vHi = -1e300;
+    uLo = 1e300;
+    uHi = -1e300;
+    for (double x : {double(area.left), double(area.right)}) {
+        for (double y : {double(area.top), double(area.bottom)}) {
+            uLo = std::min(uLo, f.U(x, y));
+            uHi = std::max(uHi, f.U(x, y));
+            vLo = std::min(vLo, f.V(x, y));
+            vHi = std::max(vHi, f.V(x, y));
+        }
+    }
+    double reach = 2.0 * tm.tmHeight + tm.tmMaxCharWidth + 4;
+    if (vHi < -tm.tmAscent - reach || vLo > tm.tmDescent + reach) return false;
+    uLo -= reach;
+    uHi += reach;
+    std::vector<cairo_glyph_t> kept;
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        double u = layout.glyphs[i].x;
+        if (u >= uLo && u <= uHi) kept.push_back(glyphs[i]);
+    }
+    glyphs.swap(kept);
+    return true;
+}
+
+}  // namespace
+
+void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how) {
+    Bitmap& target = *dc.bitmap;
+    if (target.readOnly) return;
+    const TEXTMETRICW& tm = face.Metrics();
+    double angle = face.Escapement();
+    TextFrame f{double(how.originX), double(how.originY), std::cos(angle), std::sin(angle)};
+    auto deviceX = [&](double u, double v) { return f.X(u, v); };
+    auto deviceY = [&](double u, double v) { return f.Y(u, v); };
+    std::vector<cairo_glyph_t> glyphs(layout.glyphs);
+    for (auto& g : glyphs) {
+        double u = g.x;
+        g.x = f.X(u, 0);
+        g.y = f.Y(u, 0);
+    }
+    DeviceRect area = InkArea(f, face, layout, glyphs).Intersect(BoundsOf(target));
     if (how.clip) area = area.Intersect(*how.clip);
     if (area.Empty()) return;
-
-    // Text that reaches far beyond the mask (huge spacing, far origins) is
-    // cut to the part along the baseline that can touch the mask, so cairo
-    // never sees coordinates it cannot hold.
     double uLimitLo = -1e300, uLimitHi = 1e300;
-    bool far = !WithinReach(area, ox, oy) || !WithinReach(area, deviceX(layout.width, 0), deviceY(layout.width, 0));
-    for (std::size_t i = 0; i < glyphs.size() && !far; ++i) far = !WithinReach(area, glyphs[i].x, glyphs[i].y);
-    if (far) {
-        double uLo = 1e300, uHi = -1e300, vLo = 1e300, vHi = -1e300;
-        for (double X : {double(area.left), double(area.right)}) {
-            for (double Y : {double(area.top), double(area.bottom)}) {
-                double u = (X - ox) * cs - (Y - oy) * sn, v = (X - ox) * sn + (Y - oy) * cs;
-                uLo = std::min(uLo, u);
-                uHi = std::max(uHi, u);
-                vLo = std::min(vLo, v);
-                vHi = std::max(vHi, v);
-            }
-        }
-        double reach = 2.0 * tm.tmHeight + tm.tmMaxCharWidth + 4;
-        if (vHi < -tm.tmAscent - reach || vLo > tm.tmDescent + reach) return;
-        uLimitLo = uLo - reach;
-        uLimitHi = uHi + reach;
-        std::vector<cairo_glyph_t> kept;
-        for (std::size_t i = 0; i < glyphs.size(); ++i) {
-            double u = layout.glyphs[i].x;
-            if (u >= uLimitLo && u <= uLimitHi) kept.push_back(glyphs[i]);
-        }
-        glyphs.swap(kept);
-    }
+    if (!CutToReach(f, tm, area, layout, glyphs, uLimitLo, uLimitHi)) return;
     CoverageMask mask(area);
     if (!mask.Ok()) return;
     cairo_t* cr = mask.Context();

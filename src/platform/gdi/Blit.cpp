@@ -67,6 +67,17 @@ void VisibleRun(const Span& d, const Span& s, bool mirror, int dstLimit, int src
     }
 }
 
+// Rows first..last-1 of a bitmap as a bitmap of their own.
+std::shared_ptr<Bitmap> SnapshotRows(const Bitmap& bitmap, int first, int last) {
+    auto copy = AllocateBitmap(bitmap.width, last - first, bitmap.bpp, true, 4);
+    if (!copy) return nullptr;
+    copy->palette = bitmap.palette;
+    copy->isDib = bitmap.isDib;
+    std::size_t rowBytes = (std::size_t(bitmap.width) * bitmap.bpp + 7) / 8;
+    for (int y = first; y < last; ++y) std::memcpy(copy->Row(y - first), bitmap.Row(y), rowBytes);
+    return copy;
+}
+
 class SourceConverter {
 public:
     SourceConverter(const Bitmap& src, const Dc& srcDc, const Bitmap& dst, const Dc& dstDc)
@@ -177,11 +188,16 @@ BOOL Transfer(Dc& dstDc, long long x, long long y, long long w, long long h, Dc*
         mirrorY = (h < 0) != (sh < 0);
         src = srcDc->bitmap.get();
         if (src == &dst) {
-            // Copies within one bitmap read from a snapshot, so overlapping
-            // rectangles see the pixels as they were before the copy.
-            sourceHolder = CloneBitmap(dst);
+            // Copies within one bitmap read from a snapshot of the source
+            // rows, so overlapping rectangles see the pixels as they were
+            // before the copy.
+            long long first = std::max<long long>(0, srcY.start);
+            long long last = std::min<long long>(dst.height, srcY.start + srcY.length);
+            if (first >= last) return TRUE;
+            sourceHolder = SnapshotRows(dst, int(first), int(last));
             if (!sourceHolder) return FALSE;
             src = sourceHolder.get();
+            srcY.start -= first;
         }
     }
 

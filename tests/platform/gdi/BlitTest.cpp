@@ -247,6 +247,16 @@ TEST(GdiBlit, OverlappingCopiesWithinOneBitmapReadTheOldPixels) {
     ASSERT_TRUE(BitBlt(c.dc, 0, 1, 5, 2, c.dc, 0, 0, SRCCOPY));
     EXPECT_EQ(c.At(4, 1), RGB(150, 0, 0));
     EXPECT_EQ(c.At(4, 2), RGB(255, 255, 255));
+    // Upwards from a lower row, stretched: the source rows are offset right.
+    c.Set(3, 2, RGB(0, 0, 9));
+    ASSERT_TRUE(StretchBlt(c.dc, 0, 0, 10, 1, c.dc, 0, 2, 5, 1, SRCCOPY));
+    EXPECT_EQ(c.At(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(c.At(3, 0), RGB(255, 255, 255));
+    EXPECT_EQ(c.At(4, 0), RGB(255, 255, 255));  // clipped at the bitmap's width of 5
+    EXPECT_EQ(c.At(1, 1), RGB(0, 0, 0));
+    ASSERT_TRUE(StretchBlt(c.dc, 0, 0, 5, 1, c.dc, 2, 2, 2, 1, SRCCOPY));
+    EXPECT_EQ(c.At(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(c.At(4, 0), RGB(0, 0, 9));
 }
 
 TEST(GdiBlit, PatternBrushesTileFromTheViewportOrigin) {

@@ -68,6 +68,7 @@ std::shared_ptr<Bitmap> BitmapFromDib(const BITMAPINFO* info, const std::uint8_t
     bitmap->isDib = true;
     bitmap->header = h;
     bitmap->header.biSize = sizeof(BITMAPINFOHEADER);
+    bitmap->header.biSizeImage = DWORD(bitmap->stride * std::size_t(height));
     if (bpp <= 8) {
         bitmap->palette.assign(std::size_t(1) << bpp, RGBQUAD{0, 0, 0, 0});
         for (std::size_t i = 0; i < colours; ++i) bitmap->palette[i] = info->bmiColors[i];

@@ -72,6 +72,7 @@ TEST(GdiObjects, BitmapsDescribeThemselves) {
     EXPECT_EQ(ds.dsBm.bmWidthBytes, 16);  // 15 bytes padded to 4
     EXPECT_EQ(ds.dsBm.bmBits, bits);
     EXPECT_EQ(ds.dsBmih.biHeight, -4);
+    EXPECT_EQ(ds.dsBmih.biSizeImage, 64u);
     // With only room for a BITMAP, a DIB section describes itself as one.
     EXPECT_EQ(GetObjectW(dib, sizeof(bm), &bm), int(sizeof(BITMAP)));
     EXPECT_EQ(bm.bmBits, bits);

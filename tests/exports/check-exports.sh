@@ -9,7 +9,6 @@ headers=$2
 
 # Declared in pdc.h, built by later work; remove a name here when it lands.
 pending=(
-  PDC_PrintDlg PDC_PageSetupDlg
 )
 
 status=0

@@ -2,9 +2,7 @@
 
 #include "device/PrinterTables.h"
 #include "device/ui/ProgressWindow.h"
-#include "ports/FilePort.h"
-#include "ports/IrdaPort.h"
-#include "ports/SerialPort.h"
+#include "ports/MakeOutputPort.h"
 
 #include <tarvel/ui.h>
 
@@ -17,24 +15,21 @@ bool IsPrinterDc(const PrinterDevice& device, HDC dc)
     return printer && dc == printer;
 }
 
-std::unique_ptr<tarvel::ports::OutputPort> CreatePort(std::int32_t port, const DOCINFOW& info)
+// The port of the setting with its target: the COM number for a serial
+// port, the output path for the file port.
+std::unique_ptr<tarvel::ports::OutputPort> CreatePort(std::int32_t setting, const DOCINFOW& info)
 {
-    using namespace tarvel::ports;
-    if (port == kInfraredPort)
-        return std::make_unique<IrdaPort>();
-    if (port >= 1 && port <= 8) {
-        auto serial = std::make_unique<SerialPort>();
-        const std::int32_t comNumber = port;
-        serial->SetTarget(&comNumber);
-        return serial;
-    }
-    if (port == kFilePort) {
-        auto file = std::make_unique<FilePort>();
+    auto port = tarvel::ports::MakeOutputPort(setting);
+    if (!port)
+        return nullptr;
+    if (setting == kFilePort) {
         const std::u16string path = OutputFilePath(info.lpszOutput);
-        file->SetTarget(path.c_str());
-        return file;
+        port->SetTarget(path.c_str());
+    } else if (setting != kInfraredPort) {
+        const std::int32_t comNumber = setting;
+        port->SetTarget(&comNumber);
     }
-    return nullptr;
+    return port;
 }
 
 void CentreAndShow(HWND window)

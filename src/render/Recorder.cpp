@@ -86,6 +86,35 @@ std::optional<std::u16string> CopyText(LPCWSTR text, std::int64_t count)
     return std::u16string(text, static_cast<std::size_t>(length));
 }
 
+// Where DrawText puts its text. The measured rectangle keeps the caller's
+// left and top, but centred, right-aligned and bottom-aligned text is drawn
+// elsewhere in the box; the bounds cover both places (with a pixel to
+// spare for rounding), so that a band never misses part of the text.
+RECT DrawTextBounds(const RECT& box, const RECT& measured, UINT format)
+{
+    const std::int64_t width = std::int64_t(measured.right) - measured.left;
+    const std::int64_t height = std::int64_t(measured.bottom) - measured.top;
+    if (width <= 0 || height <= 0)
+        return measured;
+    // Only an axis the alignment moves gets the spare pixel on each side.
+    std::int64_t left = measured.left, top = measured.top;
+    std::int64_t spareX = 0, spareY = 0;
+    if (format & (DT_CENTER | DT_RIGHT)) {
+        left = (format & DT_CENTER) ? (std::int64_t(box.left) + box.right - width) / 2 : std::int64_t(box.right) - width;
+        spareX = 1;
+    }
+    if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM))) {
+        top = (format & DT_VCENTER) ? (std::int64_t(box.top) + box.bottom - height) / 2
+                                    : std::int64_t(box.bottom) - height;
+        spareY = 1;
+    }
+    const RECT placed = {Clamp32(left - spareX), Clamp32(top - spareY), Clamp32(left + width + spareX),
+        Clamp32(top + height + spareY)};
+    RECT bounds;
+    UnionRect(&bounds, &measured, &placed);
+    return bounds;
+}
+
 BOOL CopyBlit(RecordingState& state, HDC dc, RecordKind kind, BlitParams blit, HDC source)
 {
     // Copies go onto the page only; the source may be the page itself or one
@@ -198,8 +227,9 @@ int RecordDrawText(RecordingState& state, HDC dc, LPCWSTR text, int count, RECT*
     // A counted text is stored with the characters it really has; a text
     // ended by its terminator keeps the count -1.
     const int storedCount = count < 0 ? -1 : static_cast<int>(copy->size());
-    RECT bounds = *rect;
-    DrawTextW(dc, copy->c_str(), storedCount, &bounds, format | DT_CALCRECT);
+    RECT measured = *rect;
+    DrawTextW(dc, copy->c_str(), storedCount, &measured, format | DT_CALCRECT);
+    const RECT bounds = DrawTextBounds(*rect, measured, format);
     DisplayRecord& record = Append(state, RecordKind::DrawText, slot,
         DrawTextParams {std::move(*copy), storedCount, *rect, format});
     record.bounds = bounds;

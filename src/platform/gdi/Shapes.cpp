@@ -322,45 +322,43 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
     auto point = [&](int i) {
         return std::pair<double, double>{double(pts[i].x + s.ox) + 0.5, double(pts[i].y + s.oy) + 0.5};
     };
-    bool near = true;
-    for (int i = 0; i < count && near; ++i) near = WithinReach(area, point(i).first, point(i).second);
-    if (near) {
-        for (int i = 0; i < count; ++i) {
-            auto [x, y] = point(i);
-            if (i == 0) {
-                cairo_move_to(cr, x, y);
+    // With round ends and joins a polyline is the union of its capped
+    // segments, and each segment is stroked on its own: cairo's stroker,
+    // given a whole path that reaches far outside a small mask, can fill
+    // the area beside the path instead of outlining it, which made a band
+    // differ from the same page drawn whole. Segments too far out for cairo
+    // are cut to the mask's neighbourhood; the cut ends lie beyond the pen's
+    // reach.
+    const double margin = double(w) + 2;
+    const double x0 = double(area.left) - margin, x1 = double(area.right) + margin;
+    const double y0 = double(area.top) - margin, y1 = double(area.bottom) + margin;
+    for (int i = 1; i < count; ++i) {
+        auto [ax, ay] = point(i - 1);
+        auto [bx, by] = point(i);
+        double t0 = 0, t1 = 1, dx = bx - ax, dy = by - ay;
+        auto clip = [&](double p, double q) {
+            if (p == 0) return q >= 0;
+            double t = q / p;
+            if (p < 0) {
+                t0 = std::max(t0, t);
             } else {
-                cairo_line_to(cr, x, y);
+                t1 = std::min(t1, t);
             }
-        }
-    } else {
-        // With round ends and joins a polyline is the union of its capped
-        // segments, so each segment can be cut to the neighbourhood of the
-        // mask on its own; the cut ends lie beyond the pen's reach.
-        double margin = double(w) + 2;
-        double x0 = double(area.left) - margin, x1 = double(area.right) + margin;
-        double y0 = double(area.top) - margin, y1 = double(area.bottom) + margin;
-        for (int i = 1; i < count; ++i) {
-            auto [ax, ay] = point(i - 1);
-            auto [bx, by] = point(i);
-            double t0 = 0, t1 = 1, dx = bx - ax, dy = by - ay;
-            auto clip = [&](double p, double q) {
-                if (p == 0) return q >= 0;
-                double t = q / p;
-                if (p < 0) {
-                    t0 = std::max(t0, t);
-                } else {
-                    t1 = std::min(t1, t);
-                }
-                return t0 <= t1;
-            };
-            if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
-                cairo_move_to(cr, ax + t0 * dx, ay + t0 * dy);
-                cairo_line_to(cr, ax + t1 * dx, ay + t1 * dy);
-            }
+            return t0 <= t1;
+        };
+        // Cutting moves the ends by rounding, so only segments that cairo
+        // could not hold are cut; the others keep their exact ends and come
+        // out the same whatever the mask.
+        if (WithinReach(area, ax, ay) && WithinReach(area, bx, by)) {
+            cairo_move_to(cr, ax, ay);
+            cairo_line_to(cr, bx, by);
+            cairo_stroke(cr);
+        } else if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
+            cairo_move_to(cr, ax + t0 * dx, ay + t0 * dy);
+            cairo_line_to(cr, ax + t1 * dx, ay + t1 * dy);
+            cairo_stroke(cr);
         }
     }
-    cairo_stroke(cr);
     mask.Composite(*s.target, &s.pen, nullptr, nullptr, s.rop);
 }
 

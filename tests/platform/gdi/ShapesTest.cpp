@@ -301,6 +301,39 @@ TEST(GdiShapes, ASceneDrawnInBandsEqualsTheSceneDrawnWhole) {
                         << "band " << bandHeight << " pixel " << x << "," << top + y;
         }
     }
+    // Bands of columns, as a turned page is rendered.
+    for (int bandWidth : {1, 7}) {
+        for (int left = 0; left < 64; left += bandWidth) {
+            Canvas band(bandWidth, 54, 24, false);
+            SetViewportOrgEx(band.dc, -left, 0, nullptr);
+            DrawScene(band.dc);
+            for (int y = 0; y < 54; ++y)
+                for (int x = 0; x < bandWidth && left + x < 64; ++x)
+                    ASSERT_EQ(band.At(x, y), whole.At(left + x, y))
+                        << "column band " << bandWidth << " pixel " << left + x << "," << y;
+        }
+    }
+}
+
+TEST(GdiShapes, AWidePolylineIsTheSameInEveryColumnBand) {
+    // Cut to a one-column mask, a zigzag stroked as one path once filled
+    // the area beside it instead of outlining it.
+    const POINT zigzag[] = {{2, 85}, {30, 50}, {60, 88}, {90, 45}, {118, 80}};
+    HPEN wide = CreatePen(PS_SOLID, 3, 0);
+    Canvas whole(120, 90);
+    SelectObject(whole.dc, wide);
+    Polyline(whole.dc, zigzag, 5);
+    SelectObject(whole.dc, GetStockObject(BLACK_PEN));
+    for (int left = 0; left < 120; ++left) {
+        Canvas band(1, 90, 24, false);
+        SetViewportOrgEx(band.dc, -left, 0, nullptr);
+        SelectObject(band.dc, wide);
+        Polyline(band.dc, zigzag, 5);
+        SelectObject(band.dc, GetStockObject(BLACK_PEN));
+        for (int y = 0; y < 90; ++y)
+            ASSERT_EQ(band.At(0, y), whole.At(left, y)) << left << "," << y;
+    }
+    DeleteObject(wide);
 }
 
 }  // namespace

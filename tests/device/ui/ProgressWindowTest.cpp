@@ -210,12 +210,6 @@ TEST_F(ProgressWindow, RealTimerPollsThePortWhileMessagesArePumped)
     Sleep(tarvel::device::kProgressTimerMs + 20);
     tarvel::ui::PumpAllMessages();
     EXPECT_EQ(Status(), u"Connected");
-
-    // Once destroyed, the timer is gone with the window.
-    DestroyWindow(window);
-    EXPECT_FALSE(IsWindow(window));
-    Sleep(tarvel::device::kProgressTimerMs + 20);
-    tarvel::ui::PumpAllMessages();
 }
 
 TEST_F(ProgressWindow, AWindowWithoutPortOrAfterAReplacementStaysQuiet)

@@ -118,6 +118,18 @@ TEST_F(SetupDialog, RequestsAreRefusedWithoutADialog)
     EXPECT_EQ(seen, (std::vector<int>{kPrintDialogId, kPrintDialogId})) << "page setup shows the print dialog";
 }
 
+TEST_F(SetupDialog, ExportedRequestsReachTheDevice)
+{
+    EXPECT_EQ(PDC_PrintDlg(nullptr), 0);
+    EXPECT_EQ(PDC_PageSetupDlg(nullptr), 0);
+    ASSERT_EQ(PDC_PrintDlg(&print), 1);
+    HDC first = PDC_GetPrinterDC();
+    EXPECT_NE(first, nullptr);
+    ASSERT_EQ(PDC_PageSetupDlg(&pageSetup), 1);
+    EXPECT_NE(PDC_GetPrinterDC(), first);
+    EXPECT_EQ(PDC_GetPrinterDC(), tarvel::render::PrinterDc(device.recording));
+}
+
 TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
 {
     print.Flags = PD_INHUNDREDTHSOFMILLIMETERS | PD_LOCKRANGE;

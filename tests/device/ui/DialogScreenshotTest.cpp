@@ -235,16 +235,27 @@ int TemplateOf(HWND dialog)
     return w && w->dialogTemplate ? w->dialogTemplate->resourceId : 0;
 }
 
+UINT_PTR g_timer = 0;
+DWORD g_deadline = 0;
+
 void After(UINT ms, TIMERPROC step)
 {
-    SetTimer(nullptr, 0, ms, step);
+    g_timer = SetTimer(nullptr, 0, ms, step);
 }
 
 // The click of the step before may still be on its way on a busy
-// machine; a step finds its dialog or waits for the next tick.
+// machine; a step finds its dialog or waits for the next tick. A dialog
+// that never comes fails the test and ends every dialog, instead of
+// leaving the modal loops waiting for ever.
 bool Arrived(HWND dialog, int templateId)
 {
-    return TemplateOf(dialog) == templateId;
+    if (TemplateOf(dialog) == templateId)
+        return true;
+    if (GetTickCount() - g_deadline < 0x80000000u) {
+        ADD_FAILURE() << "dialog " << templateId << " did not come";
+        EndDialog(dialog, -2);
+    }
+    return false;
 }
 
 void CancelPrintDialog(HWND, UINT, UINT_PTR id, DWORD)
@@ -288,8 +299,11 @@ protected:
         Papers()[kCustomPaper].width = 0;
         Papers()[kCustomPaper].height = 0;
         g_shots.clear();
+        g_deadline = GetTickCount() + 10000;
         request.lStructSize = sizeof request;
     }
+
+    void TearDown() override { KillTimer(nullptr, g_timer); }
 
     PrinterDevice device;
     PRINTDLGW request{};

@@ -13,8 +13,9 @@
 namespace tarvel::device {
 namespace {
 
-// The same bounds the settings store accepts for the custom paper, so a
-// typed size survives the next load.
+// Every page size computation reads the custom row, so a typed size is held
+// to what a roll of paper can be, and to what the settings store accepts
+// back at the next load; a negative size means nothing.
 constexpr std::int32_t kLongestCustomSide = 500000;
 
 // The device of the dialog that is up; set at its initialisation.

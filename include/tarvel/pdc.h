@@ -54,7 +54,7 @@ typedef struct tagPAGESETUPDLGW {
     HWND hwndOwner;       // null: the active window
     HANDLE hDevMode;
     HANDLE hDevNames;
-    DWORD Flags;          // PSD_* as the platform defines them
+    DWORD Flags;          // PSD_* below
     POINT ptPaperSize;
     RECT rtMinMargin;
     RECT rtMargin;
@@ -65,6 +65,19 @@ typedef struct tagPAGESETUPDLGW {
     LPCWSTR lpPageSetupTemplateName;
     HANDLE hPageSetupTemplate;
 } PAGESETUPDLGW;
+
+#define PSD_MARGINS 0x00000002
+#define PSD_INTHOUSANDTHSOFINCHES 0x00000004
+#define PSD_INHUNDREDTHSOFMILLIMETERS 0x00000008
+#define PSD_DISABLEMARGINS 0x00000010
+#define PSD_DISABLEPRINTER 0x00000020
+#define PSD_DISABLEORIENTATION 0x00000100
+#define PSD_DISABLEPAPER 0x00000200
+#define PSD_RETURNDEFAULT 0x00000400
+// The library's own additions: lock the page range, and start with (or
+// report) a page range instead of all pages.
+#define PSD_DISABLEPAGERANGE 0x10000000
+#define PSD_PAGERANGE 0x20000000
 
 // Job, dialog and device functions.
 

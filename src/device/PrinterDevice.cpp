@@ -3,6 +3,8 @@
 #include "device/PrinterTables.h"
 #include "platform/store/Registry.h"
 
+#include <tarvel/ui.h>
+
 #include <array>
 
 namespace tarvel::device {
@@ -62,6 +64,9 @@ PrinterDevice::PrinterDevice()
     Papers()[kCustomPaper].width = 0;
     Papers()[kCustomPaper].height = 0;
     LoadSettings();
+    // The dialogs hold a "SIPPREF" child, which exists only once the shell's
+    // extra controls are initialised.
+    SHInitExtraControls();
 }
 
 PrinterDevice::~PrinterDevice()

@@ -4,7 +4,7 @@
 #include "device/PrinterDevice.h"
 #include "device/PrinterTables.h"
 #include "device/ui/DialogTemplates.h"
-#include "device/ui/PageSetupFlags.h"
+#include <tarvel/pdc.h>
 #include "device/ui/SetupDialogs.h"
 #include "render/DcTable.h"
 

@@ -134,6 +134,7 @@ bool OutputPort::StartWriter(int queueCapacity, WriterPlan plan)
     // then takes nothing and Write waits until the port is closed.
     queue_.Allocate(queueCapacity);
     flushRequest_.store(0);
+    chunkSize_.store(std::max(plan.chunkSize, 1));
     running_.store(0);
     started_.store(false);
     state_.store(PortState::Open);
@@ -215,7 +216,11 @@ int OutputPort::QueueBytes(const std::uint8_t* bytes, int length, int retryMs)
     int written = 0;
     while (state_.load() == PortState::Open && written < length) {
         written += queue_.Put(bytes + written, length - written);
-        Notify();
+        // The writer sends whole chunks only, so it is woken once there is
+        // one: waking it for every small command of a page would cost a
+        // thread switch each.
+        if (queue_.UsedSpace() >= chunkSize_.load())
+            Notify();
         if (written >= length)
             break;
         WaitPumping([this] {

@@ -138,6 +138,8 @@ private:
     // lives, so Open cannot miss it even if the thread ends at once.
     std::atomic<bool> started_{false};
     std::atomic<std::int32_t> flushRequest_{0};
+    // Bytes per transmission outside a flush, as the writer was started with.
+    std::atomic<int> chunkSize_{1};
 
     std::mutex wakeLock_;
     std::condition_variable wake_;

@@ -233,8 +233,21 @@ void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::ui
         std::uint8_t aa[24], xx[24];
         std::uint64_t a64[3], x64[3];
     };
-    thread_local SolidOp op{{0, 0, 0, 0}, 0, 0, false, {}, {}, {}, {}};
-    if (op.wb != wb || op.rop != rop || std::memcmp(op.pixel, paint.pixel.b, 4) != 0) {
+    // Text alternates between the pen and the background from run to run,
+    // so a few setups are kept, not just the last one.
+    constexpr int kKeptOps = 4;
+    thread_local SolidOp ops[kKeptOps] = {};
+    thread_local int nextOp = 0;
+    SolidOp* found = nullptr;
+    for (SolidOp& candidate : ops) {
+        if (candidate.wb == wb && candidate.rop == rop && std::memcmp(candidate.pixel, paint.pixel.b, 4) == 0) {
+            found = &candidate;
+            break;
+        }
+    }
+    SolidOp& op = found ? *found : ops[nextOp];
+    if (!found) {
+        nextOp = (nextOp + 1) % kKeptOps;
         op.wb = wb;
         op.rop = rop;
         std::memcpy(op.pixel, paint.pixel.b, 4);

@@ -34,6 +34,13 @@ void CoverageMask::SetLevel(Level level) {
     if (cr_) cairo_set_source_rgba(cr_, 0, 0, 0, double(std::uint8_t(level)) / 255.0);
 }
 
+const unsigned char* CoverageMask::Row(int y) {
+    if (!cr_) return nullptr;
+    cairo_surface_flush(surface_);
+    return cairo_image_surface_get_data(surface_) +
+           std::size_t(y) * std::size_t(cairo_image_surface_get_stride(surface_));
+}
+
 namespace {
 
 const Paint* PaintFor(std::uint8_t v, const Paint* pen, const Paint* background,

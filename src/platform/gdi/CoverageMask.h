@@ -52,6 +52,10 @@ public:
     cairo_t* Context() { return cr_; }
     void SetLevel(Level level);
 
+    // The levels of one row of the mask (y from the area's top), once the
+    // drawing is done; null when the mask could not be made.
+    const unsigned char* Row(int y);
+
     // Null paints leave their pixels alone.
     void Composite(Bitmap& target, const Paint* pen, const Paint* background, const Paint* brush,
                    std::uint8_t rop);

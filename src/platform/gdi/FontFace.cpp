@@ -1,5 +1,6 @@
 #include "platform/gdi/FontFace.h"
 
+#include "platform/gdi/CoverageMask.h"
 #include "platform/gdi/GdiObjects.h"
 
 #include <cairo-ft.h>
@@ -288,6 +289,93 @@ FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
     glyph.advance = int(std::lround(extents.x_advance));
     glyphs_.emplace(codepoint, glyph);
     return glyph;
+}
+
+namespace {
+
+// A page of Latin text needs a few hundred kilobytes of images; a face
+// that goes past this (thousands of large ideographs) starts afresh.
+constexpr std::size_t kImageBudget = std::size_t(8) << 20;
+// Glyphs larger than this (in pixels) are drawn through cairo every time.
+constexpr long long kMaxImagePixels = 1 << 20;
+
+}  // namespace
+
+void FontFace::TrimImages() {
+    if (imageBytes_ < kImageBudget) return;
+    images_.clear();
+    imageBytes_ = 0;
+}
+
+const FontFace::GlyphImage* FontFace::Image(unsigned long index) {
+    if (drawing_ != upright_) return nullptr;
+    auto it = images_.find(index);
+    if (it != images_.end()) return it->second.get();
+    if (imageBytes_ >= kImageBudget) return nullptr;
+    // The glyph is drawn alone exactly as a text run draws it, through a
+    // mask, into a box around its ink with room to spare: what falls
+    // outside the measured ink still shows.
+    cairo_glyph_t g{index, 0, 0};
+    cairo_text_extents_t ink;
+    cairo_scaled_font_glyph_extents(upright_, &g, 1, &ink);
+    const long long pad = 8 + metrics_.tmHeight;
+    DeviceRect box{(long long)std::floor(std::min(ink.x_bearing, 0.0)) - pad,
+                   (long long)std::floor(std::min(ink.y_bearing, 0.0)) - pad,
+                   (long long)std::ceil(std::max(ink.x_bearing + ink.width, 0.0)) + pad,
+                   (long long)std::ceil(std::max(ink.y_bearing + ink.height, 0.0)) + pad};
+    std::unique_ptr<GlyphImage> image;
+    const long long boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
+    if (boxWidth <= 0 || boxHeight <= 0 || boxWidth > 32767 || boxHeight > 32767 ||
+        boxWidth * boxHeight > 4 * kMaxImagePixels) {
+        images_.emplace(index, nullptr);
+        return nullptr;
+    }
+    CoverageMask mask(box);
+    if (!mask.Ok()) return nullptr;  // not remembered: memory may come back
+    cairo_t* cr = mask.Context();
+    mask.SetLevel(Level::Pen);
+    cairo_set_scaled_font(cr, upright_);
+    cairo_show_glyphs(cr, &g, 1);
+    int w = int(boxWidth), h = int(boxHeight);
+    int minX = w, minY = h, maxX = -1, maxY = -1;
+    bool bilevel = true;
+    for (int y = 0; y < h && bilevel; ++y) {
+        const unsigned char* row = mask.Row(y);
+        for (int x = 0; x < w; ++x) {
+            if (row[x] == 0) continue;
+            if (row[x] != 255) {
+                bilevel = false;
+                break;
+            }
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+        }
+    }
+    // Ink touching the edge of the box might have been cut off by it.
+    bool touchesEdge = maxX >= 0 && (minX == 0 || minY == 0 || maxX == w - 1 || maxY == h - 1);
+    if (bilevel && !touchesEdge &&
+        (maxX < 0 || (long long)(maxX - minX + 1) * (maxY - minY + 1) <= kMaxImagePixels)) {
+        image = std::make_unique<GlyphImage>();
+        if (maxX >= 0) {
+            image->left = int(box.left) + minX;
+            image->top = int(box.top) + minY;
+            image->width = maxX - minX + 1;
+            image->height = maxY - minY + 1;
+            image->ink.resize(std::size_t(image->width) * std::size_t(image->height));
+            for (int y = 0; y < image->height; ++y) {
+                const unsigned char* row = mask.Row(minY + y) + minX;
+                for (int x = 0; x < image->width; ++x) {
+                    image->ink[std::size_t(y) * std::size_t(image->width) + std::size_t(x)] = row[x] ? 1 : 0;
+                }
+            }
+        }
+        imageBytes_ += sizeof(GlyphImage) + image->ink.size();
+    }
+    const GlyphImage* result = image.get();
+    images_.emplace(index, std::move(image));
+    return result;
 }
 
 std::shared_ptr<FontFace> FaceOf(Font& font) {

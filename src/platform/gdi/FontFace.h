@@ -7,9 +7,11 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace tarvel::gdi {
 
@@ -27,6 +29,22 @@ public:
         int advance;  // whole pixels along the baseline
     };
     Glyph GlyphFor(char32_t codepoint);
+
+    // The pixels an upright glyph sets when drawn aliased with its origin on
+    // a whole pixel: a box relative to the origin, one byte per pixel (0 or
+    // 1). Kept per glyph index, so text on a page rasterises each glyph
+    // once rather than at every call.
+    struct GlyphImage {
+        int left = 0, top = 0, width = 0, height = 0;
+        std::vector<std::uint8_t> ink;
+    };
+    // Null when the face is turned, the glyph draws with partial coverage
+    // (then only the mask reproduces how it blends), its image would be
+    // huge, or the cache is full; the caller then draws through cairo.
+    const GlyphImage* Image(unsigned long index);
+    // Empties the image cache once it has grown past its budget. Pointers
+    // from Image stay valid until the next call.
+    void TrimImages();
 
     const TEXTMETRICW& Metrics() const { return metrics_; }
     // Drawing font: rotated by the escapement.
@@ -58,6 +76,9 @@ private:
     int strikeOutThickness_ = 1;
     std::string family_;
     std::unordered_map<char32_t, Glyph> glyphs_;
+    // Null entries: glyphs known to need cairo.
+    std::unordered_map<unsigned long, std::unique_ptr<GlyphImage>> images_;
+    std::size_t imageBytes_ = 0;
 };
 
 // The realised face of a font object, made on first use.

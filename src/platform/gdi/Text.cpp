@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tarvel::gdi {
 namespace {
@@ -99,9 +100,9 @@ DeviceRect InkArea(const TextFrame& f, FontFace& face, const TextLayout& layout,
 // coordinates it cannot hold. Returns false when nothing can show.
 bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& area,
                 const TextLayout& layout, std::vector<cairo_glyph_t>& glyphs, double& uLo,
-                double& uHi) {
-    bool far = !WithinReach(area, f.ox, f.oy) ||
-               !WithinReach(area, f.X(layout.width, 0), f.Y(layout.width, 0));
+                double& uHi, bool& far) {
+    far = !WithinReach(area, f.ox, f.oy) ||
+          !WithinReach(area, f.X(layout.width, 0), f.Y(layout.width, 0));
     for (std::size_t i = 0; i < glyphs.size() && !far; ++i) {
         far = !WithinReach(area, glyphs[i].x, glyphs[i].y);
     }
@@ -130,7 +131,110 @@ bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& are
     return true;
 }
 
+bool glyphImagesOn = true;
+
+// One stretch of pen along a row, in device columns.
+struct PenBar {
+    long long left, top, right, bottom;
+};
+
+// Upright text whose glyphs all sit on whole pixels, drawn from the face's
+// glyph images: the cell in the background colour as one rectangle, then
+// the pen row by row. Gives what the mask gives (text is always written
+// with the copy mode, so painting the cell first and the pen over it is the
+// same as painting each pixel once). False, having drawn nothing, when some
+// glyph has no image; the caller then takes the mask.
+bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how,
+                    const std::vector<cairo_glyph_t>& glyphs, const DeviceRect& area) {
+    // The mask would be refused at these sizes; so is the shortcut.
+    if (area.right - area.left > 32767 || area.bottom - area.top > 32767) return false;
+    for (const auto& mark : how.marks) {
+        if (mark.first > mark.second) return false;  // would wind against the underline
+    }
+    struct Placed {
+        long long left, top;
+        const FontFace::GlyphImage* image;
+    };
+    thread_local std::vector<Placed> placed;
+    placed.clear();
+    face.TrimImages();
+    for (const cairo_glyph_t& g : glyphs) {
+        const FontFace::GlyphImage* image = face.Image(g.index);
+        if (!image) return false;
+        if (image->width == 0) continue;
+        long long left = std::llround(g.x) + image->left, top = std::llround(g.y) + image->top;
+        if (left >= area.right || top >= area.bottom || left + image->width <= area.left ||
+            top + image->height <= area.top) {
+            continue;
+        }
+        placed.push_back({left, top, image});
+    }
+    Bitmap& target = *dc.bitmap;
+    const TEXTMETRICW& tm = face.Metrics();
+    const long long ox = how.originX, oy = how.originY;
+    const long long uA = std::min(0, layout.width), uB = std::max(0, layout.width);
+    if (how.opaqueBox) {
+        DeviceRect cell = DeviceRect{ox + uA, oy - tm.tmAscent, ox + uB, oy + tm.tmDescent}.Intersect(area);
+        if (!cell.Empty()) {
+            FillRect(target, int(cell.left), int(cell.top), int(cell.right), int(cell.bottom),
+                     SolidPaint(target, dc.bkColor), 0xF0);
+        }
+    }
+    thread_local std::vector<PenBar> bars;
+    bars.clear();
+    auto bar = [&](long long u0, long long u1, long long v0, long long v1) {
+        DeviceRect r = DeviceRect{ox + u0, oy + v0, ox + u1, oy + v1}.Intersect(area);
+        if (!r.Empty()) bars.push_back({r.left, r.top, r.right, r.bottom});
+    };
+    const long long up = face.UnderlinePosition(), ut = face.UnderlineThickness();
+    if (face.Underline()) bar(uA, uB, up, up + ut);
+    if (face.StrikeOut()) {
+        bar(uA, uB, -face.StrikeOutPosition(), -face.StrikeOutPosition() + face.StrikeOutThickness());
+    }
+    for (const auto& mark : how.marks) bar(mark.first, mark.second, up, up + ut);
+    if (placed.empty() && bars.empty()) return true;
+
+    const Paint text = SolidPaint(target, dc.textColor);
+    const int x0 = int(area.left), width = int(area.right - area.left);
+    thread_local std::vector<std::uint8_t> cover;
+    cover.assign(std::size_t(width) + 8, 0);
+    std::uint8_t* c = cover.data();
+    for (long long y = area.top; y < area.bottom; ++y) {
+        int lo = width, hi = 0;  // columns touched in this row
+        for (const Placed& p : placed) {
+            if (y < p.top || y >= p.top + p.image->height) continue;
+            int from = int(std::max(p.left, area.left) - x0);
+            int to = int(std::min(p.left + p.image->width, area.right) - x0);
+            const std::uint8_t* ink = p.image->ink.data() + std::size_t(y - p.top) * std::size_t(p.image->width) +
+                                      std::size_t(from - (p.left - x0));
+            for (int x = from; x < to; ++x) c[x] |= ink[x - from];
+            lo = std::min(lo, from);
+            hi = std::max(hi, to);
+        }
+        for (const PenBar& b : bars) {
+            if (y < b.top || y >= b.bottom) continue;
+            int from = int(b.left - x0), to = int(b.right - x0);
+            std::memset(c + from, 1, std::size_t(to - from));
+            lo = std::min(lo, from);
+            hi = std::max(hi, to);
+        }
+        for (int x = lo; x < hi;) {
+            if (!c[x]) {
+                ++x;
+                continue;
+            }
+            int start = x;
+            while (x < hi && c[x]) ++x;
+            FillSpan(target, int(y), x0 + start, x0 + x, text, 0xF0);
+        }
+        if (lo < hi) std::memset(c + lo, 0, std::size_t(hi - lo));
+    }
+    return true;
+}
+
 }  // namespace
+
+void UseGlyphImages(bool on) { glyphImagesOn = on; }
 
 void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how) {
     Bitmap& target = *dc.bitmap;
@@ -150,7 +254,10 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
     if (how.clip) area = area.Intersect(*how.clip);
     if (area.Empty()) return;
     double uLimitLo = -1e300, uLimitHi = 1e300;
-    if (!CutToReach(f, tm, area, layout, glyphs, uLimitLo, uLimitHi)) return;
+    bool far = false;
+    if (!CutToReach(f, tm, area, layout, glyphs, uLimitLo, uLimitHi, far)) return;
+    // Unturned text near the page has its glyphs on whole pixels.
+    if (glyphImagesOn && !far && angle == 0 && DrawFromImages(dc, face, layout, how, glyphs, area)) return;
     CoverageMask mask(area);
     if (!mask.Ok()) return;
     cairo_t* cr = mask.Context();

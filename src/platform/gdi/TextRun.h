@@ -29,6 +29,11 @@ struct TextDrawing {
 
 void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how);
 
+// Upright text is normally drawn from the faces' glyph images; switched
+// off, every run goes through a cairo mask. The two must agree pixel for
+// pixel, and the tests compare them.
+void UseGlyphImages(bool on);
+
 // Returns the number of UTF-16 units in a zero-terminated string, up to max.
 int TextLength(const char16_t* text, int max);
 

@@ -1,0 +1,167 @@
+// Text drawn from the cached glyph images against the same text drawn
+// through a cairo mask: every byte of the target must agree, whatever the
+// font, depth, clipping, alignment, spacing or position.
+#include "platform/gdi/GdiTestSupport.h"
+#include "platform/gdi/TextRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+using gditest::Canvas;
+
+namespace {
+
+struct Case {
+    std::u16string face;
+    LONG height = -20;
+    LONG weight = FW_NORMAL;
+    bool italic = false, underline = false, strike = false;
+    LONG escapement = 0;
+    int depth = 24;
+    bool topDown = true;
+    int bkMode = OPAQUE;
+    COLORREF text = RGB(0, 0, 0), back = RGB(255, 255, 255);
+    UINT align = TA_LEFT | TA_TOP;
+    POINT viewport{0, 0};
+    int x = 0, y = 0;
+    UINT options = 0;
+    RECT clip{};
+    std::u16string chars;
+    std::vector<INT> spacing;  // empty: the font's own advances
+    bool drawText = false;     // DrawTextW into `clip` instead of ExtTextOutW
+    UINT format = 0;
+};
+
+// The target's bytes after drawing the case, starting from a non-white
+// pattern so that pixels the text must not touch are checked too.
+std::vector<std::uint8_t> Draw(const Case& c, bool images) {
+    tarvel::gdi::UseGlyphImages(images);
+    Canvas canvas(97, 61, c.depth, c.topDown);
+    for (int y = 0; y < canvas.height; ++y)
+        for (int x = 0; x < canvas.width; ++x)
+            canvas.Set(x, y, ((x / 5 + y / 3) & 1) ? RGB(255, 255, 255) : RGB(90, 160, 30));
+    LOGFONTW lf{};
+    lf.lfHeight = c.height;
+    lf.lfWeight = c.weight;
+    lf.lfItalic = c.italic;
+    lf.lfUnderline = c.underline;
+    lf.lfStrikeOut = c.strike;
+    lf.lfEscapement = c.escapement;
+    std::copy(c.face.begin(), c.face.end(), lf.lfFaceName);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(canvas.dc, font);
+    SetBkMode(canvas.dc, c.bkMode);
+    SetTextColor(canvas.dc, c.text);
+    SetBkColor(canvas.dc, c.back);
+    SetTextAlign(canvas.dc, c.align);
+    SetViewportOrgEx(canvas.dc, c.viewport.x, c.viewport.y, nullptr);
+    if (c.drawText) {
+        RECT box = c.clip;
+        DrawTextW(canvas.dc, c.chars.c_str(), int(c.chars.size()), &box, c.format);
+    } else {
+        ExtTextOutW(canvas.dc, c.x, c.y, c.options, c.options ? &c.clip : nullptr, c.chars.c_str(),
+                    UINT(c.chars.size()), c.spacing.empty() ? nullptr : c.spacing.data());
+    }
+    SelectObject(canvas.dc, old);
+    DeleteObject(font);
+    tarvel::gdi::UseGlyphImages(true);
+    const std::uint8_t* bits = canvas.bits;
+    return std::vector<std::uint8_t>(bits, bits + std::size_t(canvas.stride) * std::size_t(canvas.height));
+}
+
+void ExpectSame(const Case& c, const std::string& what) {
+    std::vector<std::uint8_t> fast = Draw(c, true);
+    std::vector<std::uint8_t> slow = Draw(c, false);
+    ASSERT_EQ(fast.size(), slow.size());
+    std::size_t first = 0;
+    while (first < fast.size() && fast[first] == slow[first]) ++first;
+    EXPECT_EQ(first, fast.size()) << what << ": first differing byte " << first;
+}
+
+Case RandomCase(std::mt19937& rng) {
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    static const char16_t* faces[] = {u"Liberation Serif", u"Liberation Sans", u"Liberation Mono",
+                                      u"DejaVu Sans", u"Times New Roman", u"NoSuchFace"};
+    static const char16_t pool[] = u"AaBbWwMmgjpqy,.;:!?@#%&*()[]{}/\\|_-+=0123456789 \u00e9\u00c5\u00df\u00f1\u20ac\u2014\u4e2d\ufb01";
+    Case c;
+    c.face = faces[pick(6)];
+    c.height = pick(4) ? -(4 + pick(45)) : 4 + pick(45);
+    c.weight = pick(3) ? FW_NORMAL : FW_BOLD;
+    c.italic = pick(4) == 0;
+    c.underline = pick(3) == 0;
+    c.strike = pick(4) == 0;
+    c.escapement = pick(10) == 0 ? 450 * (1 + pick(7)) : 0;
+    static const int depths[] = {1, 8, 24, 32};
+    c.depth = depths[pick(4)];
+    c.topDown = pick(2);
+    c.bkMode = pick(2) ? OPAQUE : TRANSPARENT;
+    c.text = RGB(pick(256), pick(256), pick(256));
+    c.back = RGB(pick(256), pick(256), pick(256));
+    static const UINT aligns[] = {TA_LEFT | TA_TOP, TA_CENTER | TA_BASELINE, TA_RIGHT | TA_BOTTOM,
+                                  TA_LEFT | TA_BASELINE};
+    c.align = aligns[pick(4)];
+    c.viewport = {pick(3) ? 0 : -pick(40), pick(3) ? 0 : -pick(60)};
+    c.x = pick(140) - 30;
+    c.y = pick(100) - 20;
+    int n = pick(14);
+    for (int i = 0; i < n; ++i) c.chars += pool[pick(int(sizeof pool / sizeof pool[0]) - 1)];
+    if (pick(6) == 0) c.chars += u"\U0001F600";  // a surrogate pair
+    if (pick(4) == 0) {
+        for (std::size_t i = 0; i < c.chars.size(); ++i) c.spacing.push_back(pick(30) - 6);
+    }
+    c.clip = {pick(60) - 10, pick(40) - 10, 40 + pick(80), 30 + pick(50)};
+    if (pick(3) == 0) c.options = pick(2) ? ETO_CLIPPED : ETO_CLIPPED | ETO_OPAQUE;
+    if (pick(5) == 0) {
+        c.drawText = true;
+        c.chars = u"&Wrapped &&text, a &prefix\r\nand a\tsecond line";
+        static const UINT formats[] = {DT_WORDBREAK, DT_CENTER | DT_WORDBREAK, DT_RIGHT | DT_SINGLELINE | DT_VCENTER,
+                                       DT_NOCLIP | DT_EXPANDTABS, DT_NOPREFIX | DT_BOTTOM | DT_SINGLELINE};
+        c.format = formats[pick(5)];
+    }
+    return c;
+}
+
+TEST(GdiGlyphImages, DrawExactlyWhatTheMaskDraws) {
+    std::mt19937 rng(20261205);
+    for (int i = 0; i < 400; ++i) {
+        Case c = RandomCase(rng);
+        ExpectSame(c, "case " + std::to_string(i));
+        if (HasFailure()) return;
+    }
+}
+
+TEST(GdiGlyphImages, AgreeOnEveryCharacterOfThePrintedSizes) {
+    // Every printable Latin-1 character at the sizes a page of body text
+    // and its headings use at 300 dpi, each alone at an odd position and
+    // then all of them run together, so that overlapping glyphs are joined
+    // the same way.
+    std::u16string all;
+    for (char16_t ch = 0x21; ch < 0x100; ++ch) {
+        if (ch >= 0x7F && ch < 0xA1) continue;
+        all += ch;
+    }
+    for (LONG size : {-12, -46, -100}) {
+        for (bool bold : {false, true}) {
+            Case c;
+            c.face = u"Liberation Serif";
+            c.height = size;
+            c.weight = bold ? FW_BOLD : FW_NORMAL;
+            c.underline = size == -46;
+            for (std::size_t i = 0; i < all.size(); i += 7) {
+                c.chars = all.substr(i, 7);
+                c.x = 3 + int(i % 5);
+                c.y = -int(i % 9);
+                ExpectSame(c, "size " + std::to_string(size) + " from " + std::to_string(i));
+            }
+            c.chars = all;
+            c.x = -200;
+            c.spacing.assign(all.size(), 7);  // tight: neighbours overlap
+            ExpectSame(c, "tight run at size " + std::to_string(size));
+            if (HasFailure()) return;
+        }
+    }
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "ports/FilePort.h"
 
+#include "platform/system/Utf16.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
@@ -17,48 +19,6 @@ constexpr int kRetryMs = 100;
 std::mutex rootLock;
 std::filesystem::path rootFolder;
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// A lone surrogate has no UTF-8 form; such a name is refused rather than
-// silently changed into a different file.
-std::optional<std::string> ToUtf8(std::u16string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
-                return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return std::nullopt;
-        } else if (c == 0) {
-            return std::nullopt;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
 }  // namespace
 
 void SetDeviceRootFolder(const std::filesystem::path& folder)
@@ -75,7 +35,11 @@ std::filesystem::path DeviceRootFolder()
 
 std::filesystem::path DevicePathToLocal(std::u16string_view devicePath)
 {
-    std::optional<std::string> utf8 = ToUtf8(devicePath);
+    // A NUL would cut the name short and a lone surrogate has no UTF-8 form;
+    // such a name is refused rather than silently changed into another file.
+    if (devicePath.find(u'\0') != std::u16string_view::npos)
+        return {};
+    std::optional<std::string> utf8 = platform::Utf16ToUtf8(devicePath);
     if (!utf8 || utf8->empty())
         return {};
     if ((*utf8)[0] == '/')

@@ -1,6 +1,7 @@
 #include "platform/serial/Serial.h"
 
 #include "platform/store/Registry.h"
+#include "platform/system/Utf16.h"
 
 #include <algorithm>
 #include <atomic>
@@ -62,37 +63,6 @@ std::shared_ptr<ComLine> Find(HANDLE handle)
     return found == table.lines.end() ? nullptr : found->second;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return {};
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // The configured path of COMn, if the store has a usable one.
 std::string ConfiguredPath(int comNumber)
 {
@@ -112,7 +82,7 @@ std::string ConfiguredPath(int comNumber)
         return {};
     std::u16string_view value(text, std::min<std::size_t>(size / sizeof(char16_t), 1023));
     value = value.substr(0, value.find(u'\0'));
-    return Utf16ToUtf8(value);
+    return Utf16ToUtf8(value).value_or("");
 }
 
 struct Speed {

@@ -13,6 +13,8 @@
 // Names and strings escape '%', '=' and control characters as %XX.
 #pragma once
 
+#include "platform/system/Utf16.h"
+
 #include <tarvel/win32.h>
 
 #include <filesystem>
@@ -49,8 +51,5 @@ std::string FormatStoreText(const StoreValues& values);
 // fsync, rename over the old one, fsync of the folder. On failure the old
 // file is untouched and the temporary file is removed.
 bool WriteStoreFile(const std::filesystem::path& file, const StoreValues& values);
-
-std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
-std::optional<std::u16string> Utf8ToUtf16(std::string_view text);
 
 }  // namespace tarvel::platform

@@ -86,10 +86,6 @@ void MarkExtraControlsReady();
 
 // Texts.
 std::u16string TextFrom(LPCWSTR text);  // null reads as empty
-// UTF-16 text as UTF-8 for logs and widgets, and back; malformed input
-// becomes U+FFFD.
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
 int CopyText(const std::u16string& text, LPWSTR buffer, int size);
 
 // Message queue helpers used by modal loops.

@@ -211,12 +211,4 @@ TEST_F(Registry, BadHandlesAndArgumentsFailWithoutHarm)
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);  // stale
 }
 
-TEST(StoreText, InvalidUtf16NamesAndStringsAreRefused)
-{
-    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), std::nullopt);
-    EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), std::nullopt);  // overlong NUL
-    EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98"), std::nullopt);
-    EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80"), std::u16string(u"\U0001F600"));
-}
-
 }  // namespace

@@ -6,6 +6,7 @@
 // other message, and a message loop that filters by window (the ports'
 // waits) decides which of them run.
 #include "platform/system/System.h"
+#include "platform/system/Utf16.h"
 #include "platform/ui/Backend.h"
 
 #include <FL/Fl.H>
@@ -53,7 +54,7 @@ int FontPixels(const DLGTEMPLATEDEF& t)
 std::string LabelText(const std::u16string& text)
 {
     std::string out;
-    for (char c : ToUtf8(text)) {
+    for (char c : platform::Utf16ToUtf8Replacing(text)) {
         out.push_back(c);
         if (c == '@') {
             out.push_back('@');
@@ -270,7 +271,7 @@ void SyncControl(Window& c, Fl_Widget* widget)
     switch (c.controlKind) {
     case DLGC_EDIT: {
         auto* edit = static_cast<Fl_Input*>(widget);
-        std::string text = ToUtf8(c.text);
+        std::string text = platform::Utf16ToUtf8Replacing(c.text);
         // Only a real change is written, so the caret of a field being
         // typed into stays where it is.
         if (text != edit->value()) {
@@ -342,7 +343,7 @@ public:
         int fontPixels = FontPixels(*dialog.dialogTemplate);
         auto* window = new DialogWindow(dialog.rect.left, dialog.rect.top, dialog.rect.right - dialog.rect.left,
                                         dialog.rect.bottom - dialog.rect.top, dialog.handle);
-        window->copy_label(ToUtf8(dialog.text).c_str());
+        window->copy_label(platform::Utf16ToUtf8Replacing(dialog.text).c_str());
         window->labelfont(kDialogFont);
         for (HWND h : dialog.children) {
             WindowRef c = FindWindowRef(h);
@@ -369,7 +370,7 @@ public:
             return;
         }
         auto* window = static_cast<DialogWindow*>(w.backendData);
-        window->copy_label(ToUtf8(w.text).c_str());
+        window->copy_label(platform::Utf16ToUtf8Replacing(w.text).c_str());
         // X keeps positions and sizes in 16 bits.
         auto clampPosition = [](LONG v) { return static_cast<int>(std::clamp<LONG>(v, -32768, 32767)); };
         auto clampSize = [](LONG v) { return static_cast<int>(std::clamp<LONG>(v, 1, 32767)); };
@@ -453,7 +454,7 @@ LRESULT UserAction(const WindowRef& control, UINT message, WPARAM wParam)
     }
     case kUserEdited:
         if (widget != nullptr) {
-            control->text = FromUtf8(static_cast<Fl_Input*>(widget)->value());
+            control->text = platform::Utf8ToUtf16Replacing(static_cast<Fl_Input*>(widget)->value());
             NotifyParent(*control, EN_CHANGE);
         }
         return 0;
@@ -490,7 +491,7 @@ int FltkBackend::ShowMessageBox(HWND, const std::u16string& text, const std::u16
     int width = textWidth + 90;
     int height = textHeight + 70;
     Fl_Double_Window box((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height);
-    box.copy_label(ToUtf8(caption).c_str());
+    box.copy_label(platform::Utf16ToUtf8Replacing(caption).c_str());
     const char* symbol = nullptr;
     Fl_Color symbolColor = FL_BLACK;
     switch (type & MB_ICONMASK) {

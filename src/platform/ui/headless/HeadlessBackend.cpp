@@ -1,6 +1,7 @@
 // The backend without a display: windows exist only as state, message
 // boxes go to standard error, modal dialogs are answered by a responder.
 #include "platform/system/System.h"
+#include "platform/system/Utf16.h"
 #include "platform/ui/Backend.h"
 
 #include <cstdio>
@@ -37,7 +38,8 @@ public:
 
     int ShowMessageBox(HWND, const std::u16string& text, const std::u16string& caption, UINT) override
     {
-        std::fprintf(stderr, "%s: %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str());
+        std::fprintf(stderr, "%s: %s\n", platform::Utf16ToUtf8Replacing(caption).c_str(),
+            platform::Utf16ToUtf8Replacing(text).c_str());
         return IDOK;
     }
 

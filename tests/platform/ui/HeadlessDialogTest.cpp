@@ -11,6 +11,7 @@
 
 namespace {
 
+using sample::Commands;
 using sample::g_log;
 using sample::Heard;
 using tarvel::ui::DialogUser;
@@ -28,17 +29,6 @@ protected:
     INT_PTR Run(HWND owner = nullptr)
     {
         return DialogBoxIndirectParamW(nullptr, &sample::kTemplate, owner, sample::CALLBACK_SampleProc, 0);
-    }
-
-    static std::vector<Heard> Commands()
-    {
-        std::vector<Heard> commands;
-        for (const Heard& h : g_log.heard) {
-            if (h.message == WM_COMMAND && h.code != EN_SETFOCUS) {
-                commands.push_back(h);
-            }
-        }
-        return commands;
     }
 };
 
@@ -487,16 +477,6 @@ TEST(Locale, MeasurementSystemFollowsLcMeasurement)
     EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, nullptr, 2), 0);
     EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buffer, -1), 0);
     EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, 0x1234, buffer, 2), 0);
-}
-
-TEST(Utf, RoundTripsAndRepairsMalformedInput)
-{
-    std::u16string text = u"Caf\u00e9 \u20ac \U0001F5A8";
-    EXPECT_EQ(tarvel::ui::FromUtf8(tarvel::ui::ToUtf8(text)), text);
-    EXPECT_EQ(tarvel::ui::ToUtf8(u"\u00e9"), "\xC3\xA9");
-    EXPECT_EQ(tarvel::ui::ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
-    EXPECT_EQ(tarvel::ui::FromUtf8("a\xC0\xAF" "b"), u"a\uFFFD\uFFFDb") << "an overlong form is malformed";
-    EXPECT_EQ(tarvel::ui::FromUtf8("\xE2\x82"), u"\uFFFD\uFFFD") << "a truncated sequence";
 }
 
 }  // namespace

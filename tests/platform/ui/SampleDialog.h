@@ -116,6 +116,18 @@ inline INT_PTR CALLBACK_SampleProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
+// The commands the procedure heard, without the focus arriving in a field
+// (when that happens depends on the backend).
+inline std::vector<Heard> Commands()
+{
+    std::vector<Heard> commands;
+    for (const Heard& h : g_log.heard) {
+        if (h.message == WM_COMMAND && h.code != EN_SETFOCUS)
+            commands.push_back(h);
+    }
+    return commands;
+}
+
 inline std::u16string ItemText(HWND dialog, int id)
 {
     WCHAR buffer[256];

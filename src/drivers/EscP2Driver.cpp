@@ -6,19 +6,10 @@ namespace {
 constexpr std::uint8_t kEsc = 0x1B;
 }
 
-void AppendEpsonPageStart(CommandBuffer& cmd, std::uint8_t unit) {
+void EpsonRasterDriver::AppendPageStart(CommandBuffer& cmd) const {
     cmd.Bytes({kEsc, '@'});
     cmd.Bytes({kEsc, '(', 'G', 0x01, 0x00, 0x01});
-    cmd.Bytes({kEsc, '(', 'U', 0x01, 0x00, unit});
-}
-
-void AppendEpsonVerticalMoves(CommandBuffer& cmd, std::uint32_t count) {
-    while (count > 0) {
-        const std::uint32_t step = count > 0xFFFF ? 0xFFFF : count;
-        cmd.Bytes({kEsc, '(', 'v', 0x02, 0x00});
-        cmd.Le16(step);
-        count -= step;
-    }
+    cmd.Bytes({kEsc, '(', 'U', 0x01, 0x00, Unit()});
 }
 
 void EscP2Driver::EnableMethods() {
@@ -30,7 +21,7 @@ void EscP2Driver::EnableMethods() {
 
 bool EscP2Driver::BeginPage(PortWriter* port) {
     CommandBuffer cmd;
-    AppendEpsonPageStart(cmd, Unit());
+    AppendPageStart(cmd);
     return cmd.WriteTo(port);
 }
 
@@ -46,7 +37,12 @@ bool EscP2Driver::SkipRows(PortWriter* port, std::uint32_t count) {
     // Even the tallest page fits one command at 1/360 inch; larger counts
     // are split so that no move is silently truncated.
     CommandBuffer cmd;
-    AppendEpsonVerticalMoves(cmd, count);
+    while (count > 0) {
+        const std::uint32_t step = count > 0xFFFF ? 0xFFFF : count;
+        cmd.Bytes({kEsc, '(', 'v', 0x02, 0x00});
+        cmd.Le16(step);
+        count -= step;
+    }
     return cmd.WriteTo(port);
 }
 

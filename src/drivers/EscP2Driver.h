@@ -6,11 +6,22 @@
 
 namespace tarvel::drivers {
 
-class EscP2Driver final : public ColourCodedDriver {
+// What the two Epson raster languages share: the resolution, the unit of
+// one dot row and the start of every page.
+class EpsonRasterDriver : public ColourCodedDriver {
 public:
-
     static int Resolution(std::uint32_t draft) { return draft ? 180 : 360; }
 
+protected:
+    // The unit (and raster density) in 1/3600 inch: one dot row.
+    std::uint8_t Unit() const { return draft ? 20 : 10; }
+
+    // Initialise, graphics mode, unit.
+    void AppendPageStart(CommandBuffer& cmd) const;
+};
+
+class EscP2Driver final : public EpsonRasterDriver {
+public:
     bool BeginPage(PortWriter* port) override;
     bool EjectPage(PortWriter* port) override;
     bool SkipRows(PortWriter* port, std::uint32_t count) override;
@@ -20,17 +31,6 @@ protected:
     bool SendPlane(PortWriter* port, std::uint32_t columns, std::uint8_t colour,
                    const std::uint8_t* data, std::uint32_t size) override;
     bool SendsRawPlanes() const override { return compression == 0; }
-
-private:
-    // The unit (and raster density) in 1/3600 inch: one dot row.
-    std::uint8_t Unit() const { return draft ? 20 : 10; }
 };
-
-// The relative vertical moves that advance `count` units, each at most
-// 65535, appended to cmd. Shared with the Stylus COLOR driver's start.
-void AppendEpsonVerticalMoves(CommandBuffer& cmd, std::uint32_t count);
-
-// The start of every Epson page: initialise, graphics mode, unit.
-void AppendEpsonPageStart(CommandBuffer& cmd, std::uint8_t unit);
 
 }  // namespace tarvel::drivers

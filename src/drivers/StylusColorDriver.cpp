@@ -1,7 +1,5 @@
 #include "drivers/StylusColorDriver.h"
 
-#include "drivers/EscP2Driver.h"
-
 namespace tarvel::drivers {
 
 namespace {
@@ -34,7 +32,7 @@ void StylusColorDriver::EnableMethods() {
 
 bool StylusColorDriver::BeginPage(PortWriter* port) {
     CommandBuffer cmd;
-    AppendEpsonPageStart(cmd, Unit());
+    AppendPageStart(cmd);
     // A zero-column raster command with compression mode 2 switches the
     // printer into the compressed raster mode.
     cmd.Bytes({kEsc, '.', 0x02, Unit(), Unit(), 0x01, 0x00, 0x00});

@@ -3,15 +3,12 @@
 // data, return to the left edge and move down.
 #pragma once
 
-#include "drivers/RasterDriver.h"
+#include "drivers/EscP2Driver.h"
 
 namespace tarvel::drivers {
 
-class StylusColorDriver final : public ColourCodedDriver {
+class StylusColorDriver final : public EpsonRasterDriver {
 public:
-
-    static int Resolution(std::uint32_t draft) { return draft ? 180 : 360; }
-
     bool BeginPage(PortWriter* port) override;
     bool EjectPage(PortWriter* port) override;
     bool SkipRows(PortWriter* port, std::uint32_t count) override;
@@ -20,9 +17,6 @@ protected:
     void EnableMethods() override;
     bool SendPlane(PortWriter* port, std::uint32_t columns, std::uint8_t colour,
                    const std::uint8_t* data, std::uint32_t size) override;
-
-private:
-    std::uint8_t Unit() const { return draft ? 20 : 10; }
 };
 
 }  // namespace tarvel::drivers

@@ -12,11 +12,10 @@ namespace tarvel::preview {
 namespace {
 
 using detail::Decoding;
+using detail::kCarriageReturn;
+using detail::kEsc;
+using detail::kFormFeed;
 using detail::kMaxRowBytes;
-
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kFormFeed = 0x0C;
-constexpr std::uint8_t kCarriageReturn = 0x0D;
 
 bool InkOfLetter(std::uint8_t letter, Ink* ink) {
     switch (letter) {
@@ -77,12 +76,7 @@ private:
             }
             case 'e': {
                 if (length != 2) return Fail(start, "unsupported vertical move");
-                const std::uint32_t rows = TakeBe16();
-                if (y_ + rows > kMaxPageDots) return Fail(start, "page too long");
-                y_ += rows;
-                touched = true;
-                if (!page.Extend(0, y_)) return Fail(start, "page too long");
-                return true;
+                return MoveDown(start, y_, TakeBe16());
             }
             case 'A': return RasterData(start, length);
             default: return Fail(start, "unknown command");
@@ -103,9 +97,7 @@ private:
             bits.assign(Here(), Here() + size);
         }
         Skip(size);
-        if (!page.PutBits(ink, 0, y_, bits.data(), bits.size() * 8)) return Fail(start, "page too large");
-        touched = true;
-        return true;
+        return PutRow(start, ink, 0, y_, bits.data(), bits.size() * 8);
     }
 
     bool compressed_ = false;
@@ -115,11 +107,7 @@ private:
 }  // namespace
 
 DecodeResult DecodeCanonBj(const std::uint8_t* data, std::size_t size) {
-    DecodeResult refused;
-    if (detail::RefuseNull(data, size, refused)) return refused;
-    CanonBjDecoding decoding(data, size);
-    const bool whole = decoding.Run();
-    return decoding.Finish(whole);
+    return detail::Decode<CanonBjDecoding>(data, size);
 }
 
 }  // namespace tarvel::preview

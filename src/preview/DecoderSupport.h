@@ -15,6 +15,10 @@ namespace tarvel::preview::detail {
 // Plane rows are never longer than this many bytes on any of our pages.
 inline constexpr std::size_t kMaxRowBytes = kMaxPageDots / 8;
 
+inline constexpr std::uint8_t kEsc = 0x1B;
+inline constexpr std::uint8_t kFormFeed = 0x0C;
+inline constexpr std::uint8_t kCarriageReturn = 0x0D;
+
 class Decoding {
 public:
     Decoding(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
@@ -55,6 +59,23 @@ public:
         touched = false;
     }
 
+    // Advances the paper by `rows` from row y; the page grows with it.
+    bool MoveDown(std::size_t start, std::uint32_t& y, std::uint32_t rows) {
+        if (y + rows > kMaxPageDots) return Fail(start, "page too long");
+        y += rows;
+        touched = true;
+        if (!page.Extend(0, y)) return Fail(start, "page too long");
+        return true;
+    }
+
+    // Puts `dots` dots of ink from `bits` on row y, from column x on.
+    bool PutRow(std::size_t start, Ink ink, std::uint32_t x, std::uint32_t y, const std::uint8_t* bits,
+                std::size_t dots) {
+        if (!page.PutBits(ink, x, y, bits, dots)) return Fail(start, "page too large");
+        touched = true;
+        return true;
+    }
+
     // Records the failure at `offset` and returns false, so a decoder can
     // write `return Fail(start, "...")`.
     bool Fail(std::size_t offset, std::string message) {
@@ -83,13 +104,20 @@ private:
     std::size_t pos_ = 0;
 };
 
-// A null stream with bytes in it is refused before any decoding.
-inline bool RefuseNull(const std::uint8_t* data, std::size_t size, DecodeResult& out) {
-    if (data || !size) return false;
-    out.ok = false;
-    out.errorOffset = 0;
-    out.error = "no stream";
-    return true;
+// Runs one language's decoding over a whole stream. A null stream with
+// bytes in it is refused before any decoding.
+template <class Language, class... Options>
+DecodeResult Decode(const std::uint8_t* data, std::size_t size, Options... options) {
+    if (!data && size) {
+        DecodeResult refused;
+        refused.ok = false;
+        refused.errorOffset = 0;
+        refused.error = "no stream";
+        return refused;
+    }
+    Language decoding(data, size, options...);
+    const bool whole = decoding.Run();
+    return decoding.Finish(whole);
 }
 
 }  // namespace tarvel::preview::detail

@@ -12,11 +12,10 @@ namespace tarvel::preview {
 namespace {
 
 using detail::Decoding;
+using detail::kCarriageReturn;
+using detail::kEsc;
+using detail::kFormFeed;
 using detail::kMaxRowBytes;
-
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kFormFeed = 0x0C;
-constexpr std::uint8_t kCarriageReturn = 0x0D;
 
 bool InkOfColour(std::uint8_t code, Ink* ink) {
     switch (code) {
@@ -101,21 +100,13 @@ private:
                 if (length != 2) return Fail(start, "unsupported vertical move");
                 if (unit_ == 0) return Fail(start, "move before the unit is set");
                 const std::uint32_t rows = Peek() | (Peek(1) << 8);
-                if (!MoveDown(start, rows)) return false;
+                if (!MoveDown(start, y_, rows)) return false;
                 break;
             }
             default:
                 return Fail(start, "unknown command");
         }
         Skip(length);
-        return true;
-    }
-
-    bool MoveDown(std::size_t start, std::uint32_t rows) {
-        if (y_ + rows > kMaxPageDots) return Fail(start, "page too long");
-        y_ += rows;
-        touched = true;
-        if (!page.Extend(0, y_)) return Fail(start, "page too long");
         return true;
     }
 
@@ -152,10 +143,8 @@ private:
             Skip(consumed);
         }
         for (std::uint32_t r = 0; r < rows; ++r) {
-            if (!page.PutBits(ink_, x_, y_ + r, bits.data() + r * rowBytes, columns))
-                return Fail(start, "page too large");
+            if (!PutRow(start, ink_, x_, y_ + r, bits.data() + r * rowBytes, columns)) return false;
         }
-        touched = true;
         x_ += columns;
         return true;
     }
@@ -179,20 +168,18 @@ private:
             std::vector<std::uint8_t> bits;
             if (!UnpackBits(Here(), size, kMaxRowBytes, bits)) return Fail(start, "bad compressed data");
             Skip(size);
-            if (!page.PutBits(ink_, x_, y_, bits.data(), bits.size() * 8))
-                return Fail(start, "page too large");
-            touched = true;
+            if (!PutRow(start, ink_, x_, y_, bits.data(), bits.size() * 8)) return false;
             x_ += static_cast<std::uint32_t>(bits.size() * 8);
             return true;
         }
-        if ((b & 0xF0) == 0x60) return MoveDown(start, b & 0x0F);
+        if ((b & 0xF0) == 0x60) return MoveDown(start, y_, b & 0x0F);
         if (b == 0x71) {
             if (!Has(1)) return Fail(start, "command cut short");
-            return MoveDown(start, Take());
+            return MoveDown(start, y_, Take());
         }
         if (b == 0x72) {
             if (!Has(2)) return Fail(start, "command cut short");
-            return MoveDown(start, TakeLe16());
+            return MoveDown(start, y_, TakeLe16());
         }
         if (b == 0xE2) {
             x_ = 0;
@@ -215,11 +202,7 @@ private:
 };
 
 DecodeResult DecodeEpson(const std::uint8_t* data, std::size_t size, bool compressedMode) {
-    DecodeResult refused;
-    if (detail::RefuseNull(data, size, refused)) return refused;
-    EpsonDecoding decoding(data, size, compressedMode);
-    const bool whole = decoding.Run();
-    return decoding.Finish(whole);
+    return detail::Decode<EpsonDecoding>(data, size, compressedMode);
 }
 
 }  // namespace

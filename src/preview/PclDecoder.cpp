@@ -13,10 +13,9 @@ namespace tarvel::preview {
 namespace {
 
 using detail::Decoding;
+using detail::kEsc;
+using detail::kFormFeed;
 using detail::kMaxRowBytes;
-
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kFormFeed = 0x0C;
 
 // One parameter of a (possibly combined) parameterised command, such as the
 // "2m" and "17W" of ESC *b2m17W.
@@ -209,10 +208,8 @@ private:
                 break;
         }
         if (!ok) return Fail(start, "bad compressed data");
-        if (!page.PutBits(PlaneInk(planeIndex_), 0, y_, row.data(), row.size() * 8))
-            return Fail(start, "page too large");
+        if (!PutRow(start, PlaneInk(planeIndex_), 0, y_, row.data(), row.size() * 8)) return false;
         seed = std::move(row);
-        touched = true;
         if (lastPlane) {
             planeIndex_ = 0;
             if (++y_ > kMaxPageDots) return Fail(start, "page too long");
@@ -234,11 +231,7 @@ private:
 }  // namespace
 
 DecodeResult DecodePcl(const std::uint8_t* data, std::size_t size) {
-    DecodeResult refused;
-    if (detail::RefuseNull(data, size, refused)) return refused;
-    PclDecoding decoding(data, size);
-    const bool whole = decoding.Run();
-    return decoding.Finish(whole);
+    return detail::Decode<PclDecoding>(data, size);
 }
 
 }  // namespace tarvel::preview

@@ -10,8 +10,7 @@ namespace tarvel::preview {
 namespace {
 
 using detail::Decoding;
-
-constexpr std::uint8_t kEsc = 0x1B;
+using detail::kEsc;
 
 // The two models announce different line widths; that is how a stream
 // tells its resolution.
@@ -72,12 +71,7 @@ private:
                 return true;
             case 'J': {
                 if (!Has(1)) return Fail(start, "command cut short");
-                const std::uint32_t rows = Take();
-                if (y_ + rows > kMaxPageDots) return Fail(start, "page too long");
-                y_ += rows;
-                touched = true;
-                if (!page.Extend(0, y_)) return Fail(start, "page too long");
-                return true;
+                return MoveDown(start, y_, Take());
             }
             case '$':
                 if (!Has(2)) return Fail(start, "command cut short");
@@ -89,9 +83,7 @@ private:
                 if (!Has(count)) return Fail(start, "data cut short");
                 // An empty transfer prints nothing; the page ends with one.
                 if (count) {
-                    if (!page.PutBits(Ink::Black, column_, y_, Here(), count * 8u))
-                        return Fail(start, "page too large");
-                    touched = true;
+                    if (!PutRow(start, Ink::Black, column_, y_, Here(), count * 8u)) return false;
                 }
                 Skip(count);
                 return true;
@@ -116,11 +108,7 @@ private:
 }  // namespace
 
 DecodeResult DecodePocketJet(const std::uint8_t* data, std::size_t size) {
-    DecodeResult refused;
-    if (detail::RefuseNull(data, size, refused)) return refused;
-    PocketJetDecoding decoding(data, size);
-    const bool whole = decoding.Run();
-    return decoding.Finish(whole);
+    return detail::Decode<PocketJetDecoding>(data, size);
 }
 
 }  // namespace tarvel::preview

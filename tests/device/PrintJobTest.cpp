@@ -187,6 +187,29 @@ protected:
         }
     }
 
+    // Prints pages drawn with the given seeds as one document to job.prn
+    // and returns its bytes.
+    std::vector<std::uint8_t> PrintDocument(std::initializer_list<int> seeds)
+    {
+        EXPECT_EQ(Start(), 1);
+        for (int seed : seeds) {
+            EXPECT_EQ(StartPage(device, printer_), 1);
+            DrawPage(seed);
+            EXPECT_EQ(EndPage(device, printer_), 1);
+        }
+        EndDoc(device, printer_);
+        return ReadFile(root / "job.prn");
+    }
+
+    static void ExpectOneMessageBox(const std::u16string& text, const std::u16string& caption, UINT type)
+    {
+        const auto boxes = tarvel::ui::MessageBoxRecord();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, text);
+        EXPECT_EQ(boxes[0].caption, caption);
+        EXPECT_EQ(boxes[0].type, type);
+    }
+
     tarvel::preview::DecodeResult Decode(const std::filesystem::path& file)
     {
         tarvel::preview::Language language {};
@@ -233,12 +256,7 @@ TEST_F(PrintJob, ABandOfOneRowAndOneBandForThePageGiveTheSameBytes)
         for (std::uint64_t memory : {std::uint64_t(0), std::uint64_t(1) << 40}) {
             tarvel::platform::PretendFreeMemory(memory);
             Confirm(0, 1, portrait);
-            ASSERT_EQ(Start(), 1);
-            ASSERT_EQ(StartPage(device, printer_), 1);
-            DrawPage(3);
-            ASSERT_EQ(EndPage(device, printer_), 1);
-            EndDoc(device, printer_);
-            streams.push_back(ReadFile(root / "job.prn"));
+            streams.push_back(PrintDocument({3}));
         }
         EXPECT_GT(streams[0].size(), 100u);
         EXPECT_EQ(streams[0], streams[1]);
@@ -260,20 +278,9 @@ TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
     Confirm(0, 0, true);
     tarvel::platform::PretendFreeMemory(std::uint64_t(1) << 40);
     hooks::LimitBandBitmapLines(5);
-    ASSERT_EQ(Start(), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
-    EXPECT_EQ(EndPage(device, printer_), 1);
-    EndDoc(device, printer_);
-    const auto limited = ReadFile(root / "job.prn");
-
+    const auto limited = PrintDocument({1});
     hooks::LimitBandBitmapLines(std::nullopt);
-    ASSERT_EQ(Start(), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
-    EXPECT_EQ(EndPage(device, printer_), 1);
-    EndDoc(device, printer_);
-    EXPECT_EQ(ReadFile(root / "job.prn"), limited);
+    EXPECT_EQ(PrintDocument({1}), limited);
 
     hooks::LimitBandBitmapLines(0);
     ASSERT_EQ(Start(), 1);
@@ -284,11 +291,8 @@ TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
     EXPECT_EQ(device.progressWindow, nullptr);
     EXPECT_EQ(StartPage(device, printer_), 0);
     EndDoc(device, printer_);
-    const auto boxes = tarvel::ui::MessageBoxRecord();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"Not enough memory. Close some running programs and repeat printing.");
-    EXPECT_EQ(boxes[0].caption, u"Error printing");
-    EXPECT_EQ(boxes[0].type, UINT(MB_OK));
+    ExpectOneMessageBox(u"Not enough memory. Close some running programs and repeat printing.", u"Error printing",
+        MB_OK);
 }
 
 TEST_F(PrintJob, OnlyPagesInTheRangeArePrinted)
@@ -317,12 +321,7 @@ TEST_F(PrintJob, PagesWithoutAreaOrInkSendWhatTheyMust)
 {
     Confirm(0, 0, true);
     Papers()[kCustomPaper] = {u"Custom", 0, 0};
-    ASSERT_EQ(Start(), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(2);
-    EXPECT_EQ(EndPage(device, printer_), 1);
-    EndDoc(device, printer_);
-    EXPECT_TRUE(ReadFile(root / "job.prn").empty());
+    EXPECT_TRUE(PrintDocument({2}).empty());
 
     // A blank page: the page start and end only.
     Papers()[kCustomPaper] = {u"Custom", 3000, 2000};
@@ -405,10 +404,7 @@ TEST_F(PrintJob, APortThatCannotConnectLeavesTheDocumentOpenForAnotherTry)
     EXPECT_EQ(device.docStarted, 1);
     EXPECT_EQ(device.jobFailed, 0);
     EXPECT_EQ(device.progressWindow, nullptr);
-    auto boxes = tarvel::ui::MessageBoxRecord();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"Cannot establish connection");
-    EXPECT_EQ(boxes[0].caption, u"Error printing");
+    ExpectOneMessageBox(u"Cannot establish connection", u"Error printing", MB_OK);
 
     std::filesystem::create_directories(root / "missing" / "folder");
     EXPECT_EQ(StartPage(device, printer_), 1);  // tries again, and now connects
@@ -426,11 +422,7 @@ TEST_F(PrintJob, ACancelledPageFailsAndRefusesFurtherPagesUntilANewDocument)
     cancelRequested.store(1);
     EXPECT_EQ(EndPage(device, printer_), -1);
     EXPECT_EQ(StartPage(device, printer_), 0);
-    auto boxes = tarvel::ui::MessageBoxRecord();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"Printing cancelled.");
-    EXPECT_EQ(boxes[0].caption, u"Printing");
-    EXPECT_EQ(boxes[0].type, UINT(MB_ICONEXCLAMATION | MB_OK));
+    ExpectOneMessageBox(u"Printing cancelled.", u"Printing", MB_ICONEXCLAMATION | MB_OK);
     EXPECT_EQ(EndDoc(device, printer_), 1);
 
     ASSERT_EQ(Start(), 1);  // clears the cancel flag and the failure
@@ -447,10 +439,7 @@ TEST_F(PrintJob, ALostConnectionSaysSo)
     DrawPage(1);
     device.port->Close();  // the printer went away
     EXPECT_EQ(EndPage(device, printer_), -1);
-    auto boxes = tarvel::ui::MessageBoxRecord();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"Lost connection.");
-    EXPECT_EQ(boxes[0].caption, u"Error printing");
+    ExpectOneMessageBox(u"Lost connection.", u"Error printing", MB_OK | MB_ICONEXCLAMATION);
     EndDoc(device, printer_);
 }
 

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 #include <unistd.h>
 
 using namespace tarvel::device;
@@ -34,6 +35,19 @@ std::string ReadSettings()
     return text.str();
 }
 
+// The thirteen stored values in the store's order: printer, colour mode,
+// port, paper, portrait, margins left, right, top, bottom, draft,
+// compression, custom width and height.
+std::vector<int> StoredFields(const PrinterDevice& device)
+{
+    const PrinterSettings& s = device.settings;
+    return {s.printer, s.colorMode, s.port, s.paperSize, s.portrait, s.margins.left, s.margins.right,
+        s.margins.top, s.margins.bottom, s.draftMode, s.compression, Papers()[kCustomPaper].width,
+        Papers()[kCustomPaper].height};
+}
+
+const std::vector<int> kDefaults = {0, 1, 0, 0, 1, 6400, 6400, 3200, 10000, 0, 1, 0, 0};
+
 class PrinterDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME")); }
@@ -49,16 +63,9 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         EXPECT_EQ(kPortNames[s.port], u"Infrared");
         EXPECT_EQ(Papers()[s.paperSize].name, u"A4");
         EXPECT_EQ(kColorModes[s.colorMode].name, u"4 Color CMYK");
-        EXPECT_EQ(s.portrait, 1);
-        EXPECT_EQ(s.margins.left, 6400);
-        EXPECT_EQ(s.margins.top, 3200);
-        EXPECT_EQ(s.margins.right, 6400);
-        EXPECT_EQ(s.margins.bottom, 10000);
-        EXPECT_EQ(s.draftMode, 0);
-        EXPECT_EQ(s.compression, 1);
+        EXPECT_EQ(StoredFields(device), kDefaults);
         EXPECT_EQ(device.xResolution, 300);
         EXPECT_EQ(device.pageRangeFirst, -1);
-        EXPECT_EQ(Papers()[kCustomPaper].width, 0);
         EXPECT_FALSE(std::filesystem::exists(SettingsFile()));
     }
     EXPECT_EQ(Device(), nullptr);
@@ -84,13 +91,11 @@ TEST_F(PrinterDeviceTest, AKeyWithSomeValuesChangesExactlyThoseFields)
 {
     WriteSettings("Printer=dword:00000005\nCustomSizeY=dword:00002710\nMarginTop=dword:00000064\n", 3);
     PrinterDevice device;
-    EXPECT_EQ(device.settings.printer, 5);
-    EXPECT_EQ(device.settings.margins.top, 100);
-    EXPECT_EQ(Papers()[kCustomPaper].height, 10000);
-    EXPECT_EQ(Papers()[kCustomPaper].width, 0);
-    EXPECT_EQ(device.settings.port, 0);
-    EXPECT_EQ(device.settings.colorMode, 1);
-    EXPECT_EQ(device.settings.margins.left, 6400);
+    std::vector<int> expected = kDefaults;
+    expected[0] = 5;
+    expected[7] = 100;
+    expected[12] = 10000;
+    EXPECT_EQ(StoredFields(device), expected);
 }
 
 TEST_F(PrinterDeviceTest, ChangedSettingsSurviveTheNextLoad)
@@ -101,19 +106,7 @@ TEST_F(PrinterDeviceTest, ChangedSettingsSurviveTheNextLoad)
         Papers()[kCustomPaper] = {u"Custom", 12345, 67890};
     }
     PrinterDevice device;
-    EXPECT_EQ(device.settings.printer, 6);
-    EXPECT_EQ(device.settings.port, 9);
-    EXPECT_EQ(device.settings.paperSize, 4);
-    EXPECT_EQ(device.settings.colorMode, 2);
-    EXPECT_EQ(device.settings.portrait, 0);
-    EXPECT_EQ(device.settings.margins.left, 1);
-    EXPECT_EQ(device.settings.margins.top, 2);
-    EXPECT_EQ(device.settings.margins.right, 3);
-    EXPECT_EQ(device.settings.margins.bottom, 4);
-    EXPECT_EQ(device.settings.draftMode, 1);
-    EXPECT_EQ(device.settings.compression, 0);
-    EXPECT_EQ(Papers()[kCustomPaper].width, 12345);
-    EXPECT_EQ(Papers()[kCustomPaper].height, 67890);
+    EXPECT_EQ(StoredFields(device), (std::vector<int>{6, 2, 9, 4, 0, 1, 3, 2, 4, 1, 0, 12345, 67890}));
 }
 
 TEST_F(PrinterDeviceTest, StoredValuesOutsideTheirRangeKeepTheDefault)
@@ -133,19 +126,9 @@ TEST_F(PrinterDeviceTest, StoredValuesOutsideTheirRangeKeepTheDefault)
         "MarginTop=dword:00000000\n",
         12);
     PrinterDevice device;
-    const PrinterSettings defaults;
-    EXPECT_EQ(device.settings.printer, defaults.printer);
-    EXPECT_EQ(device.settings.colorMode, defaults.colorMode);
-    EXPECT_EQ(device.settings.port, defaults.port);
-    EXPECT_EQ(device.settings.paperSize, defaults.paperSize);
-    EXPECT_EQ(device.settings.portrait, defaults.portrait);
-    EXPECT_EQ(device.settings.margins.left, defaults.margins.left);
-    EXPECT_EQ(device.settings.margins.right, defaults.margins.right);
-    EXPECT_EQ(device.settings.draftMode, defaults.draftMode);
-    EXPECT_EQ(device.settings.compression, defaults.compression);
-    EXPECT_EQ(Papers()[kCustomPaper].width, 0);
-    EXPECT_EQ(Papers()[kCustomPaper].height, 0);
-    EXPECT_EQ(device.settings.margins.top, 0);  // in range: taken
+    std::vector<int> expected = kDefaults;
+    expected[7] = 0;  // the one value in range is taken
+    EXPECT_EQ(StoredFields(device), expected);
 }
 
 TEST_F(PrinterDeviceTest, GarbageInTheStoreLoadsTheDefaultsAndTheNextSaveIsClean)

@@ -70,17 +70,31 @@ void ExpectSameDots(const preview::PreviewPage& page, const std::vector<Row>& ro
     }
 }
 
+// Plane counts the model can print: the PocketJets have only black.
+std::uint32_t MostPlanes(int model, std::uint32_t colour) { return model == 3 || model == 4 ? 1 : colour; }
+
+// The stream a fresh driver of the model writes for the rows.
+Bytes Printed(int model, const PageSetup& setup, const std::vector<Row>& rows) {
+    auto driver = drivers::CreateDriver(model);
+    CollectingWriter port;
+    EXPECT_TRUE(PrintPage(*driver, port, setup, rows)) << "model " << model;
+    return port.data;
+}
+
+preview::DecodeResult Decoded(int model, const Bytes& stream, std::size_t size) {
+    preview::Language language{};
+    EXPECT_TRUE(preview::LanguageOfModel(model, &language));
+    return preview::DecodeStream(language, stream.data(), size);
+}
+
 }  // namespace
 
 TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
     std::mt19937 rng(20261205);
     int pagesChecked = 0;
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
-        const bool pocketJet = model == 3 || model == 4;
-        preview::Language language;
-        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
         for (std::uint32_t planes : {1u, 3u, 4u}) {
-            if (pocketJet && planes != 1) continue;
+            if (MostPlanes(model, planes) != planes) continue;
             for (std::uint32_t compression : {0u, 1u}) {
                 for (std::uint32_t draft : {0u, 1u}) {
                     const int width = 150 + static_cast<int>(rng() % 300);
@@ -88,12 +102,9 @@ TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
                     // dithering gives, and now and then colour rows too.
                     const bool monochrome = planes == 1 && rng() % 3 != 0;
                     const auto rows = RandomPage(rng, width, 60, monochrome);
-                    auto driver = drivers::CreateDriver(model);
-                    CollectingWriter port;
-                    ASSERT_TRUE(PrintPage(*driver, port, {planes, static_cast<std::uint32_t>(width),
-                                                          draft, compression, 0},
-                                          rows));
-                    const auto result = preview::DecodeStream(language, port.data.data(), port.data.size());
+                    const Bytes stream =
+                        Printed(model, {planes, static_cast<std::uint32_t>(width), draft, compression, 0}, rows);
+                    const auto result = Decoded(model, stream, stream.size());
                     const std::string where = "model " + std::to_string(model) + " planes " +
                                               std::to_string(planes) + " compression " +
                                               std::to_string(compression) + " draft " +
@@ -116,18 +127,16 @@ TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
 TEST(RoundTrip, PagesOfOneDocumentDecodeAsSeparatePages) {
     std::mt19937 rng(3);
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
-        preview::Language language;
-        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
-        const std::uint32_t planes = model == 3 || model == 4 ? 1 : 4;
-        CollectingWriter port;
+        const std::uint32_t planes = MostPlanes(model, 4);
+        Bytes stream;
         std::vector<std::vector<Row>> pages;
         for (int p = 0; p < 3; ++p) {
             pages.push_back(RandomPage(rng, 120, 20, planes == 1));
             // Each page has its own driver, as the pipeline makes one per page.
-            auto driver = drivers::CreateDriver(model);
-            ASSERT_TRUE(PrintPage(*driver, port, {planes, 120, 0, 1, 0}, pages.back()));
+            const Bytes page = Printed(model, {planes, 120, 0, 1, 0}, pages.back());
+            stream.insert(stream.end(), page.begin(), page.end());
         }
-        const auto result = preview::DecodeStream(language, port.data.data(), port.data.size());
+        const auto result = Decoded(model, stream, stream.size());
         ASSERT_TRUE(result.ok) << model << ": " << result.error << " at " << result.errorOffset;
         ASSERT_EQ(result.pages.size(), 3u) << model;
         for (int p = 0; p < 3; ++p)
@@ -140,19 +149,14 @@ TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut) {
     // shorter page.
     std::mt19937 rng(11);
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
-        preview::Language language;
-        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
-        const std::uint32_t planes = model == 3 || model == 4 ? 1 : 3;
-        const auto rows = RandomPage(rng, 70, 6, planes == 1);
-        auto driver = drivers::CreateDriver(model);
-        CollectingWriter port;
-        ASSERT_TRUE(PrintPage(*driver, port, {planes, 70, 0, 1, 0}, rows));
+        const std::uint32_t planes = MostPlanes(model, 3);
+        const Bytes stream = Printed(model, {planes, 70, 0, 1, 0}, RandomPage(rng, 70, 6, planes == 1));
         // The bytes after the form feed only reset the printer.
-        std::size_t formFeed = port.data.size();
-        while (formFeed > 0 && port.data[formFeed - 1] != 0x0C) --formFeed;
+        std::size_t formFeed = stream.size();
+        while (formFeed > 0 && stream[formFeed - 1] != 0x0C) --formFeed;
         ASSERT_GT(formFeed, 0u);
         for (std::size_t cut = 0; cut + 1 < formFeed; ++cut) {
-            const auto result = preview::DecodeStream(language, port.data.data(), cut);
+            const auto result = Decoded(model, stream, cut);
             EXPECT_FALSE(result.ok) << "model " << model << " cut " << cut;
             EXPECT_LE(result.errorOffset, cut);
             EXPECT_TRUE(result.pages.empty());
@@ -166,19 +170,14 @@ TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly) {
     // for anything else.
     std::mt19937 rng(5);
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
-        preview::Language language;
-        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
-        const std::uint32_t planes = model == 3 || model == 4 ? 1 : 4;
-        const auto rows = RandomPage(rng, 90, 8, planes == 1);
-        auto driver = drivers::CreateDriver(model);
-        CollectingWriter port;
-        ASSERT_TRUE(PrintPage(*driver, port, {planes, 90, 0, 1, 0}, rows));
+        const std::uint32_t planes = MostPlanes(model, 4);
+        const Bytes stream = Printed(model, {planes, 90, 0, 1, 0}, RandomPage(rng, 90, 8, planes == 1));
         int refused = 0;
         for (int trial = 0; trial < 400; ++trial) {
-            Bytes damaged = port.data;
+            Bytes damaged = stream;
             for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k)
                 damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
-            const auto result = preview::DecodeStream(language, damaged.data(), damaged.size());
+            const auto result = Decoded(model, damaged, damaged.size());
             if (!result.ok) {
                 ++refused;
                 EXPECT_LE(result.errorOffset, damaged.size());

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace tarvel::device {
 namespace {
@@ -155,17 +156,37 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
     std::int32_t remaining = page.rowCount;
     std::int32_t origin = 0;  // first page row (portrait) or column (landscape) of the band
     std::uint32_t blankRows = 0;
+    // Rows of the band that may hold something other than white. A new band
+    // bitmap holds zeroes; after that only the rows a band left non-white
+    // (and dithered in place) need painting again.
+    std::vector<std::uint8_t> dirty(page.portrait ? static_cast<std::size_t>(bandLines) : 0, 1);
     while (remaining > 0) {
         const std::int32_t n = std::min(remaining, bandLines);
-        const std::int64_t paintedRows = page.portrait ? n : page.rowWidth;
-        std::memset(band.bits, 255, static_cast<std::size_t>(paintedRows * band.stride));
-        if (page.portrait)
+        if (page.portrait) {
+            // Each run of dirty rows is painted with one call.
+            for (std::int32_t i = 0; i < n;) {
+                std::int32_t end = i;
+                while (end < n && dirty[static_cast<std::size_t>(end)])
+                    ++end;
+                if (end > i)
+                    std::memset(band.bits + i * band.stride, 255, static_cast<std::size_t>((end - i) * band.stride));
+                i = end + 1;
+            }
             tarvel::render::PlayBand(device.recording, band.dc, 0, origin, page.rowWidth, n, -1);
-        else
+        } else {
+            std::memset(band.bits, 255, static_cast<std::size_t>(page.rowWidth * band.stride));
             tarvel::render::PlayBand(device.recording, band.dc, origin, 0, n, page.rowWidth, -1);
+        }
         for (std::int32_t i = 0; i < n; ++i) {
-            CopyRow(band, i);
-            if (IsWhite(row.get(), rowBytes)) {
+            // A portrait band row is a printer row as it stands: it is
+            // checked, dithered and sent where it lies.
+            std::uint8_t* line = page.portrait ? band.bits + i * band.stride : row.get();
+            if (!page.portrait)
+                CopyRow(band, i);
+            const bool white = IsWhite(line, rowBytes);
+            if (page.portrait)
+                dirty[static_cast<std::size_t>(i)] = !white;
+            if (white) {
                 ++blankRows;
                 continue;
             }
@@ -174,8 +195,8 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
                 blankRows = 0;
                 device.ditherer.ResetErrors();
             }
-            device.ditherer.DitherRow(row.get(), monochrome);
-            if (!driver.SendRow(port, row.get()))
+            device.ditherer.DitherRow(line, monochrome);
+            if (!driver.SendRow(port, line))
                 return PageResult::SendFailed;
         }
         remaining -= n;

@@ -77,3 +77,33 @@ TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts) {
     EXPECT_EQ(m, 0x5A);
     EXPECT_EQ(y, 0x5A);
 }
+
+TEST(PlaneSplit, BlackPlaneAgreesWithThePixelRuleOnMixedRows) {
+    // Rows built from groups of paper, solid ink and single pixels of any
+    // colour (near black too: one component of 1), at every offset and
+    // width, against the rule read literally pixel by pixel.
+    std::mt19937 rng(7);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int n = 1 + static_cast<int>(rng() % 90);
+        Row row(static_cast<std::size_t>(n) * 3);
+        for (int x = 0; x < n;) {
+            const int kind = static_cast<int>(rng() % 4);
+            const int run = 1 + static_cast<int>(rng() % 12);
+            for (int i = 0; i < run && x < n; ++i, ++x) {
+                std::uint8_t* p = &row[static_cast<std::size_t>(x) * 3];
+                for (int c = 0; c < 3; ++c) {
+                    p[c] = kind == 0 ? 255 : kind == 1 ? 0 : kind == 2 ? (rng() % 2 ? 255 : 0) : static_cast<std::uint8_t>(rng() % 3);
+                }
+            }
+        }
+        std::vector<std::uint8_t> got(static_cast<std::size_t>(n + 7) / 8 + 1, 0xA5);
+        SplitBlack(row.data(), got.data(), n);
+        std::vector<std::uint8_t> want(got.size(), 0);
+        want.back() = 0xA5;  // one byte past the plane stays untouched
+        for (int x = 0; x < n; ++x) {
+            const std::uint8_t* p = &row[static_cast<std::size_t>(x) * 3];
+            if ((p[0] | p[1] | p[2]) == 0) want[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        }
+        ASSERT_EQ(got, want) << "trial " << trial << " width " << n;
+    }
+}

@@ -285,6 +285,52 @@ TEST(DitherRow, MatchesTheReferenceOnSeededPages)
     }
 }
 
+TEST(DitherRow, OneImpureByteAnywhereMakesAMonochromeRowDither)
+{
+    // A pure monochrome row (every pixel black or white) only clears the
+    // errors; one byte that breaks purity, at any place in the row and at
+    // any width (the check reads whole words and then single pixels), must
+    // send the row through the dithering, which leaves pending error.
+    const std::uint8_t breakers[] = {1, 127, 128, 254};
+    for (int width = 1; width <= 70; ++width) {
+        Ditherer d;
+        ASSERT_TRUE(d.Prepare(width, 0.5));
+        Row pure(static_cast<std::size_t>(width) * 3);
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t v = (x * 7 / 3) % 2 ? 0 : 255;
+            std::fill_n(pure.begin() + 3 * x, 3, v);
+        }
+        Row row = pure;
+        d.DitherRow(row.data(), true);
+        ASSERT_TRUE(d.errorsClear()) << width;
+        ASSERT_EQ(row, pure);
+        for (std::size_t i = 0; i < pure.size(); ++i) {
+            for (int k = 0; k < 6; ++k) {
+                row = pure;
+                // Four grey values in one byte; a byte turned to the other
+                // pure value, which breaks only the equality within its
+                // pixel; a whole pixel of grey, which breaks only the
+                // purity of its bytes.
+                if (k < 4)
+                    row[i] = breakers[k];
+                else if (k == 4)
+                    row[i] = static_cast<std::uint8_t>(255 - row[i]);
+                else
+                    std::fill_n(row.begin() + static_cast<std::ptrdiff_t>(i - i % 3), 3, breakers[i % 4]);
+                ReferenceDitherer slow;
+                slow.Prepare(width, 0.5);
+                Row expected = row;
+                slow.DitherRow(expected.data(), true);
+                d.ResetErrors();
+                d.DitherRow(row.data(), true);
+                ASSERT_EQ(row, expected) << "width " << width << " byte " << i << " kind " << k;
+                ASSERT_EQ(Errors(d.nextErrors(), width), slow.next) << "width " << width << " byte " << i;
+                ASSERT_FALSE(d.errorsClear()) << "width " << width << " byte " << i << " kind " << k;
+            }
+        }
+    }
+}
+
 TEST(NearestColour, AgreesWithTheTableSearchForEveryTarget)
 {
     // The full search over the squared-distance table, the lower index

@@ -71,56 +71,34 @@ bool MonochromePixelIsPure(const std::uint8_t* p)
     return (p[0] == 0 || p[0] == 255) && p[1] == p[0] && p[2] == p[0];
 }
 
-inline std::uint64_t Load64(const std::uint8_t* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
-// Bytes of a word that are neither 0 nor 255 (any bit set means one).
-inline std::uint64_t Impure(std::uint64_t w)
-{
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    return (w & kLow7) ^ (((w >> 7) & kOnes) * 0x7F);
-}
-
-// Eight pixels (24 bytes) are read as three words, each compared with
-// itself moved on by one byte: within a pixel neighbouring bytes must be
-// equal, across the border of two pixels they may differ. Which byte pairs
-// lie within a pixel depends on where the word starts in the pixel
-// rhythm; the masks are built from bytes so that the byte order of the
-// machine does not matter.
-struct PairMasks {
-    std::uint64_t word[3];
-    PairMasks()
+// Within a pixel, each byte must equal the next one; across the border of
+// two pixels they may differ. The pattern repeats every 48 bytes (sixteen
+// pixels), which the loop below takes whole, so that it vectorises.
+constexpr std::size_t kBlock = 48;
+struct PairMask {
+    std::uint8_t byte[kBlock];
+    constexpr PairMask() : byte()
     {
-        for (int w = 0; w < 3; ++w) {
-            std::uint8_t bytes[8];
-            for (int j = 0; j < 8; ++j)
-                bytes[j] = (w * 8 + j) % 3 != 2 ? 0xFF : 0x00;
-            std::memcpy(&word[w], bytes, 8);
-        }
+        for (std::size_t j = 0; j < kBlock; ++j)
+            byte[j] = j % 3 != 2 ? 0xFF : 0x00;
     }
 };
+constexpr PairMask kPairs;
 
 bool MonochromeRowIsPure(const std::uint8_t* row, int width)
 {
-    static const PairMasks masks;
     const std::size_t bytes = static_cast<std::size_t>(width) * 3;
     std::size_t i = 0;
-    // A block reads one byte past its eight pixels, so the last pixel is
-    // always left to the plain loop.
-    while (i + 25 <= bytes) {
-        std::uint64_t bad = 0;
-        // Up to eight blocks between the checks, so the loop body has no exit.
-        const std::size_t blocks = std::min<std::size_t>(8, (bytes - 1 - i) / 24);
-        for (std::size_t k = 0; k < blocks; ++k, i += 24) {
-            for (int w = 0; w < 3; ++w) {
-                const std::uint64_t a = Load64(row + i + 8 * w);
-                const std::uint64_t b = Load64(row + i + 8 * w + 1);
-                bad |= Impure(a) | ((a ^ b) & masks.word[w]);
+    // A block reads one byte past its sixteen pixels, so the last pixel is
+    // always left to the plain loop. Four blocks go between the checks.
+    while (i + kBlock + 1 <= bytes) {
+        const std::size_t blocks = std::min<std::size_t>(4, (bytes - 1 - i) / kBlock);
+        std::uint8_t bad = 0;
+        for (std::size_t k = 0; k < blocks; ++k, i += kBlock) {
+            const std::uint8_t* p = row + i;
+            for (std::size_t j = 0; j < kBlock; ++j) {
+                bad |= static_cast<std::uint8_t>((p[j] ^ p[j + 1]) & kPairs.byte[j]);
+                bad |= static_cast<std::uint8_t>(static_cast<std::uint8_t>(p[j] + 1) > 1);
             }
         }
         if (bad)

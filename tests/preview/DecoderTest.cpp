@@ -169,6 +169,7 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand) {
     const Bytes epson = Hex("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 0A");
     const Bytes stylus = Concat({epson, Hex("1B 2E 02 0A 0A 01 00 00")});
     const Bytes canon = Hex("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 68 1B 28 62 01 00 01");
+    const Bytes canonTwoPages = Concat({canon, Hex("1B 28 41 03 00 4B 00 80 0C 1B 28 41 03 00 4B 00 80")});
     const Case cases[] = {
         {"PCL unknown command", Language::Pcl, Concat({kPclStart, Esc("*v5S"), kPclEnd}), kPclStart.size()},
         {"PCL stray byte", Language::Pcl, Concat({kPclStart, Hex("41"), kPclEnd}), kPclStart.size()},
@@ -198,6 +199,7 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand) {
         {"Canon bad PackBits", Language::CanonBj, Concat({canon, Hex("1B 28 41 02 00 4B 05 0D 0C")}),
          canon.size()},
         {"Canon nothing printed", Language::CanonBj, canon, canon.size()},
+        {"Canon second page without form feed", Language::CanonBj, canonTwoPages, canonTwoPages.size()},
         {"empty stream", Language::Pcl, Bytes{}, 0},
     };
     for (const Case& c : cases) {

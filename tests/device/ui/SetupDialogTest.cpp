@@ -4,7 +4,6 @@
 #include "device/PrinterDevice.h"
 #include "device/PrinterTables.h"
 #include "device/ui/DialogTemplates.h"
-#include <tarvel/pdc.h>
 #include "device/ui/SetupDialogs.h"
 #include "render/DcTable.h"
 
@@ -177,24 +176,7 @@ TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
               static_cast<DWORD>(PD_INHUNDREDTHSOFMILLIMETERS));
 }
 
-TEST_F(SetupDialog, InchMarginsOfTheRequestShowAndReturnUnchanged)
-{
-    std::vector<std::u16string> shown;
-    ThroughOptions([&](DialogUser& user) {
-        shown = MarginTexts(user);
-        user.Click(IDOK);
-    });
-    print.Flags = PD_MARGINS | PD_INTHOUSANDTHSOFINCHES;
-    print.rcMargin = RECT{1000, 1000, 1000, 1000};
-    ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(shown, (std::vector<std::u16string>(4, u"1\"")));
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{2540, 2540, 2540, 2540}));
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{1000, 1000, 1000, 1000}));
-    EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_MARGINS),
-              static_cast<DWORD>(PD_INTHOUSANDTHSOFINCHES | PD_MARGINS));
-}
-
-TEST_F(SetupDialog, PageSetupMarginsInEitherUnit)
+TEST_F(SetupDialog, MarginsShowInTheRequestsUnitAndReturnInIt)
 {
     std::vector<std::u16string> shown;
     ThroughOptions([&](DialogUser& user) {
@@ -215,6 +197,17 @@ TEST_F(SetupDialog, PageSetupMarginsInEitherUnit)
     EXPECT_TRUE(SameRect(pageSetup.rtMargin, RECT{2520, 1260, 2520, 3937}));
     EXPECT_TRUE(SameRect(device.settings.margins, RECT{6400, 3200, 6400, 9999}))
         << "3.937 inches read back truncate to 9999";
+
+    // Inch margins the print request brings show as given and go back
+    // unchanged, not through a round trip in millimetres.
+    print.Flags = PD_MARGINS | PD_INTHOUSANDTHSOFINCHES;
+    print.rcMargin = RECT{1000, 1000, 1000, 1000};
+    ASSERT_EQ(PrintDialog(device, &print), 1);
+    EXPECT_EQ(shown, (std::vector<std::u16string>(4, u"1\"")));
+    EXPECT_TRUE(SameRect(device.settings.margins, RECT{2540, 2540, 2540, 2540}));
+    EXPECT_TRUE(SameRect(print.rcMargin, RECT{1000, 1000, 1000, 1000}));
+    EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_MARGINS),
+              static_cast<DWORD>(PD_INTHOUSANDTHSOFINCHES | PD_MARGINS));
 }
 
 TEST_F(SetupDialog, TypedMarginsAreNormalisedWhenTheFieldIsLeft)

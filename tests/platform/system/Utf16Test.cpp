@@ -23,6 +23,7 @@ TEST(Utf16, UnpairedSurrogatesAreRefusedOrReplacedOneForOne)
     const std::u16string cases[] = {
         {char16_t(0xD800)}, {char16_t(0xDC00)}, {char16_t(0xDBFF), u'x'}, {u'x', char16_t(0xDFFF)},
         {char16_t(0xDC00), char16_t(0xD800)},  // pair in the wrong order
+        {char16_t(0xD800), char16_t(0xDBFF)},  // two leading halves
     };
     for (const std::u16string& text : cases) {
         EXPECT_EQ(Utf16ToUtf8(text), std::nullopt) << text.size();

@@ -73,6 +73,17 @@ TEST(SerialTransmitRule, AFailureCostsTwoAttemptsAndHalfASecond)
     EXPECT_EQ(mixed.paused, 1500);
 }
 
+// Writes the bytes through the port, flushes, and returns what the printer read.
+std::vector<std::uint8_t> ThroughPort(SerialPort& port, PtyPrinter& printer, const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<std::uint8_t> arrived;
+    std::thread reader([&] { arrived = printer.Read(bytes.size()); });
+    EXPECT_EQ(port.Write(bytes.data(), static_cast<int>(bytes.size())), static_cast<int>(bytes.size()));
+    EXPECT_EQ(port.Flush(), 1);
+    reader.join();
+    return arrived;
+}
+
 class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -112,13 +123,8 @@ TEST_F(SerialPortTest, ACablePortRunsAt57600Baud8N1WithDtrAndRtsAndCarriesEveryB
     EXPECT_EQ(platform::ModemLinesRequested(printer.Path()), platform::kModemDtr | platform::kModemRts);
 
     auto page = test::RandomBytes(12000, 21);
-    std::vector<std::uint8_t> arrived;
-    std::thread reader([&] { arrived = printer.Read(page.size()); });
-    ASSERT_EQ(port->Write(page.data(), static_cast<int>(page.size())), 12000);
-    EXPECT_EQ(port->Flush(), 1);
-    reader.join();
+    EXPECT_EQ(ThroughPort(*port, printer, page), page);
     EXPECT_EQ(port->GetBytesSent(), 12000u);
-    EXPECT_EQ(arrived, page);
 }
 
 TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetIt)
@@ -142,13 +148,8 @@ TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetIt)
     EXPECT_EQ(after.c_iflag, driver.c_iflag);
     EXPECT_EQ(after.c_oflag, driver.c_oflag);
     EXPECT_EQ(platform::ModemLinesRequested(irComm.Path()), 0u);
-    std::uint8_t text[3] = {'A', 'B', 'C'};
-    std::vector<std::uint8_t> arrived;
-    std::thread reader([&] { arrived = irComm.Read(3); });
-    port->Write(text, 3);
-    EXPECT_EQ(port->Flush(), 1);
-    reader.join();
-    EXPECT_EQ(arrived, (std::vector<std::uint8_t>{'A', 'B', 'C'}));
+    const std::vector<std::uint8_t> text = {'A', 'B', 'C'};
+    EXPECT_EQ(ThroughPort(*port, irComm, text), text);
 
     // With the index naming COM3, COM1 is still a cable port.
     auto cable = MakePort(1);
@@ -253,12 +254,7 @@ TEST_F(SerialPortTest, APrinterSwitchedOffLosesTheChunkButThePortStaysOpen)
     auto port = MakePort(1);
     ASSERT_EQ(port->Open(), 0);
     auto first = test::RandomBytes(100, 23);
-    std::vector<std::uint8_t> arrived;
-    std::thread reader([&] { arrived = printer.Read(100); });
-    port->Write(first.data(), 100);
-    ASSERT_EQ(port->Flush(), 1);
-    reader.join();
-    EXPECT_EQ(arrived, first);
+    EXPECT_EQ(ThroughPort(*port, printer, first), first);
 
     printer.CloseMaster();
     auto second = test::RandomBytes(3000, 24);

@@ -5,6 +5,7 @@
 #include "platform/gdi/TextRun.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -133,6 +134,24 @@ bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& are
 
 bool glyphImagesOn = true;
 
+constexpr std::uint64_t kByteOnes = 0x0101010101010101ull;
+
+inline std::uint64_t Load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Index, in memory order, of the first byte of a word loaded from memory
+// that is not zero; the word must not be zero.
+inline int FirstNonZeroByte(std::uint64_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return std::countr_zero(word) >> 3;
+    } else {
+        return std::countl_zero(word) >> 3;
+    }
+}
+
 // One stretch of pen along a row, in device columns.
 struct PenBar {
     long long left, top, right, bottom;
@@ -195,6 +214,7 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
     if (placed.empty() && bars.empty()) return true;
 
     const Paint text = SolidPaint(target, dc.textColor);
+    const int wb = WorkBytes(target.bpp);
     const int x0 = int(area.left), width = int(area.right - area.left);
     thread_local std::vector<std::uint8_t> cover;
     cover.assign(std::size_t(width) + 8, 0);
@@ -218,14 +238,40 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
             lo = std::min(lo, from);
             hi = std::max(hi, to);
         }
+        // Text is written with the copy mode, so a run of pen is the text
+        // pixel repeated; only packed one-bit rows go through the span fill.
+        std::uint8_t* line = target.bpp == 1 ? nullptr : target.Row(int(y));
+        // The row holds 0 and 1 only, is zero outside lo..hi and has room
+        // for a word past its end, so gaps and runs are found a word at a
+        // time.
         for (int x = lo; x < hi;) {
-            if (!c[x]) {
-                ++x;
+            std::uint64_t word = Load64(c + x);
+            if (word == 0) {
+                x += 8;
                 continue;
             }
+            x += FirstNonZeroByte(word);
             int start = x;
-            while (x < hi && c[x]) ++x;
-            FillSpan(target, int(y), x0 + start, x0 + x, text, 0xF0);
+            while ((word = Load64(c + x) ^ kByteOnes) == 0) x += 8;
+            x += FirstNonZeroByte(word);
+            if (!line) {
+                FillSpan(target, int(y), x0 + start, x0 + x, text, 0xF0);
+                continue;
+            }
+            std::uint8_t* out = line + std::size_t(x0 + start) * std::size_t(wb);
+            const std::size_t count = std::size_t(x - start);
+            const std::uint8_t* px = text.pixel.b;
+            if (wb == 1) {
+                std::memset(out, px[0], count);
+            } else if (wb == 3) {
+                for (std::size_t k = 0; k < count; ++k, out += 3) {
+                    out[0] = px[0];
+                    out[1] = px[1];
+                    out[2] = px[2];
+                }
+            } else {
+                for (std::size_t k = 0; k < count; ++k, out += 4) std::memcpy(out, px, 4);
+            }
         }
         if (lo < hi) std::memset(c + lo, 0, std::size_t(hi - lo));
     }

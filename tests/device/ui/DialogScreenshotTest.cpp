@@ -1,6 +1,8 @@
 // The print, options and progress windows on real FLTK windows, on a
 // private Xvfb server: their pixels match the references, and the print
 // dialog answers clicks and keys as it does on the headless backend.
+#include "FakePort.h"
+
 #include "device/PrinterDevice.h"
 #include "device/PrinterTables.h"
 #include "device/ui/DialogTemplates.h"
@@ -154,29 +156,12 @@ TEST_F(FltkDialogs, PrintDialogTakesTheCustomSizeTypedIntoItsRealField)
     EXPECT_NE(tarvel::render::PrinterDc(device.recording), nullptr);
 }
 
-class FixedPort final : public tarvel::ports::OutputPort {
-public:
-    ~FixedPort() override { StopWriter(); }
-    int Open() override
-    {
-        BeginOpen(false);
-        return StartWriter(4096, {4096, 5}) ? 0 : -6;
-    }
-    void Close() override { SetState(tarvel::ports::PortState::Closed); }
-    int Write(const std::uint8_t* bytes, int length) override { return QueueBytes(bytes, length, 5); }
-
-protected:
-    int Transmit(const std::uint8_t*, int count) override { return count; }
-    void ReleaseTransport() override {}
-};
-
 TEST_F(FltkDialogs, ProgressWindowMatchesItsReferenceWhileSending)
 {
-    auto port = std::make_unique<FixedPort>();
+    auto port = std::make_unique<tarvel::test::FakePort>();
     ASSERT_EQ(port->Open(), 0);
-    std::vector<std::uint8_t> bytes(12345, 0x1B);
-    ASSERT_EQ(port->Write(bytes.data(), static_cast<int>(bytes.size())), 12345);
-    ASSERT_EQ(port->Flush(), 1);
+    port->Connect();
+    port->Send(12345);
     device.port = std::move(port);
 
     HWND window = CreateProgressWindow(device, nullptr);

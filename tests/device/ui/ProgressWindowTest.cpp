@@ -1,6 +1,8 @@
 // The progress window on the headless backend, driven by a port whose
 // state the test moves by hand; bytes really pass through the port's
 // writer thread so that the count the window shows is the port's own.
+#include "FakePort.h"
+
 #include "device/PrinterDevice.h"
 #include "device/ui/DialogTemplates.h"
 #include "device/ui/ProgressWindow.h"
@@ -18,33 +20,7 @@ namespace {
 
 using tarvel::device::PrinterDevice;
 using tarvel::ports::PortState;
-
-class FakePort final : public tarvel::ports::OutputPort {
-public:
-    ~FakePort() override { StopWriter(); }
-
-    // Stays Connecting until the test says the printer answered.
-    int Open() override
-    {
-        BeginOpen(false);
-        return 0;
-    }
-    void Close() override { SetState(PortState::Closed); }
-    int Write(const std::uint8_t* bytes, int length) override { return QueueBytes(bytes, length, 5); }
-
-    void Connect() { ASSERT_TRUE(StartWriter(4096, {4096, 5})); }
-    void Send(int count)
-    {
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count), 0x1B);
-        ASSERT_EQ(Write(bytes.data(), count), count);
-        ASSERT_EQ(Flush(), 1);
-    }
-    void Lose() { ASSERT_TRUE(ChangeState(PortState::Open, PortState::Lost)); }
-
-protected:
-    int Transmit(const std::uint8_t*, int count) override { return count; }
-    void ReleaseTransport() override {}
-};
+using tarvel::test::FakePort;
 
 std::u16string Line(HWND window, int id)
 {

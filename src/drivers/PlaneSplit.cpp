@@ -14,6 +14,14 @@ inline std::uint8_t Mask(bool condition) {
 
 // Pixels arrive as blue, green, red. Eight pixels make one plane byte; the
 // last byte of a row takes the remaining pixels in its high bits.
+// Eight pixels of paper (most of the margins and gaps) give no ink in any
+// plane and are settled from three words.
+inline bool WhiteGroup(const std::uint8_t* p) {
+    std::uint64_t w[3];
+    std::memcpy(w, p, sizeof w);
+    return (w[0] & w[1] & w[2]) == ~std::uint64_t(0);
+}
+
 template <typename PixelFn>
 void SplitBytes(const std::uint8_t* row, int n, PixelFn&& pixelFn) {
     int x = 0;
@@ -21,6 +29,11 @@ void SplitBytes(const std::uint8_t* row, int n, PixelFn&& pixelFn) {
         const int count = n - x < 8 ? n - x : 8;
         std::uint8_t bit = 0x80;
         pixelFn.Begin();
+        if (count == 8 && WhiteGroup(row + 3 * static_cast<long>(x))) {
+            pixelFn.Store(x >> 3);
+            x += 8;
+            continue;
+        }
         for (int i = 0; i < count; ++i, bit >>= 1) {
             const std::uint8_t* p = row + 3 * static_cast<long>(x + i);
             pixelFn.Pixel(p[0], p[1], p[2], bit);
@@ -87,14 +100,14 @@ struct CmykBits {
 
 void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n) {
     if (n <= 0 || !row || !black) return;
-    // Most of a printed text row is paper or solid ink: a group of eight
-    // white or eight black pixels is settled from three words.
+    // Most of a printed text row is paper or solid ink: eight black pixels
+    // are settled from three words as well.
     const int groups = n / 8;
     for (int g = 0; g < groups; ++g) {
         const std::uint8_t* p = row + 24 * static_cast<long>(g);
         std::uint64_t w[3];
         std::memcpy(w, p, sizeof w);
-        if ((w[0] & w[1] & w[2]) == ~std::uint64_t(0)) {
+        if (WhiteGroup(p)) {
             black[g] = 0;
         } else if ((w[0] | w[1] | w[2]) == 0) {
             black[g] = 0xFF;

@@ -78,10 +78,11 @@ TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts) {
     EXPECT_EQ(y, 0x5A);
 }
 
-TEST(PlaneSplit, BlackPlaneAgreesWithThePixelRuleOnMixedRows) {
-    // Rows built from groups of paper, solid ink and single pixels of any
-    // colour (near black too: one component of 1), at every offset and
-    // width, against the rule read literally pixel by pixel.
+TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows) {
+    // Rows built from runs of paper, solid ink, pure colours and any bytes
+    // (near black too: components of 1 and 2), at every offset and width,
+    // against the rules read literally pixel by pixel. One byte past each
+    // plane must stay untouched.
     std::mt19937 rng(7);
     for (int trial = 0; trial < 3000; ++trial) {
         const int n = 1 + static_cast<int>(rng() % 90);
@@ -96,14 +97,33 @@ TEST(PlaneSplit, BlackPlaneAgreesWithThePixelRuleOnMixedRows) {
                 }
             }
         }
-        std::vector<std::uint8_t> got(static_cast<std::size_t>(n + 7) / 8 + 1, 0xA5);
-        SplitBlack(row.data(), got.data(), n);
-        std::vector<std::uint8_t> want(got.size(), 0);
-        want.back() = 0xA5;  // one byte past the plane stays untouched
+        const std::size_t bytes = static_cast<std::size_t>(n + 7) / 8;
+        std::vector<std::uint8_t> want[7];  // k; c, m, y of three planes; c, m, y of four
+        for (auto& plane : want) {
+            plane.assign(bytes + 1, 0);
+            plane.back() = 0xA5;
+        }
         for (int x = 0; x < n; ++x) {
             const std::uint8_t* p = &row[static_cast<std::size_t>(x) * 3];
-            if ((p[0] | p[1] | p[2]) == 0) want[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            const auto bit = static_cast<std::uint8_t>(0x80 >> (x % 8));
+            const std::size_t at = static_cast<std::size_t>(x / 8);
+            const bool black = (p[0] | p[1] | p[2]) == 0;
+            const bool ink[3] = {p[2] == 0, p[1] == 0, p[0] == 0};  // cyan, magenta, yellow
+            if (black) want[0][at] |= bit;
+            for (int c = 0; c < 3; ++c) {
+                if (ink[c]) want[1 + c][at] |= bit;
+                if (ink[c] && !black) want[4 + c][at] |= bit;
+            }
         }
-        ASSERT_EQ(got, want) << "trial " << trial << " width " << n;
+        std::vector<std::uint8_t> got[7];
+        for (auto& plane : got) plane.assign(bytes + 1, 0xA5);
+        SplitBlack(row.data(), got[0].data(), n);
+        ASSERT_EQ(got[0], want[0]) << "black, trial " << trial << " width " << n;
+        SplitCmy(row.data(), got[1].data(), got[2].data(), got[3].data(), n);
+        for (int c = 1; c <= 3; ++c) ASSERT_EQ(got[c], want[c]) << "three planes, trial " << trial;
+        got[0].assign(bytes + 1, 0xA5);
+        SplitCmyk(row.data(), got[4].data(), got[5].data(), got[6].data(), got[0].data(), n);
+        ASSERT_EQ(got[0], want[0]) << "four planes, black, trial " << trial;
+        for (int c = 4; c <= 6; ++c) ASSERT_EQ(got[c], want[c]) << "four planes, trial " << trial;
     }
 }

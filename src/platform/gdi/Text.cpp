@@ -368,7 +368,9 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWST
             FillDeviceRect(target, rect, SolidPaint(target, dc->bkColor), 0xF0);
         }
     }
-    if (c == 0) return TRUE;
+    // Nothing shows on a bitmap that takes no drawing (the printer DC's):
+    // the text need not be laid out.
+    if (c == 0 || target.readOnly) return TRUE;
     TextLayout layout = LayoutText(*face, lpString, int(c), lpDx);
     const TEXTMETRICW& tm = face->Metrics();
     UINT align = dc->textAlign;

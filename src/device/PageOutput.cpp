@@ -10,8 +10,8 @@
 #include <tarvel/ui.h>
 
 #include <cstring>
+#include <algorithm>
 #include <new>
-#include <vector>
 
 namespace tarvel::device {
 namespace {
@@ -104,6 +104,8 @@ private:
     PrinterDevice& device;
     PageGeometry page;
     std::unique_ptr<std::uint8_t[]> row;
+    // Per band row: may hold something other than white (portrait only).
+    std::unique_ptr<std::uint8_t[]> dirty;
 };
 
 PageResult PageOutput::Run()
@@ -125,6 +127,11 @@ PageResult PageOutput::Run()
 
     std::int32_t bandLines = BandLinesFor(tarvel::platform::FreePhysicalMemory(), page.rowWidth, page.rowCount,
         page.portrait);
+    // With the row buffer, before the band: a page that cannot have it
+    // fails before anything is drawn.
+    dirty.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bandLines)]);
+    if (!dirty)
+        return PageResult::OutOfMemory;
     HDC printer = tarvel::render::PrinterDc(device.recording);
     // When the platform cannot give a bitmap of that height, try with half.
     std::unique_ptr<BandTarget> band;
@@ -159,7 +166,7 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
     // Rows of the band that may hold something other than white. A new band
     // bitmap holds zeroes; after that only the rows a band left non-white
     // (and dithered in place) need painting again.
-    std::vector<std::uint8_t> dirty(page.portrait ? static_cast<std::size_t>(bandLines) : 0, 1);
+    std::fill_n(dirty.get(), bandLines, std::uint8_t(1));
     while (remaining > 0) {
         const std::int32_t n = std::min(remaining, bandLines);
         if (page.portrait) {

@@ -160,9 +160,25 @@ bool ReadDesignMetrics(cairo_font_face_t* face, DesignMetrics& out) {
     return ok;
 }
 
+// Applications make a font per page and delete it after; the faces used
+// last are kept alive a little longer, so that the next page finds its face
+// with its glyphs and their images already made.
+constexpr std::size_t kKeptFaces = 4;
+
 struct FaceCache {
     std::mutex lock;
     std::map<std::string, std::weak_ptr<FontFace>> faces;
+    std::vector<std::shared_ptr<FontFace>> recent;  // most recent first
+
+    void Touch(const std::shared_ptr<FontFace>& face) {
+        auto it = std::find(recent.begin(), recent.end(), face);
+        if (it != recent.end()) {
+            std::rotate(recent.begin(), it, it + 1);
+            return;
+        }
+        recent.insert(recent.begin(), face);
+        if (recent.size() > kKeptFaces) recent.pop_back();
+    }
 };
 
 FaceCache& Cache() {
@@ -178,11 +194,15 @@ std::shared_ptr<FontFace> FontFace::Realise(const LOGFONTW& log) {
     std::string key = CacheKey(log);
     auto it = cache.faces.find(key);
     if (it != cache.faces.end()) {
-        if (auto face = it->second.lock()) return face;
+        if (auto face = it->second.lock()) {
+            cache.Touch(face);
+            return face;
+        }
     }
     std::shared_ptr<FontFace> face(new FontFace);
     if (!face->Load(log)) return nullptr;
     cache.faces[key] = face;
+    cache.Touch(face);
     return face;
 }
 
@@ -294,8 +314,9 @@ FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
 namespace {
 
 // A page of Latin text needs a few hundred kilobytes of images; a face
-// that goes past this (thousands of large ideographs) starts afresh.
-constexpr std::size_t kImageBudget = std::size_t(8) << 20;
+// that goes past this (thousands of large ideographs) starts afresh. With
+// the faces kept alive, this bounds what stays behind after the fonts go.
+constexpr std::size_t kImageBudget = std::size_t(4) << 20;
 // Glyphs larger than this (in pixels) are drawn through cairo every time.
 constexpr long long kMaxImagePixels = 1 << 20;
 

@@ -165,3 +165,40 @@ TEST(GdiGlyphImages, AgreeOnEveryCharacterOfThePrintedSizes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiGlyphImages, AFaceOutlivesItsFontForTheNextPage) {
+    // A page makes its font and deletes it; the next page's font with the
+    // same description finds the same face, glyph images and all. Among
+    // several faces in turn, the ones used last stay.
+    auto describe = [](LONG height) {
+        LOGFONTW lf{};
+        lf.lfHeight = height;
+        const std::u16string face = u"Liberation Serif";
+        std::copy(face.begin(), face.end(), lf.lfFaceName);
+        return lf;
+    };
+    const LOGFONTW body = describe(-46);
+    std::weak_ptr<tarvel::gdi::FontFace> kept;
+    const tarvel::gdi::FontFace::GlyphImage* image = nullptr;
+    {
+        auto face = tarvel::gdi::FontFace::Realise(body);
+        ASSERT_TRUE(face);
+        kept = face;
+        image = face->Image(face->GlyphFor(U'W').index);
+        ASSERT_NE(image, nullptr);
+        EXPECT_GT(image->width, 10);
+    }
+    for (LONG other : {-20, -21, -22}) ASSERT_TRUE(tarvel::gdi::FontFace::Realise(describe(other)));
+    ASSERT_FALSE(kept.expired());
+    auto again = tarvel::gdi::FontFace::Realise(body);
+    EXPECT_EQ(again, kept.lock());
+    EXPECT_EQ(again->Image(again->GlyphFor(U'W').index), image);
+    again.reset();
+    // Four other faces later, nothing holds it any more.
+    for (LONG other : {-23, -24, -25, -26}) ASSERT_TRUE(tarvel::gdi::FontFace::Realise(describe(other)));
+    EXPECT_TRUE(kept.expired());
+}
+
+}  // namespace

@@ -275,6 +275,8 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
         }
         if (lo < hi) std::memset(c + lo, 0, std::size_t(hi - lo));
     }
+    // One enormous run must not leave its list behind for good.
+    if (placed.capacity() > (std::size_t(1) << 16)) placed = {};
     return true;
 }
 

@@ -14,17 +14,14 @@ TEST(CanonBjDriver, ThreePlanePageWithOneInkedRowIsSentAsWorkedOut) {
     auto rows = BlankPage(64, 3);
     Paint(rows[2], 0, 8, kRed);
     Paint(rows[2], 8, 16, kBlue);
-    CanonBjDriver driver(CanonBjModel::Dpi360);
-    CollectingWriter port;
-    ASSERT_TRUE(PrintPage(driver, port, {3, 64, 0, 1, 0}, rows));
-    EXPECT_EQ(ToHex(port.data),
-              ToHex(Hex("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 68 1B 28 62 01 00 01"
-                        "1B 28 65 02 00 00 02"
-                        "1B 28 41 04 00 59  01 FF 00  0D"
-                        "1B 28 41 04 00 43  01 00 FF  0D"
-                        "1B 28 41 03 00 4D  FF FF  0D"
-                        "1B 28 65 02 00 00 01"
-                        "0C 1B 5B 4B 02 00 00 0F")));
+    EXPECT_EQ(PageHex(CanonBjDriver(CanonBjModel::Dpi360), {3, 64, 0, 1, 0}, rows),
+              HexOf("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 68 1B 28 62 01 00 01"
+                    "1B 28 65 02 00 00 02"
+                    "1B 28 41 04 00 59  01 FF 00  0D"
+                    "1B 28 41 04 00 43  01 00 FF  0D"
+                    "1B 28 41 03 00 4D  FF FF  0D"
+                    "1B 28 65 02 00 00 01"
+                    "0C 1B 5B 4B 02 00 00 0F"));
 }
 
 TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter) {
@@ -34,21 +31,13 @@ TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter) {
     ASSERT_TRUE(driver.Open(4, 16, 0, 0, 0));
     CollectingWriter port;
     ASSERT_TRUE(driver.BeginPage(&port));
-    ASSERT_TRUE(driver.SendRow(&port, row.data()));
-    EXPECT_EQ(ToHex(port.data),
-              ToHex(Hex("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 2C 1B 28 62 01 00 00"
-                        "1B 28 41 02 00 59 FF 0D"
-                        "1B 28 41 01 00 43 0D"
-                        "1B 28 41 02 00 4D FF 0D"
-                        "1B 28 41 01 00 4B 0D"
-                        "1B 28 65 02 00 00 01")));
-}
-
-TEST(CanonBjDriver, SkipCountIsHighByteFirst) {
-    CanonBjDriver driver(CanonBjModel::Dpi300);
-    CollectingWriter port;
-    ASSERT_TRUE(driver.SkipRows(&port, 300));
-    EXPECT_EQ(port.data, Hex("1B 28 65 02 00 01 2C"));
+    EXPECT_EQ(ToHex(port.data), HexOf("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 2C 1B 28 62 01 00 00"));
+    EXPECT_EQ(RowHex(driver, row),
+              HexOf("1B 28 41 02 00 59 FF 0D"
+                    "1B 28 41 01 00 43 0D"
+                    "1B 28 41 02 00 4D FF 0D"
+                    "1B 28 41 01 00 4B 0D"
+                    "1B 28 65 02 00 00 01"));
 }
 
 TEST(CanonBjDriver, ModelsDifferOnlyInResolutionAndIgnoreDraft) {

@@ -103,3 +103,40 @@ TEST(PrinterDriverUse, ZeroWidthPagesOnlyMovePaper) {
         EXPECT_EQ(rowPort.data, skipPort.data) << model;
     }
 }
+
+TEST(PrinterDriverUse, SkipsTakeEachLanguagesShortestFormsInOneWrite) {
+    struct Case {
+        int model;
+        std::uint32_t rows;
+        Bytes expected;
+    };
+    const Case cases[] = {
+        // PCL: one decimal command, however long.
+        {0, 3508, Esc("*b3508Y")},
+        {0, 4000000000u, Esc("*b4000000000Y")},
+        // ESC/P 2: little-endian relative moves, split beyond one, never truncated.
+        {1, 300, Hex("1B 28 76 02 00 2C 01")},
+        {1, 65535, Hex("1B 28 76 02 00 FF FF")},
+        {1, 65536, Hex("1B 28 76 02 00 FF FF 1B 28 76 02 00 01 00")},
+        // Stylus COLOR: the shortest of three forms.
+        {2, 1, Hex("61")},
+        {2, 15, Hex("6F")},
+        {2, 16, Hex("71 10")},
+        {2, 255, Hex("71 FF")},
+        {2, 256, Hex("72 00 01")},
+        {2, 70000, Hex("72 FF FF 72 71 11")},
+        // PocketJet: advances of at most 255 rows.
+        {3, 600, Hex("1B 7E 4A FF 1B 7E 4A FF 1B 7E 4A 5A")},
+        {4, 510, Hex("1B 7E 4A FF 1B 7E 4A FF")},
+        // Canon BJ: high byte first.
+        {5, 300, Hex("1B 28 65 02 00 01 2C")},
+    };
+    for (const Case& c : cases) {
+        auto driver = CreateDriver(c.model);
+        ASSERT_TRUE(driver->Open(1, 16, 0, 1, 0)) << c.model;
+        CollectingWriter port;
+        ASSERT_TRUE(driver->SkipRows(&port, c.rows));
+        EXPECT_EQ(ToHex(port.data), ToHex(c.expected)) << c.model << " skip " << c.rows;
+        EXPECT_EQ(port.writes, 1) << c.model << " skip " << c.rows;
+    }
+}

@@ -80,6 +80,9 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+// An escape sequence: ESC followed by the text.
+inline Bytes Esc(const std::string& text) { return Concat({Bytes{0x1B}, Text(text)}); }
+
 inline std::string ToHex(const Bytes& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string s;
@@ -158,7 +161,8 @@ struct PageSetup {
 
 // Drives a driver through one page as the page pipeline does: white rows
 // are counted and announced before the next inked row, white rows at the
-// bottom never. Returns false at the first failed step.
+// bottom never. Returns false at the first failed step, skips included, so
+// a short-write test sees which operation met the short write.
 inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
                       const PageSetup& setup, const std::vector<Row>& rows) {
     if (!driver.Open(setup.planeCount, setup.width, setup.draft, setup.compression, setup.paper))
@@ -170,12 +174,27 @@ inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
             ++blank;
             continue;
         }
-        if (blank) driver.SkipRows(&port, blank);
+        if (blank && !driver.SkipRows(&port, blank)) return false;
         blank = 0;
         if (!driver.SendRow(&port, row.data())) return false;
     }
     return driver.EjectPage(&port);
 }
+
+// The whole page's stream as hex, or "failed".
+inline std::string PageHex(drivers::PrinterDriver&& driver, const PageSetup& setup,
+                           const std::vector<Row>& rows) {
+    CollectingWriter port;
+    return PrintPage(driver, port, setup, rows) ? ToHex(port.data) : "failed";
+}
+
+// One row sent to an opened driver, as hex, or "failed".
+inline std::string RowHex(drivers::PrinterDriver& driver, const Row& row) {
+    CollectingWriter port;
+    return driver.SendRow(&port, row.data()) ? ToHex(port.data) : "failed";
+}
+
+inline std::string HexOf(const std::string& text) { return ToHex(Hex(text)); }
 
 // A page of `height` white rows.
 inline std::vector<Row> BlankPage(int width, int height) {

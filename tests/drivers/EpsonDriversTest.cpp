@@ -25,88 +25,58 @@ Row LiteralRow(int count) {
     return RowFromBits(bits, count * 8);
 }
 
-template <typename Driver>
-Bytes SkipBytes(std::uint32_t count) {
-    Driver driver;
-    CollectingWriter port;
-    EXPECT_TRUE(driver.SkipRows(&port, count));
-    EXPECT_EQ(port.writes, 1);
-    return port.data;
-}
-
 }  // namespace
 
 TEST(EscP2Driver, MonochromePageWithOneInkedRowIsSentAsWorkedOut) {
     auto rows = BlankPage(2880, 11);
     rows[10] = InkTo99(2880);
-    EscP2Driver driver;
-    CollectingWriter port;
-    ASSERT_TRUE(PrintPage(driver, port, {1, 2880, 0, 1, 0}, rows));
-    EXPECT_EQ(ToHex(port.data),
-              ToHex(Hex("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 0A"
-                        "1B 28 76 02 00 0A 00"
-                        "1B 72 00 1B 2E 01 0A 0A 01 64 00  F5 FF 00 F0  0D"
-                        "1B 28 76 02 00 01 00"
-                        "0C 1B 40")));
+    EXPECT_EQ(PageHex(EscP2Driver(), {1, 2880, 0, 1, 0}, rows),
+              HexOf("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 0A"
+                    "1B 28 76 02 00 0A 00"
+                    "1B 72 00 1B 2E 01 0A 0A 01 64 00  F5 FF 00 F0  0D"
+                    "1B 28 76 02 00 01 00"
+                    "0C 1B 40"));
 }
 
 TEST(EscP2Driver, DraftModeSetsUnitAndDensitiesTo180Dpi) {
     auto rows = BlankPage(1440, 1);
     rows[0] = InkTo99(1440);
-    EscP2Driver driver;
-    CollectingWriter port;
-    ASSERT_TRUE(PrintPage(driver, port, {1, 1440, 1, 1, 0}, rows));
-    EXPECT_EQ(ToHex(port.data),
-              ToHex(Hex("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 14"
-                        "1B 72 00 1B 2E 01 14 14 01 64 00  F5 FF 00 F0  0D"
-                        "1B 28 76 02 00 01 00"
-                        "0C 1B 40")));
+    EXPECT_EQ(PageHex(EscP2Driver(), {1, 1440, 1, 1, 0}, rows),
+              HexOf("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 14"
+                    "1B 72 00 1B 2E 01 14 14 01 64 00  F5 FF 00 F0  0D"
+                    "1B 28 76 02 00 01 00"
+                    "0C 1B 40"));
 }
 
 TEST(EscP2Driver, RawPlanesKeepEveryByteAndBlackInkDependsOnPlaneCount) {
     Row row = WhiteRow(20);
     Paint(row, 0, 10, kBlack);  // ten columns: FF C0
-    const Bytes black3 = Hex("FF C0");
     {
         EscP2Driver driver;
         ASSERT_TRUE(driver.Open(3, 20, 0, 0, 0));
-        CollectingWriter port;
-        ASSERT_TRUE(driver.SendRow(&port, row.data()));
-        EXPECT_EQ(ToHex(port.data),
-                  ToHex(Hex("1B 72 04 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
-                            "1B 72 02 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
-                            "1B 72 01 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
-                            "1B 28 76 02 00 01 00")));
+        EXPECT_EQ(RowHex(driver, row),
+                  HexOf("1B 72 04 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
+                        "1B 72 02 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
+                        "1B 72 01 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
+                        "1B 28 76 02 00 01 00"));
     }
     {
         EscP2Driver driver;
         ASSERT_TRUE(driver.Open(4, 20, 0, 0, 0));
-        CollectingWriter port;
-        ASSERT_TRUE(driver.SendRow(&port, row.data()));
         // The colour planes have no ink but still carry both bytes.
-        EXPECT_EQ(ToHex(port.data),
-                  ToHex(Hex("1B 72 04 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
-                            "1B 72 02 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
-                            "1B 72 01 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
-                            "1B 72 00 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
-                            "1B 28 76 02 00 01 00")));
+        EXPECT_EQ(RowHex(driver, row),
+                  HexOf("1B 72 04 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
+                        "1B 72 02 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
+                        "1B 72 01 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
+                        "1B 72 00 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
+                        "1B 28 76 02 00 01 00"));
     }
-}
-
-TEST(EscP2Driver, SkipsAreLittleEndianRelativeMoves) {
-    EXPECT_EQ(SkipBytes<EscP2Driver>(300), Hex("1B 28 76 02 00 2C 01"));
-    EXPECT_EQ(SkipBytes<EscP2Driver>(65535), Hex("1B 28 76 02 00 FF FF"));
-    // Beyond one command the move is split, never truncated.
-    EXPECT_EQ(SkipBytes<EscP2Driver>(65536), Hex("1B 28 76 02 00 FF FF 1B 28 76 02 00 01 00"));
 }
 
 TEST(EscP2Driver, RowThatDitheredToWhiteOnlyAdvances) {
     EscP2Driver driver;
     ASSERT_TRUE(driver.Open(4, 30, 0, 1, 0));
-    const Row row = WhiteRow(30);
-    CollectingWriter port;
-    ASSERT_TRUE(driver.SendRow(&port, row.data()));
-    EXPECT_EQ(port.data, Hex("1B 28 76 02 00 01 00"));
+    EXPECT_EQ(RowHex(driver, WhiteRow(30)), HexOf("1B 28 76 02 00 01 00"));
 }
 
 TEST(StylusColorDriver, MonochromePageWithFirstRowInkedIsSentAsWorkedOut) {
@@ -119,10 +89,8 @@ TEST(StylusColorDriver, MonochromePageWithFirstRowInkedIsSentAsWorkedOut) {
     for (std::uint32_t compression : {1u, 0u}) {
         auto rows = BlankPage(2880, 3);
         rows[0] = InkTo99(2880);
-        StylusColorDriver driver;
-        CollectingWriter port;
-        ASSERT_TRUE(PrintPage(driver, port, {1, 2880, 0, compression, 0}, rows));
-        EXPECT_EQ(ToHex(port.data), ToHex(expected)) << compression;
+        EXPECT_EQ(PageHex(StylusColorDriver(), {1, 2880, 0, compression, 0}, rows), ToHex(expected))
+            << compression;
     }
 }
 
@@ -132,15 +100,6 @@ TEST(StylusColorDriver, DraftModeSetsUnitAndBothDensities) {
     CollectingWriter port;
     ASSERT_TRUE(driver.BeginPage(&port));
     EXPECT_EQ(port.data, Hex("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 14 1B 2E 02 14 14 01 00 00"));
-}
-
-TEST(StylusColorDriver, SkipTakesTheShortestOfThreeForms) {
-    EXPECT_EQ(SkipBytes<StylusColorDriver>(1), Hex("61"));
-    EXPECT_EQ(SkipBytes<StylusColorDriver>(15), Hex("6F"));
-    EXPECT_EQ(SkipBytes<StylusColorDriver>(16), Hex("71 10"));
-    EXPECT_EQ(SkipBytes<StylusColorDriver>(255), Hex("71 FF"));
-    EXPECT_EQ(SkipBytes<StylusColorDriver>(256), Hex("72 00 01"));
-    EXPECT_EQ(SkipBytes<StylusColorDriver>(70000), Hex("72 FF FF 72 71 11"));
 }
 
 TEST(StylusColorDriver, TransferHeaderTakesTheShortestOfThreeForms) {

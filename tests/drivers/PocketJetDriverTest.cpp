@@ -6,28 +6,15 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-namespace {
-
-Bytes SendOneRow(PocketJetDriver& driver, const Row& row) {
-    CollectingWriter port;
-    EXPECT_TRUE(driver.SendRow(&port, row.data()));
-    return port.data;
-}
-
-}  // namespace
-
 TEST(PocketJetDriver, PageWithOneInkedRowIsSentAsWorkedOut) {
     auto rows = BlankPage(2400, 6);
     Paint(rows[5], 0, 100, kBlack);
-    PocketJetDriver driver(PocketJetModel::PocketJetII);
-    CollectingWriter port;
-    ASSERT_TRUE(PrintPage(driver, port, {1, 2400, 0, 1, 0}, rows));
-    EXPECT_EQ(ToHex(port.data),
-              ToHex(Hex("1B 40 1B 7E 71 01 1B 7E 64 AF 00 1B 7E 66 01 1B 7E 77 2C 01 1B 7E 68 E4 0C"
-                        "1B 7E 4A 05"
-                        "1B 7E 2A 0D 00  FF FF FF FF FF FF FF FF FF FF FF FF F0"
-                        "1B 7E 4A 01"
-                        "1B 7E 2A 00 00 1B 7E 0C 1B 40")));
+    EXPECT_EQ(PageHex(PocketJetDriver(PocketJetModel::PocketJetII), {1, 2400, 0, 1, 0}, rows),
+              HexOf("1B 40 1B 7E 71 01 1B 7E 64 AF 00 1B 7E 66 01 1B 7E 77 2C 01 1B 7E 68 E4 0C"
+                    "1B 7E 4A 05"
+                    "1B 7E 2A 0D 00  FF FF FF FF FF FF FF FF FF FF FF FF F0"
+                    "1B 7E 4A 01"
+                    "1B 7E 2A 00 00 1B 7E 0C 1B 40"));
 }
 
 TEST(PocketJetDriver, LongWhiteGapsSplitARowIntoSegmentsWithStartColumns) {
@@ -36,10 +23,10 @@ TEST(PocketJetDriver, LongWhiteGapsSplitARowIntoSegmentsWithStartColumns) {
     Row row = WhiteRow(400);
     Paint(row, 100, 116, kBlack);
     Paint(row, 216, 232, kBlack);
-    EXPECT_EQ(ToHex(SendOneRow(driver, row)),
-              ToHex(Hex("1B 7E 24 60 00  1B 7E 2A 03 00  0F FF F0"
-                        "1B 7E 24 D8 00  1B 7E 2A 02 00  FF FF"
-                        "1B 7E 4A 01")));
+    EXPECT_EQ(RowHex(driver, row),
+              HexOf("1B 7E 24 60 00  1B 7E 2A 03 00  0F FF F0"
+                    "1B 7E 24 D8 00  1B 7E 2A 02 00  FF FF"
+                    "1B 7E 4A 01"));
 }
 
 TEST(PocketJetDriver, GapOf47StaysInTheSegmentAndColumnIsKeptAcrossRows) {
@@ -50,23 +37,23 @@ TEST(PocketJetDriver, GapOf47StaysInTheSegmentAndColumnIsKeptAcrossRows) {
     Paint(narrowGap, 55, 63, kBlack);  // 47 white pixels between
     const Bytes oneSegment = Hex("1B 7E 2A 08 00  FF 00 00 00 00 00 01 FE  1B 7E 4A 01");
     // Column 0 is where a page starts: no start-column command.
-    EXPECT_EQ(ToHex(SendOneRow(driver, narrowGap)), ToHex(oneSegment));
+    EXPECT_EQ(RowHex(driver, narrowGap), ToHex(oneSegment));
 
     Row wideGap = WhiteRow(200);
     Paint(wideGap, 0, 8, kBlack);
     Paint(wideGap, 56, 64, kBlack);  // 48 white pixels between
-    EXPECT_EQ(ToHex(SendOneRow(driver, wideGap)),
-              ToHex(Hex("1B 7E 2A 01 00 FF  1B 7E 24 38 00  1B 7E 2A 01 00 FF  1B 7E 4A 01")));
+    EXPECT_EQ(RowHex(driver, wideGap),
+              HexOf("1B 7E 2A 01 00 FF  1B 7E 24 38 00  1B 7E 2A 01 00 FF  1B 7E 4A 01"));
     // The printer is now at column 56, so the next row must go back to 0.
-    EXPECT_EQ(ToHex(SendOneRow(driver, narrowGap)),
+    EXPECT_EQ(RowHex(driver, narrowGap),
               ToHex(Concat({Hex("1B 7E 24 00 00"), oneSegment})));
 
     // A new page starts at column 0 again.
-    EXPECT_EQ(ToHex(SendOneRow(driver, wideGap)),
-              ToHex(Hex("1B 7E 2A 01 00 FF  1B 7E 24 38 00  1B 7E 2A 01 00 FF  1B 7E 4A 01")));
+    EXPECT_EQ(RowHex(driver, wideGap),
+              HexOf("1B 7E 2A 01 00 FF  1B 7E 24 38 00  1B 7E 2A 01 00 FF  1B 7E 4A 01"));
     CollectingWriter port;
     ASSERT_TRUE(driver.BeginPage(&port));
-    EXPECT_EQ(ToHex(SendOneRow(driver, narrowGap)), ToHex(oneSegment));
+    EXPECT_EQ(RowHex(driver, narrowGap), ToHex(oneSegment));
 }
 
 TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothing) {
@@ -75,19 +62,8 @@ TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothing) {
     Row row = WhiteRow(32);
     Paint(row, 0, 16, kRed);
     Paint(row, 16, 17, kBlack);
-    EXPECT_EQ(ToHex(SendOneRow(driver, row)),
-              ToHex(Hex("1B 7E 2A 03 00 00 00 80  1B 7E 4A 01")));
-}
-
-TEST(PocketJetDriver, LongSkipsAreCutInto255RowAdvances) {
-    PocketJetDriver driver(PocketJetModel::PocketJetII);
-    CollectingWriter port;
-    ASSERT_TRUE(driver.SkipRows(&port, 600));
-    EXPECT_EQ(port.data, Hex("1B 7E 4A FF 1B 7E 4A FF 1B 7E 4A 5A"));
-    EXPECT_EQ(port.writes, 1);
-    CollectingWriter exact;
-    ASSERT_TRUE(driver.SkipRows(&exact, 510));
-    EXPECT_EQ(exact.data, Hex("1B 7E 4A FF 1B 7E 4A FF"));
+    EXPECT_EQ(RowHex(driver, row),
+              HexOf("1B 7E 2A 03 00 00 00 80  1B 7E 4A 01"));
 }
 
 TEST(PocketJetDriver, PaperChoosesLineWidthAndPageLength) {

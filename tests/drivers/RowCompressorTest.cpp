@@ -1,4 +1,5 @@
 #include "drivers/RowCompressor.h"
+#include "drivers/DriverTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,10 @@
 #include <vector>
 
 using tarvel::drivers::RowCompressor;
+using tarvel::testing::Bytes;
+using tarvel::testing::Concat;
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // The printer's side of each method, written from the command formats rather
 // than from the encoder: rebuilds `length` bytes, the delta row against seed.
@@ -113,15 +114,6 @@ Bytes EncodeWith(int method, const Bytes& data, const Bytes& seed = {})
     const std::uint8_t* out = nullptr;
     const int size = compressor.Compress(data.data(), static_cast<int>(data.size()), 0, &out, nullptr);
     return Bytes(out, out + size);
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts)
-{
-    Bytes all;
-    for (const auto& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
 }
 
 Bytes Repeat(std::size_t count, std::uint8_t b)

@@ -13,26 +13,6 @@ using namespace tarvel::testing;
 
 namespace {
 
-// As the page pipeline, but stopping at the first operation that fails,
-// skips included, so the test sees which operation met the short write.
-bool PrintPageStrict(PrinterDriver& driver, PortWriter& port, const PageSetup& setup,
-                     const std::vector<Row>& rows) {
-    if (!driver.Open(setup.planeCount, setup.width, setup.draft, setup.compression, setup.paper))
-        return false;
-    if (!driver.BeginPage(&port)) return false;
-    std::uint32_t blank = 0;
-    for (const Row& row : rows) {
-        if (IsWhite(row)) {
-            ++blank;
-            continue;
-        }
-        if (blank && !driver.SkipRows(&port, blank)) return false;
-        blank = 0;
-        if (!driver.SendRow(&port, row.data())) return false;
-    }
-    return driver.EjectPage(&port);
-}
-
 std::vector<Row> SmallPage(std::uint32_t width, bool monochrome) {
     std::mt19937 rng(99);
     std::vector<Row> rows;
@@ -59,12 +39,12 @@ TEST(ShortWrite, EveryDriverStopsAtTheFirstShortWriteOfAPage) {
                 CollectingWriter whole;
                 {
                     auto driver = CreateDriver(model);
-                    ASSERT_TRUE(PrintPageStrict(*driver, whole, setup, rows));
+                    ASSERT_TRUE(PrintPage(*driver, whole, setup, rows));
                 }
                 for (std::size_t limit = 0; limit < whole.data.size(); ++limit) {
                     auto driver = CreateDriver(model);
                     LimitedWriter port(limit);
-                    EXPECT_FALSE(PrintPageStrict(*driver, port, setup, rows))
+                    EXPECT_FALSE(PrintPage(*driver, port, setup, rows))
                         << model << " planes " << planes << " limit " << limit;
                     ASSERT_EQ(port.writesAfterFailure, 0)
                         << model << " planes " << planes << " compression " << compression

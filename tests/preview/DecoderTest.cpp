@@ -19,9 +19,6 @@ DecodeResult Decode(Language language, const Bytes& bytes) {
     return DecodeStream(language, bytes.data(), bytes.size());
 }
 
-Bytes Esc(const std::string& text) { return Concat({Hex("1B"), Text(text)}); }
-
-
 const Bytes kPclStart = Concat({Esc("%-12345X"), Esc("E"), Esc("*r1U"), Esc("*t300R"), Esc("*r1A")});
 const Bytes kPclEnd = Concat({Esc("*rC"), Hex("0C"), Esc("E")});
 

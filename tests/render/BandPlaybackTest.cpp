@@ -12,14 +12,8 @@ namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-class Playback : public ::testing::Test {
+class Playback : public tarvel::render::testing::PageFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(ReplacePrinterDc(state));
-        printer = PrinterDc(state);
-    }
-
     // A memory DC of the page holding a w x h bitmap filled with colour.
     HDC FilledMemoryDc(int w, int h, COLORREF color)
     {
@@ -48,8 +42,6 @@ protected:
         }
     }
 
-    RecordingState state;
-    HDC printer = nullptr;
     std::vector<HBITMAP> owned;
 };
 

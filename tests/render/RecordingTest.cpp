@@ -7,14 +7,8 @@ using tarvel::render::testing::BandBitmap;
 
 namespace {
 
-class Recording : public ::testing::Test {
+class Recording : public tarvel::render::testing::PageFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(ReplacePrinterDc(state));
-        printer = PrinterDc(state);
-    }
-
     const DisplayRecord& Last() const { return state.list.back(); }
 
     static void ExpectRect(const RECT& r, int left, int top, int right, int bottom)
@@ -24,9 +18,6 @@ protected:
         EXPECT_EQ(r.right, right);
         EXPECT_EQ(r.bottom, bottom);
     }
-
-    RecordingState state;
-    HDC printer = nullptr;
 };
 
 TEST_F(Recording, PensBrushesAndFontsAreSharedByDescription)

@@ -7,6 +7,8 @@
 
 #include <tarvel/gdi.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +16,19 @@
 #include <vector>
 
 namespace tarvel::render::testing {
+
+// A recording state with a fresh printer DC for each test.
+class PageFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ReplacePrinterDc(state));
+        printer = PrinterDc(state);
+    }
+
+    RecordingState state;
+    HDC printer = nullptr;
+};
 
 // A top-down 24-bit bitmap selected into its own memory device context.
 class BandBitmap {

@@ -42,15 +42,8 @@ std::vector<std::uint8_t> Draw(const Case& c, bool images) {
     for (int y = 0; y < canvas.height; ++y)
         for (int x = 0; x < canvas.width; ++x)
             canvas.Set(x, y, ((x / 5 + y / 3) & 1) ? RGB(255, 255, 255) : RGB(90, 160, 30));
-    LOGFONTW lf{};
-    lf.lfHeight = c.height;
-    lf.lfWeight = c.weight;
-    lf.lfItalic = c.italic;
-    lf.lfUnderline = c.underline;
-    lf.lfStrikeOut = c.strike;
-    lf.lfEscapement = c.escapement;
-    std::copy(c.face.begin(), c.face.end(), lf.lfFaceName);
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = gditest::MakeFont(c.face.c_str(), c.height, c.weight, c.italic, c.underline, c.strike,
+                                   c.escapement);
     HGDIOBJ old = SelectObject(canvas.dc, font);
     SetBkMode(canvas.dc, c.bkMode);
     SetTextColor(canvas.dc, c.text);

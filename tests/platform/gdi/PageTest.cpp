@@ -12,23 +12,12 @@
 #include <filesystem>
 
 using gditest::Canvas;
+using gditest::MakeFont;
 
 namespace {
 
 constexpr int kWidth = 480;
 constexpr int kHeight = 360;
-
-HFONT Font(const char16_t* face, LONG height, LONG weight = FW_NORMAL, BYTE italic = 0,
-           BYTE underline = 0, LONG escapement = 0) {
-    LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    lf.lfItalic = italic;
-    lf.lfUnderline = underline;
-    lf.lfEscapement = escapement;
-    for (int i = 0; face[i]; ++i) lf.lfFaceName[i] = face[i];
-    return CreateFontIndirectW(&lf);
-}
 
 void DrawPage(HDC dc) {
     HPEN thick = CreatePen(PS_SOLID, 5, RGB(0, 90, 160));
@@ -69,10 +58,10 @@ void DrawPage(HDC dc) {
     SetROP2(dc, R2_COPYPEN);
     SelectObject(dc, GetStockObject(BLACK_PEN));
 
-    HFONT sans = Font(u"Arial", -22);
-    HFONT serif = Font(u"Times New Roman", -26, FW_BOLD, 1);
-    HFONT mono = Font(u"Courier New", 18, FW_NORMAL, 0, 1);
-    HFONT turned = Font(u"Tahoma", -16, FW_NORMAL, 0, 0, 900);
+    HFONT sans = MakeFont(u"Arial", -22);
+    HFONT serif = MakeFont(u"Times New Roman", -26, FW_BOLD, true);
+    HFONT mono = MakeFont(u"Courier New", 18, FW_NORMAL, false, true);
+    HFONT turned = MakeFont(u"Tahoma", -16, FW_NORMAL, false, false, false, 900);
     SelectObject(dc, sans);
     SetBkMode(dc, TRANSPARENT);
     ExtTextOutW(dc, 20, 170, 0, nullptr, u"Sans: the quick brown fox jumps", 31, nullptr);

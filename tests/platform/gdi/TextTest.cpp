@@ -3,21 +3,9 @@
 #include <gtest/gtest.h>
 
 using gditest::Canvas;
+using gditest::MakeFont;
 
 namespace {
-
-HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL, bool italic = false,
-               bool underline = false, bool strike = false, LONG escapement = 0) {
-    LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    lf.lfItalic = italic;
-    lf.lfUnderline = underline;
-    lf.lfStrikeOut = strike;
-    lf.lfEscapement = escapement;
-    for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
-    return CreateFontIndirectW(&lf);
-}
 
 // Selects a font for the life of a test.
 struct WithFont {
@@ -62,31 +50,21 @@ TEST(GdiText, HeightsMeanEmOrCellAsTheirSignSays) {
 
 TEST(GdiText, FacesWeightsAndSlantsAreMatched) {
     HDC dc = CreateCompatibleDC(nullptr);
-    SIZE regular, bold, mono1, mono2, missing;
-    {
-        WithFont f(dc, MakeFont(u"Arial", -30));
-        regular = Extent(dc, u"Wide words");
-    }
-    {
-        WithFont f(dc, MakeFont(u"Arial", -30, FW_BOLD));
-        bold = Extent(dc, u"Wide words");
-    }
-    {
-        WithFont f(dc, MakeFont(u"Courier New", -30));
-        mono1 = Extent(dc, u"iiii");
-        mono2 = Extent(dc, u"WWWW");
-    }
+    auto extent = [dc](HFONT font, const char16_t* text) {
+        WithFont f(dc, font);
+        return Extent(dc, text).cx;
+    };
+    const LONG regular = extent(MakeFont(u"Arial", -30), u"Wide words");
+    EXPECT_GT(extent(MakeFont(u"Arial", -30, FW_BOLD), u"Wide words"), regular);
+    EXPECT_EQ(extent(MakeFont(u"Courier New", -30), u"iiii"), extent(MakeFont(u"Courier New", -30), u"WWWW"));
     {
         // A face nobody installed falls back to an installed one.
         WithFont f(dc, MakeFont(u"No Such Face At All", -30));
-        missing = Extent(dc, u"Wide words");
+        EXPECT_GT(Extent(dc, u"Wide words").cx, 0);
         TEXTMETRICW tm{};
         EXPECT_TRUE(GetTextMetricsW(dc, &tm));
         EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 30);
     }
-    EXPECT_GT(bold.cx, regular.cx);
-    EXPECT_EQ(mono1.cx, mono2.cx);
-    EXPECT_GT(missing.cx, 0);
     DeleteDC(dc);
 }
 
@@ -265,18 +243,7 @@ TEST(GdiText, TextDrawnInBandsEqualsTextDrawnWhole) {
         SelectObject(dc, old);
         DeleteObject(font);
     };
-    Canvas whole(120, 60);
-    draw(whole.dc);
-    for (int bandHeight : {3, 11}) {
-        for (int top = 0; top < 60; top += bandHeight) {
-            Canvas band(120, bandHeight);
-            SetViewportOrgEx(band.dc, 0, -top, nullptr);
-            draw(band.dc);
-            for (int y = 0; y < bandHeight && top + y < 60; ++y)
-                for (int x = 0; x < 120; ++x)
-                    ASSERT_EQ(band.At(x, y), whole.At(x, top + y)) << x << "," << top + y;
-        }
-    }
+    for (int bandHeight : {3, 11}) EXPECT_EQ(gditest::BandDifference(120, 60, 120, bandHeight, draw), "");
 }
 
 class GdiDrawText : public ::testing::Test {

@@ -140,8 +140,8 @@ bool BrushPaint(const Bitmap& target, const Brush& brush, const Dc& dc, Paint& o
     out.tileWidth = pattern.width;
     out.tileHeight = pattern.height;
     out.tile.resize(std::size_t(pattern.width) * pattern.height * wb);
-    out.originX = dc.viewportOrg.x + dc.brushOrg.x;
-    out.originY = dc.viewportOrg.y + dc.brushOrg.y;
+    out.originX = (long long)dc.viewportOrg.x + dc.brushOrg.x;
+    out.originY = (long long)dc.viewportOrg.y + dc.brushOrg.y;
     WorkPixel fore = PixelFor(target, dc.textColor);
     WorkPixel back = PixelFor(target, dc.bkColor);
     bool monoToMono = pattern.bpp == 1 && target.bpp == 1;

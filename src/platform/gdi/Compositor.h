@@ -48,8 +48,10 @@ struct Paint {
     std::vector<std::uint8_t> tile;  // tileWidth * tileHeight working pixels
     int tileWidth = 0;
     int tileHeight = 0;
-    int originX = 0;  // device position of the tile's pixel (0, 0)
-    int originY = 0;
+    // Device position of the tile's pixel (0, 0): the viewport and brush
+    // origins together may lie beyond 32 bits.
+    long long originX = 0;
+    long long originY = 0;
 };
 
 Paint SolidPaint(const Bitmap& target, COLORREF color);

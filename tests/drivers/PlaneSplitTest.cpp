@@ -6,67 +6,9 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-namespace {
-
-// Every palette colour once, then white: the ink table of the dithered
-// colours, pixel by pixel.
-Row PaletteRow() {
-    Row row = WhiteRow(9);
-    Paint(row, 0, 1, kBlack);
-    Paint(row, 1, 2, kRed);
-    Paint(row, 2, 3, kGreen);
-    Paint(row, 3, 4, kBlue);
-    Paint(row, 4, 5, kYellow);
-    Paint(row, 5, 6, kMagenta);
-    Paint(row, 6, 7, kCyan);
-    Paint(row, 7, 8, kWhite);
-    Paint(row, 8, 9, kBlack);
-    return row;
-}
-
-}  // namespace
-
-TEST(PlaneSplit, ThreePlanesPrintBlackAsAllThreeColours) {
-    const Row row = PaletteRow();
-    std::uint8_t c[2] = {0xAA, 0xAA}, m[2] = {0xAA, 0xAA}, y[2] = {0xAA, 0xAA};
-    SplitCmy(row.data(), c, m, y, 9);
-    // Pixels: black red green blue yellow magenta cyan white | black.
-    EXPECT_EQ(c[0], 0b10110010);
-    EXPECT_EQ(m[0], 0b11010100);
-    EXPECT_EQ(y[0], 0b11101000);
-    EXPECT_EQ(c[1], 0x80);
-    EXPECT_EQ(m[1], 0x80);
-    EXPECT_EQ(y[1], 0x80);
-}
-
-TEST(PlaneSplit, FourPlanesPrintBlackWithBlackInkOnly) {
-    const Row row = PaletteRow();
-    std::uint8_t c[2], m[2], y[2], k[2];
-    std::memset(c, 0xFF, 2);
-    std::memset(m, 0xFF, 2);
-    std::memset(y, 0xFF, 2);
-    std::memset(k, 0xFF, 2);
-    SplitCmyk(row.data(), c, m, y, k, 9);
-    EXPECT_EQ(c[0], 0b00110010);
-    EXPECT_EQ(m[0], 0b01010100);
-    EXPECT_EQ(y[0], 0b01101000);
-    EXPECT_EQ(k[0], 0b10000000);
-    EXPECT_EQ(c[1], 0x00);
-    EXPECT_EQ(k[1], 0x80);
-}
-
-TEST(PlaneSplit, BlackPlaneClearsUnusedLowBitsAndWritesOnlyCeilBytes) {
-    Row row = WhiteRow(16);
-    Paint(row, 0, 10, kBlack);
-    std::uint8_t k[3] = {0x55, 0x55, 0x55};
-    SplitBlack(row.data(), k, 10);
-    EXPECT_EQ(k[0], 0xFF);
-    EXPECT_EQ(k[1], 0xC0);  // columns 10 to 15 stay empty
-    EXPECT_EQ(k[2], 0x55);  // beyond ceil(10 / 8) bytes nothing is written
-}
-
 TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts) {
-    const Row row = PaletteRow();
+    Row row = WhiteRow(9);
+    Paint(row, 0, 9, kBlack);
     std::uint8_t k = 0x5A, c = 0x5A, m = 0x5A, y = 0x5A;
     SplitBlack(row.data(), &k, 0);
     SplitCmy(row.data(), &c, &m, &y, -3);

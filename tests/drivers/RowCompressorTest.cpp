@@ -202,43 +202,6 @@ TEST(Encoding, DeltaRowReplacesAtMostEightBytesAfterEachOffset)
               (Bytes{0x21, 9, 9, 0x04, 0}));
 }
 
-TEST(Choice, EqualSizesPreferTheHigherMethodUnlessTheMethodInForceTies)
-{
-    RowCompressor c;
-    ASSERT_TRUE(c.Allocate(256, 1));
-    int change = 0;
-    const std::uint8_t* out = nullptr;
-    // Unencoded, run-length and PackBits all need 2 bytes, delta 3: PackBits
-    // would win, but method 0, in force after Allocate, ties and stays.
-    EXPECT_EQ(c.Compress(Bytes{0x30, 0x30}.data(), 2, 0, &out, &change), 2);
-    EXPECT_EQ(change, RowCompressor::kNoChange);
-
-    // 200 equal bytes: run-length (2) beats PackBits (4).
-    EXPECT_EQ(c.Compress(Repeat(200, 0x11).data(), 200, 0, &out, &change), 2);
-    EXPECT_EQ(change, RowCompressor::kRunLength);
-    // Run-length and PackBits tie at 2 and beat delta (5): run-length stays.
-    EXPECT_EQ(c.Compress(Repeat(4, 0x22).data(), 4, 0, &out, &change), 2);
-    EXPECT_EQ(change, RowCompressor::kNoChange);
-    EXPECT_EQ(Bytes(out, out + 2), (Bytes{0x03, 0x22}));
-    // The same row again costs nothing as a delta row.
-    EXPECT_EQ(c.Compress(Repeat(4, 0x22).data(), 4, 0, &out, &change), 0);
-    EXPECT_EQ(change, RowCompressor::kDeltaRow);
-    // Run-length and PackBits tie again, against delta in force: PackBits.
-    EXPECT_EQ(c.Compress(Repeat(4, 0x33).data(), 4, 0, &out, &change), 2);
-    EXPECT_EQ(change, RowCompressor::kPackBits);
-    EXPECT_EQ(Bytes(out, out + 2), (Bytes{0xFD, 0x33}));
-    // Delta row and PackBits tie at 3 and beat run-length: PackBits is in
-    // force and stays; on a new page delta row wins the same tie.
-    c.EnableMethods(false, true, true, true);
-    EXPECT_EQ(c.Compress(Bytes{0x41, 0x42}.data(), 2, 0, &out, &change), 3);
-    EXPECT_EQ(change, RowCompressor::kNoChange);
-    EXPECT_EQ(Bytes(out, out + 3), (Bytes{0x01, 0x41, 0x42}));
-    ASSERT_TRUE(c.Allocate(256, 1));
-    EXPECT_EQ(c.Compress(Bytes{0x41, 0x42}.data(), 2, 0, &out, &change), 3);
-    EXPECT_EQ(change, RowCompressor::kDeltaRow);
-    EXPECT_EQ(Bytes(out, out + 3), (Bytes{0x20, 0x41, 0x42}));
-}
-
 TEST(Choice, DisabledMethodsAreNeverChosen)
 {
     RowCompressor c;

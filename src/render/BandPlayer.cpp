@@ -65,8 +65,10 @@ void PlayCopy(RecordingState& state, HDC dc, const DisplayRecord& record, const 
     if (!IntersectRect(&clip, &record.bounds, &band))
         return;
     // Only the part of the copy that falls into the band is made.
-    const int sx = clip.left - record.bounds.left + blit.sourceX;
-    const int sy = clip.top - record.bounds.top + blit.sourceY;
+    // A source position beyond 32 bits lies off every bitmap; clamped, it
+    // still does.
+    const int sx = Clamp32(std::int64_t(clip.left) - record.bounds.left + blit.sourceX);
+    const int sy = Clamp32(std::int64_t(clip.top) - record.bounds.top + blit.sourceY);
     const int w = clip.right - clip.left;
     const int h = clip.bottom - clip.top;
     if (blit.sourceSlot != 0) {
@@ -156,7 +158,9 @@ void ResetBandState(HDC dc)
 
 void PlayBand(RecordingState& state, HDC target, int left, int top, int width, int height, std::int64_t stopIndex)
 {
-    if (!state.dcs.handles[0])
+    // No page reaches to -2^31, so an area starting there (only the source
+    // of a copy can) is blank paper; the viewport could not move there anyway.
+    if (!state.dcs.handles[0] || left == INT32_MIN || top == INT32_MIN)
         return;
     ResetBandState(target);
     // Bands come from the page pipeline; clamping only keeps absurd numbers

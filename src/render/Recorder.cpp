@@ -7,16 +7,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 
 namespace tarvel::render {
 namespace {
-
-std::int32_t Clamp32(std::int64_t value)
-{
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-        std::numeric_limits<std::int32_t>::max()));
-}
 
 // Width of the pen selected in the real device context: how far a shape's
 // outline may reach beyond its rectangle.

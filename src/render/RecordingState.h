@@ -11,6 +11,9 @@
 #include "render/DisplayList.h"
 #include "render/ObjectTables.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace tarvel::render {
 
 struct RecordingState {
@@ -70,5 +73,11 @@ BOOL MeasureTextExtentEx(RecordingState& state, HDC dc, LPCWSTR text, int count,
 inline constexpr std::int64_t kMaxTextLength = 1 << 20;
 // Most points a polyline may have.
 inline constexpr std::int64_t kMaxPolylinePoints = 1 << 22;
+
+// Page coordinates worked out in 64 bits, held to the 32 bits a record keeps.
+inline std::int32_t Clamp32(std::int64_t value)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
 
 }  // namespace tarvel::render

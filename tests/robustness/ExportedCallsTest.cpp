@@ -1,9 +1,13 @@
 // Exported calls given the coordinates and sizes at the ends of their
 // ranges: they answer as for ordinary values, or with their failure value.
+#include "render/BandPlayer.h"
+#include "render/RecordingState.h"
+
 #include <tarvel/gdi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -63,6 +67,50 @@ TEST(ExportedCalls, PatternBrushTilesFromOriginsBeyondThirtyTwoBits)
 
     SelectObject(target.dc, old);
     DeleteObject(brush);
+}
+
+
+// A band of white paper from page (0, 0), 16 x 8 pixels.
+struct WhiteBand : Canvas {
+    WhiteBand() : Canvas(16, 8) { std::fill(pixels, pixels + 16 * 8, 0xFFFFFFu); }
+};
+
+class ExportedCallsPlayback : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(tarvel::render::ReplacePrinterDc(state)); }
+    void TearDown() override { tarvel::render::ClearPage(state); }
+    tarvel::render::RecordingState state;
+};
+
+TEST_F(ExportedCallsPlayback, CopiesWhoseSourceLiesBeyondThirtyTwoBitsLeaveTheBandAlone)
+{
+    using namespace tarvel::render;
+    HDC printer = PrinterDc(state);
+    HDC memory = RecordCreateCompatibleDC(state, printer);
+    HBITMAP black = CreateDib24(memory, 5, 4);
+    RecordSelectObject(state, memory, black);
+    // The band starts 2^30 + 1 pixels into the copy, whose source starts
+    // at INT_MAX: the band's source position is past 2^31.
+    RecordBitBlt(state, printer, -(1 << 30) - 1, 0, INT_MAX, 4, memory, INT_MAX, 0, SRCCOPY);
+    WhiteBand band;
+    PlayBand(state, band.dc, 0, 0, 16, 8, -1);
+    EXPECT_EQ(GetPixel(band.dc, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(band.dc, 15, 3), RGB(255, 255, 255));
+    RecordSelectObject(state, memory, GetStockObject(BLACK_PEN));
+    DeleteObject(black);
+}
+
+TEST_F(ExportedCallsPlayback, AStretchFromTheFarLeftOfThePageCopiesBlankPaper)
+{
+    using namespace tarvel::render;
+    HDC printer = PrinterDc(state);
+    RecordSelectObject(state, printer, GetStockObject(BLACK_BRUSH));
+    RecordRectangle(state, printer, 0, 0, 16, 8);
+    RecordStretchBlt(state, printer, 0, 0, 5, 5, printer, INT_MIN, INT_MIN, 3, 3, SRCCOPY);
+    WhiteBand band;
+    PlayBand(state, band.dc, 0, 0, 16, 8, -1);
+    EXPECT_EQ(GetPixel(band.dc, 2, 2), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(band.dc, 10, 5), RGB(0, 0, 0));
 }
 
 }  // namespace

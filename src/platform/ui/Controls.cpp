@@ -129,11 +129,9 @@ LRESULT ListMessage(Window& list, UINT message, WPARAM wParam, LPARAM lParam)
         return CB_ERR;
     case WM_GETTEXT:
         if (list.selection < 0) {
-            return CopyText(std::u16string(), reinterpret_cast<LPWSTR>(lParam),
-                            wParam > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(wParam));
+            return AnswerGetText(std::u16string(), wParam, lParam);
         }
-        return CopyText(list.entries[static_cast<std::size_t>(list.selection)], reinterpret_cast<LPWSTR>(lParam),
-                        wParam > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(wParam));
+        return AnswerGetText(list.entries[static_cast<std::size_t>(list.selection)], wParam, lParam);
     case WM_GETTEXTLENGTH:
         return list.selection < 0 ? 0
                                   : static_cast<LRESULT>(list.entries[static_cast<std::size_t>(list.selection)].size());
@@ -166,8 +164,7 @@ LRESULT ControlMessage(const WindowRef& control, UINT message, WPARAM wParam, LP
             result = TRUE;
             break;
         case WM_GETTEXT:
-            result = CopyText(c.text, reinterpret_cast<LPWSTR>(lParam),
-                              wParam > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(wParam));
+            result = AnswerGetText(c.text, wParam, lParam);
             break;
         case WM_GETTEXTLENGTH:
             result = static_cast<LRESULT>(c.text.size());

@@ -176,8 +176,7 @@ LRESULT CallWindow(const WindowRef& window, UINT message, WPARAM wParam, LPARAM 
         CurrentBackend().WindowChanged(*window);
         return TRUE;
     case WM_GETTEXT:
-        return CopyText(window->text, reinterpret_cast<LPWSTR>(lParam),
-                        wParam > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(wParam));
+        return AnswerGetText(window->text, wParam, lParam);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(window->text.size());
     default:
@@ -257,6 +256,12 @@ int CopyText(const std::u16string& text, LPWSTR buffer, int size)
     std::copy_n(text.data(), count, buffer);
     buffer[count] = u'\0';
     return static_cast<int>(count);
+}
+
+LRESULT AnswerGetText(const std::u16string& text, WPARAM wParam, LPARAM lParam)
+{
+    return CopyText(text, reinterpret_cast<LPWSTR>(lParam),
+                    wParam > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(wParam));
 }
 
 }  // namespace tarvel::ui

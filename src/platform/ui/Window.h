@@ -87,6 +87,9 @@ void MarkExtraControlsReady();
 // Texts.
 std::u16string TextFrom(LPCWSTR text);  // null reads as empty
 int CopyText(const std::u16string& text, LPWSTR buffer, int size);
+// The answer to WM_GETTEXT: wParam is the buffer's size in characters,
+// lParam the buffer.
+LRESULT AnswerGetText(const std::u16string& text, WPARAM wParam, LPARAM lParam);
 
 // Message queue helpers used by modal loops.
 // Takes and dispatches every message waiting now.

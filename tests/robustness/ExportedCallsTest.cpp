@@ -70,6 +70,25 @@ TEST(ExportedCalls, PatternBrushTilesFromOriginsBeyondThirtyTwoBits)
 }
 
 
+TEST(ExportedCalls, AFontAsWideAsItMayBeIsMadeAndMeasured)
+{
+    Canvas canvas(40, 20);
+    LOGFONTW wide {};
+    wide.lfHeight = INT_MIN;  // the largest em there is
+    wide.lfWidth = INT_MAX;
+    HFONT font = CreateFontIndirectW(&wide);
+    HGDIOBJ old = SelectObject(canvas.dc, font);
+    TEXTMETRICW metrics {};
+    ASSERT_TRUE(GetTextMetricsW(canvas.dc, &metrics));
+    EXPECT_GT(metrics.tmHeight, 1000);
+    EXPECT_GE(metrics.tmMaxCharWidth, metrics.tmAveCharWidth);
+    SIZE size {};
+    EXPECT_TRUE(GetTextExtentPoint32W(canvas.dc, u"xx", 2, &size));
+    EXPECT_GT(size.cx, 0);
+    SelectObject(canvas.dc, old);
+    DeleteObject(font);
+}
+
 // A band of white paper from page (0, 0), 16 x 8 pixels.
 struct WhiteBand : Canvas {
     WhiteBand() : Canvas(16, 8) { std::fill(pixels, pixels + 16 * 8, 0xFFFFFFu); }

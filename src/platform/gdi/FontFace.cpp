@@ -250,6 +250,9 @@ bool FontFace::Load(const LOGFONTW& log) {
     if (log.lfWidth > 0 && avgWidth > 0) {
         widthScale = std::clamp(double(log.lfWidth) / (avgWidth * scale), 0.01, 100.0);
     }
+    // Glyphs are held to the same size across as down: cairo refuses a
+    // wider font, and leaks the font it refuses.
+    widthScale = std::min(widthScale, kMaxEm / em);
     escapement_ = double(log.lfEscapement % 3600) * M_PI / 1800.0;
     upright_ = MakeScaled(face_, em * widthScale, em, 0);
     if (!upright_) return false;

@@ -221,31 +221,6 @@ TEST(DitherRow, ColourErrorsFlowPerComponent)
     EXPECT_EQ(Errors(d.nextErrors(), 2), (std::vector<int>{-33, -9, 0, -19, 15, 0}));
 }
 
-TEST(DitherRow, PureRowsAreLeftAloneAndClearTheErrors)
-{
-    Ditherer d;
-    ASSERT_TRUE(d.Prepare(3, 0.5));
-    const Row grey = Pixels({{100, 100, 100}, {30, 60, 90}, {200, 10, 10}});
-    Row row = grey;
-    d.DitherRow(row.data(), false);
-    ASSERT_FALSE(d.errorsClear());
-
-    Row pure = Pixels({{255, 0, 0}, {0, 0, 0}, {255, 0, 0}});
-    d.DitherRow(pure.data(), false);
-    EXPECT_EQ(pure, Pixels({{255, 0, 0}, {0, 0, 0}, {255, 0, 0}}));
-    EXPECT_TRUE(d.errorsClear());
-    EXPECT_EQ(Errors(d.nextErrors(), 3), std::vector<int>(9, 0));
-    EXPECT_EQ(Errors(d.currentErrors(), 3), std::vector<int>(9, 0));
-
-    // Red is not pure in monochrome: its luminance 255 x 0.299 = 76 gives
-    // black, error 76 -> 57 kept; the white pixel after it cannot use the
-    // carry of 28 (clamped), and the black one passes through.
-    Row mono = Pixels({{255, 0, 0}, {255, 255, 255}, {0, 0, 0}});
-    d.DitherRow(mono.data(), true);
-    EXPECT_EQ(mono, Pixels({{0, 0, 0}, {255, 255, 255}, {0, 0, 0}}));
-    EXPECT_EQ(Errors(d.nextErrors(), 3), (std::vector<int>{14, 14, 14, 0, 0, 0, 0, 0, 0}));
-}
-
 TEST(DitherRow, MatchesTheReferenceOnSeededPages)
 {
     // Pages run the way the pipeline runs them: blank rows are skipped and

@@ -111,6 +111,42 @@ bool MonochromeRowIsPure(const std::uint8_t* row, int width)
     return true;
 }
 
+// The errors one row leaves for the next. The down-left share of the pixel
+// to the right is added to a pixel's own share before it is stored, so each
+// entry of the next error row is written once.
+class ErrorRowWriter {
+public:
+    explicit ErrorRowWriter(std::int32_t* next) : next_(next) {}
+
+    // Stores the shares kept down from pixel x (qR, qG, qB), completing the
+    // entry of pixel x - 1 with its down-left share.
+    void Push(int x, int qR, int qG, int qB)
+    {
+        if (x > 0) {
+            std::int32_t* left = next_ + 3 * (x - 1);
+            left[0] = ownR_ + qR;
+            left[1] = ownG_ + qG;
+            left[2] = ownB_ + qB;
+        }
+        ownR_ = qR;
+        ownG_ = qG;
+        ownB_ = qB;
+    }
+
+    // The last pixel of the row has no right neighbour to share with.
+    void Finish(int width)
+    {
+        std::int32_t* last = next_ + 3 * (width - 1);
+        last[0] = ownR_;
+        last[1] = ownG_;
+        last[2] = ownB_;
+    }
+
+private:
+    std::int32_t* next_;
+    int ownR_ = 0, ownG_ = 0, ownB_ = 0;
+};
+
 }  // namespace
 
 int NearestPaletteIndex(int red, int green, int blue, bool monochrome)
@@ -226,12 +262,9 @@ void Ditherer::DitherRow(std::uint8_t* row, bool monochrome)
 void Ditherer::DitherColour(std::uint8_t* row)
 {
     const std::int32_t* cur = currentErrors_.get();
-    std::int32_t* next = nextErrors_.get();
+    ErrorRowWriter errors(nextErrors_.get());
     const std::int32_t* g = gammaTable_.data();
     int carryR = 0, carryG = 0, carryB = 0;
-    // The down-left share of the pixel to the right is added to a pixel's
-    // own share before it is stored, so each entry is written once.
-    int ownR = 0, ownG = 0, ownB = 0;
     for (int x = 0; x < width_; ++x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
@@ -247,31 +280,19 @@ void Ditherer::DitherColour(std::uint8_t* row)
         const int qR = Diffuse(tR - oR, carryR);
         const int qG = Diffuse(tG - oG, carryG);
         const int qB = Diffuse(tB - oB, carryB);
-        if (x > 0) {
-            std::int32_t* left = next + 3 * (x - 1);
-            left[0] = ownR + qR;
-            left[1] = ownG + qG;
-            left[2] = ownB + qB;
-        }
-        ownR = qR;
-        ownG = qG;
-        ownB = qB;
+        errors.Push(x, qR, qG, qB);
     }
-    std::int32_t* last = next + 3 * (width_ - 1);
-    last[0] = ownR;
-    last[1] = ownG;
-    last[2] = ownB;
+    errors.Finish(width_);
 }
 
 void Ditherer::DitherMonochrome(std::uint8_t* row)
 {
     const std::int32_t* cur = currentErrors_.get();
-    std::int32_t* next = nextErrors_.get();
+    ErrorRowWriter errors(nextErrors_.get());
     const double* lumaB = lumaBlue_.data();
     const double* lumaR = lumaRed_.data();
     const double* lumaG = lumaGreen_.data();
     int carryR = 0, carryG = 0, carryB = 0;
-    int ownR = 0, ownG = 0, ownB = 0;
     for (int x = 0; x < width_; ++x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
@@ -289,20 +310,9 @@ void Ditherer::DitherMonochrome(std::uint8_t* row)
         const int qR = Diffuse(tR - ink, carryR);
         const int qG = Diffuse(tG - ink, carryG);
         const int qB = Diffuse(tB - ink, carryB);
-        if (x > 0) {
-            std::int32_t* left = next + 3 * (x - 1);
-            left[0] = ownR + qR;
-            left[1] = ownG + qG;
-            left[2] = ownB + qB;
-        }
-        ownR = qR;
-        ownG = qG;
-        ownB = qB;
+        errors.Push(x, qR, qG, qB);
     }
-    std::int32_t* last = next + 3 * (width_ - 1);
-    last[0] = ownR;
-    last[1] = ownG;
-    last[2] = ownB;
+    errors.Finish(width_);
 }
 
 }  // namespace tarvel::render

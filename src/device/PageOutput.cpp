@@ -3,6 +3,7 @@
 // counted, and the others are dithered and handed to the printer driver.
 #include "device/DeviceCaps.h"
 #include "device/PrintJob.h"
+#include "device/RowOutput.h"
 #include "platform/system/System.h"
 #include "render/BandPlayer.h"
 
@@ -66,23 +67,6 @@ public:
     HDC dc = nullptr;
     HGDIOBJ kept = nullptr;
 };
-
-bool IsWhite(const std::uint8_t* row, std::size_t size)
-{
-    // Word at a time: most rows of a page are blank.
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, row + i, 8);
-        if (word != ~std::uint64_t(0))
-            return false;
-    }
-    for (; i < size; ++i) {
-        if (row[i] != 255)
-            return false;
-    }
-    return true;
-}
 
 struct PageGeometry {
     std::int32_t rowWidth;
@@ -158,11 +142,9 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
     tarvel::ports::OutputPort* port = device.port.get();
     if (!driver.BeginPage(port))
         return PageResult::SendFailed;
-    const bool monochrome = device.settings.colorMode == 0;
-    const std::size_t rowBytes = static_cast<std::size_t>(page.rowWidth) * 3;
+    RowOutput rows(device.ditherer, driver, port, page.rowWidth, device.settings.colorMode == 0);
     std::int32_t remaining = page.rowCount;
     std::int32_t origin = 0;  // first page row (portrait) or column (landscape) of the band
-    std::uint32_t blankRows = 0;
     // Rows of the band that may hold something other than white. A new band
     // bitmap holds zeroes; after that only the rows a band left non-white
     // (and dithered in place) need painting again.
@@ -190,20 +172,10 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
             std::uint8_t* line = page.portrait ? band.bits + i * band.stride : row.get();
             if (!page.portrait)
                 CopyRow(band, i);
-            const bool white = IsWhite(line, rowBytes);
+            const RowStep step = rows.Put(line);
             if (page.portrait)
-                dirty[static_cast<std::size_t>(i)] = !white;
-            if (white) {
-                ++blankRows;
-                continue;
-            }
-            if (blankRows > 0) {
-                driver.SkipRows(port, blankRows);
-                blankRows = 0;
-                device.ditherer.ResetErrors();
-            }
-            device.ditherer.DitherRow(line, monochrome);
-            if (!driver.SendRow(port, line))
+                dirty[static_cast<std::size_t>(i)] = step != RowStep::Blank;
+            if (step == RowStep::Failed)
                 return PageResult::SendFailed;
         }
         remaining -= n;

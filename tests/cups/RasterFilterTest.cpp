@@ -1,0 +1,586 @@
+// rastertotarvel as CUPS runs it: a separate program with the PPD in its
+// environment, raster in, printer stream out. Its stream must equal, byte
+// for byte, what the library sends when the same pixels are printed through
+// the PDC_ interface; the real CUPS filter chain must put ink where a PDF
+// has it; damaged rasters must end in an "ERROR:" line, never a crash.
+#include "cups/PpdWriter.h"
+#include "device/DeviceCaps.h"
+#include "device/PrinterDevice.h"
+#include "device/PrinterTables.h"
+#include "ports/FilePort.h"
+#include "preview/StreamDecoder.h"
+
+#include <tarvel/gdi.h>
+#include <tarvel/pdc.h>
+#include <tarvel/ui.h>
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <cups/raster.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace tarvel::device;
+using tarvel::preview::Ink;
+
+namespace {
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadText(const fs::path& file)
+{
+    const auto bytes = ReadBytes(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+fs::path Scratch()
+{
+    return fs::path(std::getenv("TARVEL_TEST_SCRATCH"));
+}
+
+std::string PpdOf(int printer)
+{
+    return std::string(TARVEL_PPD_DIR) + "/" + tarvel::cups::PpdFileName(printer);
+}
+
+// A child process with its standard streams on files (or a pipe for
+// input), as CUPS starts a filter.
+class Child {
+public:
+    Child(const std::vector<std::string>& args, const std::string& ppd, const fs::path& input, bool pipeInput = false)
+    {
+        ::setenv("PPD", ppd.c_str(), 1);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        int pipeFds[2] = {-1, -1};
+        if (pipeInput) {
+            EXPECT_EQ(::pipe(pipeFds), 0);
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+            posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 0, input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
+        }
+        posix_spawn_file_actions_addopen(&actions, 1, OutPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, LogPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv;
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        if (pipeInput) {
+            ::close(pipeFds[0]);
+            feed = pipeFds[1];
+        }
+    }
+    ~Child()
+    {
+        if (feed >= 0)
+            ::close(feed);
+        if (pid > 0 && status == -1) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+
+    // The exit status; -1 when it did not end within a minute or died of a
+    // signal.
+    int Wait()
+    {
+        for (int i = 0; i < 6000 && status == -1; ++i) {
+            int raw = 0;
+            if (::waitpid(pid, &raw, WNOHANG) == pid) {
+                status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 1000 + WTERMSIG(raw);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return status;
+    }
+
+    static fs::path OutPath() { return Scratch() / "filter-out.prn"; }
+    static fs::path LogPath() { return Scratch() / "filter-log.txt"; }
+
+    pid_t pid = -1;
+    int feed = -1;
+    int status = -1;
+};
+
+struct FilterResult {
+    int status;
+    std::vector<std::uint8_t> stream;
+    std::string log;
+};
+
+FilterResult RunFilter(const std::string& ppd, const fs::path& raster, bool asFileArgument = true)
+{
+    std::vector<std::string> args = {TARVEL_FILTER, "1", "tester", "test job", "1", ""};
+    if (asFileArgument)
+        args.push_back(raster.string());
+    Child child(args, ppd, asFileArgument ? fs::path() : raster);
+    const int status = child.Wait();
+    return {status, ReadBytes(Child::OutPath()), ReadText(Child::LogPath())};
+}
+
+// The test page: pure-colour rectangles (one touching the right edge), a
+// gradient band, white rows between them and one black dot in the last row.
+// Stored red, green, blue; a gray picture has three equal bytes.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    bool gray = false;
+    std::vector<std::uint8_t> rgb;
+
+    std::uint8_t* At(int x, int y) { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
+};
+
+Picture MakePicture(int width, int height, bool gray)
+{
+    Picture picture {width, height, gray, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
+    auto fill = [&](int x0, int y0, int x1, int y1, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                std::uint8_t* p = picture.At(x, y);
+                p[0] = gray ? static_cast<std::uint8_t>((r + g + b) / 3) : r;
+                p[1] = gray ? p[0] : g;
+                p[2] = gray ? p[0] : b;
+            }
+    };
+    fill(width / 10, height / 8, width / 3, height / 4, 255, 0, 0);
+    fill(width / 2, height / 8, width * 2 / 3, height / 4, 0, 0, 0);
+    fill(width * 3 / 4, height * 3 / 10, width, height * 2 / 5, 0, 255, 255);
+    for (int y = height / 2; y < height * 3 / 4; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto v = static_cast<std::uint8_t>(x * 255 / (width - 1));
+            std::uint8_t* p = picture.At(x, y);
+            p[0] = v;
+            p[1] = gray ? v : static_cast<std::uint8_t>(255 - v);
+            p[2] = gray ? v : static_cast<std::uint8_t>((x + y) * 3);
+        }
+    fill(width - 1, height - 1, width, height, 0, 0, 0);
+    return picture;
+}
+
+struct RasterPage {
+    int resolution = 300;
+    cups_cspace_t space = CUPS_CSPACE_RGB;
+    unsigned planes = 4;
+    unsigned compression = 1;
+    double pageWidth = 0;   // points
+    double pageHeight = 0;  // points
+    double left = 0;        // where the raster starts, points from the left edge
+    double top = 0;         // and from the top edge
+};
+
+cups_page_header2_t HeaderFor(const RasterPage& page, const Picture& picture)
+{
+    cups_page_header2_t header {};
+    header.HWResolution[0] = header.HWResolution[1] = static_cast<unsigned>(page.resolution);
+    header.cupsWidth = static_cast<unsigned>(picture.width);
+    header.cupsHeight = static_cast<unsigned>(picture.height);
+    header.cupsBitsPerColor = 8;
+    header.cupsBitsPerPixel = page.space == CUPS_CSPACE_RGB ? 24 : 8;
+    header.cupsBytesPerLine = header.cupsWidth * header.cupsBitsPerPixel / 8;
+    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    header.cupsColorSpace = page.space;
+    header.cupsCompression = page.compression;
+    header.cupsInteger[tarvel::cups::kPlaneCountInteger] = page.planes;
+    header.NumCopies = 1;
+    header.PageSize[0] = static_cast<unsigned>(page.pageWidth);
+    header.PageSize[1] = static_cast<unsigned>(page.pageHeight);
+    header.cupsPageSize[0] = static_cast<float>(page.pageWidth);
+    header.cupsPageSize[1] = static_cast<float>(page.pageHeight);
+    if (page.left > 0 || page.top > 0) {
+        header.cupsImagingBBox[0] = static_cast<float>(page.left);
+        header.cupsImagingBBox[1] = 0;
+        header.cupsImagingBBox[2] = static_cast<float>(page.pageWidth);
+        header.cupsImagingBBox[3] = static_cast<float>(page.pageHeight - page.top);
+    }
+    return header;
+}
+
+// Writes the picture as `pages` raster pages through libcups, compressed
+// as the RIPs write it.
+void WriteRaster(const fs::path& file, const RasterPage& page, const Picture& picture, int pages)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE_COMPRESSED);
+    ASSERT_NE(raster, nullptr);
+    cups_page_header2_t header = HeaderFor(page, picture);
+    std::vector<std::uint8_t> line(header.cupsBytesPerLine);
+    for (int p = 0; p < pages; ++p) {
+        ASSERT_TRUE(cupsRasterWriteHeader2(raster, &header));
+        for (int y = 0; y < picture.height; ++y) {
+            const std::uint8_t* pixel = &picture.rgb[static_cast<std::size_t>(y) * picture.width * 3];
+            if (page.space == CUPS_CSPACE_RGB)
+                std::memcpy(line.data(), pixel, line.size());
+            else
+                for (int x = 0; x < picture.width; ++x)
+                    line[static_cast<std::size_t>(x)] = pixel[x * 3];
+            ASSERT_EQ(cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine), header.cupsBytesPerLine);
+        }
+    }
+    cupsRasterClose(raster);
+    ::close(fd);
+}
+
+double Points(std::int32_t hundredths)
+{
+    return hundredths * 72.0 / 2540.0;
+}
+
+struct EqualityCase {
+    int printer;
+    int colorMode;
+    int draft = 0;
+    int compression = 1;
+    int paper = kCustomPaper;  // Custom: a 40 x 25 mm page the raster covers whole
+    cups_cspace_t space = CUPS_CSPACE_RGB;
+};
+
+class RasterFilter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::remove_all(std::getenv("XDG_CONFIG_HOME"));
+        tarvel::ports::SetDeviceRootFolder(Scratch());
+        tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
+        tarvel::ui::ClearMessageBoxRecord();
+    }
+
+    // The same picture printed through the PDC_ interface: a copy of a
+    // bitmap onto the page at (x, y), `pages` times.
+    std::vector<std::uint8_t> PrintThroughPdc(const EqualityCase& c, const Picture& picture, int x, int y, int pages)
+    {
+        PrinterDevice device;
+        // A new device starts the custom paper at 0 x 0.
+        Papers()[kCustomPaper].width = 4000;
+        Papers()[kCustomPaper].height = 2500;
+        device.settings.printer = c.printer;
+        device.settings.colorMode = c.colorMode;
+        device.settings.draftMode = c.draft;
+        device.settings.compression = c.compression;
+        device.settings.paperSize = c.paper;
+        device.settings.port = kFilePort;
+        device.xResolution = device.yResolution = ModelResolution(c.printer, c.draft);
+        EXPECT_TRUE(tarvel::render::ReplacePrinterDc(device.recording));
+        HDC dc = PDC_GetPrinterDC();
+        DOCINFOW info {};
+        info.cbSize = sizeof info;
+        info.lpszDocName = u"cups";
+        info.lpszOutput = u"pdc.prn";
+        EXPECT_EQ(PDC_StartDoc(dc, &info), 1);
+
+        BITMAPINFO bitmapInfo {};
+        bitmapInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &bitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const int stride = (picture.width * 3 + 3) & ~3;
+        for (int row = 0; row < picture.height; ++row)
+            for (int k = 0; k < picture.width; ++k) {
+                const std::uint8_t* from = &picture.rgb[(static_cast<std::size_t>(row) * picture.width + k) * 3];
+                std::uint8_t* to = static_cast<std::uint8_t*>(bits) + row * stride + k * 3;
+                to[0] = from[2];
+                to[1] = from[1];
+                to[2] = from[0];
+            }
+        for (int p = 0; p < pages; ++p) {
+            EXPECT_EQ(PDC_StartPage(dc), 1);
+            HDC memory = PDC_CreateCompatibleDC(dc);
+            HGDIOBJ kept = PDC_SelectObject(memory, bitmap);
+            EXPECT_TRUE(PDC_BitBlt(dc, x, y, picture.width, picture.height, memory, 0, 0, SRCCOPY));
+            PDC_SelectObject(memory, kept);
+            PDC_DeleteDC(memory);
+            EXPECT_EQ(PDC_EndPage(dc), 1);
+        }
+        EXPECT_EQ(PDC_EndDoc(dc), 1);
+        DeleteObject(bitmap);
+        return ReadBytes(Scratch() / "pdc.prn");
+    }
+};
+
+void ExpectSameStream(const std::vector<std::uint8_t>& filter, const std::vector<std::uint8_t>& pdc)
+{
+    const auto mismatch = std::mismatch(filter.begin(), filter.end(), pdc.begin(), pdc.end());
+    EXPECT_TRUE(mismatch.first == filter.end() && mismatch.second == pdc.end())
+        << "streams of " << filter.size() << " and " << pdc.size() << " bytes differ from byte "
+        << (mismatch.first - filter.begin());
+}
+
+TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
+{
+    std::vector<EqualityCase> cases;
+    for (int printer = 0; printer < kModelCount; ++printer)
+        for (int mode = 0; mode < kColorModeCount; ++mode)
+            if (mode == 0 || !MonochromeOnly(printer))
+                cases.push_back({printer, mode, 0, 1, kCustomPaper, mode == 0 ? CUPS_CSPACE_W : CUPS_CSPACE_RGB});
+    // Draft, compression off, our papers (the raster then covers only part
+    // of the page, as a RIP renders the printable area), and colour pixels
+    // printed in monochrome.
+    cases.push_back({0, 1, 1, 1, 1});
+    cases.push_back({0, 0, 0, 1, kCustomPaper, CUPS_CSPACE_RGB});
+    cases.push_back({1, 2, 0, 0});
+    cases.push_back({2, 1, 1, 0, 3});
+    cases.push_back({4, 0, 0, 1, 3, CUPS_CSPACE_W});
+    cases.push_back({5, 0, 0, 0, kCustomPaper, CUPS_CSPACE_W});
+    cases.push_back({6, 1, 0, 0, 2});
+
+    const fs::path raster = Scratch() / "page.ras";
+    for (const EqualityCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " colour " << c.colorMode << " draft "
+                                          << c.draft << " compression " << c.compression << " paper " << c.paper);
+        const int resolution = ModelResolution(c.printer, c.draft);
+        RasterPage page {resolution, c.space, kColorModes[static_cast<std::size_t>(c.colorMode)].planeCount,
+            static_cast<unsigned>(c.compression)};
+        Picture picture;
+        int x = 0, y = 0;
+        if (c.paper == kCustomPaper) {
+            page.pageWidth = Points(4000);
+            page.pageHeight = Points(2500);
+            picture = MakePicture(Dots(4000, resolution), Dots(2500, resolution), c.space != CUPS_CSPACE_RGB);
+        } else {
+            // An inch in from the left and the top, so the offset is whole
+            // dots at every resolution.
+            page.pageWidth = Points(Papers()[static_cast<std::size_t>(c.paper)].width);
+            page.pageHeight = Points(Papers()[static_cast<std::size_t>(c.paper)].height);
+            page.left = page.top = 72;
+            x = y = resolution;
+            picture = MakePicture(resolution * 2, resolution, c.space != CUPS_CSPACE_RGB);
+        }
+        WriteRaster(raster, page, picture, 2);
+        const FilterResult result = RunFilter(PpdOf(c.printer), raster);
+        ASSERT_EQ(result.status, 0) << result.log;
+        EXPECT_NE(result.log.find("PAGE: 2 1"), std::string::npos) << result.log;
+        ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 2));
+
+        tarvel::preview::Language language {};
+        ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
+        const auto decoded = tarvel::preview::DecodeStream(language, result.stream.data(), result.stream.size());
+        ASSERT_TRUE(decoded.ok) << decoded.error;
+        ASSERT_EQ(decoded.pages.size(), 2u);
+        EXPECT_TRUE(decoded.pages[1].HasInk(c.colorMode == 2 ? Ink::Cyan : Ink::Black));
+    }
+    EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
+}
+
+// A raster stream written by hand, so that its header can say anything.
+std::vector<std::uint8_t> RawRaster(const cups_page_header2_t& header, std::size_t pixelBytes)
+{
+    std::vector<std::uint8_t> bytes(4 + sizeof header + pixelBytes, 0x80);
+    const std::uint32_t sync = CUPS_RASTER_SYNC;
+    std::memcpy(bytes.data(), &sync, 4);
+    std::memcpy(bytes.data() + 4, &header, sizeof header);
+    return bytes;
+}
+
+TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
+{
+    const Picture picture = MakePicture(120, 80, false);
+    const cups_page_header2_t good = HeaderFor({300, CUPS_CSPACE_RGB, 4, 1, 100, 100}, picture);
+    const std::size_t pageBytes = std::size_t(good.cupsBytesPerLine) * good.cupsHeight;
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        const char* error;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"truncated inside the page", RawRaster(good, pageBytes / 2), "ended inside page 1"});
+    cases.push_back({"empty", {}, "no raster data"});
+    cases.push_back({"not a raster", {'%', '!', 'P', 'S', '\n', 0, 1, 2, 3, 4, 5}, "not a CUPS raster"});
+    cases.push_back({"second page truncated", [&] {
+                         auto bytes = RawRaster(good, pageBytes);
+                         auto second = RawRaster(good, 10);
+                         bytes.insert(bytes.end(), second.begin() + 4, second.end());
+                         return bytes;
+                     }(),
+        "ended inside page 2"});
+    cups_page_header2_t header = good;
+    header.cupsWidth = 0x40000000;
+    header.cupsBytesPerLine = 0xC0000000;
+    cases.push_back({"absurd width", RawRaster(header, 4096), "ERROR:"});
+    header = good;
+    header.cupsHeight = 0xFFFFFFFF;
+    cases.push_back({"absurd height", RawRaster(header, pageBytes), "ended inside page 1"});
+    header = good;
+    header.cupsBitsPerColor = 7;
+    header.cupsBitsPerPixel = 21;
+    header.cupsBytesPerLine = (header.cupsWidth * 21 + 7) / 8;
+    cases.push_back({"seven bits a colour", RawRaster(header, pageBytes), "ERROR:"});
+    header = good;
+    header.cupsColorSpace = CUPS_CSPACE_CMYK;
+    header.cupsBitsPerPixel = 32;
+    header.cupsBytesPerLine = header.cupsWidth * 4;
+    cases.push_back({"CMYK raster", RawRaster(header, pageBytes * 2), "Unsupported raster colour space"});
+    header = good;
+    header.HWResolution[0] = header.HWResolution[1] = 600;
+    cases.push_back({"600 dpi", RawRaster(header, pageBytes), "600x600 dpi"});
+
+    const fs::path file = Scratch() / "bad.ras";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
+        const FilterResult result = RunFilter(PpdOf(0), file, false);
+        EXPECT_EQ(result.status, 1) << result.log;
+        EXPECT_NE(("\n" + result.log).find("\nERROR: "), std::string::npos) << result.log;
+        EXPECT_NE(result.log.find(c.error), std::string::npos) << result.log;
+        EXPECT_EQ(result.log.find("Sanitizer"), std::string::npos) << result.log;
+        EXPECT_EQ(result.log.find("runtime error"), std::string::npos) << result.log;
+    }
+
+    // A page cut short still leaves the printer between pages.
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(cases[0].bytes.data()), static_cast<std::streamsize>(cases[0].bytes.size()));
+    const FilterResult cut = RunFilter(PpdOf(0), file);
+    const auto decoded = tarvel::preview::DecodePcl(cut.stream.data(), cut.stream.size());
+    EXPECT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(decoded.pages.size(), 1u);
+
+    // Without one of our PPDs the filter cannot know the printer.
+    const FilterResult noPpd = RunFilter(Scratch() / "none.ppd", file);
+    EXPECT_EQ(noPpd.status, 1);
+    EXPECT_NE(noPpd.log.find("ERROR: The PPD file"), std::string::npos) << noPpd.log;
+}
+
+TEST_F(RasterFilter, TerminateEndsThePageInProgressAndExitsCleanly)
+{
+    const Picture picture = MakePicture(400, 600, false);
+    const cups_page_header2_t header = HeaderFor({300, CUPS_CSPACE_RGB, 4, 1, 100, 800}, picture);
+    auto bytes = RawRaster(header, 0);
+    bytes.insert(bytes.end(), picture.rgb.begin(), picture.rgb.begin() + 200 * 400 * 3);
+    Child child({TARVEL_FILTER, "1", "tester", "test job", "1", ""}, PpdOf(5), {}, true);
+    ASSERT_EQ(::write(child.feed, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    // Once the page has begun, the filter waits for more rows.
+    for (int i = 0; i < 2000 && ReadText(Child::LogPath()).find("INFO: Printing page 1") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(child.pid, SIGTERM);
+    EXPECT_EQ(child.Wait(), 0) << ReadText(Child::LogPath());
+    EXPECT_NE(ReadText(Child::LogPath()).find("cancelled"), std::string::npos);
+    const auto stream = ReadBytes(Child::OutPath());
+    const auto decoded = tarvel::preview::DecodeCanonBj(stream.data(), stream.size());
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    ASSERT_EQ(decoded.pages.size(), 1u);
+    EXPECT_TRUE(decoded.pages[0].HasInk(Ink::Magenta));
+}
+
+// A one-page A4 PDF with a black and a red rectangle; positions in points
+// from the top left corner.
+constexpr double kBlack[4] = {100, 100, 250, 200};
+constexpr double kRed[4] = {300, 400, 450, 500};
+constexpr double kEmpty[4] = {350, 120, 550, 330};
+
+void WritePdf(const fs::path& file)
+{
+    cairo_surface_t* surface = cairo_pdf_surface_create(file.c_str(), 595.28, 841.89);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_rectangle(cr, kBlack[0], kBlack[1], kBlack[2] - kBlack[0], kBlack[3] - kBlack[1]);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_rectangle(cr, kRed[0], kRed[1], kRed[2] - kRed[0], kRed[3] - kRed[1]);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    cairo_surface_destroy(surface);
+}
+
+// The share of dots inside a rectangle (points, shrunk by two points so
+// the RIP's edge rounding does not count) that carry every ink asked for.
+double Coverage(const tarvel::preview::PreviewPage& page, const double (&area)[4], int resolution,
+    std::initializer_list<Ink> inks)
+{
+    const auto dot = [&](double points) { return static_cast<std::uint32_t>(points * resolution / 72.0); };
+    std::size_t all = 0, inked = 0;
+    for (std::uint32_t y = dot(area[1] + 2); y < dot(area[3] - 2); ++y)
+        for (std::uint32_t x = dot(area[0] + 2); x < dot(area[2] - 2); ++x) {
+            ++all;
+            bool every = true;
+            for (Ink ink : inks)
+                every = every && page.Dot(ink, x, y);
+            inked += every;
+        }
+    return all ? double(inked) / double(all) : 0;
+}
+
+TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
+{
+    const std::string cupsfilter = TARVEL_CUPSFILTER;
+    if (cupsfilter.empty())
+        GTEST_SKIP() << "cupsfilter is not installed (scripts/setup installs it)";
+    // cupsfilter looks for filters only in its server folder: a copy of it
+    // that also holds ours.
+    const fs::path serverBin = Scratch() / "serverbin";
+    fs::remove_all(serverBin);
+    fs::create_directories(serverBin / "filter");
+    for (const auto& entry : fs::directory_iterator(fs::path(TARVEL_CUPS_SERVERBIN) / "filter"))
+        fs::create_symlink(entry.path(), serverBin / "filter" / entry.path().filename());
+    fs::create_symlink(TARVEL_FILTER, serverBin / "filter" / "rastertotarvel");
+    const fs::path conf = Scratch() / "cups-files.conf";
+    std::ofstream(conf) << "ServerBin " << serverBin.string() << "\n";
+    const fs::path pdf = Scratch() / "page.pdf";
+    WritePdf(pdf);
+
+    struct Case {
+        int printer;
+        const char* option;
+        int resolution;
+        std::initializer_list<Ink> blackInks;
+        std::initializer_list<Ink> redInks;
+    };
+    const Case cases[] = {
+        {0, "ColorModel=CMYK", 300, {Ink::Black}, {Ink::Magenta, Ink::Yellow}},
+        {1, "Resolution=180dpi", 180, {Ink::Black}, {Ink::Magenta, Ink::Yellow}},
+        {2, "ColorModel=CMY", 360, {Ink::Cyan, Ink::Magenta, Ink::Yellow}, {Ink::Magenta, Ink::Yellow}},
+        {3, "PageSize=A4", 300, {Ink::Black}, {}},
+        {6, "Compression=False", 360, {Ink::Black}, {Ink::Magenta, Ink::Yellow}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " " << c.option);
+        Child child({cupsfilter, "-c", conf.string(), "-p", PpdOf(c.printer), "-m", "printer/foo", "-o", c.option,
+                        "-e", pdf.string()},
+            PpdOf(c.printer), {});
+        ASSERT_EQ(child.Wait(), 0) << ReadText(Child::LogPath());
+        const auto stream = ReadBytes(Child::OutPath());
+        tarvel::preview::Language language {};
+        ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
+        const auto decoded = tarvel::preview::DecodeStream(language, stream.data(), stream.size());
+        ASSERT_TRUE(decoded.ok) << decoded.error << " at " << decoded.errorOffset;
+        ASSERT_EQ(decoded.pages.size(), 1u);
+        const auto& page = decoded.pages[0];
+        EXPECT_GT(Coverage(page, kBlack, c.resolution, c.blackInks), 0.99);
+        if (c.redInks.size() > 0) {
+            EXPECT_GT(Coverage(page, kRed, c.resolution, c.redInks), 0.99);
+            EXPECT_EQ(Coverage(page, kRed, c.resolution, {Ink::Cyan}), 0.0);
+        } else {
+            // Red on a black-only printer is dithered to some black dots.
+            const double share = Coverage(page, kRed, c.resolution, {Ink::Black});
+            EXPECT_GT(share, 0.05);
+            EXPECT_LT(share, 0.95);
+        }
+        for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow})
+            EXPECT_EQ(Coverage(page, kEmpty, c.resolution, {ink}), 0.0);
+    }
+}
+
+}  // namespace

@@ -45,22 +45,24 @@ void Line(std::string& ppd, std::string_view text)
 
 void PaperOption(std::string& ppd, const char* keyword)
 {
-    ppd += "\n*OpenUI *" + std::string(keyword) + "/Media Size: PickOne\n";
-    ppd += "*OrderDependency: 10 AnySetup *" + std::string(keyword) + "\n";
-    ppd += "*Default" + std::string(keyword) + ": A4\n";
+    const std::string key = std::string("*") + keyword;
+    ppd += "\n*OpenUI " + key + "/Media Size: PickOne\n";
+    ppd += "*OrderDependency: 10 AnySetup " + key + "\n";
+    ppd += std::string("*Default") + keyword + ": A4\n";
     for (int p = 0; p < device::kCustomPaper; ++p) {
         const auto& paper = Papers()[static_cast<std::size_t>(p)];
-        ppd += "*" + std::string(keyword) + " " + kPaperKeywords[p] + "/" + Ascii(paper.name) + ": \"<</PageSize["
-            + Points(paper.width) + " " + Points(paper.height) + "]/ImagingBBox null>>setpagedevice\"\n";
+        ppd += key + " " + kPaperKeywords[p] + "/" + Ascii(paper.name) + ": \"<</PageSize[" + Points(paper.width)
+            + " " + Points(paper.height) + "]/ImagingBBox null>>setpagedevice\"\n";
     }
-    ppd += "*CloseUI: *" + std::string(keyword) + "\n";
+    ppd += "*CloseUI: " + key + "\n";
 }
 
 void PaperAreas(std::string& ppd)
 {
     // The printable area is the paper less the hard margins the printers
-    // cannot reach; the raster still covers the whole paper, as a page
-    // printed through the library does.
+    // cannot reach. The RIPs render only that area; the filter puts it
+    // back in its place on the paper, whose corner is where a page printed
+    // through the library starts.
     const RECT& hard = device::kHardMargins;
     ppd += "\n*DefaultImageableArea: A4\n";
     for (int p = 0; p < device::kCustomPaper; ++p) {

@@ -73,6 +73,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         int pipeFds[2] = {-1, -1};
         if (pipeInput) {
+            // A child that ends early must fail the test, not kill it.
+            std::signal(SIGPIPE, SIG_IGN);
             EXPECT_EQ(::pipe(pipeFds), 0);
             posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
             posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
@@ -141,8 +143,9 @@ FilterResult RunFilter(const std::string& ppd, const fs::path& raster, bool asFi
     return {status, ReadBytes(Child::OutPath()), ReadText(Child::LogPath())};
 }
 
-// The test page: pure-colour rectangles (one touching the right edge), a
-// gradient band, white rows between them and one black dot in the last row.
+// The test page: pure-colour rectangles (one touching the right edge, one
+// the bottom), a gradient band, white rows between them and one black dot
+// in the last row.
 // Stored red, green, blue; a gray picture has three equal bytes.
 struct Picture {
     int width = 0;
@@ -176,6 +179,7 @@ Picture MakePicture(int width, int height, bool gray)
             p[1] = gray ? v : static_cast<std::uint8_t>(255 - v);
             p[2] = gray ? v : static_cast<std::uint8_t>((x + y) * 3);
         }
+    fill(0, height * 7 / 8, width / 10, height, 0, 0, 0);
     fill(width - 1, height - 1, width, height, 0, 0, 0);
     return picture;
 }
@@ -185,6 +189,7 @@ struct RasterPage {
     cups_cspace_t space = CUPS_CSPACE_RGB;
     unsigned planes = 4;
     unsigned compression = 1;
+    unsigned bits = 8;      // 1: one bit a pixel, gray spaces only
     double pageWidth = 0;   // points
     double pageHeight = 0;  // points
     double left = 0;        // where the raster starts, points from the left edge
@@ -197,9 +202,9 @@ cups_page_header2_t HeaderFor(const RasterPage& page, const Picture& picture)
     header.HWResolution[0] = header.HWResolution[1] = static_cast<unsigned>(page.resolution);
     header.cupsWidth = static_cast<unsigned>(picture.width);
     header.cupsHeight = static_cast<unsigned>(picture.height);
-    header.cupsBitsPerColor = 8;
-    header.cupsBitsPerPixel = page.space == CUPS_CSPACE_RGB ? 24 : 8;
-    header.cupsBytesPerLine = header.cupsWidth * header.cupsBitsPerPixel / 8;
+    header.cupsBitsPerColor = page.bits;
+    header.cupsBitsPerPixel = page.space == CUPS_CSPACE_RGB ? 24 : page.bits;
+    header.cupsBytesPerLine = (header.cupsWidth * header.cupsBitsPerPixel + 7) / 8;
     header.cupsColorOrder = CUPS_ORDER_CHUNKED;
     header.cupsColorSpace = page.space;
     header.cupsCompression = page.compression;
@@ -218,8 +223,8 @@ cups_page_header2_t HeaderFor(const RasterPage& page, const Picture& picture)
     return header;
 }
 
-// Writes the picture as `pages` raster pages through libcups, compressed
-// as the RIPs write it.
+// Writes the picture as raster pages through libcups, compressed as the
+// RIPs write it; the middle one of three pages is blank.
 void WriteRaster(const fs::path& file, const RasterPage& page, const Picture& picture, int pages)
 {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -230,13 +235,20 @@ void WriteRaster(const fs::path& file, const RasterPage& page, const Picture& pi
     std::vector<std::uint8_t> line(header.cupsBytesPerLine);
     for (int p = 0; p < pages; ++p) {
         ASSERT_TRUE(cupsRasterWriteHeader2(raster, &header));
+        const bool blank = pages == 3 && p == 1;
+        // K counts ink where W counts light; one bit is white or black.
+        const std::uint8_t flip = page.space == CUPS_CSPACE_K ? 255 : 0;
         for (int y = 0; y < picture.height; ++y) {
             const std::uint8_t* pixel = &picture.rgb[static_cast<std::size_t>(y) * picture.width * 3];
-            if (page.space == CUPS_CSPACE_RGB)
+            std::fill(line.begin(), line.end(), static_cast<std::uint8_t>(blank ? 255 ^ flip : 0));
+            if (!blank && page.space == CUPS_CSPACE_RGB)
                 std::memcpy(line.data(), pixel, line.size());
-            else
+            else if (!blank && page.bits == 1)
                 for (int x = 0; x < picture.width; ++x)
-                    line[static_cast<std::size_t>(x)] = pixel[x * 3];
+                    line[static_cast<std::size_t>(x / 8)] |= ((pixel[x * 3] ^ flip) & 0x80) >> (x % 8);
+            else if (!blank)
+                for (int x = 0; x < picture.width; ++x)
+                    line[static_cast<std::size_t>(x)] = pixel[x * 3] ^ flip;
             ASSERT_EQ(cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine), header.cupsBytesPerLine);
         }
     }
@@ -256,6 +268,9 @@ struct EqualityCase {
     int compression = 1;
     int paper = kCustomPaper;  // Custom: a 40 x 25 mm page the raster covers whole
     cups_cspace_t space = CUPS_CSPACE_RGB;
+    unsigned bits = 8;
+    // A raster wider and taller than the paper it names.
+    bool oversize = false;
 };
 
 class RasterFilter : public ::testing::Test {
@@ -306,6 +321,10 @@ protected:
             }
         for (int p = 0; p < pages; ++p) {
             EXPECT_EQ(PDC_StartPage(dc), 1);
+            if (p == 1 && pages == 3) {
+                EXPECT_EQ(PDC_EndPage(dc), 1);
+                continue;
+            }
             HDC memory = PDC_CreateCompatibleDC(dc);
             HGDIOBJ kept = PDC_SelectObject(memory, bitmap);
             EXPECT_TRUE(PDC_BitBlt(dc, x, y, picture.width, picture.height, memory, 0, 0, SRCCOPY));
@@ -337,8 +356,10 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
     // Draft, compression off, our papers (the raster then covers only part
     // of the page, as a RIP renders the printable area), and colour pixels
     // printed in monochrome.
-    cases.push_back({0, 1, 1, 1, 1});
+    cases.push_back({0, 1, 1, 1, 1, CUPS_CSPACE_RGB, 8, true});
     cases.push_back({0, 0, 0, 1, kCustomPaper, CUPS_CSPACE_RGB});
+    cases.push_back({3, 0, 0, 1, kCustomPaper, CUPS_CSPACE_K});
+    cases.push_back({6, 0, 0, 1, 0, CUPS_CSPACE_W, 1});
     cases.push_back({1, 2, 0, 0});
     cases.push_back({2, 1, 1, 0, 3});
     cases.push_back({4, 0, 0, 1, 3, CUPS_CSPACE_W});
@@ -351,7 +372,7 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
                                           << c.draft << " compression " << c.compression << " paper " << c.paper);
         const int resolution = ModelResolution(c.printer, c.draft);
         RasterPage page {resolution, c.space, kColorModes[static_cast<std::size_t>(c.colorMode)].planeCount,
-            static_cast<unsigned>(c.compression)};
+            static_cast<unsigned>(c.compression), c.bits};
         Picture picture;
         int x = 0, y = 0;
         if (c.paper == kCustomPaper) {
@@ -365,20 +386,27 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
             page.pageHeight = Points(Papers()[static_cast<std::size_t>(c.paper)].height);
             page.left = page.top = 72;
             x = y = resolution;
-            picture = MakePicture(resolution * 2, resolution, c.space != CUPS_CSPACE_RGB);
+            const int width = c.oversize ? Dots(Papers()[static_cast<std::size_t>(c.paper)].width, resolution) : resolution * 2;
+            const int height = c.oversize ? Dots(Papers()[static_cast<std::size_t>(c.paper)].height, resolution) : resolution;
+            picture = MakePicture(width, height, c.space != CUPS_CSPACE_RGB);
         }
-        WriteRaster(raster, page, picture, 2);
+        if (c.bits == 1)
+            for (std::uint8_t& byte : picture.rgb)
+                byte = byte & 0x80 ? 255 : 0;
+        WriteRaster(raster, page, picture, 3);
         const FilterResult result = RunFilter(PpdOf(c.printer), raster);
         ASSERT_EQ(result.status, 0) << result.log;
-        EXPECT_NE(result.log.find("PAGE: 2 1"), std::string::npos) << result.log;
-        ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 2));
+        EXPECT_NE(result.log.find("PAGE: 3 1"), std::string::npos) << result.log;
+        ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 3));
 
         tarvel::preview::Language language {};
         ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
         const auto decoded = tarvel::preview::DecodeStream(language, result.stream.data(), result.stream.size());
         ASSERT_TRUE(decoded.ok) << decoded.error;
-        ASSERT_EQ(decoded.pages.size(), 2u);
-        EXPECT_TRUE(decoded.pages[1].HasInk(c.colorMode == 2 ? Ink::Cyan : Ink::Black));
+        ASSERT_EQ(decoded.pages.size(), 3u);
+        const Ink ink = c.colorMode == 2 ? Ink::Cyan : Ink::Black;
+        EXPECT_FALSE(decoded.pages[1].HasInk(ink));
+        EXPECT_TRUE(decoded.pages[2].HasInk(ink));
     }
     EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
 }
@@ -396,7 +424,7 @@ std::vector<std::uint8_t> RawRaster(const cups_page_header2_t& header, std::size
 TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
 {
     const Picture picture = MakePicture(120, 80, false);
-    const cups_page_header2_t good = HeaderFor({300, CUPS_CSPACE_RGB, 4, 1, 100, 100}, picture);
+    const cups_page_header2_t good = HeaderFor({300, CUPS_CSPACE_RGB, 4, 1, 8, 100, 100}, picture);
     const std::size_t pageBytes = std::size_t(good.cupsBytesPerLine) * good.cupsHeight;
     struct Case {
         const char* what;
@@ -465,7 +493,7 @@ TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
 TEST_F(RasterFilter, TerminateEndsThePageInProgressAndExitsCleanly)
 {
     const Picture picture = MakePicture(400, 600, false);
-    const cups_page_header2_t header = HeaderFor({300, CUPS_CSPACE_RGB, 4, 1, 100, 800}, picture);
+    const cups_page_header2_t header = HeaderFor({300, CUPS_CSPACE_RGB, 4, 1, 8, 100, 800}, picture);
     auto bytes = RawRaster(header, 0);
     bytes.insert(bytes.end(), picture.rgb.begin(), picture.rgb.begin() + 200 * 400 * 3);
     Child child({TARVEL_FILTER, "1", "tester", "test job", "1", ""}, PpdOf(5), {}, true);

@@ -234,9 +234,12 @@ bool DescriptorWriter::Drain(const std::uint8_t* bytes, std::size_t count)
 
 int RunFilterJob(const FilterJob& job)
 {
-    FilterRun run(job);
+    FilterJob checked = job;
+    if (!checked.log)
+        checked.log = stderr;
+    FilterRun run(checked);
     const int status = run.Run();
-    std::fflush(job.log);
+    std::fflush(checked.log);
     return status;
 }
 

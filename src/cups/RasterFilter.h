@@ -49,7 +49,7 @@ struct FilterJob {
     // Set from the SIGTERM handler: the page in progress is ended cleanly
     // and no further page is read.
     const std::atomic<int>* cancel = nullptr;
-    std::FILE* log = stderr;
+    std::FILE* log = stderr;  // null: standard error
 };
 
 // Runs the job; the filter's exit status: 0 when every page was printed

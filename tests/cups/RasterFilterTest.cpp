@@ -104,8 +104,8 @@ public:
         }
     }
 
-    // The exit status; -1 when it did not end within a minute or died of a
-    // signal.
+    // The exit status; 1000 and the signal when a signal ended it, -1 when
+    // it did not end within a minute.
     int Wait()
     {
         for (int i = 0; i < 6000 && status == -1; ++i) {

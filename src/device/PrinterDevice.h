@@ -14,6 +14,7 @@
 
 #include <tarvel/win32.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -44,6 +45,8 @@ public:
 
     // Read and write the thirteen values under the user's key; each returns
     // the store status of its last call (ERROR_SUCCESS or a failure code).
+    // Saving settings unchanged since they were last loaded or saved does
+    // not touch the store and succeeds.
     LSTATUS LoadSettings();
     LSTATUS SaveSettings();
 
@@ -76,6 +79,14 @@ public:
     std::unique_ptr<tarvel::ports::OutputPort> port;
     // The modeless progress window of the job; null when there is none.
     HWND progressWindow = nullptr;
+
+private:
+    static constexpr std::size_t kStoredValueCount = 13;
+    using StoredValues = std::array<std::int32_t, kStoredValueCount>;
+    StoredValues CurrentValues();
+
+    // The thirteen values as the store last held them, in store order.
+    StoredValues storedValues_{};
 };
 
 // The device the dialog procedures and exported functions reach; set by the

@@ -18,13 +18,23 @@ bool LanguageOfModel(int printer, Language* language) {
     return true;
 }
 
-DecodeResult DecodeStream(Language language, const std::uint8_t* data, std::size_t size) {
+PageSize LargestPage(Language language) {
+    // Our HP PCL and PocketJet printers print at most 300 dpi, the Epson
+    // and Canon ones 360.
+    const std::uint32_t dpi = (language == Language::Pcl || language == Language::PocketJet) ? 300 : 360;
+    constexpr std::uint32_t kLegalWidthInch10 = 85, kLegalHeightInch10 = 140;
+    const std::uint32_t width = kLegalWidthInch10 * dpi / 10;
+    return PageSize{(width + 7) / 8 * 8, kLegalHeightInch10 * dpi / 10};
+}
+
+DecodeResult DecodeStream(Language language, const std::uint8_t* data, std::size_t size,
+                          const DecodeLimits& limits) {
     switch (language) {
-        case Language::Pcl: return DecodePcl(data, size);
-        case Language::EscP2: return DecodeEscP2(data, size);
-        case Language::StylusColor: return DecodeStylusColor(data, size);
-        case Language::PocketJet: return DecodePocketJet(data, size);
-        case Language::CanonBj: return DecodeCanonBj(data, size);
+        case Language::Pcl: return DecodePcl(data, size, limits);
+        case Language::EscP2: return DecodeEscP2(data, size, limits);
+        case Language::StylusColor: return DecodeStylusColor(data, size, limits);
+        case Language::PocketJet: return DecodePocketJet(data, size, limits);
+        case Language::CanonBj: return DecodeCanonBj(data, size, limits);
     }
     DecodeResult unknown;
     unknown.error = "unknown language";

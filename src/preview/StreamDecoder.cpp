@@ -1,6 +1,51 @@
 #include "preview/StreamDecoder.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarvel::preview {
+
+bool ReadStreamFile(const char* path, std::vector<std::uint8_t>& stream, std::string& error) {
+    stream.clear();
+    if (!path || !*path) {
+        error = "no file name";
+        return false;
+    }
+    const auto fail = [&](const char* reason) {
+        error = std::string(path) + ": " + reason;
+        stream.clear();
+        return false;
+    };
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<std::uint64_t>(info.st_size) > kMaxStreamFileBytes) {
+        ::close(fd);
+        return fail("file too large to preview");
+    }
+    std::uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int reason = errno;
+            ::close(fd);
+            return fail(std::strerror(reason));
+        }
+        if (got == 0) break;
+        if (stream.size() + static_cast<std::size_t>(got) > kMaxStreamFileBytes) {
+            ::close(fd);
+            return fail("file too large to preview");
+        }
+        stream.insert(stream.end(), buffer, buffer + got);
+    }
+    ::close(fd);
+    return true;
+}
 
 bool LanguageOfModel(int printer, Language* language) {
     Language found;

@@ -46,6 +46,12 @@ struct DecodeResult {
     std::vector<PreviewPage> pages;
 };
 
+// Reads a whole stream file (or pipe) into `stream`. False when it cannot
+// be read, with `error` naming the file and the reason: "out.prn: Is a
+// directory". Files beyond kMaxStreamFileBytes are refused unread.
+inline constexpr std::uint64_t kMaxStreamFileBytes = std::uint64_t{1} << 30;
+bool ReadStreamFile(const char* path, std::vector<std::uint8_t>& stream, std::string& error);
+
 // The language of printer model `printer` (the Printer setting); false for
 // an unknown model.
 bool LanguageOfModel(int printer, Language* language);

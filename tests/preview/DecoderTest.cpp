@@ -295,3 +295,21 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded) {
     EXPECT_EQ(tooMany.error, "too many pages");
     EXPECT_EQ(tooMany.errorOffset, format.size() + 6);
 }
+
+TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName) {
+    const std::filesystem::path folder = std::filesystem::path(std::getenv("TARVEL_TEST_SCRATCH")) / "streams";
+    std::filesystem::create_directories(folder);
+    std::vector<std::uint8_t> stream{1};
+    std::string error;
+    EXPECT_FALSE(ReadStreamFile(folder.c_str(), stream, error));
+    EXPECT_EQ(error, folder.string() + ": Is a directory");
+    EXPECT_TRUE(stream.empty());
+    EXPECT_FALSE(ReadStreamFile((folder / "missing.prn").c_str(), stream, error));
+    EXPECT_EQ(error, (folder / "missing.prn").string() + ": No such file or directory");
+    EXPECT_FALSE(ReadStreamFile(nullptr, stream, error));
+
+    const Bytes page = Hex("1B 40 00 FF 0C");
+    std::ofstream(folder / "page.prn", std::ios::binary).write(reinterpret_cast<const char*>(page.data()), 5);
+    ASSERT_TRUE(ReadStreamFile((folder / "page.prn").c_str(), stream, error)) << error;
+    EXPECT_EQ(stream, page);
+}

@@ -3,7 +3,8 @@
 //
 // Every exported function acts on it. It is built when the library is
 // loaded (settings read from the store) and destroyed when it is unloaded
-// (settings written back, the port closed, the recording state torn down).
+// (settings written back when they changed, the port closed, the recording
+// state torn down).
 #pragma once
 
 #include "device/SetupDialogState.h"

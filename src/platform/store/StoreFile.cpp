@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tarvel::platform {
 namespace {
@@ -249,6 +250,9 @@ StoreContents ParseStoreText(std::string_view text)
     // short or edited by hand still holds the settings it had.
     bool headed = !lines.empty() && lines.front() == kHeader;
     bool ended = false;
+    // Names by their folded spelling, so that a file of many values is read
+    // in one pass rather than searched once per line.
+    std::unordered_map<std::u16string, std::size_t> positions;
     for (std::size_t i = headed ? 1 : 0; i < lines.size(); ++i) {
         std::string_view line = lines[i];
         if (i + 1 == lines.size() && line.starts_with("end ")) {
@@ -259,10 +263,22 @@ StoreContents ParseStoreText(std::string_view text)
                 && count == lines.size() - 2;
             break;
         }
-        if (auto value = ParseLine(line))
-            SetValue(contents.values, value->name, value->type, std::move(value->data));
-        else
+        auto value = ParseLine(line);
+        if (!value) {
             contents.damaged = true;
+            continue;
+        }
+        std::u16string folded = value->name;
+        for (char16_t& c : folded)
+            c = FoldAscii(c);
+        auto [position, fresh] = positions.try_emplace(std::move(folded), contents.values.size());
+        if (fresh) {
+            contents.values.push_back(std::move(*value));
+        } else {
+            // A later value of the same name wins, under the first spelling.
+            contents.values[position->second].type = value->type;
+            contents.values[position->second].data = std::move(value->data);
+        }
     }
     if (!headed || !ended)
         contents.damaged = true;

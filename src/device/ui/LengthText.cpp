@@ -24,19 +24,10 @@ std::int32_t Saturate(double value)
 
 // Numbers are read and written with a point whatever locale the
 // application has chosen; the texts are the dialogs', not the user's prose.
-// Freed when the library is unloaded, which a process may do many times.
 locale_t ClassicLocale()
 {
-    struct Classic {
-        locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-        ~Classic()
-        {
-            if (locale != static_cast<locale_t>(0))
-                freelocale(locale);
-        }
-    };
-    static Classic classic;
-    return classic.locale;
+    static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return locale;
 }
 
 }  // namespace

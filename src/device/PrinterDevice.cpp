@@ -12,12 +12,6 @@ namespace {
 
 PrinterDevice* theDevice = nullptr;
 
-// Upper bounds for lengths read from the store. Nothing in the library
-// produces larger values; a hand-edited or damaged file could, and a page of
-// absurd size would make every later size computation meaningless.
-constexpr std::int32_t kLongestMargin = 100000;      // 1 m
-constexpr std::int32_t kLongestCustomSide = 500000;  // 5 m of roll paper
-
 // One stored value: its name, where it lives and which values are sane.
 struct SettingValue {
     const char16_t* name;
@@ -26,7 +20,9 @@ struct SettingValue {
     std::int32_t highest;
 };
 
-// The thirteen values in the order they are loaded and saved.
+// The thirteen values in the order they are loaded and saved. Lengths are
+// held to the bounds the dialogs keep (PrinterTables.h): a value outside
+// them can only come from a hand-edited or damaged file.
 std::array<SettingValue, 13> SettingValues(PrinterSettings& s)
 {
     PaperSize& custom = Papers()[kCustomPaper];
@@ -69,6 +65,16 @@ PrinterDevice::PrinterDevice()
     SHInitExtraControls();
 }
 
+PrinterDevice::StoredValues PrinterDevice::CurrentValues()
+{
+    StoredValues current{};
+    auto values = SettingValues(settings);
+    static_assert(std::tuple_size_v<decltype(values)> == std::tuple_size_v<StoredValues>);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        current[i] = *values[i].field;
+    return current;
+}
+
 PrinterDevice::~PrinterDevice()
 {
     SaveSettings();
@@ -81,8 +87,10 @@ LSTATUS PrinterDevice::LoadSettings()
     using namespace tarvel::platform;
     HKEY key = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key);
-    if (status != ERROR_SUCCESS)
+    if (status != ERROR_SUCCESS) {
+        storedValues_ = CurrentValues();
         return status;
+    }
     for (const SettingValue& value : SettingValues(settings)) {
         std::int32_t stored = 0;
         DWORD size = sizeof stored;
@@ -97,12 +105,19 @@ LSTATUS PrinterDevice::LoadSettings()
             continue;
         *value.field = stored;
     }
+    storedValues_ = CurrentValues();
     return RegCloseKey(key);
 }
 
 LSTATUS PrinterDevice::SaveSettings()
 {
     using namespace tarvel::platform;
+    // Settings as they were loaded are not written again: showing them, or
+    // loading and unloading the library, leaves the store as it is (and
+    // makes no store on first use).
+    const StoredValues current = CurrentValues();
+    if (current == storedValues_)
+        return ERROR_SUCCESS;
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, 0,
         nullptr, &key, nullptr);
@@ -110,7 +125,10 @@ LSTATUS PrinterDevice::SaveSettings()
         return status;
     for (const SettingValue& value : SettingValues(settings))
         RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(value.field), sizeof(std::int32_t));
-    return RegCloseKey(key);
+    status = RegCloseKey(key);
+    if (status == ERROR_SUCCESS)
+        storedValues_ = current;
+    return status;
 }
 
 }  // namespace tarvel::device

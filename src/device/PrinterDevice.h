@@ -3,7 +3,8 @@
 //
 // Every exported function acts on it. It is built when the library is
 // loaded (settings read from the store) and destroyed when it is unloaded
-// (settings written back, the port closed, the recording state torn down).
+// (settings written back when they changed, the port closed, the recording
+// state torn down).
 #pragma once
 
 #include "device/SetupDialogState.h"
@@ -14,6 +15,7 @@
 
 #include <tarvel/win32.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -44,6 +46,8 @@ public:
 
     // Read and write the thirteen values under the user's key; each returns
     // the store status of its last call (ERROR_SUCCESS or a failure code).
+    // Saving settings unchanged since they were last loaded or saved does
+    // not touch the store and succeeds.
     LSTATUS LoadSettings();
     LSTATUS SaveSettings();
 
@@ -76,6 +80,14 @@ public:
     std::unique_ptr<tarvel::ports::OutputPort> port;
     // The modeless progress window of the job; null when there is none.
     HWND progressWindow = nullptr;
+
+private:
+    static constexpr std::size_t kStoredValueCount = 13;
+    using StoredValues = std::array<std::int32_t, kStoredValueCount>;
+    StoredValues CurrentValues();
+
+    // The thirteen values as the store last held them, in store order.
+    StoredValues storedValues_{};
 };
 
 // The device the dialog procedures and exported functions reach; set by the

@@ -53,6 +53,15 @@ struct PaperSize {
 
 using PaperTable = std::array<PaperSize, kPaperCount>;
 
+// Lengths a user can give, in hundredths of a millimetre. A custom paper
+// side is held to what a roll of paper can be (5 m); a margin to 0 up to
+// the longest paper there can be, since a negative margin or one wider than
+// any paper means nothing. The dialogs hold what they store to these
+// bounds and the settings load keeps every value inside them, so whatever
+// a dialog stores comes back at the next load.
+inline constexpr std::int32_t kLongestCustomSide = 500000;
+inline constexpr std::int32_t kLongestMargin = kLongestCustomSide;
+
 // The one paper table of the library. Its "Custom" row is writable: the
 // settings load fills it, and the print dialog changes it as soon as the user
 // leaves one of its size fields; every size computation reads it here.

@@ -37,7 +37,7 @@ public:
             const std::uint8_t b = Take();
             if (b == kCarriageReturn) continue;
             if (b == kFormFeed) {
-                FormFeed();
+                if (!FormFeed(start)) return false;
                 y_ = 0;
                 continue;
             }
@@ -106,8 +106,8 @@ private:
 
 }  // namespace
 
-DecodeResult DecodeCanonBj(const std::uint8_t* data, std::size_t size) {
-    return detail::Decode<CanonBjDecoding>(data, size);
+DecodeResult DecodeCanonBj(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+    return detail::Decode<CanonBjDecoding>(data, size, Language::CanonBj, limits);
 }
 
 }  // namespace tarvel::preview

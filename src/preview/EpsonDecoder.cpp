@@ -29,8 +29,9 @@ bool InkOfColour(std::uint8_t code, Ink* ink) {
 
 class EpsonDecoding : public Decoding {
 public:
-    EpsonDecoding(const std::uint8_t* data, std::size_t size, bool compressedMode)
-        : Decoding(data, size), allowCompressedMode_(compressedMode) {}
+    EpsonDecoding(const std::uint8_t* data, std::size_t size, bool compressedMode, const DecodeLimits& limits)
+        : Decoding(data, size, compressedMode ? Language::StylusColor : Language::EscP2, limits),
+          allowCompressedMode_(compressedMode) {}
 
     bool Run() {
         while (!AtEnd()) {
@@ -50,7 +51,7 @@ private:
             return true;
         }
         if (b == kFormFeed) {
-            FormFeed();
+            if (!FormFeed(start)) return false;
             x_ = 0;
             y_ = 0;
             return true;
@@ -201,18 +202,19 @@ private:
     std::uint32_t y_ = 0;
 };
 
-DecodeResult DecodeEpson(const std::uint8_t* data, std::size_t size, bool compressedMode) {
-    return detail::Decode<EpsonDecoding>(data, size, compressedMode);
+DecodeResult DecodeEpson(const std::uint8_t* data, std::size_t size, bool compressedMode,
+                         const DecodeLimits& limits) {
+    return detail::Decode<EpsonDecoding>(data, size, compressedMode, limits);
 }
 
 }  // namespace
 
-DecodeResult DecodeEscP2(const std::uint8_t* data, std::size_t size) {
-    return DecodeEpson(data, size, false);
+DecodeResult DecodeEscP2(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+    return DecodeEpson(data, size, false, limits);
 }
 
-DecodeResult DecodeStylusColor(const std::uint8_t* data, std::size_t size) {
-    return DecodeEpson(data, size, true);
+DecodeResult DecodeStylusColor(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+    return DecodeEpson(data, size, true, limits);
 }
 
 }  // namespace tarvel::preview

@@ -36,7 +36,7 @@ public:
             if (b == kFormFeed) {
                 // The printer ends raster graphics itself at a form feed.
                 rasterActive_ = false;
-                FormFeed();
+                if (!FormFeed(start)) return false;
                 y_ = 0;
                 continue;
             }
@@ -44,7 +44,7 @@ public:
             if (!Has(1)) return Fail(start, "command cut short");
             const std::uint8_t c = Take();
             if (c == 'E') {
-                if (!Reset()) return false;
+                if (!Reset(start)) return false;
             } else if (c == '%') {
                 if (!UniversalExit(start)) return false;
             } else if (c >= 0x21 && c <= 0x2F) {
@@ -59,8 +59,8 @@ public:
 private:
     // A reset ejects a page that has anything on it, as the printer does,
     // and restores the defaults.
-    bool Reset() {
-        if (touched) FormFeed();
+    bool Reset(std::size_t start) {
+        if (touched && !FormFeed(start)) return false;
         rasterActive_ = false;
         planes_ = 1;
         resolution_ = 300;
@@ -75,7 +75,7 @@ private:
             if (AtEnd()) return Fail(start, "command cut short");
             if (Take() != static_cast<std::uint8_t>(*p)) return Fail(start, "unknown command");
         }
-        return Reset();
+        return Reset(start);
     }
 
     bool ReadParameter(std::size_t start, Parameter& p) {
@@ -162,12 +162,9 @@ private:
             if (!rasterActive_) return Fail(start, "raster offset outside raster graphics");
             if (p.value < 0) return Fail(start, "negative raster offset");
             if (planeIndex_ != 0) return Fail(start, "raster offset inside a row");
-            if (y_ + p.value > kMaxPageDots) return Fail(start, "page too long");
-            y_ += static_cast<std::uint32_t>(p.value);
             // The printer zeroes its seed rows with every Y offset.
             for (auto& seed : seeds_) seed.clear();
-            if (!page.Extend(0, y_)) return Fail(start, "page too long");
-            return true;
+            return MoveDown(start, y_, static_cast<std::uint64_t>(p.value));
         }
         if (is('*', 'b', 'V') || is('*', 'b', 'W')) {
             if (!p.final) return Fail(start, "data transfer must end the command");
@@ -212,7 +209,7 @@ private:
         seed = std::move(row);
         if (lastPlane) {
             planeIndex_ = 0;
-            if (++y_ > kMaxPageDots) return Fail(start, "page too long");
+            if (++y_ > LargestHeight()) return Fail(start, "page longer than the largest paper");
         } else {
             ++planeIndex_;
         }
@@ -230,8 +227,8 @@ private:
 
 }  // namespace
 
-DecodeResult DecodePcl(const std::uint8_t* data, std::size_t size) {
-    return detail::Decode<PclDecoding>(data, size);
+DecodeResult DecodePcl(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+    return detail::Decode<PclDecoding>(data, size, Language::Pcl, limits);
 }
 
 }  // namespace tarvel::preview

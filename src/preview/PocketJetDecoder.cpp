@@ -61,14 +61,12 @@ private:
                 const int dpi = ResolutionOfLineWidth(bytes);
                 page.resolutionX = page.resolutionY = dpi;
                 lineWidth_ = bytes * 8;
-                if (!page.Extend(lineWidth_, pageLength_)) return Fail(start, "page too large");
-                return true;
+                return Grow(start, lineWidth_, pageLength_);
             }
             case 'h':
                 if (!Has(2)) return Fail(start, "command cut short");
                 pageLength_ = TakeLe16();
-                if (!page.Extend(lineWidth_, pageLength_)) return Fail(start, "page too large");
-                return true;
+                return Grow(start, lineWidth_, pageLength_);
             case 'J': {
                 if (!Has(1)) return Fail(start, "command cut short");
                 return MoveDown(start, y_, Take());
@@ -89,7 +87,7 @@ private:
                 return true;
             }
             case 0x0C: {
-                FormFeed();
+                if (!FormFeed(start)) return false;
                 page.Extend(lineWidth_, pageLength_);
                 y_ = 0;
                 return true;
@@ -107,8 +105,8 @@ private:
 
 }  // namespace
 
-DecodeResult DecodePocketJet(const std::uint8_t* data, std::size_t size) {
-    return detail::Decode<PocketJetDecoding>(data, size);
+DecodeResult DecodePocketJet(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+    return detail::Decode<PocketJetDecoding>(data, size, Language::PocketJet, limits);
 }
 
 }  // namespace tarvel::preview

@@ -41,10 +41,16 @@ bool PreviewPage::PutBits(Ink ink, std::uint32_t x, std::uint32_t y, const std::
     if (last == 0) return true;
 
     auto& rows = planes_[plane];
-    if (rows.size() <= y) rows.resize(y + 1);
+    if (rows.size() <= y) {
+        storedBytes_ += (y + 1 - rows.size()) * sizeof(rows[0]);
+        rows.resize(y + 1);
+    }
     auto& row = rows[y];
     const std::size_t needBytes = (x + last + 7) / 8;
-    if (row.size() < needBytes) row.resize(needBytes, 0);
+    if (row.size() < needBytes) {
+        storedBytes_ += needBytes - row.size();
+        row.resize(needBytes, 0);
+    }
     if (x % 8 == 0) {
         const std::size_t base = x / 8;
         const std::size_t fullBytes = last / 8;

@@ -44,6 +44,9 @@ public:
     // Dot rows down: the declared length or the lowest dot row reached.
     std::uint32_t height() const { return height_; }
 
+    // Bytes the page holds for its dots: its plane rows and their bytes.
+    std::size_t StoredBytes() const { return storedBytes_; }
+
     // The plane row y of an ink (ceil(width / 8) bytes at most; shorter
     // where the rest of the row is empty). Empty beyond the page.
     const std::vector<std::uint8_t>& PlaneRow(Ink ink, std::uint32_t y) const;
@@ -52,6 +55,7 @@ private:
     std::array<std::vector<std::vector<std::uint8_t>>, kInkCount> planes_;
     std::uint32_t width_ = 0;
     std::uint32_t height_ = 0;
+    std::size_t storedBytes_ = 0;
 };
 
 // The page as red, green, blue bytes, width x height pixels, top row first:

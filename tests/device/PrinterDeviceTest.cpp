@@ -53,8 +53,13 @@ protected:
     void SetUp() override { std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME")); }
 };
 
-TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValuesInOrder)
+TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndTheFirstChangeSavesAllThirteenValuesInOrder)
 {
+    {
+        PrinterDevice device;
+        EXPECT_EQ(StoredFields(device), kDefaults);
+    }
+    EXPECT_FALSE(std::filesystem::exists(SettingsFile())) << "nothing changed, nothing is written";
     {
         PrinterDevice device;
         EXPECT_EQ(Device(), &device);
@@ -67,6 +72,7 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         EXPECT_EQ(device.xResolution, 300);
         EXPECT_EQ(device.pageRangeFirst, -1);
         EXPECT_FALSE(std::filesystem::exists(SettingsFile()));
+        device.settings.draftMode = 1;
     }
     EXPECT_EQ(Device(), nullptr);
     EXPECT_EQ(ReadSettings(),
@@ -80,7 +86,7 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         "MarginRight=dword:00001900\n"
         "MarginTop=dword:00000c80\n"
         "MarginBottom=dword:00002710\n"
-        "DraftMode=dword:00000000\n"
+        "DraftMode=dword:00000001\n"
         "Compression=dword:00000001\n"
         "CustomSizeX=dword:00000000\n"
         "CustomSizeY=dword:00000000\n"
@@ -96,6 +102,29 @@ TEST_F(PrinterDeviceTest, AKeyWithSomeValuesChangesExactlyThoseFields)
     expected[7] = 100;
     expected[12] = 10000;
     EXPECT_EQ(StoredFields(device), expected);
+}
+
+TEST_F(PrinterDeviceTest, SettingsLoadedAndUnloadedUnchangedAreNotWritten)
+{
+    // Upper-case digits and an unknown value: a save would change both.
+    WriteSettings("Printer=dword:0000000A\nPort=dword:00000009\nMine=sz:kept\n", 3);
+    const std::string before = ReadSettings();
+    {
+        PrinterDevice device;
+        EXPECT_EQ(device.settings.port, 9);
+        device.settings.colorMode = 2;
+        device.settings.colorMode = 1;
+    }
+    EXPECT_EQ(ReadSettings(), before);
+    {
+        PrinterDevice device;
+        device.settings.colorMode = 2;
+        EXPECT_EQ(device.SaveSettings(), ERROR_SUCCESS);
+        const std::string saved = ReadSettings();
+        EXPECT_NE(saved.find("Mine=sz:kept\n"), std::string::npos) << "values not ours are kept";
+        std::filesystem::remove(SettingsFile());
+    }
+    EXPECT_FALSE(std::filesystem::exists(SettingsFile())) << "saved once, nothing changed since";
 }
 
 TEST_F(PrinterDeviceTest, ChangedSettingsSurviveTheNextLoad)

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "drivers/DriverTestSupport.h"
 #include "preview/PreviewPage.h"
@@ -17,6 +19,11 @@ namespace {
 
 DecodeResult Decode(Language language, const Bytes& bytes) {
     return DecodeStream(language, bytes.data(), bytes.size());
+}
+
+Bytes ReadFileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 const Bytes kPclStart = Concat({Esc("%-12345X"), Esc("E"), Esc("*r1U"), Esc("*t300R"), Esc("*r1A")});
@@ -211,4 +218,98 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand) {
     Language language;
     EXPECT_FALSE(LanguageOfModel(7, &language));
     EXPECT_FALSE(LanguageOfModel(-1, &language));
+}
+
+// Inputs that once took minutes and gigabytes: each is refused at the
+// command that goes too far, and whatever decodes renders.
+TEST(Decoders, StreamsThatOnceCostGigabytesAreRefusedAtTheCommandThatGoesTooFar) {
+    struct Expected {
+        const char* file;
+        std::size_t offset;
+        const char* error;
+    };
+    const std::size_t pclRow = kPclStart.size();
+    const Expected known[] = {
+        {"pocketjet-16384-square-page.bin", 0, "page wider than the largest paper"},
+        {"pcl-delta-rows-copying-a-16k-row.bin", pclRow, "page wider than the largest paper"},
+    };
+    std::size_t replayed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TARVEL_FUZZ_CRASHERS "/preview")) {
+        const Bytes input = ReadFileBytes(entry.path());
+        ASSERT_FALSE(input.empty()) << entry.path();
+        const auto result = DecodeStream(static_cast<Language>(input[0] % 5), input.data() + 1, input.size() - 1);
+        const std::string name = entry.path().filename().string();
+        if (result.ok) {
+            EXPECT_FALSE(result.pages.empty()) << name;
+        } else {
+            EXPECT_LT(result.errorOffset, input.size() - 1) << name << ": " << result.error;
+        }
+        for (const Expected& e : known) {
+            if (name != e.file) continue;
+            EXPECT_EQ(result.error, e.error) << name;
+            EXPECT_EQ(result.errorOffset, e.offset) << name;
+            ++replayed;
+        }
+        for (const auto& page : result.pages) EXPECT_FALSE(RenderRgb(page).empty()) << name;
+    }
+    EXPECT_EQ(replayed, std::size(known));
+}
+
+TEST(Decoders, AStreamsPagesInkAndAreaAreBounded) {
+    const std::uint32_t rows = LargestPage(Language::Pcl).height;
+    // A full row at the widest, then empty delta rows that each copy it.
+    const Bytes fullRow = Concat({Esc("*b319W"), Bytes(319, 0xFF)});
+    Bytes page = Concat({kPclStart, fullRow, Esc("*b3M")});
+    const std::size_t lastRowAt = page.size() + (rows - 1) * 5;
+    for (std::uint32_t y = 1; y <= rows; ++y) page = Concat({page, Esc("*b0W")});
+    auto tooLong = Decode(Language::Pcl, Concat({page, kPclEnd}));
+    EXPECT_EQ(tooLong.error, "page longer than the largest paper");
+    EXPECT_EQ(tooLong.errorOffset, lastRowAt);
+
+    // Each page just fits; the ink of three is more than the limit allows.
+    page.resize(lastRowAt);
+    page = Concat({page, kPclEnd});
+    DecodeLimits limits;
+    limits.totalInkBytes = 3 * rows * 319;
+    const auto onePage = DecodeStream(Language::Pcl, page.data(), page.size(), limits);
+    ASSERT_TRUE(onePage.ok) << onePage.error;
+    EXPECT_EQ(onePage.pages[0].height(), rows);
+    EXPECT_TRUE(onePage.pages[0].Dot(Ink::Black, 319 * 8 - 1, rows - 1));
+    const Bytes threePages = Concat({page, page, page});
+    const auto tooMuchInk = DecodeStream(Language::Pcl, threePages.data(), threePages.size(), limits);
+    EXPECT_EQ(tooMuchInk.error, "stream too large to preview");
+    EXPECT_GT(tooMuchInk.errorOffset, 2 * page.size());
+    EXPECT_LT(tooMuchInk.errorOffset, 3 * page.size());
+
+    // Blank PocketJet pages of a declared size cost their area when shown.
+    const Bytes format = Hex("1B 7E 77 34 01 1B 7E 68 04 10");
+    const Bytes blankPages = Concat({format, Hex("1B 7E 0C 1B 7E 0C 1B 7E 0C")});
+    limits = DecodeLimits{};
+    limits.totalPageDots = 2 * 308 * 8 * 4100;
+    const auto tooLarge = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), limits);
+    EXPECT_EQ(tooLarge.error, "stream too large to preview");
+    EXPECT_EQ(tooLarge.errorOffset, format.size() + 6);
+    limits = DecodeLimits{};
+    limits.pages = 2;
+    const auto tooMany = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), limits);
+    EXPECT_EQ(tooMany.error, "too many pages");
+    EXPECT_EQ(tooMany.errorOffset, format.size() + 6);
+}
+
+TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName) {
+    const std::filesystem::path folder = std::filesystem::path(std::getenv("TARVEL_TEST_SCRATCH")) / "streams";
+    std::filesystem::create_directories(folder);
+    std::vector<std::uint8_t> stream{1};
+    std::string error;
+    EXPECT_FALSE(ReadStreamFile(folder.c_str(), stream, error));
+    EXPECT_EQ(error, folder.string() + ": Is a directory");
+    EXPECT_TRUE(stream.empty());
+    EXPECT_FALSE(ReadStreamFile((folder / "missing.prn").c_str(), stream, error));
+    EXPECT_EQ(error, (folder / "missing.prn").string() + ": No such file or directory");
+    EXPECT_FALSE(ReadStreamFile(nullptr, stream, error));
+
+    const Bytes page = Hex("1B 40 00 FF 0C");
+    std::ofstream(folder / "page.prn", std::ios::binary).write(reinterpret_cast<const char*>(page.data()), 5);
+    ASSERT_TRUE(ReadStreamFile((folder / "page.prn").c_str(), stream, error)) << error;
+    EXPECT_EQ(stream, page);
 }

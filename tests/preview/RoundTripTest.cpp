@@ -195,3 +195,46 @@ TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly) {
         EXPECT_GT(refused, 0) << model;
     }
 }
+
+TEST(RoundTrip, TheLargestPaperDecodesAtEveryModelsResolutionAndNothingBeyondIt) {
+    constexpr std::uint32_t kLegal = 4;
+    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
+        preview::Language language{};
+        ASSERT_TRUE(preview::LanguageOfModel(model, &language));
+        const auto largest = preview::LargestPage(language);
+        const auto dpi = static_cast<std::uint32_t>(drivers::ModelResolution(model, 0));
+        const std::uint32_t width = 85 * dpi / 10, height = 14 * dpi;
+        const struct {
+            std::uint32_t width, height;
+            const char* error;
+        } pages[] = {
+            {width, height, ""},
+            {largest.width + 1, height, "page wider than the largest paper"},
+            {width, largest.height + 1, "page longer than the largest paper"},
+        };
+        for (const auto& p : pages) {
+            // A black row at the foot of the page after one skip of every
+            // row above it.
+            auto driver = drivers::CreateDriver(model);
+            CollectingWriter port;
+            ASSERT_TRUE(driver->Open(MostPlanes(model, 4), p.width, 0, 1, kLegal));
+            ASSERT_TRUE(driver->BeginPage(&port));
+            ASSERT_TRUE(driver->SkipRows(&port, p.height - 1));
+            const std::size_t lastRow = port.data.size();
+            ASSERT_TRUE(driver->SendRow(&port, Row(p.width * 3, 0).data()));
+            const std::size_t end = port.data.size();
+            ASSERT_TRUE(driver->EjectPage(&port));
+            const auto result = Decoded(model, port.data, port.data.size());
+            const std::string where = "model " + std::to_string(model) + " " + std::to_string(p.width) + " x " +
+                                      std::to_string(p.height);
+            EXPECT_EQ(result.error, p.error) << where;
+            if (result.ok) {
+                ASSERT_EQ(result.pages.size(), 1u) << where;
+                EXPECT_TRUE(result.pages[0].Dot(Ink::Black, p.width - 1, p.height - 1)) << where;
+            } else {
+                EXPECT_GE(result.errorOffset, lastRow) << where;
+                EXPECT_LT(result.errorOffset, end) << where;
+            }
+        }
+    }
+}

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -52,12 +50,13 @@ int PreviewCommand(int argc, char** argv)
         std::fprintf(stderr, "tarvel preview: unknown language '%s'\n", argv[2]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "tarvel preview: cannot read %s\n", argv[1]);
+    // A folder or an unreadable file is the user's mistake, told as such.
+    std::vector<std::uint8_t> stream;
+    std::string error;
+    if (!tarvel::preview::ReadStreamFile(argv[1], stream, error)) {
+        std::fprintf(stderr, "tarvel preview: cannot read %s\n", error.c_str());
         return 1;
     }
-    const std::vector<std::uint8_t> stream {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const auto decoded = tarvel::preview::DecodeStream(language, stream.data(), stream.size());
     if (!decoded.ok) {
         std::fprintf(stderr, "tarvel preview: %s: %s at byte %zu\n", argv[1], decoded.error.c_str(),

@@ -2,6 +2,7 @@
 // draft mode and data compression. It edits only the dialog state; the
 // print dialog's confirmation carries the values into the settings.
 #include "device/PrinterDevice.h"
+#include "device/PrinterTables.h"
 #include "device/ui/DialogControls.h"
 #include "device/ui/DialogTemplates.h"
 #include "device/ui/SetupDialogs.h"
@@ -50,6 +51,14 @@ std::int32_t ReadNumber(HWND dialog, int id)
     return static_cast<std::int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
 
+// A margin as typed, held to what a margin can be: the settings keep it,
+// and the next load must give it back (see kLongestMargin).
+std::int32_t TypedMargin(HWND dialog, int id)
+{
+    const SetupDialogState& state = optionsDevice->setup;
+    return std::clamp(ParseLength(FieldText(dialog, id), UnitOf(state)), 0, kLongestMargin);
+}
+
 void LockPageFields(HWND dialog, bool locked)
 {
     SetReadOnly(dialog, kFirstPageField, locked);
@@ -81,7 +90,7 @@ void ConfirmOptionsDialog(HWND dialog)
     SetupDialogState& state = optionsDevice->setup;
     if (!state.marginsLocked) {
         for (const MarginField& field : kMarginFields)
-            state.workMargins.*field.side = ParseLength(FieldText(dialog, field.id), UnitOf(state));
+            state.workMargins.*field.side = TypedMargin(dialog, field.id);
     }
     state.workDraft = IsChecked(dialog, kDraftBox) ? 1 : 0;
     state.workCompression = IsChecked(dialog, kCompressionBox) ? 1 : 0;
@@ -96,14 +105,14 @@ void ConfirmOptionsDialog(HWND dialog)
 }
 
 // Leaving a margin field shows what was understood: the number in the
-// dialog's unit, normalised, whatever unit was typed after it.
+// dialog's unit, normalised, whatever unit was typed after it, and held to
+// its bounds, so the user sees the margin that will be kept.
 void NormaliseMargin(HWND dialog, int id)
 {
     const SetupDialogState& state = optionsDevice->setup;
     if (state.marginsLocked)
         return;
-    std::int32_t length = ParseLength(FieldText(dialog, id), UnitOf(state));
-    SetDlgItemTextW(dialog, id, FormatLength(length, UnitOf(state)).c_str());
+    SetDlgItemTextW(dialog, id, FormatLength(TypedMargin(dialog, id), UnitOf(state)).c_str());
 }
 
 INT_PTR OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

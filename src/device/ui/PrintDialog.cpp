@@ -13,11 +13,6 @@
 namespace tarvel::device {
 namespace {
 
-// Every page size computation reads the custom row, so a typed size is held
-// to what a roll of paper can be, and to what the settings store accepts
-// back at the next load; a negative size means nothing.
-constexpr std::int32_t kLongestCustomSide = 500000;
-
 // The device of the dialog that is up; set at its initialisation.
 PrinterDevice* printDevice = nullptr;
 
@@ -103,7 +98,10 @@ void ConfirmPrintDialog(HWND dialog)
             *field = selected;
     }
     settings.portrait = IsChecked(dialog, kPortraitButton) ? 1 : 0;
-    settings.margins = state.workMargins;
+    // Margins a request brought in are held to the same bounds as typed
+    // ones, so the settings never hold a margin the next load would drop.
+    for (LONG RECT::*side : {&RECT::left, &RECT::top, &RECT::right, &RECT::bottom})
+        settings.margins.*side = std::clamp(state.workMargins.*side, 0, kLongestMargin);
     settings.draftMode = state.workDraft;
     settings.compression = state.workCompression;
     EndDialog(dialog, IDOK);
@@ -116,6 +114,9 @@ void TakeCustomSize(HWND dialog, int field)
     if (!CustomSizeEditable(Selection(dialog, kPaperList)))
         return;
     LengthUnit unit = UnitOf(printDevice->setup);
+    // Every page size computation reads the custom row, so a typed size is
+    // held to what a roll of paper can be, and to what the settings load
+    // accepts back; a negative size means nothing.
     std::int32_t length = std::clamp(ParseLength(FieldText(dialog, field), unit), 0, kLongestCustomSide);
     bool portrait = IsChecked(dialog, kPortraitButton);
     PaperSize& custom = Papers()[kCustomPaper];

@@ -144,12 +144,14 @@ LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD, DWORD, HKEY* result)
     auto file = ReadableKeyFile(root, *relative);
     if (!file)
         return ERROR_FILE_NOT_FOUND;
-    auto values = ReadStoreFile(*file);
-    if (!values)
+    // A damaged file still gives the values it holds whole; one that gives
+    // none reads as a missing key.
+    auto contents = ReadStoreFile(*file);
+    if (!contents || (contents->damaged && contents->values.empty()))
         return ERROR_FILE_NOT_FOUND;
     auto key = std::make_unique<OpenKey>();
     key->file = KeyFilePath(root, subKey);
-    key->values = std::move(*values);
+    key->values = std::move(contents->values);
     *result = AddKey(std::move(key));
     return ERROR_SUCCESS;
 }
@@ -172,13 +174,14 @@ LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD, LPWSTR, DWORD, DWORD, 
 
     auto key = std::make_unique<OpenKey>();
     key->file = file;
-    // A key whose file cannot be read starts empty; the next save replaces
-    // the broken file with a clean one.
-    auto values = ReadStoreFile(file);
+    // A new key is made at once, as the registry does. An existing one,
+    // damaged or not, is only written once a value changes; the save then
+    // sets a damaged file aside before replacing it.
+    auto contents = ReadStoreFile(file);
     if (disposition)
-        *disposition = values ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-    if (values)
-        key->values = std::move(*values);
+        *disposition = contents ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    if (contents)
+        key->values = std::move(contents->values);
     else
         key->changed = true;
     *result = AddKey(std::move(key));
@@ -218,15 +221,10 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, DWORD*, DWORD* type, BYTE* data
 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size)
 {
-    if (!data && size)
-        return ERROR_INVALID_PARAMETER;
-    if (size > kMaxStoreValueSize)
-        return ERROR_INVALID_PARAMETER;
-    if (type == REG_DWORD && size != 4)
-        return ERROR_INVALID_PARAMETER;
-    if (type != REG_DWORD && type != REG_SZ && type != REG_BINARY)
-        return ERROR_INVALID_PARAMETER;
-    if (type == REG_SZ && size % 2 != 0)
+    // Only what the key file can give back unchanged is taken: a string
+    // without its terminator, with text after an embedded NUL or with a lone
+    // surrogate would come back different, or as another type.
+    if (!StorableValue(type, data, size))
         return ERROR_INVALID_PARAMETER;
     KeyTable& table = Keys();
     std::lock_guard guard(table.lock);
@@ -234,9 +232,15 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* da
     if (entry == table.keys.end())
         return ERROR_INVALID_HANDLE;
     std::u16string_view valueName = ToView(name);
-    if (valueName.size() > kMaxStoreNameLength)
+    if (!StorableName(valueName))
         return ERROR_INVALID_PARAMETER;
-    SetValue(entry->second->values, valueName, type, std::vector<BYTE>(data, data + size));
+    std::vector<BYTE> bytes(data, data + size);
+    // Setting what is already there is no change: a key whose values are
+    // all set again as they were is not written.
+    const StoreValue* old = FindValue(entry->second->values, valueName);
+    if (old && old->type == type && old->data == bytes)
+        return ERROR_SUCCESS;
+    SetValue(entry->second->values, valueName, type, std::move(bytes));
     entry->second->changed = true;
     return ERROR_SUCCESS;
 }

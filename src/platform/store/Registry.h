@@ -5,9 +5,12 @@
 // of $XDG_CONFIG_DIRS that holds it (default /etc/xdg); the key path
 // "Software\Velmora\Tarvel" becomes tarvel/Software/Velmora/Tarvel.reg there.
 // Values are read when a key is opened and written back, atomically, when a
-// key that was changed is closed. A file that is missing, unreadable,
-// truncated or corrupt reads as a missing key; a line that does not parse
-// reads as a missing value. Results are the registry's status codes.
+// key that was changed is closed; a key opened and closed without a change
+// is never written. A damaged file (cut short, edited by hand, partly
+// garbage) gives every value it holds whole; a line that does not parse
+// reads as a missing value, and a file that gives no value at all (missing,
+// unreadable, garbage) as a missing key. Results are the registry's status
+// codes.
 #pragma once
 
 #include <tarvel/win32.h>
@@ -47,11 +50,16 @@ LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR keyCla
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
 
 // Sets a value in the open key; it reaches the file when the key is closed.
+// ERROR_INVALID_PARAMETER for a value the file could not give back as it was
+// set: a type other than REG_DWORD (4 bytes), REG_SZ or REG_BINARY; a REG_SZ
+// that does not end in its one terminator or holds a lone surrogate; a name
+// with a lone surrogate or longer than 255 units.
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 
 // Closes the key. A changed key is saved first (temporary file, fsync,
-// rename; mode 0600); the result is the status of that save, and a failed
-// save leaves the old file as it was.
+// rename; mode 0600; see WriteStoreFile for links and damaged files); the
+// result is the status of that save, and a failed save leaves the old file
+// as it was.
 LSTATUS RegCloseKey(HKEY key);
 
 // The file that holds, or would hold, a key: the one a save writes. Empty

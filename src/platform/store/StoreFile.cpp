@@ -5,10 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <charconv>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tarvel::platform {
 namespace {
@@ -104,7 +107,7 @@ std::optional<StoreValue> ParseLine(std::string_view line)
     if (!name)
         return std::nullopt;
     auto wideName = Utf8ToUtf16(*name);
-    if (!wideName || wideName->size() > kMaxStoreNameLength)
+    if (!wideName || !StorableName(*wideName))
         return std::nullopt;
     std::string_view rest = line.substr(equals + 1);
     StoreValue value;
@@ -127,7 +130,8 @@ std::optional<StoreValue> ParseLine(std::string_view line)
         if (!text)
             return std::nullopt;
         auto wide = Utf8ToUtf16(*text);
-        if (!wide || wide->size() * 2 + 2 > kMaxStoreValueSize)
+        // An escaped NUL would end the string early for every reader.
+        if (!wide || wide->find(u'\0') != std::u16string::npos || wide->size() * 2 + 2 > kMaxStoreValueSize)
             return std::nullopt;
         value.type = REG_SZ;
         value.data.resize((wide->size() + 1) * 2);
@@ -162,14 +166,13 @@ std::string FormatValue(const StoreValue& value)
         std::vector<BYTE> bigEndian = {BYTE(number >> 24), BYTE(number >> 16), BYTE(number >> 8), BYTE(number)};
         return line + "=dword:" + hex(bigEndian);
     }
-    if (value.type == REG_SZ) {
-        std::u16string text(value.data.size() / 2, u'\0');
+    if (value.type == REG_SZ && StorableValue(REG_SZ, value.data.data(), value.data.size())) {
+        std::u16string text(value.data.size() / 2 - 1, u'\0');
         std::memcpy(text.data(), value.data.data(), text.size() * 2);
-        // The stored string ends at its terminator, as a reader of the value would see it.
-        text.resize(std::u16string_view(text.c_str()).size());
-        if (auto utf8 = Utf16ToUtf8(text))
-            return line + "=sz:" + Escape(*utf8);
+        return line + "=sz:" + Escape(*Utf16ToUtf8(text));
     }
+    // RegSetValueExW refuses anything else; should one get here all the
+    // same, its bytes are kept rather than its type.
     return line + "=hex:" + hex(value.data);
 }
 
@@ -196,30 +199,90 @@ void SetValue(StoreValues& values, std::u16string_view name, DWORD type, std::ve
     values.push_back({std::u16string(name), type, std::move(data)});
 }
 
-std::optional<StoreValues> ParseStoreText(std::string_view text)
+bool StorableName(std::u16string_view name)
 {
+    return name.size() <= kMaxStoreNameLength && name.find(u'\0') == std::u16string_view::npos
+        && Utf16ToUtf8(name).has_value();
+}
+
+bool StorableValue(DWORD type, const BYTE* data, std::size_t size)
+{
+    if ((!data && size) || size > kMaxStoreValueSize)
+        return false;
+    switch (type) {
+    case REG_DWORD:
+        return size == 4;
+    case REG_BINARY:
+        return true;
+    case REG_SZ: {
+        // Read by units: the caller's bytes need not be aligned for char16_t.
+        if (size < 2 || size % 2 != 0)
+            return false;
+        std::u16string text(size / 2, u'\0');
+        std::memcpy(text.data(), data, size);
+        if (text.back() != u'\0')
+            return false;
+        text.pop_back();
+        return text.find(u'\0') == std::u16string::npos && Utf16ToUtf8(text).has_value();
+    }
+    default:
+        return false;
+    }
+}
+
+StoreContents ParseStoreText(std::string_view text)
+{
+    StoreContents contents;
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            return std::nullopt;  // every complete file ends with a newline
+        if (end == std::string_view::npos) {
+            // A line without its newline may have been cut anywhere, even
+            // inside a string that still reads well: it is not taken.
+            contents.damaged = true;
+            break;
+        }
         lines.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    if (lines.size() < 2 || lines.front() != kHeader || !lines.back().starts_with("end "))
-        return std::nullopt;
-    std::string_view countText = lines.back().substr(4);
-    std::size_t count = 0;
-    auto [end, error] = std::from_chars(countText.data(), countText.data() + countText.size(), count);
-    if (error != std::errc() || end != countText.data() + countText.size() || count != lines.size() - 2)
-        return std::nullopt;
-    StoreValues values;
-    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        if (auto value = ParseLine(lines[i]))
-            SetValue(values, value->name, value->type, std::move(value->data));
+    // Whatever else is wrong, every complete value line is kept: a file cut
+    // short or edited by hand still holds the settings it had.
+    bool headed = !lines.empty() && lines.front() == kHeader;
+    bool ended = false;
+    // Names by their folded spelling, so that a file of many values is read
+    // in one pass rather than searched once per line.
+    std::unordered_map<std::u16string, std::size_t> positions;
+    for (std::size_t i = headed ? 1 : 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (i + 1 == lines.size() && line.starts_with("end ")) {
+            std::string_view countText = line.substr(4);
+            std::size_t count = 0;
+            auto [end, error] = std::from_chars(countText.data(), countText.data() + countText.size(), count);
+            ended = error == std::errc() && end == countText.data() + countText.size() && headed
+                && count == lines.size() - 2;
+            break;
+        }
+        auto value = ParseLine(line);
+        if (!value) {
+            contents.damaged = true;
+            continue;
+        }
+        std::u16string folded = value->name;
+        for (char16_t& c : folded)
+            c = FoldAscii(c);
+        auto [position, fresh] = positions.try_emplace(std::move(folded), contents.values.size());
+        if (fresh) {
+            contents.values.push_back(std::move(*value));
+        } else {
+            // A later value of the same name wins, under the first spelling.
+            contents.values[position->second].type = value->type;
+            contents.values[position->second].data = std::move(value->data);
+        }
     }
-    return values;
+    if (!headed || !ended)
+        contents.damaged = true;
+    return contents;
 }
 
 std::string FormatStoreText(const StoreValues& values)
@@ -234,15 +297,19 @@ std::string FormatStoreText(const StoreValues& values)
     return text;
 }
 
-std::optional<StoreValues> ReadStoreFile(const std::filesystem::path& file)
+std::optional<StoreContents> ReadStoreFile(const std::filesystem::path& file)
 {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return std::nullopt;
+    // Not blocking: a FIFO where the file should be must not hang the load.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        return StoreContents{{}, true};
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kMaxFileSize) {
         ::close(fd);
-        return std::nullopt;
+        return StoreContents{{}, true};
     }
     std::string text;
     char buffer[8192];
@@ -252,7 +319,7 @@ std::optional<StoreValues> ReadStoreFile(const std::filesystem::path& file)
             continue;
         if (got < 0 || text.size() + static_cast<std::size_t>(got) > kMaxFileSize) {
             ::close(fd);
-            return std::nullopt;
+            return StoreContents{{}, true};
         }
         if (got == 0)
             break;
@@ -262,27 +329,101 @@ std::optional<StoreValues> ReadStoreFile(const std::filesystem::path& file)
     return ParseStoreText(text);
 }
 
-bool WriteStoreFile(const std::filesystem::path& file, const StoreValues& values)
+namespace {
+
+// The file a save replaces: a symbolic link (a dotfile manager's, say) is
+// followed to its target, so the link survives the save. Empty for a loop.
+std::filesystem::path FollowLinks(std::filesystem::path file)
 {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error)))
+            return file;
+        std::filesystem::path target = std::filesystem::read_symlink(file, error);
+        if (error)
+            return {};
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return {};
+}
+
+// A save killed between writing its temporary file and renaming it leaves
+// the file behind. One whose process is gone is removed; one of a living
+// process is left to it, unless it is older than any save takes (the
+// process id was reused).
+void RemoveStaleTemporaries(const std::filesystem::path& file)
+{
+    const std::string prefix = file.filename().string() + ".tmp-";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix))
+            continue;
+        std::string_view digits = std::string_view(name).substr(prefix.size());
+        pid_t pid = 0;
+        auto [end, parsed] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+        std::error_code ignored;
+        if (parsed != std::errc() || end != digits.data() + digits.size() || pid <= 0 || pid == ::getpid()
+            || !entry.is_regular_file(ignored) || entry.is_symlink(ignored))
+            continue;
+        bool gone = ::kill(pid, 0) != 0 && errno == ESRCH;
+        auto age = std::filesystem::file_time_type::clock::now() - entry.last_write_time(ignored);
+        if (gone || (!ignored && age > std::chrono::hours(1)))
+            std::filesystem::remove(entry.path(), ignored);
+    }
+}
+
+// Keeps a copy of a damaged file before it is replaced, so that whatever
+// could not be read is not lost without a trace. False when the copy
+// cannot be made: the save must not go on then.
+bool SetAsideIfDamaged(const std::filesystem::path& file, std::filesystem::path& asideOut)
+{
+    auto contents = ReadStoreFile(file);
+    if (!contents || !contents->damaged)
+        return true;
+    std::filesystem::path aside = file;
+    aside += ".damaged";
+    std::error_code error;
+    std::filesystem::copy_file(file, aside, std::filesystem::copy_options::overwrite_existing, error);
+    if (error)
+        return false;
+    asideOut = aside;
+    return true;
+}
+
+bool WriteAll(int fd, const std::string& text)
+{
+    std::size_t written = 0;
+    while (written < text.size()) {
+        ssize_t put = ::write(fd, text.data() + written, text.size() - written);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        written += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteStoreFile(const std::filesystem::path& link, const StoreValues& values)
+{
+    const std::filesystem::path file = FollowLinks(link);
+    if (file.empty())
+        return false;
+    RemoveStaleTemporaries(file);
     std::string text = FormatStoreText(values);
     std::filesystem::path temporary = file;
     temporary += ".tmp-" + std::to_string(::getpid());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;
-    bool ok = ::fchmod(fd, 0600) == 0;
-    std::size_t written = 0;
-    while (ok && written < text.size()) {
-        ssize_t put = ::write(fd, text.data() + written, text.size() - written);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            ok = false;
-        else
-            written += static_cast<std::size_t>(put);
-    }
+    bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text);
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
+    std::filesystem::path aside;
+    ok = ok && SetAsideIfDamaged(file, aside);
     if (ok)
         ok = ::rename(temporary.c_str(), file.c_str()) == 0;
     if (!ok) {
@@ -294,6 +435,9 @@ bool WriteStoreFile(const std::filesystem::path& file, const StoreValues& values
         ::fsync(folder);
         ::close(folder);
     }
+    if (!aside.empty())
+        std::fprintf(stderr, "tarvel: %s was damaged: the values that could be read are kept, the old file is %s\n",
+            file.c_str(), aside.c_str());
     return true;
 }
 

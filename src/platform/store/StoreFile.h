@@ -10,7 +10,10 @@
 //     end 3
 //
 // The closing "end <count>" line tells a complete file from a truncated one.
-// Names and strings escape '%', '=' and control characters as %XX.
+// Names and strings escape '%', '=' and control characters as %XX. A string
+// value is stored with exactly one terminator and no other NUL, and every
+// name and string is whole UTF-16, so that what is read, written and read
+// again is the same value name, type and data.
 #pragma once
 
 #include "platform/system/Utf16.h"
@@ -32,6 +35,8 @@ struct StoreValue {
     std::u16string name;
     DWORD type = 0;
     std::vector<BYTE> data;
+
+    bool operator==(const StoreValue&) const = default;
 };
 
 using StoreValues = std::vector<StoreValue>;
@@ -40,16 +45,34 @@ using StoreValues = std::vector<StoreValue>;
 const StoreValue* FindValue(const StoreValues& values, std::u16string_view name);
 void SetValue(StoreValues& values, std::u16string_view name, DWORD type, std::vector<BYTE> data);
 
-// Parses a whole key file; nullopt when the file is missing, unreadable,
-// too large, or lacks its header or a matching end line. Lines that do not
-// parse are skipped: that value reads as missing.
-std::optional<StoreValues> ReadStoreFile(const std::filesystem::path& file);
-std::optional<StoreValues> ParseStoreText(std::string_view text);
+// Whether a value could be written to a key file and read back the same:
+// a name of whole UTF-16 without NUL and at most kMaxStoreNameLength units;
+// for REG_SZ, whole UTF-16 ending in its one terminator; for REG_DWORD, four
+// bytes; REG_BINARY anything up to kMaxStoreValueSize.
+bool StorableName(std::u16string_view name);
+bool StorableValue(DWORD type, const BYTE* data, std::size_t size);
+
+// What a key file held: every complete value that could be read, and
+// whether anything else was there (a missing header or end line, a count
+// that does not match, a line cut off or unreadable, a file that is not a
+// regular file or cannot be read). A later value of the same name wins.
+struct StoreContents {
+    StoreValues values;
+    bool damaged = false;
+};
+
+// Parses a key file; nullopt only when there is no file. Symbolic links
+// are followed.
+std::optional<StoreContents> ReadStoreFile(const std::filesystem::path& file);
+StoreContents ParseStoreText(std::string_view text);
 std::string FormatStoreText(const StoreValues& values);
 
 // Writes the key file atomically: a temporary file beside it (mode 0600),
-// fsync, rename over the old one, fsync of the folder. On failure the old
-// file is untouched and the temporary file is removed.
+// fsync, rename over the old one, fsync of the folder. A symbolic link is
+// followed and its target replaced, so the link stays. A damaged file is
+// first copied to "<name>.damaged" and that is said once on stderr;
+// temporary files that crashed saves left behind are removed. On failure
+// the old file is untouched and the temporary file is removed.
 bool WriteStoreFile(const std::filesystem::path& file, const StoreValues& values);
 
 }  // namespace tarvel::platform

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -232,6 +233,36 @@ TEST_F(SetupDialog, TypedMarginsAreNormalisedWhenTheFieldIsLeft)
     ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
     EXPECT_EQ(device.settings.margins.left, 3810);
     EXPECT_EQ(pageSetup.rtMargin.left, 1500);
+}
+
+TEST_F(SetupDialog, MarginsAreHeldToWhatTheNextLoadKeeps)
+{
+    ThroughOptions([](DialogUser& user) {
+        user.Type(kLeftMarginField, u"-1cm");
+        EXPECT_EQ(user.Text(kLeftMarginField), u"0cm");
+        user.Type(kRightMarginField, u"600cm");
+        EXPECT_EQ(user.Text(kRightMarginField), u"500cm") << "no paper is longer";
+        user.Type(kTopMarginField, u"150cm");
+        user.Type(kBottomMarginField, u"0.01");
+        user.Click(IDOK);
+    });
+    pageSetup.Flags = PSD_INHUNDREDTHSOFMILLIMETERS;
+    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
+    const RECT typed{0, 150000, kLongestMargin, 10};
+    EXPECT_TRUE(SameRect(device.settings.margins, typed));
+
+    // Margins a locked request brings are held to the same bounds.
+    Respond({});
+    pageSetup.Flags = PSD_MARGINS | PSD_DISABLEMARGINS | PSD_INHUNDREDTHSOFMILLIMETERS;
+    pageSetup.rtMargin = RECT{-5, INT32_MAX, 7, INT32_MIN};
+    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
+    EXPECT_TRUE(SameRect(device.settings.margins, RECT{0, kLongestMargin, 7, 0}));
+
+    device.settings.margins = typed;
+    ASSERT_EQ(device.SaveSettings(), ERROR_SUCCESS);
+    device.settings = PrinterSettings{};
+    ASSERT_EQ(device.LoadSettings(), ERROR_SUCCESS);
+    EXPECT_TRUE(SameRect(device.settings.margins, typed)) << "every margin the dialog keeps comes back";
 }
 
 TEST_F(SetupDialog, PageRangeChosenInTheOptionsReachesTheDeviceAndTheFlags)

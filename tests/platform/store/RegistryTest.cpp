@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tarvel::platform;
@@ -118,24 +120,159 @@ TEST_F(Registry, MachineKeysAreSearchedInEveryConfigFolder)
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, u"\\Drivers\\Builtin\\IrCOMM", u"Index"), std::nullopt);
 }
 
-TEST_F(Registry, BrokenFilesReadAsAMissingKey)
+TEST_F(Registry, DamagedFilesKeepEveryCompleteValue)
 {
-    const char* broken[] = {
-        "",                                                  // empty
-        "garbage\x01\x02\n",                                 // not ours
-        "tarvel-store 1\nPrinter=dword:00000003\n",          // truncated before the end line
-        "tarvel-store 1\nPrinter=dword:00000003\nend 1",     // last newline cut off
-        "tarvel-store 1\nPrinter=dword:00000003\nend 2\n",   // count does not match
+    const struct {
+        const char* text;
+        std::optional<std::int32_t> printer, port;
+    } damaged[] = {
+        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009\n", 5, 9},         // cut before the end line
+        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009\nend 2", 5, 9},    // last newline cut off
+        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009\nend 7\n", 5, 9},  // count edited by hand
+        {"Printer=dword:00000005\n\x01garbage\nPort=dword:00000009\nend 3\n", 5, 9},     // header lost, a bad line
+        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009", 5, {}},  // a line that may have been cut
+        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:0000", 5, {}},
     };
-    for (const char* text : broken) {
+    for (const auto& [text, printer, port] : damaged) {
+        EXPECT_TRUE(ParseStoreText(text).damaged) << text;
+        WriteAll(file, text);
+        EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Printer"), printer) << text;
+        EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Port"), port) << text;
+    }
+    // A file that gives no value at all reads as a missing key.
+    for (const char* text : {"", "garbage\x01\x02\n", "tarvel-store 1\n", "tarvel-store 1\nPrinter=dword:0"}) {
         WriteAll(file, text);
         HKEY key = reinterpret_cast<HKEY>(1);
         EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, &key), ERROR_FILE_NOT_FOUND) << text;
         EXPECT_EQ(key, nullptr);
     }
-    // The next save replaces the broken file with a clean one.
+    EXPECT_FALSE(ParseStoreText("tarvel-store 1\nPrinter=dword:00000005\nend 1\n").damaged);
+}
+
+TEST_F(Registry, ADamagedFileIsSetAsideAndSaidOnceWhenTheKeyIsNextSaved)
+{
+    const std::string cut = "tarvel-store 1\nPrinter=dword:00000005\nPort=dword:0000";
+    WriteAll(file, cut);
+    std::filesystem::path aside = file;
+    aside += ".damaged";
+    // Opened and closed without a change: nothing is written.
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0, nullptr, &key, &disposition), ERROR_SUCCESS);
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+    std::int32_t five = 5;
+    EXPECT_EQ(RegSetValueExW(key, u"Printer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(ReadAll(file), cut);
+    EXPECT_FALSE(std::filesystem::exists(aside));
+
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(SaveDwords({{u"Port", 1}}), ERROR_SUCCESS);
+    ASSERT_EQ(SaveDwords({{u"Port", 2}}), ERROR_SUCCESS);
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadAll(aside), cut);
+    EXPECT_EQ(ReadAll(file), "tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000002\nend 2\n");
+    EXPECT_NE(said.find(aside.string()), std::string::npos) << said;
+    EXPECT_EQ(said.find(aside.string()), said.rfind(aside.string())) << "said once: " << said;
+}
+
+TEST_F(Registry, ALinkedKeyFileIsReadAndItsTargetReplacedAtomically)
+{
+    std::filesystem::path dotfiles = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")).parent_path() / "dotfiles";
+    std::filesystem::remove_all(dotfiles);
+    WriteAll(dotfiles / "Tarvel.reg", "tarvel-store 1\nPrinter=dword:00000005\nend 1\n");
+    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::create_symlink("../../../../dotfiles/Tarvel.reg", file);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Printer"), 5);
+
     ASSERT_EQ(SaveDwords({{u"Port", 9}}), ERROR_SUCCESS);
-    EXPECT_EQ(ReadAll(file), "tarvel-store 1\nPort=dword:00000009\nend 1\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+    EXPECT_EQ(ReadAll(dotfiles / "Tarvel.reg"), "tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009\nend 2\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dotfiles), {}), 1) << "no temporary file left";
+    std::filesystem::remove_all(dotfiles);
+}
+
+TEST_F(Registry, SavingRemovesTemporaryFilesOfSavesThatDied)
+{
+    ASSERT_EQ(SaveDwords({{u"Port", 1}}), ERROR_SUCCESS);
+    pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    auto temporary = [&](pid_t pid) {
+        std::filesystem::path path = file;
+        path += ".tmp-" + std::to_string(pid);
+        return path;
+    };
+    WriteAll(temporary(child), "a save killed half way");
+    WriteAll(temporary(::getppid()), "a save still going on");
+    WriteAll(temporary(1), "a reused process id");
+    std::filesystem::last_write_time(temporary(1), std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+
+    ASSERT_EQ(SaveDwords({{u"Port", 2}}), ERROR_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(temporary(child)));
+    EXPECT_TRUE(std::filesystem::exists(temporary(::getppid())));
+    EXPECT_FALSE(std::filesystem::exists(temporary(1)));
+}
+
+TEST_F(Registry, AKeyWhoseValuesAreSetAsTheyWereIsNotWritten)
+{
+    // Upper-case digits: a save would write them in lower case.
+    const std::string text = "tarvel-store 1\nPrinter=dword:0000000A\nend 1\n";
+    WriteAll(file, text);
+    ASSERT_EQ(SaveDwords({{u"printer", 10}}), ERROR_SUCCESS);
+    EXPECT_EQ(ReadAll(file), text);
+    ASSERT_EQ(SaveDwords({{u"Printer", 11}}), ERROR_SUCCESS);
+    EXPECT_EQ(ReadAll(file), "tarvel-store 1\nPrinter=dword:0000000b\nend 1\n");
+}
+
+// What is parsed, written and parsed again is the same value name, type and
+// data; the store files that once lost data on the way are kept for it.
+TEST_F(Registry, StoreTextRoundTripsWhatItParses)
+{
+    std::vector<std::string> texts = {
+        "tarvel-store 1\nA=sz:x%00y\nB=sz:%F0%9F%98%80\n%3D%25%0A=hex:00\nc=dword:00000001\nC=dword:00000002\nend 5\n",
+        "tarvel-store 1\n=sz:\nend 9\n",
+    };
+    for (const auto& entry : std::filesystem::directory_iterator(TARVEL_FUZZ_CRASHERS "/store"))
+        texts.push_back(ReadAll(entry.path()));
+    ASSERT_GT(texts.size(), 4u);
+    for (const std::string& text : texts) {
+        StoreContents first = ParseStoreText(text);
+        StoreContents second = ParseStoreText(FormatStoreText(first.values));
+        EXPECT_FALSE(second.damaged) << text;
+        EXPECT_EQ(second.values, first.values) << text;
+    }
+}
+
+TEST_F(Registry, ValuesTheFileCouldNotGiveBackAreRefused)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0, nullptr, &key, nullptr), ERROR_SUCCESS);
+    auto setString = [&](const char16_t* name, std::u16string_view text) {
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()), DWORD(text.size() * 2));
+    };
+    EXPECT_EQ(setString(u"S", std::u16string_view(u"abc", 3)), ERROR_INVALID_PARAMETER) << "no terminator";
+    EXPECT_EQ(setString(u"S", std::u16string_view(u"ab\0cd", 6)), ERROR_INVALID_PARAMETER) << "text after a NUL";
+    EXPECT_EQ(setString(u"S", std::u16string_view(u"ab\0", 4)), ERROR_INVALID_PARAMETER) << "two terminators";
+    EXPECT_EQ(setString(u"S", std::u16string_view(u"a\xd800", 3)), ERROR_INVALID_PARAMETER) << "lone surrogate";
+    EXPECT_EQ(setString(u"S", std::u16string_view()), ERROR_INVALID_PARAMETER);
+    const char16_t badName[] = {u'N', 0xdc00, 0};
+    EXPECT_EQ(setString(badName, std::u16string_view(u"ok", 3)), ERROR_INVALID_PARAMETER);
+    const char16_t emoji[] = u"\U0001F600";
+    EXPECT_EQ(setString(emoji, std::u16string_view(emoji, 3)), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, u"T", 0, 7, nullptr, 0), ERROR_INVALID_PARAMETER) << "unknown type";
+    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, &key), ERROR_SUCCESS);
+    char16_t back[4] = {};
+    DWORD size = sizeof back, type = 0;
+    ASSERT_EQ(RegQueryValueExW(key, emoji, nullptr, &type, reinterpret_cast<BYTE*>(back), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(std::u16string_view(back, size / 2), std::u16string_view(emoji, 3));
+    EXPECT_EQ(RegQueryValueExW(key, u"S", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
 }
 
 TEST_F(Registry, ValuesThatAreNotThirtyTwoBitNumbersReadAsMissing)

@@ -77,7 +77,8 @@ PrinterDevice::StoredValues PrinterDevice::CurrentValues()
 
 PrinterDevice::~PrinterDevice()
 {
-    SaveSettings();
+    if (saveOnUnload)
+        SaveSettings();
     if (theDevice == this)
         theDevice = nullptr;
 }
@@ -89,6 +90,7 @@ LSTATUS PrinterDevice::LoadSettings()
     LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key);
     if (status != ERROR_SUCCESS) {
         storedValues_ = CurrentValues();
+        keyStored_ = false;
         return status;
     }
     for (const SettingValue& value : SettingValues(settings)) {
@@ -106,17 +108,18 @@ LSTATUS PrinterDevice::LoadSettings()
         *value.field = stored;
     }
     storedValues_ = CurrentValues();
+    keyStored_ = true;
     return RegCloseKey(key);
 }
 
 LSTATUS PrinterDevice::SaveSettings()
 {
     using namespace tarvel::platform;
-    // Settings as they were loaded are not written again: showing them, or
-    // loading and unloading the library, leaves the store as it is (and
-    // makes no store on first use).
+    // Settings as they were loaded are not written again: loading and
+    // unloading the library leaves an existing store as it is. A first use
+    // still creates the key, so that the user finds every setting to edit.
     const StoredValues current = CurrentValues();
-    if (current == storedValues_)
+    if (keyStored_ && current == storedValues_)
         return ERROR_SUCCESS;
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, 0,
@@ -126,8 +129,10 @@ LSTATUS PrinterDevice::SaveSettings()
     for (const SettingValue& value : SettingValues(settings))
         RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(value.field), sizeof(std::int32_t));
     status = RegCloseKey(key);
-    if (status == ERROR_SUCCESS)
+    if (status == ERROR_SUCCESS) {
         storedValues_ = current;
+        keyStored_ = true;
+    }
     return status;
 }
 

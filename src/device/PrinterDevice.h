@@ -47,9 +47,15 @@ public:
     // Read and write the thirteen values under the user's key; each returns
     // the store status of its last call (ERROR_SUCCESS or a failure code).
     // Saving settings unchanged since they were last loaded or saved does
-    // not touch the store and succeeds.
+    // not touch the store and succeeds; on first use (no key yet) the key is
+    // created with all thirteen values all the same, as a new device expects.
     LSTATUS LoadSettings();
     LSTATUS SaveSettings();
+
+    // Whether the destructor writes the settings back. Programs that only
+    // show settings (the tool's read-only commands) turn it off, so that
+    // looking never creates or touches the store.
+    bool saveOnUnload = true;
 
     // First member: built before anything else and torn down last, after
     // the settings have been saved.
@@ -86,8 +92,10 @@ private:
     using StoredValues = std::array<std::int32_t, kStoredValueCount>;
     StoredValues CurrentValues();
 
-    // The thirteen values as the store last held them, in store order.
+    // The thirteen values as the store last held them, in store order, and
+    // whether the key existed at all.
     StoredValues storedValues_{};
+    bool keyStored_ = false;
 };
 
 // The device the dialog procedures and exported functions reach; set by the

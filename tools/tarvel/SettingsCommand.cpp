@@ -68,6 +68,7 @@ void PrintCapabilities(PrinterDevice& device)
 int SettingsCommand(int, char**)
 {
     PrinterDevice device;
+    device.saveOnUnload = false;
     PrintSettings(device);
     PrintCapabilities(device);
     return 0;

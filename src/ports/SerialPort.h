@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 
 namespace tarvel::ports {
 
@@ -41,9 +42,12 @@ public:
 protected:
     int Transmit(const std::uint8_t* bytes, int count) override;
     void ReleaseTransport() override;
+    std::string TargetName() const override;
 
 private:
     int portNumber_ = -1;
+    // The line the last Open used, as the loss message names it.
+    std::string lineName_;
     // Read by Close on the application thread while the writer owns it.
     std::atomic<HANDLE> comHandle_{nullptr};
 };

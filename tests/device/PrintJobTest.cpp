@@ -21,7 +21,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tarvel::device;
 using tarvel::preview::Ink;
@@ -471,9 +474,25 @@ TEST_F(PrintJob, CancelEndsTheWaitForAFifoThatNobodyReads)
     const auto fifo = root / "printer";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     ASSERT_EQ(Start(fifo.u16string().c_str()), 1);
+    // A reader that comes after a while frees an open stuck in the kernel,
+    // so a regression fails instead of hanging.
+    std::atomic<bool> done {false};
+    std::thread rescuer([&] {
+        const auto start = std::chrono::steady_clock::now();
+        while (!done.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) {
+                const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        }
+    });
     PressCancelAfter(device.progressWindow, 200);
     EXPECT_EQ(StartPage(device, printer_), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - cancelPressed.load(), std::chrono::seconds(1));
+    done.store(true);
+    rescuer.join();
     ExpectOneMessageBox(u"Cannot establish connection", u"Error printing", MB_OK);
     EXPECT_EQ(EndDoc(device, printer_), 1);
 }

@@ -269,23 +269,34 @@ TEST_F(FilePortTest, CancelWhileWriteWaitsForRoomEndsWriteShortAndFlushWithZero)
     EXPECT_EQ(port->GetState(), PortState::Closed);
     EXPECT_EQ(port->Flush(), 0);
     // The writer was waiting for the reader to take data; it lets go at
-    // once, though the reader is still there and still not reading.
+    // once, though the reader is still there and still not reading. (The
+    // reader goes after a while anyway, so a regression fails, not hangs.)
+    std::atomic<bool> destroyed{false};
+    std::atomic<bool> unplugged{false};
+    std::thread unplug([&] {
+        if (!WaitUntil([&] { return destroyed.load(); }, 8s))
+            unplugged.store(true);
+        ::close(reader);
+    });
     port.reset();
-    ::close(reader);
+    destroyed.store(true);
+    unplug.join();
+    EXPECT_FALSE(unplugged.load()) << "destroying the port waited for the reader";
 }
 
 TEST_F(FilePortTest, AFifoWithoutAReaderIsWaitedForWithoutBlockingAndThenGivenUp)
 {
     auto fifo = folder / "printer";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    // Were Open to block in the kernel, this reader would free it after a
-    // while, so a regression fails below instead of hanging the suite.
-    std::atomic<bool> opened{false};
+    // Were Open to block in the kernel, this reader would free it every few
+    // seconds, so a regression fails below instead of hanging the suite.
+    std::atomic<bool> done{false};
     std::thread rescuer([&] {
-        WaitUntil([&] { return opened.load(); }, 8s);
-        int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
+        while (!WaitUntil([&] { return done.load(); }, 5s)) {
+            int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
     });
     FilePort port;
     port.SetTimeouts(300, 300);
@@ -311,12 +322,12 @@ TEST_F(FilePortTest, AFifoWithoutAReaderIsWaitedForWithoutBlockingAndThenGivenUp
         ::close(fd);
     });
     EXPECT_EQ(port.Open(), 0);
-    opened.store(true);
     auto page = test::RandomBytes(5000, 7);
     EXPECT_EQ(port.Write(page.data(), 5000), 5000);
     EXPECT_EQ(port.Flush(), 1);
     port.StopWriter();
     reader.join();
+    done.store(true);
     rescuer.join();
     EXPECT_EQ(arrived, page);
 }
@@ -327,20 +338,31 @@ TEST_F(FilePortTest, AReaderThatStopsReadingOrGoesAwayIsALostConnection)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (bool goesAway : {false, true}) {
         SCOPED_TRACE(goesAway ? "goes away" : "stops reading");
-        int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-        ASSERT_GE(reader, 0);
+        std::atomic<int> reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader.load(), 0);
+        auto hangUp = [&] {
+            int fd = reader.exchange(-1);
+            if (fd >= 0)
+                ::close(fd);
+        };
         FilePort port;
         port.SetTimeouts(300, goesAway ? 60000 : 300);
         OpenOn(port, fifo.u16string());
         if (goesAway)
-            ::close(reader);
+            hangUp();
+        // The reader goes after a while anyway, so a regression fails, not hangs.
+        std::atomic<bool> finished{false};
+        std::thread watchdog([&] {
+            WaitUntil([&] { return finished.load(); }, 8s);
+            hangUp();
+        });
         auto document = test::RandomBytes(1 << 20, 8);
         EXPECT_LT(port.Write(document.data(), static_cast<int>(document.size())), 1 << 20);
         EXPECT_EQ(port.GetState(), PortState::Lost);
         EXPECT_EQ(port.Flush(), 0);
         EXPECT_EQ(port.GetDataLoss().bytes, 0u) << "the job reports a lost connection itself";
-        if (!goesAway)
-            ::close(reader);
+        finished.store(true);
+        watchdog.join();
     }
 }
 

@@ -34,7 +34,7 @@ enum class PortState : std::int32_t {
     Connecting = 1,  // Open in progress
     Open = 2,        // transport open, writer thread running
     Closed = 3,      // closed, or Open failed
-    Lost = 4,        // the connection broke while sending (infrared only)
+    Lost = 4,        // the other end went away while sending (link, line or reader)
 };
 
 // Bytes a port took from the drivers but could not deliver while the job

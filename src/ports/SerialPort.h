@@ -2,7 +2,9 @@
 // through the IrCOMM driver's virtual COM port. Which COM number is IrCOMM
 // is read from the machine-wide settings at every Open; a cable port is set
 // to 57600 baud 8N1 with DTR and RTS raised, the IrCOMM port is used as its
-// driver set it.
+// driver set it. A line that hangs up is a lost connection; a printer that
+// stops reading costs each chunk its attempts, and what is dropped then is
+// recorded and reported (GetDataLoss) while the job goes on.
 #pragma once
 
 #include "ports/OutputPort.h"

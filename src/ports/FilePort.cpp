@@ -132,7 +132,11 @@ int FilePort::OpenTarget()
         int error = errno;
         if (error == EINTR)
             continue;
-        if (error != ENXIO || Clock::now() >= deadline)
+        // ENXIO from a FIFO: no reader yet. From anything else (a socket,
+        // a device node without its device) it will not change by waiting.
+        struct stat info {};
+        bool fifo = ::stat(local_.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+        if (error != ENXIO || !fifo || Clock::now() >= deadline)
             return -1;
         WaitPumping([this] { return CancelRequested(); }, kLookAgainMs);
         if (CancelRequested())

@@ -35,11 +35,13 @@ struct LoaderReleaser {
     void operator()(GdkPixbufLoader* loader) const { g_object_unref(loader); }
 };
 
-// What the size-prepared handler decided, for the checks after decoding.
+// What the size-prepared handler decided, and how far down the picture the
+// loader got, for the checks after decoding.
 struct SizeDecision {
     bool refused = false;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t rowsDone = 0;
 };
 
 // These loaders decode straight at a smaller size (libjpeg's scaled
@@ -76,6 +78,15 @@ void OnSizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer d
         return;
     }
     gdk_pixbuf_loader_set_size(loader, decision->width, decision->height);
+}
+
+// Loaders keep a picture whose data ends early, for progressive display; a
+// picture whose rows were not all decoded is damaged for printing.
+void OnAreaUpdated(GdkPixbufLoader*, gint, gint y, gint, gint height, gpointer data)
+{
+    auto* decision = static_cast<SizeDecision*>(data);
+    const std::int64_t bottom = std::int64_t(y) + height;
+    decision->rowsDone = std::int32_t(std::clamp<std::int64_t>(bottom, decision->rowsDone, INT32_MAX));
 }
 
 // Feeds the whole file to the loader; false at the first read or decoding
@@ -177,13 +188,15 @@ HBITMAP DecodePicture(const std::filesystem::path& file)
     if (!loader)
         return nullptr;
     g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(OnSizePrepared), &decision);
+    g_signal_connect(loader.get(), "area-updated", G_CALLBACK(OnAreaUpdated), &decision);
     const bool decoded = FeedLoader(loader.get(), input.fd);
     if (!decoded || decision.refused)
         return nullptr;
     GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());  // owned by the loader
     // A loader that ignored the size asked of it must not pass on more than
     // the limit allows.
-    if (!pixbuf || gdk_pixbuf_get_width(pixbuf) > kMaxPictureSide || gdk_pixbuf_get_height(pixbuf) > kMaxPictureSide)
+    if (!pixbuf || gdk_pixbuf_get_width(pixbuf) > kMaxPictureSide || gdk_pixbuf_get_height(pixbuf) > kMaxPictureSide
+        || decision.rowsDone < gdk_pixbuf_get_height(pixbuf))
         return nullptr;
     return CopyToDib(pixbuf);
 }

@@ -202,9 +202,30 @@ TEST_F(Prn, TheSetupDialogReturnsMarginsInTheUnitSystemOfTheMeasureUnit)
     EXPECT_NEAR(prnGetPageWidth(), 2.995f, 1e-3);
 }
 
+TEST_F(Prn, WithoutADocumentNothingIsDrawnAndSettersOnlyStore)
+{
+    EXPECT_EQ(prnStartPage(), 0);
+    prnSetLineWidth(0.1f);
+    prnSetFillColor(RGB(1, 2, 3));
+    prnSetFontBold(1);
+    prnSetTextColor(RGB(4, 5, 6));
+    prnDrawRect(0, 0, 1, 1);
+    prnDrawText(u"A\nB", 0, 0);
+    prnDrawAlignedText(u"AB", 1, 1, TextHorAlign::Center, TextVertAlign::Center);
+    EXPECT_EQ(prnDrawPicture(u"\\missing.png", 0, 0, 0, 0, 0), 0);
+    prnEndDoc();
+    EXPECT_EQ(Recorded(), 0u);
+    EXPECT_FLOAT_EQ(prnGetLineWidth(), 0.1f);
+    EXPECT_EQ(prnGetFillColor(), RGB(1, 2, 3));
+    EXPECT_EQ(prnGetFontBold(), 1);
+    EXPECT_EQ(prnGetTextColor(), RGB(4, 5, 6));
+    prnSetMeasureUnit(Pixels);
+    EXPECT_EQ(prnGetTextHeight(u"AB"), 0.0f);
+    EXPECT_EQ(prnGetTextWidth(u"A\nB"), 0.0f);
+}
+
 TEST_F(Prn, EveryPageStartsFromTheDefaultDrawingState)
 {
-    EXPECT_EQ(prnStartPage(), 0);  // no document
     Confirm();
     StartPage();
     auto& state = tarvel::prn::State();

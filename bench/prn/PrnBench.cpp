@@ -5,13 +5,16 @@
 // CMYK, PCL. Positions are in inches, each a whole number of dots at 300
 // dpi, so the page is the one bench_pages draws; compared with its figures
 // for the same arguments, the difference is what the prn layer costs,
-// decoding the picture file included.
+// reading the picture file included (decoded once, then kept while the
+// file is unchanged; BM_PictureLoad shows both costs).
 #include "JobPages.h"
 #include "device/PrinterDevice.h"
 #include "device/PrinterTables.h"
+#include "platform/image/PictureDecoder.h"
 #include "platform/system/System.h"
 #include "ports/FilePort.h"
 
+#include <tarvel/gdi.h>
 #include <tarvel/pdc.h>
 #include <tarvel/prn.h>
 
@@ -27,7 +30,7 @@ namespace {
 
 constexpr const char16_t* kPictureFile = u"\\bench-picture.bmp";
 
-float Inches(int dots)
+float AtInches(int dots)
 {
     return static_cast<float>(dots) / static_cast<float>(jobpages::kDpi);
 }
@@ -68,7 +71,7 @@ bool WritePicture(const std::filesystem::path& file)
 
 void PutText(POINT at, const std::u16string& text)
 {
-    prnDrawText(text.c_str(), Inches(at.x), Inches(at.y));
+    prnDrawText(text.c_str(), AtInches(at.x), AtInches(at.y));
 }
 
 void TextPage()
@@ -94,11 +97,11 @@ void MixedPage()
         prnSetFillColor(shape.fill);
         const RECT& b = shape.box;
         if (shape.ellipse)
-            prnDrawEllipse(Inches(b.left), Inches(b.top), Inches(b.right), Inches(b.bottom));
+            prnDrawEllipse(AtInches(b.left), AtInches(b.top), AtInches(b.right), AtInches(b.bottom));
         else
-            prnDrawRect(Inches(b.left), Inches(b.top), Inches(b.right), Inches(b.bottom));
+            prnDrawRect(AtInches(b.left), AtInches(b.top), AtInches(b.right), AtInches(b.bottom));
     }
-    if (!prnDrawPicture(kPictureFile, Inches(jobpages::kPictureAt.x), Inches(jobpages::kPictureAt.y), 0, 0, 0))
+    if (!prnDrawPicture(kPictureFile, AtInches(jobpages::kPictureAt.x), AtInches(jobpages::kPictureAt.y), 0, 0, 0))
         std::abort();
 }
 
@@ -145,5 +148,32 @@ BENCHMARK(BM_PrnPage)
     ->Args({1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+
+// The picture alone, as every prnDrawPicture reads it before the copy onto
+// the page: range(0) 0 the same file again (kept decoded), 1 decoded anew
+// each time.
+void BM_PictureLoad(benchmark::State& state)
+{
+    const bool decode = state.range(0) == 1;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tarvel-bench-prn";
+    std::filesystem::create_directories(folder);
+    tarvel::ports::SetDeviceRootFolder(folder);
+    if (!WritePicture(folder / "bench-picture.bmp")) {
+        state.SkipWithError("the picture could not be written");
+        return;
+    }
+    float width = 0, height = 0;
+    for (auto _ : state) {
+        if (decode) {
+            HBITMAP bitmap = tarvel::platform::DecodePicture(folder / "bench-picture.bmp");
+            if (!bitmap)
+                state.SkipWithError("the picture could not be read");
+            DeleteObject(bitmap);
+        } else if (!prnGetPictureSize(kPictureFile, &width, &height)) {
+            state.SkipWithError("the picture could not be read");
+        }
+    }
+}
+BENCHMARK(BM_PictureLoad)->ArgName("decode")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

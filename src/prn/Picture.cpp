@@ -34,7 +34,7 @@ bool Picture::Load(LPCWSTR path)
         return false;
     // A picture is found the way the file port finds its output file.
     const std::filesystem::path local = tarvel::ports::DevicePathToLocal(std::u16string_view(path));
-    HBITMAP bitmap = tarvel::platform::DecodePicture(local);
+    HBITMAP bitmap = tarvel::platform::LoadPicture(local);
     if (!bitmap)
         return false;
     BITMAP description {};

@@ -6,10 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,6 +127,13 @@ std::uint8_t OverWhite(unsigned channel, unsigned alpha)
     return static_cast<std::uint8_t>((channel * alpha + 255u * (255u - alpha) + 127u) / 255u);
 }
 
+HBITMAP NewDib(std::int32_t width, std::int32_t height, void** bits)
+{
+    BITMAPINFO info {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 HBITMAP CopyToDib(GdkPixbuf* pixbuf)
 {
     const int width = gdk_pixbuf_get_width(pixbuf);
@@ -132,10 +143,8 @@ HBITMAP CopyToDib(GdkPixbuf* pixbuf)
     if (gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8
         || channels != (alpha ? 4 : 3) || width <= 0 || height <= 0)
         return nullptr;
-    BITMAPINFO info {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = NewDib(width, height, &bits);
     if (!bitmap)
         return nullptr;
     const std::size_t stride = (std::size_t(width) * 3 + 3) & ~std::size_t(3);
@@ -159,7 +168,87 @@ HBITMAP CopyToDib(GdkPixbuf* pixbuf)
     return bitmap;
 }
 
+// The file a picture came from, as far as its contents can tell: any write
+// changes the change time, a replacement the inode.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+    timespec changed {};
+
+    explicit FileIdentity(const struct stat& s)
+        : device(s.st_dev), inode(s.st_ino), size(s.st_size), modified(s.st_mtim), changed(s.st_ctim)
+    {
+    }
+    bool operator==(const FileIdentity& other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+            && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec
+            && changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+struct CachedPicture {
+    std::mutex lock;
+    std::filesystem::path file;
+    std::optional<FileIdentity> identity;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> pixels;  // the DIB's rows, top-down
+};
+
+CachedPicture& Cache()
+{
+    static CachedPicture* cache = new CachedPicture;  // outlives static destructors
+    return *cache;
+}
+
+std::size_t DibBytes(std::int32_t width, std::int32_t height)
+{
+    return ((std::size_t(width) * 3 + 3) & ~std::size_t(3)) * std::size_t(height);
+}
+
 }  // namespace
+
+HBITMAP LoadPicture(const std::filesystem::path& file)
+{
+    struct stat status {};
+    if (file.empty() || ::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
+    const FileIdentity identity(status);
+    CachedPicture& cache = Cache();
+    {
+        std::lock_guard guard(cache.lock);
+        if (cache.identity && *cache.identity == identity && cache.file == file) {
+            void* bits = nullptr;
+            HBITMAP copy = NewDib(cache.width, cache.height, &bits);
+            if (copy)
+                std::memcpy(bits, cache.pixels.data(), cache.pixels.size());
+            return copy;
+        }
+    }
+    HBITMAP bitmap = DecodePicture(file);
+    DIBSECTION dib {};
+    if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != int(sizeof dib))
+        return bitmap;
+    const std::int32_t width = dib.dsBm.bmWidth, height = std::abs(dib.dsBm.bmHeight);
+    const std::size_t bytes = DibBytes(width, height);
+    std::lock_guard guard(cache.lock);
+    cache.identity.reset();
+    cache.pixels.clear();
+    if (bytes <= kCachedPictureBytes) {
+        const auto* bits = static_cast<const std::uint8_t*>(dib.dsBm.bmBits);
+        cache.pixels.assign(bits, bits + bytes);
+        cache.file = file;
+        cache.width = width;
+        cache.height = height;
+        cache.identity = identity;
+    } else {
+        cache.pixels.shrink_to_fit();
+    }
+    return bitmap;
+}
 
 void FitPictureSize(std::int32_t width, std::int32_t height, std::int32_t* fitWidth, std::int32_t* fitHeight)
 {

@@ -4,6 +4,7 @@
 
 #include <tarvel/win32.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -20,6 +21,14 @@ inline constexpr int kMaxPictureSide = 10000;
 // whose decoding would take more memory than the largest picture kept at its
 // own size (a small file claiming a huge size).
 HBITMAP DecodePicture(const std::filesystem::path& file);
+
+// Decodes as DecodePicture does, but keeps the pixels of the last picture
+// decoded, when they take at most kCachedPictureBytes, with the identity of
+// its file (device, inode, size, modification and change times): the same
+// unchanged file is then copied instead of decoded again, so a logo on every
+// page is decoded once. A changed, replaced or removed file is read anew.
+inline constexpr std::size_t kCachedPictureBytes = 64u << 20;
+HBITMAP LoadPicture(const std::filesystem::path& file);
 
 // The size a picture of width x height is read at: its own when both sides
 // fit kMaxPictureSide, else the largest size of the same proportions that

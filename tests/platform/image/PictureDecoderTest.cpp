@@ -144,6 +144,24 @@ TEST(PictureDecoder, PicturesPastTheLimitAreReadSmallerInProportion)
     EXPECT_EQ(h, 10000);
 }
 
+TEST(PictureDecoder, AKeptPictureIsReadAnewOnceItsFileChanges)
+{
+    GdkPixbuf* pixbuf = SamplePixbuf(false);
+    const std::filesystem::path file = Save(pixbuf, "kept.png", "png");
+    EXPECT_EQ(Read(tarvel::platform::LoadPicture(file)).pixels, kSample);
+    EXPECT_EQ(Read(tarvel::platform::LoadPicture(file)).pixels, kSample);  // the kept copy
+    // Same size, other pixels: the blue corner turns green.
+    gdk_pixbuf_get_pixels(pixbuf)[gdk_pixbuf_get_rowstride(pixbuf) + 7] = 255;
+    gdk_pixbuf_get_pixels(pixbuf)[gdk_pixbuf_get_rowstride(pixbuf) + 8] = 0;
+    Save(pixbuf, "kept.png", "png");
+    std::vector<COLORREF> changed = kSample;
+    changed[5] = RGB(0, 255, 0);
+    EXPECT_EQ(Read(tarvel::platform::LoadPicture(file)).pixels, changed);
+    std::filesystem::remove(file);
+    EXPECT_EQ(tarvel::platform::LoadPicture(file), nullptr);
+    g_object_unref(pixbuf);
+}
+
 TEST(PictureDecoder, FilesThatAreNoPictureGiveNothing)
 {
     const std::filesystem::path folder = Scratch();
@@ -158,8 +176,10 @@ TEST(PictureDecoder, FilesThatAreNoPictureGiveNothing)
     g_object_unref(pixbuf);
 
     for (const std::filesystem::path& file : {folder / "missing.png", folder, folder / "empty.png",
-             folder / "text.png", folder / "truncated.png", std::filesystem::path()})
+             folder / "text.png", folder / "truncated.png", std::filesystem::path()}) {
         EXPECT_EQ(DecodePicture(file), nullptr) << file;
+        EXPECT_EQ(tarvel::platform::LoadPicture(file), nullptr) << file;
+    }
     // A few hundred bytes that claim 100000 x 100000 pixels are refused
     // before anything that size is allocated.
     EXPECT_EQ(DecodePicture(Fixture("bomb.png")), nullptr);

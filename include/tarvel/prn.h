@@ -145,9 +145,11 @@ TARVEL_API void prnDrawCircle(float x, float y, float radius);
 // the file cannot be read.
 TARVEL_API int prnGetPictureSize(LPCWSTR path, float* width, float* height);
 // Draws the picture at (x, y): pixel for pixel when width and height are
-// both below 1 unit, else stretched to them (one of them 0: proportional);
-// scale nonzero shrinks the size to keep the picture's proportions. 1 when
-// drawn, 0 when the file cannot be read.
+// both below 1 unit, else stretched to them (one of them exactly 0: that
+// side follows the picture's proportions). With scale nonzero a size
+// smaller than the picture shrinks both sides by the same factor, the
+// smaller of size / picture size on the two sides. 1 when drawn, 0 when the
+// file cannot be read or a position or size is NaN or infinite.
 TARVEL_API int prnDrawPicture(LPCWSTR path, float x, float y, float width, float height, int scale);
 
 #endif

@@ -1,0 +1,8 @@
+// The libFuzzer entry point of one target; the build names the target's
+// entry function in TARVEL_FUZZ_ENTRY.
+#include "FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    return tarvel::fuzz::TARVEL_FUZZ_ENTRY(data, size);
+}

@@ -160,7 +160,7 @@ void StoreSeeds()
     machine.push_back({u"COM2", REG_SZ, sz(u"/dev/rfcomm0")});
     machine.push_back({u"Index", REG_DWORD, dword(-1)});
     machine.push_back({u"Odd=name%", REG_SZ, sz(u"line one\nline two \u00e9\u4e2d\U0001F5A8")});
-    machine.push_back({u"Blob", REG_BINARY, {0x00, 0xff, 0x10, 0x41, 0x00, 0xd8}});
+    machine.push_back({u"Blob", REG_BINARY, {0x10, 0x41, 0xff, 0x00, 0x00, 0x00}});
     Write("store", "machine", TextBytes(tarvel::platform::FormatStoreText(machine)));
 
     Write("store", "empty", TextBytes(tarvel::platform::FormatStoreText({})));

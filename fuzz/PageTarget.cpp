@@ -51,6 +51,8 @@
 #include <tarvel/gdi.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <string_view>
 #include <vector>
 
 namespace tarvel::fuzz {
@@ -90,6 +92,7 @@ public:
         height = 16 + in_.U8() % 112;
         rowBand = 1 + in_.U8() % 24;
         columnBand = 1 + in_.U8() % 24;
+        Trace("page %d x %d, bands of %d rows and of %d columns", width, height, rowBand, columnBand);
         return true;
     }
 
@@ -147,6 +150,33 @@ private:
     {
         const std::size_t pick = in_.U8() % (memoryDcs_.size() + 1);
         return pick == 0 ? printer_ : memoryDcs_[pick - 1];
+    }
+
+    // TARVEL_FUZZ_TRACE set: each operation is written to stderr as the
+    // call it makes, to read a finding as a program.
+    void Trace(const char* format, ...) __attribute__((format(printf, 2, 3)))
+    {
+        if (!trace_)
+            return;
+        va_list args;
+        va_start(args, format);
+        std::vfprintf(stderr, format, args);
+        va_end(args);
+        std::fputc('\n', stderr);
+    }
+
+    const char* Name(HDC dc)
+    {
+        static thread_local char name[32];
+        if (dc == printer_)
+            return "page";
+        for (std::size_t i = 0; i < memoryDcs_.size(); ++i) {
+            if (memoryDcs_[i] == dc) {
+                std::snprintf(name, sizeof name, "memory%zu", i + 1);
+                return name;
+            }
+        }
+        return "?";
     }
 
     int Coord()
@@ -230,23 +260,30 @@ private:
         switch (op) {
         case 0: {
             HDC dc = Dc();
-            RecordSetTextColor(state_, dc, Colour());
+            const COLORREF colour = Colour();
+            Trace("SetTextColor(%s, %06x)", Name(dc), colour);
+            RecordSetTextColor(state_, dc, colour);
             break;
         }
         case 1: {
             HDC dc = Dc();
-            RecordSetBkColor(state_, dc, Colour());
+            const COLORREF colour = Colour();
+            Trace("SetBkColor(%s, %06x)", Name(dc), colour);
+            RecordSetBkColor(state_, dc, colour);
             break;
         }
         case 2: {
             HDC dc = Dc();
             const std::uint8_t v = in_.U8();
+            Trace("SetBkMode(%s, %d)", Name(dc), v == 0 ? OPAQUE : v == 1 ? TRANSPARENT : v);
             RecordSetBkMode(state_, dc, v == 0 ? OPAQUE : v == 1 ? TRANSPARENT : v);
             break;
         }
         case 3: {
             HDC dc = Dc();
-            RecordSetROP2(state_, dc, in_.U8() % 18);
+            const int mode = in_.U8() % 18;
+            Trace("SetROP2(%s, %d)", Name(dc), mode);
+            RecordSetROP2(state_, dc, mode);
             break;
         }
         case 4: {
@@ -254,6 +291,8 @@ private:
             const int style = in_.U8() % 6;
             const int w = in_.U8() % 12;
             const COLORREF colour = Colour();
+            Trace("SelectObject(%s, CreatePen(%d, %d, %06x))", Name(dc), style == 3 || style == 4 ? PS_NULL : style, w,
+                colour);
             if (objects_.size() < kMaxObjects)
                 Select(dc, CreatePen(style == 3 || style == 4 ? PS_NULL : style, w, colour));
             break;
@@ -262,6 +301,8 @@ private:
             HDC dc = Dc();
             const std::uint8_t kind = in_.U8() % 3;
             const COLORREF colour = Colour();
+            Trace("SelectObject(%s, %s brush %06x)", Name(dc), kind == 0 ? "solid" : kind == 1 ? "null" : "pattern",
+                colour);
             if (kind == 1) {
                 RecordSelectObject(state_, dc, GetStockObject(NULL_BRUSH));
             } else if (objects_.size() < kMaxObjects) {
@@ -283,6 +324,9 @@ private:
             const char16_t* face = kFaces[in_.U8() % std::size(kFaces)];
             for (int i = 0; face[i]; ++i)
                 font.lfFaceName[i] = face[i];
+            Trace("SelectObject(%s, font height %ld escapement %ld weight %ld flags %d face %zu)", Name(dc),
+                long(font.lfHeight), long(font.lfEscapement), long(font.lfWeight), flags,
+                std::u16string_view(face).size());
             if (objects_.size() < kMaxObjects)
                 Select(dc, CreateFontIndirectW(&font));
             break;
@@ -291,6 +335,7 @@ private:
         case 8: {
             HDC dc = Dc();
             const int l = Coord(), t = Coord(), r = Coord(), b = Coord();
+            Trace("%s(%s, %d, %d, %d, %d)", op == 7 ? "Rectangle" : "Ellipse", Name(dc), l, t, r, b);
             if (op == 7)
                 RecordRectangle(state_, dc, l, t, r, b);
             else
@@ -300,6 +345,7 @@ private:
         case 9: {
             HDC dc = Dc();
             const int l = Coord(), t = Coord(), r = Coord(), b = Coord(), w = Coord(), h = Coord();
+            Trace("RoundRect(%s, %d, %d, %d, %d, %d, %d)", Name(dc), l, t, r, b, w, h);
             RecordRoundRect(state_, dc, l, t, r, b, w, h);
             break;
         }
@@ -310,6 +356,10 @@ private:
                 p.x = Coord();
                 p.y = Coord();
             }
+            std::string list;
+            for (const POINT& p : points)
+                list += " (" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+            Trace("Polyline(%s,%s)", Name(dc), list.c_str());
             RecordPolyline(state_, dc, points.data(), static_cast<int>(points.size()));
             break;
         }
@@ -328,6 +378,9 @@ private:
                 for (std::size_t i = 0; i < text.size(); ++i)
                     spacing.push_back(static_cast<std::int8_t>(in_.U8()));
             }
+            Trace("ExtTextOut(%s, %d, %d, options %d, clip %s%d %d %d %d, %zu units%s)", Name(dc), x, y,
+                options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? "none " : "", int(clip.left), int(clip.top),
+                int(clip.right), int(clip.bottom), text.size(), spacing.empty() ? "" : ", spacing");
             RecordExtTextOut(state_, dc, x, y, options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? nullptr : &clip,
                 text.c_str(), static_cast<UINT>(text.size()), spacing.empty() ? nullptr : spacing.data());
             break;
@@ -341,6 +394,8 @@ private:
             box.bottom = Coord();
             const UINT format = in_.U16() & ~UINT(DT_CALCRECT);
             const std::u16string text = Text();
+            Trace("DrawText(%s, %zu units, %d %d %d %d, format %#x)", Name(dc), text.size(), int(box.left),
+                int(box.top), int(box.right), int(box.bottom), format);
             RecordDrawText(state_, dc, text.c_str(), static_cast<int>(text.size()), &box, format);
             break;
         }
@@ -351,6 +406,8 @@ private:
             const int sx = Coord(), sy = Coord();
             const int sw = op == 14 ? Coord() : 0, sh = op == 14 ? Coord() : 0;
             const DWORD rop = DWORD(in_.U8()) << 16;
+            Trace("%s(page, %d, %d, %d, %d, %s, %d, %d, %d, %d, %#x)", op == 13 ? "BitBlt" : "StretchBlt", x, y, w, h,
+                Name(source), sx, sy, sw, sh, unsigned(rop));
             if (op == 13)
                 RecordBitBlt(state_, printer_, x, y, w, h, source, sx, sy, rop);
             else
@@ -368,19 +425,26 @@ private:
             if (!memory)
                 break;
             memoryDcs_.push_back(memory);
+            Trace("%s = CreateCompatibleDC(page), with a %d x %d bitmap of %d bits, fill %d", Name(memory), w, h, depth,
+                fill);
             NewBitmap(depth, w, h, fill);
             if (!bitmaps_.empty())
                 RecordSelectObject(state_, memory, bitmaps_.back().handle);
             break;
         }
         case 16: {
-            if (!memoryDcs_.empty())
-                RecordDeleteDC(state_, memoryDcs_[in_.U8() % memoryDcs_.size()]);
+            if (!memoryDcs_.empty()) {
+                HDC dc = memoryDcs_[in_.U8() % memoryDcs_.size()];
+                Trace("DeleteDC(%s)", Name(dc));
+                RecordDeleteDC(state_, dc);
+            }
             break;
         }
         case 17: {
             const std::uint8_t dc = in_.U8();
             Bitmap* bitmap = BitmapAt(in_.U8());
+            if (!memoryDcs_.empty() && bitmap)
+                Trace("SelectObject(%s, bitmap %zu)", Name(memoryDcs_[dc % memoryDcs_.size()]), bitmap - bitmaps_.data());
             if (!memoryDcs_.empty() && bitmap)
                 RecordSelectObject(state_, memoryDcs_[dc % memoryDcs_.size()], bitmap->handle);
             break;
@@ -388,6 +452,8 @@ private:
         case 18: {
             Bitmap* bitmap = BitmapAt(in_.U8());
             const std::uint8_t fill = in_.U8();
+            if (bitmap)
+                Trace("bitmap %zu filled with %d", bitmap - bitmaps_.data(), fill);
             if (bitmap)
                 Fill(*bitmap, fill);
             break;
@@ -420,6 +486,7 @@ private:
     }
 
     Reader in_;
+    const bool trace_ = std::getenv("TARVEL_FUZZ_TRACE") != nullptr;
     RecordingState state_;
     HDC printer_ = nullptr;
     std::vector<HDC> memoryDcs_;

@@ -1,8 +1,10 @@
-// What the fuzz targets share: their entry functions, a reader that turns
-// arbitrary bytes into arguments, and the way a target reports a broken
-// property.
+// What the fuzz targets share: a reader that turns arbitrary bytes into
+// arguments, and the way a target reports a broken property.
 //
-// An entry function returns 0 for every input; it aborts (through Broken)
+// Each target is one entry function in namespace tarvel::fuzz,
+//     int Fuzz<Name>(const std::uint8_t* data, std::size_t size);
+// declared where it is called (the libFuzzer main and the replay test get
+// its name from the build). It returns 0 for every input; it aborts (through Broken)
 // when the library crashes, hangs or gives a result that cannot be right,
 // which is what libFuzzer and the replay test both catch.
 #pragma once
@@ -14,11 +16,6 @@
 #include <string>
 
 namespace tarvel::fuzz {
-
-int FuzzPreview(const std::uint8_t* data, std::size_t size);
-int FuzzStore(const std::uint8_t* data, std::size_t size);
-int FuzzText(const std::uint8_t* data, std::size_t size);
-int FuzzPage(const std::uint8_t* data, std::size_t size);
 
 // A property of the library does not hold for this input.
 [[noreturn]] inline void Broken(const std::string& what)

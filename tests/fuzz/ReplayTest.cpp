@@ -1,8 +1,6 @@
 // Replays a fuzz target's seed corpus and kept crashers. An input that
 // breaks a property aborts inside the target; the last "replaying" line
 // names it.
-#include "FuzzSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <string>
 #include <vector>
+
+namespace tarvel::fuzz {
+int TARVEL_FUZZ_ENTRY(const std::uint8_t* data, std::size_t size);
+}
 
 namespace {
 

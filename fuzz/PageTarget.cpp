@@ -165,6 +165,22 @@ private:
         std::fputc('\n', stderr);
     }
 
+    // Printable ASCII as it is, every other unit as \uXXXX.
+    static std::string Shown(const std::u16string& text)
+    {
+        std::string shown;
+        for (char16_t unit : text) {
+            char escaped[8];
+            if (unit >= 0x20 && unit < 0x7F && unit != u'\\' && unit != u'"') {
+                shown += static_cast<char>(unit);
+            } else {
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(unit));
+                shown += escaped;
+            }
+        }
+        return shown;
+    }
+
     const char* Name(HDC dc)
     {
         static thread_local char name[32];
@@ -378,9 +394,9 @@ private:
                 for (std::size_t i = 0; i < text.size(); ++i)
                     spacing.push_back(static_cast<std::int8_t>(in_.U8()));
             }
-            Trace("ExtTextOut(%s, %d, %d, options %d, clip %s%d %d %d %d, %zu units%s)", Name(dc), x, y,
+            Trace("ExtTextOut(%s, %d, %d, options %d, clip %s%d %d %d %d, \"%s\"%s)", Name(dc), x, y,
                 options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? "none " : "", int(clip.left), int(clip.top),
-                int(clip.right), int(clip.bottom), text.size(), spacing.empty() ? "" : ", spacing");
+                int(clip.right), int(clip.bottom), Shown(text).c_str(), spacing.empty() ? "" : ", spacing");
             RecordExtTextOut(state_, dc, x, y, options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? nullptr : &clip,
                 text.c_str(), static_cast<UINT>(text.size()), spacing.empty() ? nullptr : spacing.data());
             break;
@@ -394,7 +410,7 @@ private:
             box.bottom = Coord();
             const UINT format = in_.U16() & ~UINT(DT_CALCRECT);
             const std::u16string text = Text();
-            Trace("DrawText(%s, %zu units, %d %d %d %d, format %#x)", Name(dc), text.size(), int(box.left),
+            Trace("DrawText(%s, \"%s\", %d %d %d %d, format %#x)", Name(dc), Shown(text).c_str(), int(box.left),
                 int(box.top), int(box.right), int(box.bottom), format);
             RecordDrawText(state_, dc, text.c_str(), static_cast<int>(text.size()), &box, format);
             break;

@@ -12,6 +12,14 @@
 #include <string>
 #include <vector>
 
+// libFuzzer runs the targets with -malloc_limit_mb=1024; the replay holds
+// the kept inputs to the same, so a decoder or a page that asks for
+// gigabytes again fails here too and not only under the fuzzer.
+extern "C" __attribute__((used)) const char* __asan_default_options()
+{
+    return "max_allocation_size_mb=1024";
+}
+
 namespace tarvel::fuzz {
 int TARVEL_FUZZ_ENTRY(const std::uint8_t* data, std::size_t size);
 }

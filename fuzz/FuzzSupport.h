@@ -33,8 +33,6 @@ public:
 
     bool AtEnd() const { return pos_ >= size_; }
     std::size_t Left() const { return pos_ < size_ ? size_ - pos_ : 0; }
-    const std::uint8_t* Here() const { return data_ + pos_; }
-    void Skip(std::size_t n) { pos_ += n < Left() ? n : Left(); }
 
     std::uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
     std::uint16_t U16() { return static_cast<std::uint16_t>(U8() | (U8() << 8)); }

@@ -52,7 +52,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <string_view>
 #include <vector>
 
 namespace tarvel::fuzz {
@@ -340,9 +339,10 @@ private:
             const char16_t* face = kFaces[in_.U8() % std::size(kFaces)];
             for (int i = 0; face[i]; ++i)
                 font.lfFaceName[i] = face[i];
-            Trace("SelectObject(%s, font height %ld escapement %ld weight %ld flags %d face %zu)", Name(dc),
-                long(font.lfHeight), long(font.lfEscapement), long(font.lfWeight), flags,
-                std::u16string_view(face).size());
+            Trace("SelectObject(%s, font height %ld escapement %ld weight %ld italic %d underline %d strike-out %d "
+                  "\"%s\")",
+                Name(dc), long(font.lfHeight), long(font.lfEscapement), long(font.lfWeight), font.lfItalic,
+                font.lfUnderline, font.lfStrikeOut, Shown(face).c_str());
             if (objects_.size() < kMaxObjects)
                 Select(dc, CreateFontIndirectW(&font));
             break;
@@ -459,19 +459,20 @@ private:
         case 17: {
             const std::uint8_t dc = in_.U8();
             Bitmap* bitmap = BitmapAt(in_.U8());
-            if (!memoryDcs_.empty() && bitmap)
-                Trace("SelectObject(%s, bitmap %zu)", Name(memoryDcs_[dc % memoryDcs_.size()]), bitmap - bitmaps_.data());
-            if (!memoryDcs_.empty() && bitmap)
-                RecordSelectObject(state_, memoryDcs_[dc % memoryDcs_.size()], bitmap->handle);
+            if (memoryDcs_.empty() || !bitmap)
+                break;
+            HDC memory = memoryDcs_[dc % memoryDcs_.size()];
+            Trace("SelectObject(%s, bitmap %zu)", Name(memory), std::size_t(bitmap - bitmaps_.data()));
+            RecordSelectObject(state_, memory, bitmap->handle);
             break;
         }
         case 18: {
             Bitmap* bitmap = BitmapAt(in_.U8());
             const std::uint8_t fill = in_.U8();
-            if (bitmap)
-                Trace("bitmap %zu filled with %d", bitmap - bitmaps_.data(), fill);
-            if (bitmap)
-                Fill(*bitmap, fill);
+            if (!bitmap)
+                break;
+            Trace("bitmap %zu filled with %d", std::size_t(bitmap - bitmaps_.data()), fill);
+            Fill(*bitmap, fill);
             break;
         }
         }

@@ -66,7 +66,10 @@ std::vector<Bytes> SamplePage(std::uint32_t width, bool monochrome, unsigned see
             continue;
         }
         for (std::uint32_t x = 0; x < width;) {
-            const std::uint32_t run = 1 + rng() % (rng() % 3 ? 5 : 40);
+            // One draw per statement: the seeds must not depend on the
+            // compiler's order of evaluation.
+            const std::uint32_t longest = rng() % 3 ? 5 : 40;
+            const std::uint32_t run = 1 + rng() % longest;
             const auto* c = kColours[rng() % (monochrome ? 2 : 8)];
             for (std::uint32_t i = x; i < std::min(width, x + run); ++i)
                 std::memcpy(&row[i * 3], c, 3);

@@ -421,6 +421,99 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
     return page;
 }
 
+// Counts the pixels of a rendered page that are not white.
+std::size_t InkOf(const std::vector<std::uint8_t>& page)
+{
+    std::size_t ink = 0;
+    for (std::size_t i = 0; i < page.size(); i += 3)
+        ink += page[i] != 255 || page[i + 1] != 255 || page[i + 2] != 255;
+    return ink;
+}
+
+TEST_F(Playback, ABitmapSelectedAgainWhileStillSelectedIsCopiedWithItsNewPixels)
+{
+    HDC memory = RecordCreateCompatibleDC(state, printer);
+    HBITMAP bitmap = CreateDib24(memory, 20, 20);  // black
+    RecordSelectObject(state, memory, bitmap);
+    RecordBitBlt(state, printer, 0, 0, 20, 20, memory, 0, 0, SRCCOPY);
+    DIBSECTION dib {};
+    GetObjectW(bitmap, sizeof dib, &dib);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            std::memcpy(static_cast<std::uint8_t*>(dib.dsBm.bmBits) + y * dib.dsBm.bmWidthBytes + x * 3, "\x00\xff\xff", 3);
+    RecordSelectObject(state, memory, bitmap);  // still selected there
+    RecordBitBlt(state, printer, 30, 0, 20, 20, memory, 0, 0, SRCCOPY);
+    BandBitmap band(60, 20);
+    PlayBand(state, band.dc, 0, 0, 60, 20, -1);
+    EXPECT_EQ(band.Color(5, 5), kBlack);
+    EXPECT_EQ(band.Color(35, 5), RGB(255, 255, 0));
+    RecordDeleteDC(state, memory);
+    ClearPage(state);
+    DeleteObject(bitmap);
+}
+
+// Corners right-to-left or bottom-to-top, a mirrored stretch, drawing on a
+// memory DC and an opaque box above and left of the text point all reach
+// rows that the caller's order of coordinates hides from a band.
+TEST_F(Playback, DrawingGivenInAnyOrderReachesEveryBandItTouches)
+{
+    constexpr int kWidth = 130, kHeight = 90;
+    HDC memory = FilledMemoryDc(20, 20, kWhite);
+    RecordSelectObject(state, memory, GetStockObject(BLACK_BRUSH));
+    RecordRectangle(state, memory, 0, 0, 20, 20);
+    RecordBitBlt(state, printer, 100, 60, 20, 20, memory, 0, 0, SRCCOPY);
+    RecordRectangle(state, printer, 60, 50, 5, 5);
+    RecordSelectObject(state, printer, CreatePen(PS_SOLID, 4, kBlack));
+    RecordEllipse(state, printer, 120, 88, 70, 40);
+    RecordStretchBlt(state, printer, 50, 60, -40, 20, printer, 70, 60, 40, 20, SRCCOPY);
+    RecordSetBkColor(state, printer, RGB(0, 0, 255));
+    const RECT opaque = {0, 80, 30, 90};
+    RecordExtTextOut(state, printer, 20, 85, ETO_OPAQUE, &opaque, u"", 0, nullptr);
+    const auto whole = RenderInBands(state, kWidth, kHeight, kHeight, false);
+    EXPECT_GT(InkOf(whole), 1000u);
+    EXPECT_EQ(RenderInBands(state, kWidth, kHeight, 5, false), whole);
+    EXPECT_EQ(RenderInBands(state, kWidth, kHeight, 5, true), whole);
+    HGDIOBJ pen = SelectObject(printer, GetStockObject(BLACK_PEN));
+    SelectObject(memory, GetStockObject(WHITE_BRUSH));
+    ClearPage(state);
+    DeleteObject(pen);
+}
+
+// Each copy of the page onto itself reads the copies before it; drawn the
+// way the records nest, twenty of them would take hours.
+TEST_F(Playback, NestedCopiesOfThePageOntoItselfAreDrawnOnceEach)
+{
+    constexpr int kWidth = 200, kHeight = 150, kCopies = 24;
+    Painter direct(nullptr, kWidth, kHeight);
+    for (HDC dc : {printer, direct.Dc(0)}) {
+        auto draw = [&](auto record, auto plain) { dc == printer ? record() : plain(); };
+        draw([&] { RecordEllipse(state, dc, 0, 0, 30, 20); }, [&] { Ellipse(dc, 0, 0, 30, 20); });
+        for (int i = 1; i <= kCopies; ++i) {
+            draw([&] { RecordBitBlt(state, dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); },
+                [&] { BitBlt(dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); });
+        }
+    }
+    const auto reference = direct.Pixels();
+    for (int bandSize : {kHeight, 7}) {
+        const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, false);
+        EXPECT_TRUE(banded == reference) << FirstDifference(reference, banded, kWidth);
+    }
+    EXPECT_GT(InkOf(reference), 500u);
+}
+
+TEST_F(Playback, APlaybackAsksWhetherToGoOnAndStopsWhenTold)
+{
+    for (int i = 0; i < 200; ++i)
+        RecordRectangle(state, printer, i, 0, i + 2, 10);
+    BandBitmap band(210, 10);
+    int asked = 0;
+    EXPECT_TRUE(PlayBand(state, band.dc, RECT {0, 0, 210, 10}, RECT {0, 0, 210, 10}, [&] { return ++asked > 0; }));
+    EXPECT_GT(asked, 2);
+    BandBitmap stopped(210, 10);
+    EXPECT_FALSE(PlayBand(state, stopped.dc, RECT {0, 0, 210, 10}, RECT {0, 0, 210, 10}, [] { return false; }));
+    EXPECT_EQ(stopped.Color(1, 0), kWhite);
+}
+
 // Random pages rendered in bands of every shape equal the same calls drawn
 // on one bitmap of the whole page.
 TEST_F(Playback, RandomPagesInAnyBandingEqualTheWholePageDrawnAtOnce)

@@ -13,7 +13,6 @@
 namespace tarvel::render {
 namespace {
 
-constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 // How many records are drawn between two questions to keepPlaying.
 constexpr std::int64_t kRecordsPerCheck = 32;
 // Pixels of page state that copies of the page onto itself may keep for one
@@ -237,24 +236,26 @@ public:
     HGDIOBJ kept;
 };
 
-// A place the page is drawn into during one walk: the band itself, or the
-// page state that a later copy of the page onto itself reads.
+// A place the page is drawn into during one walk: the band itself, or an
+// area of the page that copies of the page onto itself read. Every record
+// is drawn into every place it touches, in order, so each place holds the
+// page as it stands at any record, and a copy reads its source from there.
 struct Canvas {
     RECT region;                       // page area it holds
-    std::int64_t readAt;               // index of the copy that reads it; the band: never
     HDC dc = nullptr;
     std::unique_ptr<Scratch> scratch;  // for all but the band
 };
 
-// The page state each copy of the page onto itself needs for this band:
-// walking back from the end, a copy whose destination meets the band or the
-// source of a later copy needs the part of the page it reads, as it stood
-// before it. So every record is drawn once per place instead of once more
-// for every copy that depends on it, however deeply copies nest.
+// The areas of the page that copies onto itself read for this band. Walking
+// back from the end, a copy whose destination meets the band or an area
+// already needed needs the part of the page it reads there; the copies
+// before it then have to keep that part right too. Overlapping areas are
+// joined, so nested copies of one area share one place and every record is
+// drawn once per place, however deeply the copies nest.
 std::vector<Canvas> PlanCanvases(const DisplayList& list, std::int64_t end, const RECT& page, const RECT& band)
 {
     std::vector<Canvas> canvases;
-    canvases.push_back({band, kNever, nullptr, nullptr});
+    canvases.push_back({band, nullptr, nullptr});
     for (std::int64_t index = end - 1; index >= 0; --index) {
         const DisplayRecord& record = list[static_cast<std::size_t>(index)];
         if (!IsSelfCopy(record))
@@ -263,8 +264,22 @@ std::vector<Canvas> PlanCanvases(const DisplayList& list, std::int64_t end, cons
         for (const Canvas& canvas : canvases)
             needed = Joined(needed, SourceNeeded(record, canvas.region));
         needed = Overlap(needed, page);
-        if (Area(needed) > 0)
-            canvases.push_back({needed, index, nullptr, nullptr});
+        if (Area(needed) == 0)
+            continue;
+        // Joined with every area (but the band's own) it meets, until it
+        // meets none.
+        for (bool joined = true; joined;) {
+            joined = false;
+            for (std::size_t i = 1; i < canvases.size(); ++i) {
+                if (Touches(canvases[i].region, needed)) {
+                    needed = Joined(needed, canvases[i].region);
+                    canvases.erase(canvases.begin() + static_cast<std::ptrdiff_t>(i));
+                    joined = true;
+                    break;
+                }
+            }
+        }
+        canvases.push_back({needed, nullptr, nullptr});
     }
     return canvases;
 }
@@ -308,9 +323,10 @@ public:
 
 private:
     bool PlayInParts(HDC target, const RECT& band);
-    bool PlayWhole(HDC target, const RECT& band);
+    bool PlayWhole(HDC target);
     void PlayOnMemoryDc(const DisplayRecord& record, std::int64_t index);
-    void PlayOnPage(const DisplayRecord& record, std::int64_t index);
+    void PlayOnPage(const DisplayRecord& record);
+    void PlayCopy(const DisplayRecord& record);
     void CopyInto(const Canvas& canvas, const DisplayRecord& record, HDC source);
     void MarkBitmapsDrawnOn();
     void ReleaseWorkingCopies();
@@ -342,7 +358,7 @@ bool Walk::Play(HDC target, const RECT& band)
         if (canvases[i].dc)
             ResetBandState(canvases[i].dc);
     }
-    const bool finished = PlayWhole(target, band);
+    const bool finished = PlayWhole(target);
     canvases.clear();
     return finished;
 }
@@ -372,9 +388,8 @@ bool Walk::PlayInParts(HDC target, const RECT& band)
     return true;
 }
 
-bool Walk::PlayWhole(HDC target, const RECT& band)
+bool Walk::PlayWhole(HDC target)
 {
-    (void)band;
     MarkBitmapsDrawnOn();
     scratchDc = CreateCompatibleDC(target);
     bool finished = true;
@@ -389,7 +404,7 @@ bool Walk::PlayWhole(HDC target, const RECT& band)
         if (record.slot != 0)
             PlayOnMemoryDc(record, index);
         else
-            PlayOnPage(record, index);
+            PlayOnPage(record);
     }
     ReleaseWorkingCopies();
     if (scratchDc)
@@ -451,7 +466,7 @@ void Walk::PlayOnMemoryDc(const DisplayRecord& record, std::int64_t index)
     }
 }
 
-void Walk::PlayOnPage(const DisplayRecord& record, std::int64_t index)
+void Walk::PlayOnPage(const DisplayRecord& record)
 {
     switch (record.kind) {
     case RecordKind::SetTextColor:
@@ -459,53 +474,71 @@ void Walk::PlayOnPage(const DisplayRecord& record, std::int64_t index)
     case RecordKind::SetBkMode:
     case RecordKind::SetROP2:
         for (const Canvas& canvas : canvases) {
-            if (canvas.dc && canvas.readAt > index)
+            if (canvas.dc)
                 PlayState(canvas.dc, record);
         }
         break;
     case RecordKind::SelectObject:
         if (HGDIOBJ object = SelectedHandle(state.tables, std::get<SelectParams>(record.params))) {
             for (const Canvas& canvas : canvases) {
-                if (canvas.dc && canvas.readAt > index)
+                if (canvas.dc)
                     SelectObject(canvas.dc, object);
             }
         }
         break;
     case RecordKind::BitBlt:
-    case RecordKind::StretchBlt: {
-        const BlitParams& blit = std::get<BlitParams>(record.params);
-        HDC source = nullptr;
-        auto read = canvases.end();
-        if (blit.sourceSlot != 0) {
-            source = blit.sourceSlot < static_cast<std::uint32_t>(kDcSlots) ? state.dcs.handles[blit.sourceSlot]
-                                                                           : nullptr;
-        } else if (IsSelfCopy(record)) {
-            read = std::find_if(canvases.begin(), canvases.end(), [&](const Canvas& c) { return c.readAt == index; });
-            // No page state planned: the copy reads only what lies off the
-            // page, and draws nothing, as on one bitmap of the page.
-            if (read == canvases.end() || !read->dc)
-                break;
-            source = read->dc;
-        }
-        for (const Canvas& canvas : canvases) {
-            if (canvas.dc && canvas.readAt > index)
-                CopyInto(canvas, record, source);
-        }
-        // Read once; its memory goes back before the walk goes on.
-        if (read != canvases.end()) {
-            read->scratch.reset();
-            read->dc = nullptr;
-        }
+    case RecordKind::StretchBlt:
+        PlayCopy(record);
         break;
-    }
     default:
         if (!IsDrawing(record.kind))
             break;
         for (const Canvas& canvas : canvases) {
-            if (canvas.dc && canvas.readAt > index && Touches(record.bounds, canvas.region))
+            if (canvas.dc && Touches(record.bounds, canvas.region))
                 PlayDrawing(canvas.dc, record);
         }
         break;
+    }
+}
+
+void Walk::PlayCopy(const DisplayRecord& record)
+{
+    const BlitParams& blit = std::get<BlitParams>(record.params);
+    if (blit.sourceSlot != 0 || !IsSelfCopy(record)) {
+        HDC source = nullptr;
+        if (blit.sourceSlot != 0 && blit.sourceSlot < static_cast<std::uint32_t>(kDcSlots))
+            source = state.dcs.handles[blit.sourceSlot];
+        for (const Canvas& canvas : canvases) {
+            if (canvas.dc)
+                CopyInto(canvas, record, source);
+        }
+        return;
+    }
+    // From the page onto itself: each place's source is gathered from the
+    // places that hold it before any place is written, so every part reads
+    // the page as it stood before the copy. Only the page's own area is
+    // gathered; what the copy would read beyond it is not there to read.
+    std::vector<std::unique_ptr<Scratch>> sources(canvases.size());
+    for (std::size_t i = 0; i < canvases.size(); ++i) {
+        if (!canvases[i].dc)
+            continue;
+        const RECT needed = Overlap(SourceNeeded(record, canvases[i].region), page);
+        if (Area(needed) == 0)
+            continue;
+        auto gathered = std::make_unique<Scratch>(canvases[i].dc, needed);
+        if (!gathered->Ready())
+            continue;
+        for (const Canvas& from : canvases) {
+            const RECT part = Overlap(from.region, needed);
+            if (from.dc && Area(part) > 0)
+                BitBlt(gathered->dc, part.left, part.top, part.right - part.left, part.bottom - part.top, from.dc,
+                    part.left, part.top, SRCCOPY);
+        }
+        sources[i] = std::move(gathered);
+    }
+    for (std::size_t i = 0; i < canvases.size(); ++i) {
+        if (sources[i])
+            CopyInto(canvases[i], record, sources[i]->dc);
     }
 }
 

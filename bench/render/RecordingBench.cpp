@@ -177,7 +177,7 @@ void BM_NestedPageCopies(benchmark::State& bench)
     HDC dc = PrinterDc(state);
     RecordEllipse(state, dc, 0, 0, 1200, 900);
     for (int i = 1; i <= bench.range(0); ++i)
-        RecordBitBlt(state, dc, 40 * i, 60 * i, 1200, 900, dc, 0, 0, SRCINVERT);
+        RecordBitBlt(state, dc, 3 * i, 2 * i, 1200, 900, dc, 0, 0, SRCINVERT);
     const int bandLines = (kPageHeight + kBands - 1) / kBands;
     Band band(kPageWidth, bandLines);
     for (auto _ : bench) {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +18,7 @@ constexpr std::int64_t kRecordsPerCheck = 32;
 // Pixels of page state that copies of the page onto itself may keep for one
 // band beyond the band itself; past it the band is drawn in parts.
 constexpr std::int64_t kCanvasPixelBudget = std::int64_t(8) << 20;
+std::optional<std::int64_t> canvasPixelLimit;
 
 std::int64_t Area(const RECT& r)
 {
@@ -348,7 +349,7 @@ private:
 bool Walk::Play(HDC target, const RECT& band)
 {
     canvases = PlanCanvases(state.list, end, page, band);
-    const std::int64_t budget = std::max(kCanvasPixelBudget, Area(band));
+    const std::int64_t budget = canvasPixelLimit ? *canvasPixelLimit : std::max(kCanvasPixelBudget, Area(band));
     if (CanvasPixels(canvases) > budget && Area(band) > 1)
         return PlayInParts(target, band);
     canvases[0].dc = target;
@@ -528,7 +529,11 @@ void Walk::PlayCopy(const DisplayRecord& record)
         auto gathered = std::make_unique<Scratch>(canvases[i].dc, needed);
         if (!gathered->Ready())
             continue;
-        for (const Canvas& from : canvases) {
+        // The other places never overlap one another, but may overlap the
+        // band, and hold the page right only where and while something
+        // reads them; the band is right throughout, so it is read last.
+        for (std::size_t k = 1; k <= canvases.size(); ++k) {
+            const Canvas& from = canvases[k % canvases.size()];
             const RECT part = Overlap(from.region, needed);
             if (from.dc && Area(part) > 0)
                 BitBlt(gathered->dc, part.left, part.top, part.right - part.left, part.bottom - part.top, from.dc,
@@ -620,6 +625,13 @@ void ResetBandState(HDC dc)
     SetBkColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, OPAQUE);
 }
+
+namespace hooks {
+void LimitPageStatePixels(std::optional<std::int64_t> pixels)
+{
+    canvasPixelLimit = pixels;
+}
+}  // namespace hooks
 
 bool PlayBand(RecordingState& state, HDC target, const RECT& page, const RECT& band, const KeepPlaying& keepPlaying)
 {

@@ -7,6 +7,7 @@
 #include "render/RecordingState.h"
 
 #include <functional>
+#include <optional>
 
 namespace tarvel::render {
 
@@ -33,5 +34,11 @@ bool PlayBand(RecordingState& state, HDC target, const RECT& page, const RECT& b
 // page without a far edge, ending the walk before record stopIndex (-1: the
 // whole list).
 void PlayBand(RecordingState& state, HDC target, int left, int top, int width, int height, std::int64_t stopIndex);
+
+namespace hooks {
+// Test hook: the most pixels of earlier page state a band may keep before it
+// is drawn in parts (nullopt: the built-in budget).
+void LimitPageStatePixels(std::optional<std::int64_t> pixels);
+}  // namespace hooks
 
 }  // namespace tarvel::render

@@ -493,6 +493,9 @@ TEST_F(Playback, NestedCopiesOfThePageOntoItselfAreDrawnOnceEach)
                 [&] { BitBlt(dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); });
         }
     }
+    // A shrinking copy from far beyond the page reads only the page.
+    RecordStretchBlt(state, printer, 100, 0, 100, 150, printer, 0, 0, 20000, 20000, SRCCOPY);
+    StretchBlt(direct.Dc(0), 100, 0, 100, 150, direct.Dc(0), 0, 0, 20000, 20000, SRCCOPY);
     const auto reference = direct.Pixels();
     for (int bandSize : {kHeight, 7}) {
         const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, false);
@@ -521,7 +524,13 @@ TEST_F(Playback, RandomPagesInAnyBandingEqualTheWholePageDrawnAtOnce)
     constexpr int kWidth = 96, kHeight = 72;
     const Objects objects;
     std::mt19937 random(20260612);
+    struct BudgetBack {
+        ~BudgetBack() { hooks::LimitPageStatePixels(std::nullopt); }
+    } budgetBack;
     for (int round = 0; round < 16; ++round) {
+        // Every other page keeps so little earlier page state that its bands
+        // are drawn in parts.
+        hooks::LimitPageStatePixels(round % 2 ? std::optional<std::int64_t>(40) : std::nullopt);
         const std::vector<Call> page = RandomPage(random, objects, kWidth, kHeight, 40);
         std::vector<std::uint8_t> reference;
         {

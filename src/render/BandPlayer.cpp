@@ -20,11 +20,14 @@ constexpr std::int64_t kRecordsPerCheck = 32;
 constexpr std::int64_t kCanvasPixelBudget = std::int64_t(8) << 20;
 std::optional<std::int64_t> canvasPixelLimit;
 
+// Pixels of a rectangle; a 32-bit rectangle can hold more than 63 bits'
+// worth, which saturates.
 std::int64_t Area(const RECT& r)
 {
     if (r.right <= r.left || r.bottom <= r.top)
         return 0;
-    return (std::int64_t(r.right) - r.left) * (std::int64_t(r.bottom) - r.top);
+    const auto area = static_cast<__int128>(std::int64_t(r.right) - r.left) * (std::int64_t(r.bottom) - r.top);
+    return area > INT64_MAX ? INT64_MAX : static_cast<std::int64_t>(area);
 }
 
 RECT Joined(const RECT& a, const RECT& b)
@@ -285,11 +288,22 @@ std::vector<Canvas> PlanCanvases(const DisplayList& list, std::int64_t end, cons
     return canvases;
 }
 
+// A band cut in two across its longer side.
+std::pair<RECT, RECT> Halves(const RECT& band)
+{
+    RECT first = band, second = band;
+    if (std::int64_t(band.right) - band.left >= std::int64_t(band.bottom) - band.top)
+        first.right = second.left = static_cast<LONG>(band.left + (std::int64_t(band.right) - band.left) / 2);
+    else
+        first.bottom = second.top = static_cast<LONG>(band.top + (std::int64_t(band.bottom) - band.top) / 2);
+    return {first, second};
+}
+
 std::int64_t CanvasPixels(const std::vector<Canvas>& canvases)
 {
     std::int64_t pixels = 0;
     for (std::size_t i = 1; i < canvases.size(); ++i)
-        pixels += Area(canvases[i].region);
+        pixels = std::min<std::int64_t>(pixels, INT64_MAX - Area(canvases[i].region)) + Area(canvases[i].region);
     return pixels;
 }
 
@@ -350,8 +364,18 @@ bool Walk::Play(HDC target, const RECT& band)
 {
     canvases = PlanCanvases(state.list, end, page, band);
     const std::int64_t budget = canvasPixelLimit ? *canvasPixelLimit : std::max(kCanvasPixelBudget, Area(band));
-    if (CanvasPixels(canvases) > budget && Area(band) > 1)
-        return PlayInParts(target, band);
+    const std::int64_t pixels = CanvasPixels(canvases);
+    if (pixels > budget && Area(band) > 1) {
+        // Only worth it when the parts need clearly less: a copy that
+        // shrinks the whole page into a few pixels needs the whole page
+        // however small the part, and splitting on would only multiply
+        // the walks. The page state then stays within the page.
+        const auto [first, second] = Halves(band);
+        const std::int64_t most = std::max(CanvasPixels(PlanCanvases(state.list, end, page, first)),
+            CanvasPixels(PlanCanvases(state.list, end, page, second)));
+        if (most <= pixels / 4 * 3)
+            return PlayInParts(target, band);
+    }
     canvases[0].dc = target;
     for (std::size_t i = 1; i < canvases.size(); ++i) {
         canvases[i].scratch = std::make_unique<Scratch>(target, canvases[i].region);
@@ -370,11 +394,7 @@ bool Walk::Play(HDC target, const RECT& band)
 bool Walk::PlayInParts(HDC target, const RECT& band)
 {
     canvases.clear();
-    RECT first = band, second = band;
-    if (band.right - band.left >= band.bottom - band.top)
-        first.right = second.left = band.left + (band.right - band.left) / 2;
-    else
-        first.bottom = second.top = band.top + (band.bottom - band.top) / 2;
+    const auto [first, second] = Halves(band);
     for (const RECT& part : {first, second}) {
         Scratch piece(target, part);
         if (!piece.Ready())

@@ -5,6 +5,7 @@
 #include <tarvel/gdi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <memory>
@@ -344,6 +345,7 @@ private:
     void PlayCopy(const DisplayRecord& record);
     void CopyInto(const Canvas& canvas, const DisplayRecord& record, HDC source);
     void MarkBitmapsDrawnOn();
+    void StartMemoryDcs();
     void ReleaseWorkingCopies();
 
     RecordingState& state;
@@ -356,6 +358,8 @@ private:
     // library's copy stays as it was selected and a band never draws on
     // what an earlier band drew.
     std::vector<bool> drawnOn;
+    std::array<bool, kDcSlots> drawnBeforeSelection {};
+    std::array<HGDIOBJ, kDcSlots> heldBitmaps {};
     std::vector<std::pair<HBITMAP, HGDIOBJ>> workingCopies;  // copy, the table's bitmap
     HDC scratchDc = nullptr;
 };
@@ -413,6 +417,7 @@ bool Walk::PlayWhole(HDC target)
 {
     MarkBitmapsDrawnOn();
     scratchDc = CreateCompatibleDC(target);
+    StartMemoryDcs();
     bool finished = true;
     for (std::int64_t index = 0; index < end; ++index) {
         if (keepPlaying && index % kRecordsPerCheck == 0 && !keepPlaying()) {
@@ -434,9 +439,38 @@ bool Walk::PlayWhole(HDC target)
     return finished;
 }
 
+// Every memory device context starts the walk as it stood when the page
+// first used it; what it holds now (the application's bitmap, as the
+// recording left it) it gets back at the end.
+void Walk::StartMemoryDcs()
+{
+    for (int slot = 1; slot < kDcSlots; ++slot) {
+        HDC dc = state.dcs.handles[slot];
+        const RecordingState::SlotStart& start = state.starts[static_cast<std::size_t>(slot)];
+        heldBitmaps[static_cast<std::size_t>(slot)] = dc ? GetCurrentObject(dc, OBJ_BITMAP) : nullptr;
+        if (!dc || !start.seen)
+            continue;
+        SetTextColor(dc, start.textColor);
+        SetBkColor(dc, start.bkColor);
+        SetBkMode(dc, start.bkMode);
+        SetROP2(dc, start.rop2);
+        if (!start.bitmap)
+            continue;
+        HGDIOBJ bitmap = start.bitmap;
+        if (drawnBeforeSelection[static_cast<std::size_t>(slot)] && scratchDc) {
+            if (HBITMAP copy = Duplicate(scratchDc, start.bitmap)) {
+                workingCopies.emplace_back(copy, bitmap);
+                bitmap = copy;
+            }
+        }
+        SelectObject(dc, bitmap);
+    }
+}
+
 void Walk::MarkBitmapsDrawnOn()
 {
     drawnOn.assign(static_cast<std::size_t>(end), false);
+    drawnBeforeSelection.fill(false);
     std::vector<std::int64_t> lastBitmap(kDcSlots, -1);
     for (std::int64_t index = 0; index < end; ++index) {
         const DisplayRecord& record = state.list[static_cast<std::size_t>(index)];
@@ -447,6 +481,8 @@ void Walk::MarkBitmapsDrawnOn()
                 lastBitmap[record.slot] = index;
         } else if (IsDrawing(record.kind) && lastBitmap[record.slot] >= 0) {
             drawnOn[static_cast<std::size_t>(lastBitmap[record.slot])] = true;
+        } else if (IsDrawing(record.kind)) {
+            drawnBeforeSelection[record.slot] = true;
         }
     }
 }
@@ -592,18 +628,13 @@ void Walk::CopyInto(const Canvas& canvas, const DisplayRecord& record, HDC sourc
 
 void Walk::ReleaseWorkingCopies()
 {
-    // The memory device contexts keep the library's copies, as selected.
+    // The memory device contexts get back what they held before the walk,
+    // so the next band, and the next page, find them as the recording left
+    // them, and no copy of ours stays selected.
     for (int slot = 1; slot < kDcSlots; ++slot) {
         HDC dc = state.dcs.handles[slot];
-        if (!dc)
-            continue;
-        HGDIOBJ current = GetCurrentObject(dc, OBJ_BITMAP);
-        for (const auto& [copy, original] : workingCopies) {
-            if (current == copy) {
-                SelectObject(dc, original);
-                break;
-            }
-        }
+        if (dc && heldBitmaps[static_cast<std::size_t>(slot)])
+            SelectObject(dc, heldBitmaps[static_cast<std::size_t>(slot)]);
     }
     for (const auto& working : workingCopies)
         DeleteObject(working.first);

@@ -24,9 +24,10 @@ using KeepPlaying = std::function<bool()>;
 // upper-left corner). Copies from the page onto itself see the page as it
 // stood before them, and nothing outside page, as on one bitmap of the
 // whole page. The target starts each band as a new printer DC does (the
-// values of ResetBandState, the stock pen, brush and font), and memory
-// device contexts draw on working copies of the selected bitmaps, so no
-// band sees what an earlier one drew. Earlier page state is kept only for
+// values of ResetBandState, the stock pen, brush and font); memory device
+// contexts start from their bitmap, colours and modes as the page found
+// them, draw on working copies of their bitmaps, so no band sees what an
+// earlier one drew, and hold again what they held before when it returns. Earlier page state is kept only for
 // the areas the band's copies read, within the page; when that is a lot,
 // the band is drawn in parts. While it runs the target stands in slot 0 for the printer DC;
 // slot 0 and the target's viewport origin are as before when it returns.

@@ -36,6 +36,7 @@ Result RecordState(RecordingState& state, HDC dc, RecordKind kind, std::uint32_t
     int slot = LookupDc(state.dcs, dc);
     if (slot < 0)
         return failure;
+    NoteFirstUse(state, slot, dc, false);
     Append(state, kind, slot, StateParams {value});
     return apply(dc, value);
 }
@@ -46,6 +47,7 @@ BOOL RecordShape(RecordingState& state, HDC dc, RecordKind kind, ShapeParams sha
     if (slot < 0)
         return FALSE;
     const std::int64_t w = PenWidth(dc);
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, kind, slot, shape);
     // Corners may come in either order: the shape is drawn between them.
     record.bounds = {Clamp32(std::min(shape.left, shape.right) - w), Clamp32(std::min(shape.top, shape.bottom) - w),
@@ -120,6 +122,7 @@ BOOL CopyBlit(RecordingState& state, HDC dc, RecordKind kind, BlitParams blit, H
     if (sourceSlot < 0)
         return FALSE;
     blit.sourceSlot = static_cast<std::uint32_t>(sourceSlot);
+    NoteFirstUse(state, sourceSlot, source, false);
     DisplayRecord& record = Append(state, kind, 0, blit);
     // A negative size covers the other side of the point (mirrored in a
     // stretched copy).
@@ -163,6 +166,7 @@ HGDIOBJ RecordSelectObject(RecordingState& state, HDC dc, HGDIOBJ object)
     int slot = LookupDc(state.dcs, dc);
     if (slot < 0 || !object)
         return nullptr;
+    NoteFirstUse(state, slot, dc, GetObjectType(object) == OBJ_BITMAP);
     Selection selection {};
     if (!ResolveSelection(state.tables, static_cast<std::uint32_t>(slot), dc, object, selection))
         return nullptr;
@@ -209,6 +213,7 @@ BOOL RecordPolyline(RecordingState& state, HDC dc, const POINT* points, int coun
         UnionRect(&joined, &bounds, &box);
         bounds = joined;
     }
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::Polyline, slot, std::move(params));
     record.bounds = bounds;
     return Polyline(dc, points, count);
@@ -233,6 +238,7 @@ int RecordDrawText(RecordingState& state, HDC dc, LPCWSTR text, int count, RECT*
     RECT bounds;
     const RECT box = DrawTextBounds(*rect, measured, format);
     UnionRect(&bounds, &box, &area);
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::DrawText, slot,
         DrawTextParams {std::move(*copy), storedCount, *rect, format});
     record.bounds = bounds;
@@ -275,6 +281,7 @@ BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options,
         params.spacing ? params.spacing->data() : nullptr);
     RECT joined;
     UnionRect(&joined, &bounds, &area);
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::ExtTextOut, slot, std::move(params));
     record.bounds = joined;
     const auto& stored = std::get<ExtTextOutParams>(record.params);

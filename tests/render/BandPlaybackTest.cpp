@@ -504,6 +504,40 @@ TEST_F(Playback, NestedCopiesOfThePageOntoItselfAreDrawnOnceEach)
     EXPECT_GT(InkOf(reference), 500u);
 }
 
+// A memory DC whose bitmap was selected before the page (not through it):
+// every band starts from the bitmap as the page found it, and drawing on it
+// is not done again on top of what an earlier band drew.
+TEST_F(Playback, AMemoryDcStartsEveryBandAsThePageFoundIt)
+{
+    constexpr int kWidth = 60, kHeight = 40;
+    Painter direct(nullptr, kWidth, kHeight);
+    HDC memories[2] = {RecordCreateCompatibleDC(state, printer), CreateCompatibleDC(direct.Dc(0))};
+    HBITMAP bitmaps[2] = {CreateDib24(memories[0], 20, 20), CreateDib24(memories[1], 20, 20)};
+    for (int i = 0; i < 2; ++i) {
+        SelectObject(memories[i], bitmaps[i]);
+        HDC page = i ? direct.Dc(0) : printer;
+        i ? BitBlt(page, 0, 0, 20, 20, memories[i], 0, 0, SRCCOPY)
+          : RecordBitBlt(state, page, 0, 0, 20, 20, memories[i], 0, 0, SRCCOPY);
+        i ? SetROP2(memories[i], R2_NOT) : RecordSetROP2(state, memories[i], R2_NOT);
+        i ? Rectangle(memories[i], 2, 2, 18, 18) : RecordRectangle(state, memories[i], 2, 2, 18, 18);
+        i ? BitBlt(page, 30, 10, 20, 20, memories[i], 0, 0, SRCCOPY)
+          : RecordBitBlt(state, page, 30, 10, 20, 20, memories[i], 0, 0, SRCCOPY);
+    }
+    const auto reference = direct.Pixels();
+    EXPECT_GT(InkOf(reference), 400u);
+    for (int bandSize : {kHeight, 3}) {
+        const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, false);
+        EXPECT_TRUE(banded == reference) << FirstDifference(reference, banded, kWidth);
+    }
+    // The memory DC holds the application's bitmap again.
+    EXPECT_EQ(GetCurrentObject(memories[0], OBJ_BITMAP), bitmaps[0]);
+    RecordDeleteDC(state, memories[0]);
+    ClearPage(state);
+    DeleteDC(memories[1]);
+    for (HBITMAP bitmap : bitmaps)
+        DeleteObject(bitmap);
+}
+
 TEST_F(Playback, APlaybackAsksWhetherToGoOnAndStopsWhenTold)
 {
     for (int i = 0; i < 200; ++i)

@@ -5,14 +5,11 @@
 // and with bands of 64 rows. Counters: output bytes per page and the peak
 // resident memory of the process (run one benchmark per process, with
 // --benchmark_filter, for a peak that belongs to it alone).
-#include "JobPages.h"
+#include "JobDrawing.h"
 #include "device/PrintJob.h"
 #include "device/PrinterTables.h"
 #include "platform/system/System.h"
 #include "ports/FilePort.h"
-
-#include <tarvel/gdi.h>
-#include <tarvel/pdc.h>
 
 #include <benchmark/benchmark.h>
 
@@ -24,74 +21,6 @@
 using namespace tarvel::device;
 
 namespace {
-
-HFONT MakeFont(int points, int weight = FW_NORMAL)
-{
-    LOGFONTW font {};
-    font.lfHeight = -points * jobpages::kDpi / 72;
-    font.lfWeight = weight;
-    const std::u16string face = jobpages::kFace;
-    std::copy(face.begin(), face.end(), font.lfFaceName);
-    return CreateFontIndirectW(&font);
-}
-
-void PutText(HDC dc, POINT at, const std::u16string& text)
-{
-    PDC_ExtTextOut(dc, at.x, at.y, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
-}
-
-void TextPage(HDC dc)
-{
-    HFONT font = MakeFont(jobpages::kTextPoints);
-    PDC_SelectObject(dc, font);
-    for (int line = 0; line < jobpages::kTextLines; ++line)
-        PutText(dc, jobpages::TextLineAt(line), jobpages::TextLine(line));
-    PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(font);
-}
-
-HBITMAP Picture()
-{
-    BITMAPINFO info {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), jobpages::kPictureWidth, -jobpages::kPictureHeight, 1, 24, BI_RGB, 0,
-        0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    jobpages::FillPicture(static_cast<std::uint8_t*>(bits), (jobpages::kPictureWidth * 3 + 3) & ~3);
-    return bitmap;
-}
-
-void MixedPage(HDC dc, HBITMAP picture)
-{
-    HFONT title = MakeFont(jobpages::kTitlePoints, FW_BOLD);
-    PDC_SelectObject(dc, title);
-    PutText(dc, jobpages::kTitleAt, jobpages::kTitle);
-    HFONT body = MakeFont(jobpages::kTextPoints);
-    PDC_SelectObject(dc, body);
-    for (int line = 0; line < jobpages::kBodyLines; ++line)
-        PutText(dc, jobpages::BodyLineAt(line), jobpages::kBodyLine);
-    for (int i = 0; i < jobpages::kShapes; ++i) {
-        const jobpages::Shape shape = jobpages::ShapeAt(i);
-        HBRUSH brush = CreateSolidBrush(shape.fill);
-        PDC_SelectObject(dc, brush);
-        const RECT& b = shape.box;
-        if (shape.ellipse)
-            PDC_Ellipse(dc, b.left, b.top, b.right, b.bottom);
-        else
-            PDC_Rectangle(dc, b.left, b.top, b.right, b.bottom);
-        PDC_SelectObject(dc, GetStockObject(WHITE_BRUSH));
-        DeleteObject(brush);
-    }
-    HDC memory = PDC_CreateCompatibleDC(dc);
-    HGDIOBJ kept = PDC_SelectObject(memory, picture);
-    PDC_BitBlt(dc, jobpages::kPictureAt.x, jobpages::kPictureAt.y, jobpages::kPictureWidth, jobpages::kPictureHeight,
-        memory, 0, 0, SRCCOPY);
-    PDC_SelectObject(memory, kept);
-    PDC_DeleteDC(memory);
-    PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(title);
-    DeleteObject(body);
-}
 
 long PeakResidentKilobytes()
 {
@@ -119,7 +48,7 @@ void BM_Page(benchmark::State& state)
     // One A4 row at 300 dpi costs 7444 bytes of band; two thirds of the
     // pretended memory is 64 of them.
     tarvel::platform::PretendFreeMemory(smallBands ? std::optional<std::uint64_t>(7444u * 96u) : std::nullopt);
-    HBITMAP picture = Picture();
+    HBITMAP picture = jobpages::Picture();
     DOCINFOW info {};
     info.cbSize = sizeof info;
     info.lpszOutput = u"bench.prn";
@@ -128,9 +57,9 @@ void BM_Page(benchmark::State& state)
     for (auto _ : state) {
         PDC_StartPage(dc);
         if (mixed)
-            MixedPage(dc, picture);
+            jobpages::MixedPage(dc, picture);
         else
-            TextPage(dc);
+            jobpages::TextPage(dc);
         if (PDC_EndPage(dc) != 1)
             state.SkipWithError("the page failed");
     }

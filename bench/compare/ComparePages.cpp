@@ -3,7 +3,7 @@
 // dialog would leave (PCL, A4, file port), then PDC_StartDoc, the pages
 // through the PDC_ interface, PDC_EndDoc.
 //
-//   compare_pages text|mixed <pages> <output file>
+//   compare_pages text|mixed <pages> <output file> [printer model 0-6, PCL by default]
 //
 // The script times the process from outside, so loading, font set-up and
 // the first page are in every figure; it takes the difference between a
@@ -23,20 +23,22 @@ using namespace tarvel::device;
 
 int main(int argc, char** argv)
 {
-    if (argc != 4 || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "mixed") != 0)) {
-        std::fprintf(stderr, "usage: compare_pages text|mixed <pages> <output file>\n");
+    if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "mixed") != 0)) {
+        std::fprintf(stderr, "usage: compare_pages text|mixed <pages> <output file> [model]\n");
         return 2;
     }
     const bool mixed = std::strcmp(argv[1], "mixed") == 0;
     const int pages = std::atoi(argv[2]);
     const std::filesystem::path output = std::filesystem::absolute(argv[3]);
-    if (pages < 1) {
-        std::fprintf(stderr, "compare_pages: the page count must be 1 or more\n");
+    const int model = argc == 5 ? std::atoi(argv[4]) : 0;
+    if (pages < 1 || model < 0 || model > 6) {
+        std::fprintf(stderr, "compare_pages: the page count must be 1 or more and the model 0 to 6\n");
         return 2;
     }
     tarvel::ports::SetDeviceRootFolder(output.parent_path());
     PrinterDevice device;
-    device.settings.printer = 0;
+    device.settings.printer = model;
+    device.xResolution = device.yResolution = ModelResolution(model, 0);
     device.settings.port = kFilePort;
     device.settings.paperSize = 0;
     device.settings.colorMode = mixed ? 1 : 0;

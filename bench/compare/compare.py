@@ -8,7 +8,9 @@ one page is (time of PAGES pages - time of 1 page) / (PAGES - 1): loading,
 font set-up and the picture's construction cancel out. Bytes per page are
 taken the same way; peak memory is the resident peak of the long run.
 Printed: medians with the min and max over the rounds, and the ratios of
-the medians (Tarvel / Ghostscript).
+the medians (Tarvel / Ghostscript). Beside the elapsed time, the CPU time
+(user + system, all threads) per page is given the same way: on a machine
+shared with other work it is the steadier figure.
 
 usage: compare.py <compare_pages executable> [--rounds N] [--pages N]
 """
@@ -30,7 +32,7 @@ PAGES = [
 
 
 def run(argv, output, env):
-    """Runs one process; returns (seconds, bytes written, peak RSS in KiB)."""
+    """Runs one process; returns (seconds, CPU seconds, bytes written, peak RSS in KiB)."""
     if os.path.exists(output):
         os.unlink(output)
     start = time.perf_counter()
@@ -40,7 +42,7 @@ def run(argv, output, env):
     process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
         sys.exit("failed: " + " ".join(argv))
-    return elapsed, os.path.getsize(output), usage.ru_maxrss
+    return elapsed, usage.ru_utime + usage.ru_stime, os.path.getsize(output), usage.ru_maxrss
 
 
 def tarvel(exe, page, count, folder, env):
@@ -76,39 +78,43 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tarvel-compare-") as folder:
         env = dict(os.environ)
         env["XDG_CONFIG_HOME"] = os.path.join(folder, "config")  # fresh default settings
-        print("%-26s %-12s %-22s %-12s %-10s" % ("page", "engine", "ms/page median (min-max)",
-                                                 "bytes/page", "peak MiB"))
+        print("%-26s %-12s %-22s %-22s %-10s %-10s" % ("page", "engine", "ms/page median (min-max)",
+                                                       "CPU ms/page", "bytes/page", "peak MiB"))
         for title, name, ps, device in PAGES:
             figures = {}
             for engine in ("tarvel", "gs"):
-                figures[engine] = {"short": [], "long": [], "bytes": [], "peak": []}
+                figures[engine] = {"short": [], "long": [], "cpuShort": [], "cpuLong": [], "bytes": [],
+                                   "peak": []}
             for _ in range(args.rounds):
                 for engine in ("tarvel", "gs"):
                     f = figures[engine]
                     for count in (1, args.pages):
                         if engine == "tarvel":
-                            seconds, size, peak = tarvel(args.exe, name, count, folder, env)
+                            seconds, cpu, size, peak = tarvel(args.exe, name, count, folder, env)
                         else:
-                            seconds, size, peak = ghostscript(ps, device, count, folder, env)
+                            seconds, cpu, size, peak = ghostscript(ps, device, count, folder, env)
                         if count == 1:
                             f["short"].append(seconds)
+                            f["cpuShort"].append(cpu)
                             shortSize = size
                         else:
                             f["long"].append(seconds)
+                            f["cpuLong"].append(cpu)
                             f["bytes"].append((size - shortSize) / (args.pages - 1))
                             f["peak"].append(peak)
             medians = {}
             for engine, label in (("tarvel", "Tarvel"), ("gs", "gs " + device)):
                 f = figures[engine]
                 times = per_page(f["short"], f["long"], args.pages)
+                cpu = per_page(f["cpuShort"], f["cpuLong"], args.pages)
                 medians[engine] = (statistics.median(times), statistics.median(f["bytes"]),
-                                   statistics.median(f["peak"]))
-                print("%-26s %-12s %-22s %-12s %-10s" % (title, label, spread(times, 1000, "%.1f"),
-                                                         "%d" % medians[engine][1],
-                                                         spread(f["peak"], 1 / 1024, "%.0f")))
+                                   statistics.median(f["peak"]), statistics.median(cpu))
+                print("%-26s %-12s %-22s %-22s %-10s %-10s" % (
+                    title, label, spread(times, 1000, "%.1f"), spread(cpu, 1000, "%.1f"),
+                    "%d" % medians[engine][1], spread(f["peak"], 1 / 1024, "%.0f")))
             t, g = medians["tarvel"], medians["gs"]
-            print("%-26s %-12s time %.2fx, bytes %.2fx, peak memory %.2fx" % (
-                "", "ratio", t[0] / g[0], t[1] / g[1], t[2] / g[2]))
+            print("%-26s %-12s time %.2fx, CPU %.2fx, bytes %.2fx, peak memory %.2fx" % (
+                "", "ratio", t[0] / g[0], t[3] / g[3], t[1] / g[1], t[2] / g[2]))
 
 
 if __name__ == "__main__":

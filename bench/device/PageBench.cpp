@@ -29,11 +29,11 @@ long PeakResidentKilobytes()
     return usage.ru_maxrss;
 }
 
-// range(0): 0 text page, 1 mixed page; range(1): 0 free-memory bands, 1 bands of 64 rows.
-void BM_Page(benchmark::State& state)
+// Prints pages until the state is done. smallBands: bands of 64 rows from
+// the free-memory rule; budgetKiB: the cache-sized bound of a band (0: the
+// library's own).
+void PrintPages(benchmark::State& state, bool mixed, bool smallBands, std::int64_t budgetKiB)
 {
-    const bool mixed = state.range(0) == 1;
-    const bool smallBands = state.range(1) == 1;
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tarvel-bench";
     std::filesystem::create_directories(folder);
     ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
@@ -48,6 +48,7 @@ void BM_Page(benchmark::State& state)
     // One A4 row at 300 dpi costs 7444 bytes of band; two thirds of the
     // pretended memory is 64 of them.
     tarvel::platform::PretendFreeMemory(smallBands ? std::optional<std::uint64_t>(7444u * 96u) : std::nullopt);
+    hooks::SetBandBudget(budgetKiB ? std::optional<std::uint64_t>(std::uint64_t(budgetKiB) << 10) : std::nullopt);
     HBITMAP picture = jobpages::Picture();
     DOCINFOW info {};
     info.cbSize = sizeof info;
@@ -68,7 +69,14 @@ void BM_Page(benchmark::State& state)
     state.counters["bytes_per_page"] = static_cast<double>(bytes) / static_cast<double>(state.iterations());
     state.counters["peak_rss_MB"] = static_cast<double>(PeakResidentKilobytes()) / 1024.0;
     tarvel::platform::PretendFreeMemory(std::nullopt);
+    hooks::SetBandBudget(std::nullopt);
     DeleteObject(picture);
+}
+
+// range(0): 0 text page, 1 mixed page; range(1): 0 the library's bands, 1 bands of 64 rows.
+void BM_Page(benchmark::State& state)
+{
+    PrintPages(state, state.range(0) == 1, state.range(1) == 1, 0);
 }
 BENCHMARK(BM_Page)
     ->ArgNames({"mixed", "bands64"})
@@ -78,5 +86,18 @@ BENCHMARK(BM_Page)
     ->Args({1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+
+// The cache-sized band bound the library's constant was chosen from:
+// range(0) the page as above, range(1) the bound in KiB.
+void BM_BandBudget(benchmark::State& state)
+{
+    PrintPages(state, state.range(0) == 1, false, state.range(1));
+}
+BENCHMARK(BM_BandBudget)
+    ->ArgNames({"mixed", "KiB"})
+    ->ArgsProduct({{0, 1}, {256, 512, 1024, 2048, 4096, 8192, 32768}})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 
 }  // namespace

@@ -5,14 +5,11 @@
 // and with bands of 64 rows. Counters: output bytes per page and the peak
 // resident memory of the process (run one benchmark per process, with
 // --benchmark_filter, for a peak that belongs to it alone).
-#include "JobPages.h"
+#include "JobDrawing.h"
 #include "device/PrintJob.h"
 #include "device/PrinterTables.h"
 #include "platform/system/System.h"
 #include "ports/FilePort.h"
-
-#include <tarvel/gdi.h>
-#include <tarvel/pdc.h>
 
 #include <benchmark/benchmark.h>
 
@@ -25,74 +22,6 @@ using namespace tarvel::device;
 
 namespace {
 
-HFONT MakeFont(int points, int weight = FW_NORMAL)
-{
-    LOGFONTW font {};
-    font.lfHeight = -points * jobpages::kDpi / 72;
-    font.lfWeight = weight;
-    const std::u16string face = jobpages::kFace;
-    std::copy(face.begin(), face.end(), font.lfFaceName);
-    return CreateFontIndirectW(&font);
-}
-
-void PutText(HDC dc, POINT at, const std::u16string& text)
-{
-    PDC_ExtTextOut(dc, at.x, at.y, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
-}
-
-void TextPage(HDC dc)
-{
-    HFONT font = MakeFont(jobpages::kTextPoints);
-    PDC_SelectObject(dc, font);
-    for (int line = 0; line < jobpages::kTextLines; ++line)
-        PutText(dc, jobpages::TextLineAt(line), jobpages::TextLine(line));
-    PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(font);
-}
-
-HBITMAP Picture()
-{
-    BITMAPINFO info {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), jobpages::kPictureWidth, -jobpages::kPictureHeight, 1, 24, BI_RGB, 0,
-        0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    jobpages::FillPicture(static_cast<std::uint8_t*>(bits), (jobpages::kPictureWidth * 3 + 3) & ~3);
-    return bitmap;
-}
-
-void MixedPage(HDC dc, HBITMAP picture)
-{
-    HFONT title = MakeFont(jobpages::kTitlePoints, FW_BOLD);
-    PDC_SelectObject(dc, title);
-    PutText(dc, jobpages::kTitleAt, jobpages::kTitle);
-    HFONT body = MakeFont(jobpages::kTextPoints);
-    PDC_SelectObject(dc, body);
-    for (int line = 0; line < jobpages::kBodyLines; ++line)
-        PutText(dc, jobpages::BodyLineAt(line), jobpages::kBodyLine);
-    for (int i = 0; i < jobpages::kShapes; ++i) {
-        const jobpages::Shape shape = jobpages::ShapeAt(i);
-        HBRUSH brush = CreateSolidBrush(shape.fill);
-        PDC_SelectObject(dc, brush);
-        const RECT& b = shape.box;
-        if (shape.ellipse)
-            PDC_Ellipse(dc, b.left, b.top, b.right, b.bottom);
-        else
-            PDC_Rectangle(dc, b.left, b.top, b.right, b.bottom);
-        PDC_SelectObject(dc, GetStockObject(WHITE_BRUSH));
-        DeleteObject(brush);
-    }
-    HDC memory = PDC_CreateCompatibleDC(dc);
-    HGDIOBJ kept = PDC_SelectObject(memory, picture);
-    PDC_BitBlt(dc, jobpages::kPictureAt.x, jobpages::kPictureAt.y, jobpages::kPictureWidth, jobpages::kPictureHeight,
-        memory, 0, 0, SRCCOPY);
-    PDC_SelectObject(memory, kept);
-    PDC_DeleteDC(memory);
-    PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(title);
-    DeleteObject(body);
-}
-
 long PeakResidentKilobytes()
 {
     rusage usage {};
@@ -100,11 +29,11 @@ long PeakResidentKilobytes()
     return usage.ru_maxrss;
 }
 
-// range(0): 0 text page, 1 mixed page; range(1): 0 free-memory bands, 1 bands of 64 rows.
-void BM_Page(benchmark::State& state)
+// Prints pages until the state is done. smallBands: bands of 64 rows from
+// the free-memory rule; budgetKiB: the cache-sized bound of a band (0: the
+// library's own).
+void PrintPages(benchmark::State& state, bool mixed, bool smallBands, std::int64_t budgetKiB)
 {
-    const bool mixed = state.range(0) == 1;
-    const bool smallBands = state.range(1) == 1;
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tarvel-bench";
     std::filesystem::create_directories(folder);
     ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
@@ -119,7 +48,8 @@ void BM_Page(benchmark::State& state)
     // One A4 row at 300 dpi costs 7444 bytes of band; two thirds of the
     // pretended memory is 64 of them.
     tarvel::platform::PretendFreeMemory(smallBands ? std::optional<std::uint64_t>(7444u * 96u) : std::nullopt);
-    HBITMAP picture = Picture();
+    hooks::SetBandBudget(budgetKiB ? std::optional<std::uint64_t>(std::uint64_t(budgetKiB) << 10) : std::nullopt);
+    HBITMAP picture = jobpages::Picture();
     DOCINFOW info {};
     info.cbSize = sizeof info;
     info.lpszOutput = u"bench.prn";
@@ -128,9 +58,9 @@ void BM_Page(benchmark::State& state)
     for (auto _ : state) {
         PDC_StartPage(dc);
         if (mixed)
-            MixedPage(dc, picture);
+            jobpages::MixedPage(dc, picture);
         else
-            TextPage(dc);
+            jobpages::TextPage(dc);
         if (PDC_EndPage(dc) != 1)
             state.SkipWithError("the page failed");
     }
@@ -139,7 +69,14 @@ void BM_Page(benchmark::State& state)
     state.counters["bytes_per_page"] = static_cast<double>(bytes) / static_cast<double>(state.iterations());
     state.counters["peak_rss_MB"] = static_cast<double>(PeakResidentKilobytes()) / 1024.0;
     tarvel::platform::PretendFreeMemory(std::nullopt);
+    hooks::SetBandBudget(std::nullopt);
     DeleteObject(picture);
+}
+
+// range(0): 0 text page, 1 mixed page; range(1): 0 the library's bands, 1 bands of 64 rows.
+void BM_Page(benchmark::State& state)
+{
+    PrintPages(state, state.range(0) == 1, state.range(1) == 1, 0);
 }
 BENCHMARK(BM_Page)
     ->ArgNames({"mixed", "bands64"})
@@ -149,5 +86,18 @@ BENCHMARK(BM_Page)
     ->Args({1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+
+// The cache-sized band bound the library's constant was chosen from:
+// range(0) the page as above, range(1) the bound in KiB.
+void BM_BandBudget(benchmark::State& state)
+{
+    PrintPages(state, state.range(0) == 1, false, state.range(1));
+}
+BENCHMARK(BM_BandBudget)
+    ->ArgNames({"mixed", "KiB"})
+    ->ArgsProduct({{0, 1}, {256, 512, 1024, 2048, 4096, 8192, 32768}})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 
 }  // namespace

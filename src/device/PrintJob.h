@@ -47,6 +47,9 @@ namespace hooks {
 // refused them (nullopt: no limit), so that the halving and the
 // out-of-memory path can be shown without exhausting the machine.
 void LimitBandBitmapLines(std::optional<std::int32_t> maxLines);
+// Replaces the cache-sized bound of a band (nullopt: the built-in one), so
+// that benchmarks can measure other sizes.
+void SetBandBudget(std::optional<std::uint64_t> bytes);
 }  // namespace hooks
 
 }  // namespace tarvel::device

@@ -1,6 +1,12 @@
 #include "device/RowOutput.h"
 
+#include "platform/system/System.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstring>
+#include <new>
 
 namespace tarvel::device {
 
@@ -46,6 +52,151 @@ RowStep RowOutput::Put(std::uint8_t* row)
     }
     ditherer.DitherRow(row, monochrome);
     return driver.SendRow(port, row) ? RowStep::Sent : RowStep::Failed;
+}
+
+int BandRowWorker::BandBytes::Write(const std::uint8_t* bytes, int length)
+{
+    if (!bytes || length <= 0)
+        return 0;
+    // A page's bytes that do not fit in memory fail the row that wrote
+    // them, like a port that took nothing.
+    try {
+        data.insert(data.end(), bytes, bytes + length);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return length;
+}
+
+BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
+    std::int32_t rowWidth, bool monochrome, bool portrait)
+    : rows(ditherer, driver, nullptr, rowWidth, monochrome)
+    , rowWidth(rowWidth)
+    , portrait(portrait)
+{
+}
+
+BandRowWorker::~BandRowWorker()
+{
+    {
+        std::lock_guard guard(lock);
+        stopping = true;
+    }
+    workReady.notify_one();
+    if (thread.joinable())
+        thread.join();
+}
+
+bool BandRowWorker::Start()
+{
+    if (rowWidth < 1)
+        return false;
+    if (!portrait) {
+        turned.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(rowWidth) * 3]);
+        if (!turned)
+            return false;
+    }
+    tarvel::platform::CreateThread([this] { WorkerMain(); }, thread);
+    return true;
+}
+
+void BandRowWorker::Submit(int slot, const Band& band)
+{
+    Slot& s = slots[slot];
+    s.band = band;
+    s.inUse = true;
+    s.done = false;
+    s.failed = false;
+    s.bytes.data.clear();
+    if (!thread.joinable()) {
+        Work(s);
+        s.done = true;
+        return;
+    }
+    {
+        std::lock_guard guard(lock);
+        queue.push_back(slot);
+    }
+    workReady.notify_one();
+}
+
+bool BandRowWorker::Deliver(int slot, tarvel::ports::PortWriter& port, const std::function<void()>& pump)
+{
+    Slot& s = slots[slot];
+    if (!s.inUse)
+        return true;
+    {
+        std::unique_lock guard(lock);
+        while (!workDone.wait_for(guard, std::chrono::milliseconds(50), [&s] { return s.done; })) {
+            guard.unlock();
+            if (pump)
+                pump();
+            guard.lock();
+        }
+    }
+    s.inUse = false;
+    bool sent = !s.failed;
+    const std::uint8_t* next = s.bytes.data.data();
+    std::size_t left = s.bytes.data.size();
+    while (sent && left > 0) {
+        const int length = static_cast<int>(std::min<std::size_t>(left, INT_MAX / 2));
+        sent = port.Write(next, length) == length;
+        next += length;
+        left -= static_cast<std::size_t>(length);
+    }
+    s.bytes.data.clear();
+    return sent;
+}
+
+void BandRowWorker::WorkerMain()
+{
+    for (;;) {
+        int slot = 0;
+        {
+            std::unique_lock guard(lock);
+            workReady.wait(guard, [this] { return stopping || !queue.empty(); });
+            if (queue.empty())
+                return;
+            slot = queue.front();
+            queue.pop_front();
+        }
+        Work(slots[slot]);
+        {
+            std::lock_guard guard(lock);
+            slots[slot].done = true;
+        }
+        workDone.notify_one();
+    }
+}
+
+void BandRowWorker::Work(Slot& slot)
+{
+    const Band& band = slot.band;
+    rows.SetPort(&slot.bytes);
+    const auto rowBytes = static_cast<std::size_t>(rowWidth) * 3;
+    for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {
+        std::uint8_t* line;
+        if (portrait) {
+            line = band.bits + i * band.stride;
+        } else {
+            // The page lies turned on the paper: printer row r is page
+            // column r, and its pixel k is page row rowWidth - 1 - k.
+            line = turned.get();
+            const std::uint8_t* column = band.bits + static_cast<std::int64_t>(i) * 3;
+            for (std::int32_t k = 0; k < rowWidth; ++k) {
+                const std::uint8_t* pixel = column + static_cast<std::int64_t>(rowWidth - 1 - k) * band.stride;
+                std::memcpy(line + k * 3, pixel, 3);
+            }
+        }
+        const RowStep step = rows.Put(line);
+        slot.failed = step == RowStep::Failed;
+        // The row was dithered in place; the band after next finds it white.
+        if (portrait && step != RowStep::Blank)
+            std::memset(line, 255, rowBytes);
+    }
+    if (!portrait)
+        std::memset(band.bits, 255, static_cast<std::size_t>(static_cast<std::int64_t>(rowWidth) * band.stride));
+    rows.SetPort(nullptr);
 }
 
 }  // namespace tarvel::device

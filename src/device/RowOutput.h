@@ -10,8 +10,15 @@
 #include "ports/PortWriter.h"
 #include "render/Ditherer.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace tarvel::device {
 
@@ -32,6 +39,9 @@ public:
     // not write the row.
     RowStep Put(std::uint8_t* row);
 
+    // Where the following rows are written.
+    void SetPort(tarvel::ports::PortWriter* writer) { port = writer; }
+
 private:
     tarvel::render::Ditherer& ditherer;
     tarvel::drivers::PrinterDriver& driver;
@@ -39,6 +49,87 @@ private:
     std::size_t rowBytes;
     bool monochrome;
     std::uint32_t blankRows = 0;
+};
+
+// The row work of a page on a second thread, so that both cores work on
+// it: while the application thread plays band n + 1 into one bitmap, the
+// worker takes the printer rows out of band n (turning them for landscape),
+// tests, dithers and encodes them, and paints the rows it used white again
+// for the band after next. The driver writes into a byte buffer per band;
+// the application thread hands those bytes to the port band after band, in
+// the order the bands were played, so the port sees exactly the stream the
+// rows would have given one by one, and only the application thread ever
+// waits on the port (and pumps the progress window's messages).
+class BandRowWorker {
+public:
+    static constexpr int kSlots = 2;
+
+    // A band bitmap: `lines` printer rows in portrait (one per scan line),
+    // `lines` printer rows as columns of `rowWidth` scan lines in landscape.
+    struct Band {
+        std::uint8_t* bits = nullptr;
+        std::int64_t stride = 0;
+        std::int32_t lines = 0;
+    };
+
+    // The ditherer must be prepared and the driver opened and begun for the
+    // page; both belong to the worker from the first Submit until the last
+    // Deliver has returned.
+    BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
+        std::int32_t rowWidth, bool monochrome, bool portrait);
+    // Waits for a band still being worked on, then ends the thread.
+    ~BandRowWorker();
+    BandRowWorker(const BandRowWorker&) = delete;
+    BandRowWorker& operator=(const BandRowWorker&) = delete;
+
+    // False when no row buffer can be had. Without a thread (the system
+    // would not give one) every Submit does its band's work before it
+    // returns: the same bytes, on one core.
+    bool Start();
+
+    // Hands over the band in `slot` (0 or 1), which must not be in use: its
+    // pixels are the worker's until Deliver returns for the slot, and come
+    // back white.
+    void Submit(int slot, const Band& band);
+
+    // Waits for the band in `slot`, calling `pump` at least every 50 ms
+    // while it waits, and writes its bytes to the port. False when the port
+    // took fewer bytes or the driver failed; the slot is free again either way.
+    bool Deliver(int slot, tarvel::ports::PortWriter& port, const std::function<void()>& pump);
+
+    // True while the slot holds a band that was submitted and not delivered.
+    bool InUse(int slot) const { return slots[slot].inUse; }
+
+private:
+    // Where the driver writes while the worker has a band: the bytes of
+    // that band, kept until the application thread sends them.
+    class BandBytes : public tarvel::ports::PortWriter {
+    public:
+        int Write(const std::uint8_t* bytes, int length) override;
+        std::vector<std::uint8_t> data;
+    };
+    struct Slot {
+        Band band;
+        BandBytes bytes;
+        bool inUse = false;
+        bool done = false;
+        bool failed = false;
+    };
+
+    void WorkerMain();
+    void Work(Slot& slot);
+
+    RowOutput rows;
+    std::int32_t rowWidth;
+    bool portrait;
+    std::unique_ptr<std::uint8_t[]> turned;  // one landscape row, turned
+    Slot slots[kSlots];
+    std::mutex lock;
+    std::condition_variable workReady;
+    std::condition_variable workDone;
+    std::deque<int> queue;
+    bool stopping = false;
+    std::thread thread;
 };
 
 }  // namespace tarvel::device

@@ -4,8 +4,8 @@
 //
 // Input, little-endian, fields past the end read as zero:
 //   0   u8   printer model (modulo 7)
-//   1   u8   flags: bit 0 prints the page at the end (prnEndDoc) instead of
-//            dropping it unprinted with the next input's document; bit 1
+//   1   u8   flags: bit 0 prints the page at the end instead of dropping
+//            it unprinted before the document ends; bit 1
 //            draft mode; bits 2-3 the colour mode (modulo 3); bit 4 the
 //            dialog in millimetres (unit set before prnSetupDlg)
 //   2   ...  operations, each an opcode byte (modulo kOpCount) and its
@@ -56,6 +56,7 @@
 #include "device/PrinterTables.h"
 #include "ports/FilePort.h"
 #include "prn/PrnState.h"
+#include "render/RecordingState.h"
 
 #include <tarvel/prn.h>
 #include <tarvel/ui.h>
@@ -167,14 +168,18 @@ public:
             prnSetMeasureUnit(Millimeters);
         if (prnSetupDlg(nullptr) != 1)
             Broken("the headless print dialog was not confirmed");
-        // A document left open by the previous input is replaced, its page
-        // dropped unprinted.
         if (prnStartDoc() == 0 || prnStartPage() == 0)
             Broken("no document on the file port");
         for (int op = 0; op < kMaxOps && !in_.AtEnd(); ++op)
             Step(in_.U8() % kOpCount);
-        if (flags & 1)
-            prnEndDoc();
+        // The document always ends, so that the next input's dialog is not
+        // refused for a job in progress; a page that is not to be printed
+        // is dropped from the recording first.
+        if (!(flags & 1)) {
+            render::ClearPage(device.recording);
+            device.pageStarted = 0;
+        }
+        prnEndDoc();
     }
 
 private:

@@ -93,6 +93,19 @@ void OnAreaUpdated(GdkPixbufLoader*, gint, gint y, gint, gint height, gpointer d
     decision->rowsDone = std::int32_t(std::clamp<std::int64_t>(bottom, decision->rowsDone, INT32_MAX));
 }
 
+// The BMP loader allocates the info header at the size the file states
+// before it has read a byte more, so a few bytes claiming a header of a
+// gigabyte cost a gigabyte. No real BMP has a header longer than the file.
+bool ClaimsMoreThanItHolds(int fd, off_t fileSize)
+{
+    std::uint8_t head[18] {};
+    if (::pread(fd, head, sizeof head, 0) != ssize_t(sizeof head) || head[0] != 'B' || head[1] != 'M')
+        return false;
+    const std::uint32_t infoSize = std::uint32_t(head[14]) | std::uint32_t(head[15]) << 8
+        | std::uint32_t(head[16]) << 16 | std::uint32_t(head[17]) << 24;
+    return infoSize > std::uint64_t(fileSize) - 14;
+}
+
 // Feeds the whole file to the loader; false at the first read or decoding
 // error. The loader is always closed, as it must be before it is released.
 bool FeedLoader(GdkPixbufLoader* loader, int fd)
@@ -269,7 +282,8 @@ HBITMAP DecodePicture(const std::filesystem::path& file)
         return nullptr;
     FileCloser input {::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat status {};
-    if (input.fd < 0 || ::fstat(input.fd, &status) != 0 || !S_ISREG(status.st_mode))
+    if (input.fd < 0 || ::fstat(input.fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || ClaimsMoreThanItHolds(input.fd, status.st_size))
         return nullptr;
 
     SizeDecision decision;

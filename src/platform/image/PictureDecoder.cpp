@@ -93,17 +93,22 @@ void OnAreaUpdated(GdkPixbufLoader*, gint, gint y, gint, gint height, gpointer d
     decision->rowsDone = std::int32_t(std::clamp<std::int64_t>(bottom, decision->rowsDone, INT32_MAX));
 }
 
-// The BMP loader allocates the info header at the size the file states
-// before it has read a byte more, so a few bytes claiming a header of a
-// gigabyte cost a gigabyte. No real BMP has a header longer than the file.
+// The BMP loader allocates the info header at the size the file states,
+// and then a buffer reaching to where the file says its pixels start,
+// before it has read a byte more: a few bytes claiming either far away cost
+// gigabytes. A BMP with a header longer than the file, or whose pixels
+// start past its end, holds no picture anyway.
 bool ClaimsMoreThanItHolds(int fd, off_t fileSize)
 {
     std::uint8_t head[18] {};
     if (::pread(fd, head, sizeof head, 0) != ssize_t(sizeof head) || head[0] != 'B' || head[1] != 'M')
         return false;
-    const std::uint32_t infoSize = std::uint32_t(head[14]) | std::uint32_t(head[15]) << 8
-        | std::uint32_t(head[16]) << 16 | std::uint32_t(head[17]) << 24;
-    return infoSize > std::uint64_t(fileSize) - 14;
+    const auto u32 = [&](int at) {
+        return std::uint32_t(head[at]) | std::uint32_t(head[at + 1]) << 8 | std::uint32_t(head[at + 2]) << 16
+            | std::uint32_t(head[at + 3]) << 24;
+    };
+    const std::uint64_t size = std::uint64_t(fileSize);
+    return u32(10) > size || u32(14) > size - 14;
 }
 
 // Feeds the whole file to the loader; false at the first read or decoding

@@ -12,6 +12,17 @@
 #include "platform/store/StoreFile.h"
 #include "preview/StreamDecoder.h"
 
+#include <tarvel/prn.h>
+
+#ifdef TARVEL_SEEDS_CUPS
+#include "cups/PpdWriter.h"
+
+#include <cups/raster.h>
+#endif
+#ifdef TARVEL_SEEDS_PIXBUF
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#endif
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -319,6 +330,233 @@ void PageSeeds()
             .bytes);
 }
 
+// A prn program in the prn target's format.
+struct PrnProgram {
+    PrnProgram(int model, int flags) { U8(model).U8(flags); }
+    PrnProgram& U8(int v)
+    {
+        bytes.push_back(std::uint8_t(v));
+        return *this;
+    }
+    PrnProgram& U16(int v) { return U8(v & 255).U8((v >> 8) & 255); }
+    PrnProgram& U32(std::uint32_t v) { return U16(int(v & 0xFFFF)).U16(int(v >> 16)); }
+    PrnProgram& Op(int op) { return U8(op); }
+    // Eighths from -6 to 10 in one byte, anything else as its bits.
+    PrnProgram& Float(float v)
+    {
+        const float eighths = v * 8 + 48;
+        if (eighths >= 16 && eighths < 0x80 && eighths == float(int(eighths)))
+            return U8(int(eighths));
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        return U8(0x80).U32(bits);
+    }
+    PrnProgram& Special(int index) { return U8(index); }
+    PrnProgram& Text(const std::string& text)
+    {
+        U8(int(text.size()));
+        for (char c : text)
+            U8(c == '\n' ? 0xE0 : c - 0x20);
+        return *this;
+    }
+    PrnProgram& Picture(int kind, const Bytes& body)
+    {
+        U8(kind).U16(int(body.size()));
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        return *this;
+    }
+    Bytes bytes;
+};
+
+#ifdef TARVEL_SEEDS_PIXBUF
+// A small picture with a gradient and a transparent corner, as gdk-pixbuf
+// saves it.
+Bytes SavedPicture(const char* format)
+{
+    const bool alpha = std::strcmp(format, "png") == 0;
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, alpha, 8, 6, 4);
+    guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = alpha ? 4 : 3;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 6; ++x) {
+            guchar* p = pixels + y * stride + x * channels;
+            p[0] = guchar(x * 40), p[1] = guchar(y * 60), p[2] = guchar(200 - x * 30);
+            if (alpha)
+                p[3] = x + y == 0 ? 0 : 255;
+        }
+    }
+    gchar* buffer = nullptr;
+    gsize size = 0;
+    Bytes bytes;
+    if (gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, format, nullptr, nullptr))
+        bytes.assign(buffer, buffer + size);
+    g_free(buffer);
+    g_object_unref(pixbuf);
+    return bytes;
+}
+#endif
+
+void PrnSeeds()
+{
+    // Every shape with a wide coloured pen and a fill, printed at the end.
+    Write("prn", "shapes",
+        PrnProgram(0, 1 | 4)
+            .Op(3).Float(0.03f)
+            .Op(4).U8(0).U32(0x0000C0)
+            .Op(4).U8(1).U32(0x00C0FF)
+            .Op(14).Float(0.05f).Float(0.05f).Float(0.3f).Float(0.2f)
+            .Op(17).Float(0.2f).Float(0.1f).Float(0.6f).Float(0.4f)
+            .Op(16).Float(0.1f).Float(0.3f).Float(0.5f).Float(0.5f).Float(0.125f).Float(0.125f)
+            .Op(18).Float(0.5f).Float(0.25f).Float(0.125f)
+            .Op(15).Float(0.6f).Float(0.05f).Float(0.75f).Float(0.2f).U32(0xFF0000)
+            .Op(13).Float(0).Float(0).Float(0.75f).Float(0.5f)
+            .bytes);
+    // Text in a named font, one line and a block, aligned and measured.
+    Write("prn", "text",
+        PrnProgram(2, 1 | 8)
+            .Op(5).Text("DejaVu Sans")
+            .Op(6).Float(9)
+            .Op(8).U8(0).U32(1)
+            .Op(10).Text("Tarvel").Float(0).Float(0)
+            .Op(11).Text("two\nlines").Float(0.125f).Float(0.25f).U32(0x0000FF)
+            .Op(12).Text("right").Float(0.75f).Float(0.5f).U8(1).U8(1)
+            .Op(12).Text("mid\ndle").Float(0.375f).Float(0.25f).U8(2).U8(2)
+            .Op(9).Text("measured")
+            .bytes);
+    // Units and margins: millimetres, dots, a unit outside the range, and
+    // the values a conversion must pass through.
+    Write("prn", "units",
+        PrnProgram(4, 16)
+            .Op(2).U8(0).Float(2)
+            .Op(2).U8(2).Float(1.5f)
+            .Op(0).Float(10).U8(Millimeters).U8(Points)
+            .Op(0).Special(0).U8(Inches).U8(Pixels)
+            .Op(0).Special(2).U8(Pixels).U8(Centimeters)
+            .Op(1).U8(Pixels)
+            .Op(14).Float(1).Float(1).Float(8).Float(8)
+            .Op(1).U8(9)
+            .Op(13).Special(4).Special(5).Special(6).Special(7)
+            .Op(7).Float(3).U8(Millimeters)
+            .Op(22).U8(Centimeters)
+            .Op(20)
+            .Op(21)
+            .bytes);
+    // One picture of each format, its signature given by the kind byte, and
+    // one as the whole file; drawn at its own size, stretched and scaled.
+    static const char kGif[] = "GIF89a\x02\x00\x02\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
+                               "\x2c\x00\x00\x00\x00\x02\x00\x02\x00\x00\x02\x02\x84\x51\x00\x3b";
+    const Bytes gif(kGif, kGif + sizeof kGif - 1);
+    struct Sample {
+        const char* name;
+        int kind;
+        Bytes file;
+    };
+    std::vector<Sample> samples = {{"picture-gif", 4, gif}};
+#ifdef TARVEL_SEEDS_PIXBUF
+    samples.push_back({"picture-png", 1, SavedPicture("png")});
+    samples.push_back({"picture-jpeg", 2, SavedPicture("jpeg")});
+    samples.push_back({"picture-bmp", 3, SavedPicture("bmp")});
+#endif
+    static const std::size_t kSignatureLength[] = {0, 8, 3, 2, 6};
+    for (const Sample& sample : samples) {
+        if (sample.file.size() <= kSignatureLength[sample.kind])
+            continue;
+        const Bytes body(sample.file.begin() + std::ptrdiff_t(kSignatureLength[sample.kind]), sample.file.end());
+        Write("prn", sample.name,
+            PrnProgram(sample.kind % 7, 1)
+                .Op(19).Picture(sample.kind, body).Float(0.125f).Float(0.125f).Float(0).Float(0).U8(0)
+                .Op(19).Picture(0, sample.file).Float(0.25f).Float(0).Float(0.5f).Float(0).U8(1)
+                .bytes);
+    }
+}
+
+#ifdef TARVEL_SEEDS_CUPS
+struct RasterBytes {
+    static ssize_t Write(void* context, unsigned char* bytes, size_t length)
+    {
+        auto* out = static_cast<Bytes*>(context);
+        out->insert(out->end(), bytes, bytes + length);
+        return ssize_t(length);
+    }
+};
+
+// A raster of a few small pages as libcups writes it in `mode`, for model
+// `model` at its resolution; the page sizes are none of our papers, so the
+// raster is the page and the filter's work stays small.
+Bytes RasterStream(int model, cups_mode_t mode, cups_cspace_t space, unsigned bits, int pages)
+{
+    Bytes out {std::uint8_t(model)};
+    cups_raster_t* raster = cupsRasterOpenIO(&RasterBytes::Write, &out, mode);
+    if (!raster)
+        return {};
+    const unsigned resolution = unsigned(tarvel::drivers::GetPrinterModel(model)->resolution);
+    const bool rgb = space != CUPS_CSPACE_W && space != CUPS_CSPACE_SW && space != CUPS_CSPACE_K;
+    bool written = true;
+    for (int page = 0; page < pages && written; ++page) {
+        cups_page_header2_t header {};
+        std::strcpy(header.MediaClass, "PwgRaster");
+        header.HWResolution[0] = header.HWResolution[1] = resolution;
+        header.cupsWidth = 40 + page * 9;
+        header.cupsHeight = 12;
+        header.cupsBitsPerColor = rgb ? 8 : bits;
+        header.cupsBitsPerPixel = rgb ? 24 : bits;
+        header.cupsBytesPerLine = (header.cupsWidth * header.cupsBitsPerPixel + 7) / 8;
+        header.cupsColorOrder = CUPS_ORDER_CHUNKED;
+        header.cupsColorSpace = space;
+        header.cupsNumColors = rgb ? 3 : 1;
+        header.NumCopies = 1;
+        header.PageSize[0] = header.cupsWidth * 72 / resolution + 1;
+        header.PageSize[1] = header.cupsHeight * 72 / resolution + 1;
+        header.cupsPageSize[0] = float(header.PageSize[0]);
+        header.cupsPageSize[1] = float(header.PageSize[1]);
+        header.cupsInteger[tarvel::cups::kPlaneCountInteger] = rgb ? 3 + unsigned(page % 2) : 1;
+        header.cupsCompression = unsigned(page % 2);
+        if (!cupsRasterWriteHeader2(raster, &header)) {
+            written = false;
+            break;
+        }
+        // Runs of colour, a white row and repeated rows, for every kind of
+        // line the compressed encodings have.
+        Bytes line(header.cupsBytesPerLine);
+        for (unsigned y = 0; y < header.cupsHeight && written; ++y) {
+            if (y != 4 && y != 5) {
+                for (std::size_t i = 0; i < line.size(); ++i)
+                    line[i] = y == 3 ? 255 : std::uint8_t((i / 5 + y / 2) * 37 + page * 11);
+            }
+            written = cupsRasterWritePixels(raster, line.data(), unsigned(line.size())) == line.size();
+        }
+    }
+    cupsRasterClose(raster);
+    return written ? out : Bytes {};
+}
+
+void RasterSeeds()
+{
+    static const struct {
+        const char* name;
+        cups_mode_t mode;
+    } kModes[] = {{"v3", CUPS_RASTER_WRITE}, {"v2", CUPS_RASTER_WRITE_COMPRESSED}, {"pwg", CUPS_RASTER_WRITE_PWG},
+        {"apple", CUPS_RASTER_WRITE_APPLE}};
+    static const struct {
+        const char* name;
+        cups_cspace_t space;
+        unsigned bits;
+    } kColours[] = {{"rgb", CUPS_CSPACE_SRGB, 8}, {"w8", CUPS_CSPACE_SW, 8}, {"k1", CUPS_CSPACE_K, 1}};
+    int model = 0;
+    for (const auto& mode : kModes) {
+        for (const auto& colour : kColours) {
+            // Apple raster has no 1-bit pixels.
+            if (mode.mode == CUPS_RASTER_WRITE_APPLE && colour.bits == 1)
+                continue;
+            const Bytes stream = RasterStream(model % 7, mode.mode, colour.space, colour.bits, 2);
+            ++model;
+            if (!stream.empty())
+                Write("raster", std::string(mode.name) + "-" + colour.name, stream);
+        }
+    }
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -332,5 +570,9 @@ int main(int argc, char** argv)
     StoreSeeds();
     TextSeeds();
     PageSeeds();
+    PrnSeeds();
+#ifdef TARVEL_SEEDS_CUPS
+    RasterSeeds();
+#endif
     return 0;
 }

@@ -93,6 +93,24 @@ void OnAreaUpdated(GdkPixbufLoader*, gint, gint y, gint, gint height, gpointer d
     decision->rowsDone = std::int32_t(std::clamp<std::int64_t>(bottom, decision->rowsDone, INT32_MAX));
 }
 
+// The BMP loader allocates the info header at the size the file states,
+// and then a buffer reaching to where the file says its pixels start,
+// before it has read a byte more: a few bytes claiming either far away cost
+// gigabytes. A BMP with a header longer than the file, or whose pixels
+// start past its end, holds no picture anyway.
+bool ClaimsMoreThanItHolds(int fd, off_t fileSize)
+{
+    std::uint8_t head[18] {};
+    if (::pread(fd, head, sizeof head, 0) != ssize_t(sizeof head) || head[0] != 'B' || head[1] != 'M')
+        return false;
+    const auto u32 = [&](int at) {
+        return std::uint32_t(head[at]) | std::uint32_t(head[at + 1]) << 8 | std::uint32_t(head[at + 2]) << 16
+            | std::uint32_t(head[at + 3]) << 24;
+    };
+    const std::uint64_t size = std::uint64_t(fileSize);
+    return u32(10) > size || u32(14) > size - 14;
+}
+
 // Feeds the whole file to the loader; false at the first read or decoding
 // error. The loader is always closed, as it must be before it is released.
 bool FeedLoader(GdkPixbufLoader* loader, int fd)
@@ -269,7 +287,8 @@ HBITMAP DecodePicture(const std::filesystem::path& file)
         return nullptr;
     FileCloser input {::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
     struct stat status {};
-    if (input.fd < 0 || ::fstat(input.fd, &status) != 0 || !S_ISREG(status.st_mode))
+    if (input.fd < 0 || ::fstat(input.fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || ClaimsMoreThanItHolds(input.fd, status.st_size))
         return nullptr;
 
     SizeDecision decision;

@@ -98,6 +98,7 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
 
     cancelRequested.store(0);
     device.jobFailed = 0;
+    device.failedPages = 0;
     device.progressWindow = CreateProgressWindow(device, GetActiveWindow());
     device.port->Attach(&cancelRequested, device.progressWindow);
     if (device.progressWindow)
@@ -107,15 +108,31 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
     return 1;
 }
 
+int EndJobPage(PrinterDevice& device, HDC dc)
+{
+    const bool pageOpen = IsPrinterDc(device, dc) && device.docStarted && device.pageStarted;
+    const int result = EndPage(device, dc);
+    if (pageOpen && result <= 0)
+        ++device.failedPages;
+    return result;
+}
+
 int StartPage(PrinterDevice& device, HDC dc)
 {
-    if (!IsPrinterDc(device, dc) || !device.docStarted || device.jobFailed)
+    if (!IsPrinterDc(device, dc) || !device.docStarted)
         return 0;
+    // A page the program wanted but the failed job refuses never reaches
+    // the printer either.
+    if (device.jobFailed) {
+        ++device.failedPages;
+        return 0;
+    }
     if (device.pageStarted)
-        EndPage(device, dc);
+        EndJobPage(device, dc);
     if (!device.port->IsOpen()) {
         device.port->Open();
         if (!device.port->IsOpen()) {
+            ++device.failedPages;
             // The document stays open: the next StartPage tries again.
             DestroyProgressWindow(device);
             MessageBoxW(GetActiveWindow(), u"Cannot establish connection", u"Error printing", MB_OK);
@@ -132,7 +149,7 @@ int EndDoc(PrinterDevice& device, HDC dc)
     if (!IsPrinterDc(device, dc) || !device.docStarted)
         return 0;
     if (device.pageStarted)
-        EndPage(device, dc);
+        EndJobPage(device, dc);
     device.docStarted = 0;
     device.pageStarted = 0;
     DestroyProgressWindow(device);

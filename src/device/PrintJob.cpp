@@ -9,6 +9,10 @@
 namespace tarvel::device {
 namespace {
 
+// The loss of the last document whose port is gone, kept for programs to
+// read after PDC_EndDoc.
+tarvel::ports::DataLoss lastJobLoss;
+
 bool IsPrinterDc(const PrinterDevice& device, HDC dc)
 {
     HDC printer = tarvel::render::PrinterDc(device.recording);
@@ -62,10 +66,12 @@ std::u16string OutputFilePath(LPCWSTR outputName)
         path = outputName;  // from the root folder, or an absolute path of this system
     else
         path = std::u16string(u"\\") + outputName;
-    // The job's path buffer holds 255 characters and the terminator.
-    if (path.size() > kJobNameLength - 1)
-        path.resize(kJobNameLength - 1);
     return path;
+}
+
+tarvel::ports::DataLoss JobDataLoss(const PrinterDevice& device)
+{
+    return device.port ? device.port->GetDataLoss() : lastJobLoss;
 }
 
 int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
@@ -92,6 +98,7 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
     device.jobName[length] = 0;
 
     device.port.reset();
+    lastJobLoss = {};
     device.port = CreatePort(device.settings.port, *info);
     if (!device.port)
         return 0;
@@ -154,7 +161,10 @@ int EndDoc(PrinterDevice& device, HDC dc)
     device.pageStarted = 0;
     DestroyProgressWindow(device);
     if (device.port) {
-        device.port->Close();
+        // The writer finishes its last transfer first, so the record the
+        // job keeps is the final one.
+        device.port->StopWriter();
+        lastJobLoss = device.port->GetDataLoss();
         device.port.reset();
     }
     device.driver.reset();

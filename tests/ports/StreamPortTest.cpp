@@ -157,6 +157,7 @@ TEST_F(NetworkPortTest, APrinterThatResetsMidJobIsLost)
     ASSERT_EQ(OpenOn(printer.port), 0);
     EXPECT_LT(WriteUntilRefused(port, std::size_t(256) << 20), std::size_t(256) << 20);
     EXPECT_EQ(port.GetState(), PortState::Lost);
+    ASSERT_TRUE(WaitUntil([&] { return printer.ended.load(); }));
     EXPECT_GE(printer.received.size(), 16384u);
 }
 

@@ -31,9 +31,9 @@ typedef struct TarvelSettings {
     int compression;    // 0 or 1
     int customWidth;    // custom paper, portrait
     int customHeight;
-    char networkHost[TARVEL_HOST_CHARS];  // UTF-8; used by TARVEL_PORT_NETWORK
+    char networkHost[TARVEL_HOST_CHARS];  // UTF-8, no spaces; needed by TARVEL_PORT_NETWORK
     int networkPort;                      // 1..65535, default 9100
-    char devicePath[TARVEL_PATH_CHARS];   // UTF-8; default "/dev/usb/lp0"
+    char devicePath[TARVEL_PATH_CHARS];   // UTF-8, not empty; default "/dev/usb/lp0"
 } TarvelSettings;
 
 typedef struct TarvelModel {
@@ -53,11 +53,14 @@ typedef struct TarvelPageSize {
 
 typedef enum TarvelMessageKind { TARVEL_MESSAGE_NONE = 0, TARVEL_MESSAGE_INFO = 1, TARVEL_MESSAGE_WARNING = 2, TARVEL_MESSAGE_ERROR = 3 } TarvelMessageKind;
 
-// Reads the stored settings (defaults where none are stored). Returns 1, or 0 for a null pointer.
+// Reads the settings: those stored (defaults where none are stored), as a
+// dialog or TarvelSetSettings last changed them. Returns 1, or 0 for a null pointer.
 TARVEL_API int TarvelGetSettings(TarvelSettings* settings);
 // Validates every field and, only when all are valid, stores them atomically
-// and makes them the device's settings. Returns 1; 0 when a field is refused
-// (then nothing changes, and TarvelLastMessage names the field and range).
+// and makes them the device's settings, as a confirmed print dialog does (a
+// model without colour gets colour mode 0; PDC_GetPrinterDC then gives a new
+// printer DC for them). Returns 1; 0 when a field is refused or a document is
+// open (then nothing changes, and TarvelLastMessage names the field and range).
 TARVEL_API int TarvelSetSettings(const TarvelSettings* settings);
 
 // Number of models (7) and one model; 0 for an index outside the table or a null pointer.

@@ -3,6 +3,7 @@
 #include "device/PrinterTables.h"
 #include "device/ui/ProgressWindow.h"
 #include "ports/MakeOutputPort.h"
+#include "ports/NetworkPort.h"
 
 #include <tarvel/ui.h>
 
@@ -20,13 +21,20 @@ bool IsPrinterDc(const PrinterDevice& device, HDC dc)
 }
 
 // The port of the setting with its target: the COM number for a serial
-// port, the output path for the file port.
-std::unique_ptr<tarvel::ports::OutputPort> CreatePort(std::int32_t setting, const DOCINFOW& info)
+// port, the output path for the file port, the stored host and port or
+// device path for the network and device ports.
+std::unique_ptr<tarvel::ports::OutputPort> CreatePort(const PrinterSettings& settings, const DOCINFOW& info)
 {
+    const std::int32_t setting = settings.port;
     auto port = tarvel::ports::MakeOutputPort(setting);
     if (!port)
         return nullptr;
-    if (setting == kFilePort) {
+    if (setting == kNetworkPort) {
+        const tarvel::ports::NetworkAddress address {settings.networkHost.c_str(), settings.networkPort};
+        port->SetTarget(&address);
+    } else if (setting == kDevicePort) {
+        port->SetTarget(settings.devicePath.c_str());
+    } else if (setting == kFilePort) {
         const std::u16string path = OutputFilePath(info.lpszOutput);
         port->SetTarget(path.c_str());
     } else if (setting != kInfraredPort) {
@@ -99,12 +107,13 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
 
     device.port.reset();
     lastJobLoss = {};
-    device.port = CreatePort(device.settings.port, *info);
+    device.port = CreatePort(device.settings, *info);
     if (!device.port)
         return 0;
 
     cancelRequested.store(0);
     device.jobFailed = 0;
+    device.failedPages = 0;
     device.progressWindow = CreateProgressWindow(device, GetActiveWindow());
     device.port->Attach(&cancelRequested, device.progressWindow);
     if (device.progressWindow)
@@ -114,15 +123,31 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
     return 1;
 }
 
+int EndJobPage(PrinterDevice& device, HDC dc)
+{
+    const bool pageOpen = IsPrinterDc(device, dc) && device.docStarted && device.pageStarted;
+    const int result = EndPage(device, dc);
+    if (pageOpen && result <= 0)
+        ++device.failedPages;
+    return result;
+}
+
 int StartPage(PrinterDevice& device, HDC dc)
 {
-    if (!IsPrinterDc(device, dc) || !device.docStarted || device.jobFailed)
+    if (!IsPrinterDc(device, dc) || !device.docStarted)
         return 0;
+    // A page the program wanted but the failed job refuses never reaches
+    // the printer either.
+    if (device.jobFailed) {
+        ++device.failedPages;
+        return 0;
+    }
     if (device.pageStarted)
-        EndPage(device, dc);
+        EndJobPage(device, dc);
     if (!device.port->IsOpen()) {
         device.port->Open();
         if (!device.port->IsOpen()) {
+            ++device.failedPages;
             // The document stays open: the next StartPage tries again.
             DestroyProgressWindow(device);
             MessageBoxW(GetActiveWindow(), u"Cannot establish connection", u"Error printing", MB_OK);
@@ -139,7 +164,7 @@ int EndDoc(PrinterDevice& device, HDC dc)
     if (!IsPrinterDc(device, dc) || !device.docStarted)
         return 0;
     if (device.pageStarted)
-        EndPage(device, dc);
+        EndJobPage(device, dc);
     device.docStarted = 0;
     device.pageStarted = 0;
     DestroyProgressWindow(device);

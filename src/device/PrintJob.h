@@ -17,6 +17,10 @@ int StartPage(PrinterDevice& device, HDC dc);
 // Prints the recorded page: 1 printed or skipped, 0 refused, -1 sending
 // failed or cancelled, -2 out of memory.
 int EndPage(PrinterDevice& device, HDC dc);
+// EndPage for a page of the job: a page that was open and did not reach
+// the printer is counted in the device's failedPages. Every page the job
+// ends goes through here.
+int EndJobPage(PrinterDevice& device, HDC dc);
 // 1 when an open document was closed; 0 when refused.
 int EndDoc(PrinterDevice& device, HDC dc);
 

@@ -55,4 +55,12 @@ if [ "$declared_prn" != "$actual_prn" ]; then
   diff <(echo "$declared_prn") <(echo "$actual_prn") || true
   status=1
 fi
+
+# Everything settings.h declares is for programs to call: all of it exported.
+for symbol in $(grep -oE '\bTarvel[A-Za-z0-9]+\(' "$headers/settings.h" | tr -d '(' | sort -u); do
+  if ! grep -qx "$symbol" <<<"$exported"; then
+    echo "declared in settings.h but not exported: $symbol"
+    status=1
+  fi
+done
 exit $status

@@ -1,8 +1,10 @@
 // The parts of the common port that do not depend on a transport: which
 // window messages the waits let through, the idle-timer keep-alive, and
 // the life of the writer thread. FilePort serves as the concrete port.
+#include "ports/DevicePort.h"
 #include "ports/FilePort.h"
 #include "ports/IrdaPort.h"
+#include "ports/NetworkPort.h"
 #include "ports/MakeOutputPort.h"
 #include "ports/SerialPort.h"
 
@@ -177,7 +179,9 @@ TEST_F(OutputPortTest, EachPortSettingMakesItsKindOfPort)
     EXPECT_NE(dynamic_cast<SerialPort*>(MakeOutputPort(8).get()), nullptr);
     EXPECT_NE(dynamic_cast<FilePort*>(MakeOutputPort(9).get()), nullptr);
     EXPECT_EQ(MakeOutputPort(-1), nullptr);
-    EXPECT_EQ(MakeOutputPort(10), nullptr);
+    EXPECT_NE(dynamic_cast<NetworkPort*>(MakeOutputPort(10).get()), nullptr);
+    EXPECT_NE(dynamic_cast<DevicePort*>(MakeOutputPort(11).get()), nullptr);
+    EXPECT_EQ(MakeOutputPort(12), nullptr);
     EXPECT_EQ(MakeOutputPort(1)->GetState(), PortState::Idle);
 }
 

@@ -5,6 +5,7 @@
 // and with bands of 64 rows. Counters: output bytes per page and the peak
 // resident memory of the process (run one benchmark per process, with
 // --benchmark_filter, for a peak that belongs to it alone).
+#include "JobPages.h"
 #include "device/PrintJob.h"
 #include "device/PrinterTables.h"
 #include "platform/system/System.h"
@@ -24,25 +25,27 @@ using namespace tarvel::device;
 
 namespace {
 
-HFONT MakeFont(int pixels, int weight = FW_NORMAL)
+HFONT MakeFont(int points, int weight = FW_NORMAL)
 {
     LOGFONTW font {};
-    font.lfHeight = -pixels;
+    font.lfHeight = -points * jobpages::kDpi / 72;
     font.lfWeight = weight;
-    const std::u16string face = u"Liberation Serif";
+    const std::u16string face = jobpages::kFace;
     std::copy(face.begin(), face.end(), font.lfFaceName);
     return CreateFontIndirectW(&font);
 }
 
+void PutText(HDC dc, POINT at, const std::u16string& text)
+{
+    PDC_ExtTextOut(dc, at.x, at.y, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+}
+
 void TextPage(HDC dc)
 {
-    HFONT font = MakeFont(11 * 300 / 72);
+    HFONT font = MakeFont(jobpages::kTextPoints);
     PDC_SelectObject(dc, font);
-    for (int line = 0; line < 60; ++line) {
-        const std::u16string text = u"Line " + std::u16string(1, u'0' + line / 10) + std::u16string(1, u'0' + line % 10)
-            + u": the quick brown fox jumps over the lazy dog, and then prints itself without a driver.";
-        PDC_ExtTextOut(dc, 300, 300 + line * 50, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
-    }
+    for (int line = 0; line < jobpages::kTextLines; ++line)
+        PutText(dc, jobpages::TextLineAt(line), jobpages::TextLine(line));
     PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(font);
 }
@@ -50,44 +53,39 @@ void TextPage(HDC dc)
 HBITMAP Picture()
 {
     BITMAPINFO info {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 1500, -1000, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), jobpages::kPictureWidth, -jobpages::kPictureHeight, 1, 24, BI_RGB, 0,
+        0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    auto* p = static_cast<std::uint8_t*>(bits);
-    for (int y = 0; y < 1000; ++y) {
-        for (int x = 0; x < 1500; ++x, p += 3) {
-            p[0] = static_cast<std::uint8_t>(x * 255 / 1499);
-            p[1] = static_cast<std::uint8_t>(y * 255 / 999);
-            p[2] = static_cast<std::uint8_t>((x ^ y) & 255);
-        }
-    }
+    jobpages::FillPicture(static_cast<std::uint8_t*>(bits), (jobpages::kPictureWidth * 3 + 3) & ~3);
     return bitmap;
 }
 
 void MixedPage(HDC dc, HBITMAP picture)
 {
-    HFONT title = MakeFont(24 * 300 / 72, FW_BOLD);
+    HFONT title = MakeFont(jobpages::kTitlePoints, FW_BOLD);
     PDC_SelectObject(dc, title);
-    PDC_ExtTextOut(dc, 300, 200, 0, nullptr, u"Quarterly field report", 22, nullptr);
-    HFONT body = MakeFont(11 * 300 / 72);
+    PutText(dc, jobpages::kTitleAt, jobpages::kTitle);
+    HFONT body = MakeFont(jobpages::kTextPoints);
     PDC_SelectObject(dc, body);
-    for (int line = 0; line < 12; ++line)
-        PDC_ExtTextOut(dc, 300, 400 + line * 50, 0, nullptr, u"Readings were taken at every site and are listed below.",
-            55, nullptr);
-    for (int i = 0; i < 20; ++i) {
-        HBRUSH brush = CreateSolidBrush(RGB(i * 12, 255 - i * 12, (i * 40) & 255));
+    for (int line = 0; line < jobpages::kBodyLines; ++line)
+        PutText(dc, jobpages::BodyLineAt(line), jobpages::kBodyLine);
+    for (int i = 0; i < jobpages::kShapes; ++i) {
+        const jobpages::Shape shape = jobpages::ShapeAt(i);
+        HBRUSH brush = CreateSolidBrush(shape.fill);
         PDC_SelectObject(dc, brush);
-        const int x = 300 + (i % 5) * 400, y = 1100 + (i / 5) * 250;
-        if (i % 2)
-            PDC_Ellipse(dc, x, y, x + 300, y + 200);
+        const RECT& b = shape.box;
+        if (shape.ellipse)
+            PDC_Ellipse(dc, b.left, b.top, b.right, b.bottom);
         else
-            PDC_Rectangle(dc, x, y, x + 300, y + 200);
+            PDC_Rectangle(dc, b.left, b.top, b.right, b.bottom);
         PDC_SelectObject(dc, GetStockObject(WHITE_BRUSH));
         DeleteObject(brush);
     }
     HDC memory = PDC_CreateCompatibleDC(dc);
     HGDIOBJ kept = PDC_SelectObject(memory, picture);
-    PDC_BitBlt(dc, 400, 2200, 1500, 1000, memory, 0, 0, SRCCOPY);
+    PDC_BitBlt(dc, jobpages::kPictureAt.x, jobpages::kPictureAt.y, jobpages::kPictureWidth, jobpages::kPictureHeight,
+        memory, 0, 0, SRCCOPY);
     PDC_SelectObject(memory, kept);
     PDC_DeleteDC(memory);
     PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));

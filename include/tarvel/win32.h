@@ -10,6 +10,11 @@
 
 #include <stddef.h>
 #include <stdint.h>
+// C has char16_t only through <uchar.h>; C++ has it built in. Including it
+// here lets a C program use this header first and alone.
+#if !defined(__cplusplus)
+#include <uchar.h>
+#endif
 
 #if defined(__cplusplus)
 extern "C" {

@@ -9,6 +9,10 @@
 namespace tarvel::device {
 namespace {
 
+// The loss of the last document whose port is gone, kept for programs to
+// read after PDC_EndDoc.
+tarvel::ports::DataLoss lastJobLoss;
+
 bool IsPrinterDc(const PrinterDevice& device, HDC dc)
 {
     HDC printer = tarvel::render::PrinterDc(device.recording);
@@ -62,10 +66,12 @@ std::u16string OutputFilePath(LPCWSTR outputName)
         path = outputName;  // from the root folder, or an absolute path of this system
     else
         path = std::u16string(u"\\") + outputName;
-    // The job's path buffer holds 255 characters and the terminator.
-    if (path.size() > kJobNameLength - 1)
-        path.resize(kJobNameLength - 1);
     return path;
+}
+
+tarvel::ports::DataLoss JobDataLoss(const PrinterDevice& device)
+{
+    return device.port ? device.port->GetDataLoss() : lastJobLoss;
 }
 
 int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
@@ -92,12 +98,14 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
     device.jobName[length] = 0;
 
     device.port.reset();
+    lastJobLoss = {};
     device.port = CreatePort(device.settings.port, *info);
     if (!device.port)
         return 0;
 
     cancelRequested.store(0);
     device.jobFailed = 0;
+    device.failedPages = 0;
     device.progressWindow = CreateProgressWindow(device, GetActiveWindow());
     device.port->Attach(&cancelRequested, device.progressWindow);
     if (device.progressWindow)
@@ -107,15 +115,31 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
     return 1;
 }
 
+int EndJobPage(PrinterDevice& device, HDC dc)
+{
+    const bool pageOpen = IsPrinterDc(device, dc) && device.docStarted && device.pageStarted;
+    const int result = EndPage(device, dc);
+    if (pageOpen && result <= 0)
+        ++device.failedPages;
+    return result;
+}
+
 int StartPage(PrinterDevice& device, HDC dc)
 {
-    if (!IsPrinterDc(device, dc) || !device.docStarted || device.jobFailed)
+    if (!IsPrinterDc(device, dc) || !device.docStarted)
         return 0;
+    // A page the program wanted but the failed job refuses never reaches
+    // the printer either.
+    if (device.jobFailed) {
+        ++device.failedPages;
+        return 0;
+    }
     if (device.pageStarted)
-        EndPage(device, dc);
+        EndJobPage(device, dc);
     if (!device.port->IsOpen()) {
         device.port->Open();
         if (!device.port->IsOpen()) {
+            ++device.failedPages;
             // The document stays open: the next StartPage tries again.
             DestroyProgressWindow(device);
             MessageBoxW(GetActiveWindow(), u"Cannot establish connection", u"Error printing", MB_OK);
@@ -132,12 +156,15 @@ int EndDoc(PrinterDevice& device, HDC dc)
     if (!IsPrinterDc(device, dc) || !device.docStarted)
         return 0;
     if (device.pageStarted)
-        EndPage(device, dc);
+        EndJobPage(device, dc);
     device.docStarted = 0;
     device.pageStarted = 0;
     DestroyProgressWindow(device);
     if (device.port) {
-        device.port->Close();
+        // The writer finishes its last transfer first, so the record the
+        // job keeps is the final one.
+        device.port->StopWriter();
+        lastJobLoss = device.port->GetDataLoss();
         device.port.reset();
     }
     device.driver.reset();

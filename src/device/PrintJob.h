@@ -17,6 +17,10 @@ int StartPage(PrinterDevice& device, HDC dc);
 // Prints the recorded page: 1 printed or skipped, 0 refused, -1 sending
 // failed or cancelled, -2 out of memory.
 int EndPage(PrinterDevice& device, HDC dc);
+// EndPage for a page of the job: a page that was open and did not reach
+// the printer is counted in the device's failedPages. Every page the job
+// ends goes through here.
+int EndJobPage(PrinterDevice& device, HDC dc);
 // 1 when an open document was closed; 0 when refused.
 int EndDoc(PrinterDevice& device, HDC dc);
 
@@ -26,8 +30,16 @@ void DestroyProgressWindow(PrinterDevice& device);
 // The path a file port writes to, as the job gives it: "\out.prn" without
 // an output name, the name unchanged when it starts with a backslash (the
 // device's root folder) or a slash (an absolute path here), otherwise the
-// name below the root folder. At most 255 characters.
+// name below the root folder. Never shortened: a path the file port cannot
+// take makes the connection fail instead.
 std::u16string OutputFilePath(LPCWSTR outputName);
+
+// What the current document's port, or after PDC_EndDoc the last
+// document's, took from the drivers but could not deliver while the job
+// went on (a full medium, a line that stopped taking data): empty when
+// everything arrived. Cleared by PDC_StartDoc. The job keeps one record for
+// the process, as it keeps one cancel flag.
+tarvel::ports::DataLoss JobDataLoss(const PrinterDevice& device);
 
 // The rows per band the free memory allows: two thirds of what is
 // available, divided by the cost of one band row, at least 1 and at most

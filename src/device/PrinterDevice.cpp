@@ -1,11 +1,14 @@
 #include "device/PrinterDevice.h"
 
 #include "device/PrinterTables.h"
+#include "platform/irda/Irda.h"
 #include "platform/store/Registry.h"
+#include "platform/system/Utf16.h"
 
 #include <tarvel/ui.h>
 
 #include <array>
+#include <optional>
 
 namespace tarvel::device {
 namespace {
@@ -43,7 +46,60 @@ std::array<SettingValue, 13> SettingValues(PrinterSettings& s)
     }};
 }
 
+constexpr const char16_t* kNetworkHostName = u"NetworkHost";
+constexpr const char16_t* kNetworkPortName = u"NetworkPort";
+constexpr const char16_t* kDevicePathName = u"DevicePath";
+
+// A stored string in UTF-8, or nullopt when it is missing, not a string,
+// malformed or longer than `longest` bytes.
+std::optional<std::string> QueryText(HKEY key, const char16_t* name, std::size_t longest)
+{
+    using namespace tarvel::platform;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ
+        || size % sizeof(char16_t) != 0 || size > (longest + 1) * sizeof(char16_t))
+        return std::nullopt;
+    std::u16string text(size / sizeof(char16_t), u'\0');
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(size / sizeof(char16_t));
+    while (!text.empty() && text.back() == u'\0')
+        text.pop_back();
+    auto utf8 = Utf16ToUtf8(text);
+    if (!utf8 || utf8->size() > longest || utf8->find('\0') != std::string::npos)
+        return std::nullopt;
+    return utf8;
+}
+
+void SetText(HKEY key, const char16_t* name, const std::string& value)
+{
+    using namespace tarvel::platform;
+    // Only valid UTF-8 reaches the settings (the setter refuses the rest).
+    const std::u16string text = Utf8ToUtf16Replacing(value);
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+        static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+}
+
+bool SameTargets(const PrinterSettings& a, const PrinterSettings& b)
+{
+    return a.networkHost == b.networkHost && a.networkPort == b.networkPort && a.devicePath == b.devicePath;
+}
+
 }  // namespace
+
+std::int32_t DefaultPort()
+{
+    namespace irda = tarvel::platform::irda;
+    // Whether infrared works is the IrDA layer's to say: a system where no
+    // infrared socket can be made would fail every first print after the
+    // connect timeout, so a new user starts on the file port instead.
+    const irda::SOCKET probe = irda::socket(irda::AF_IRDA, irda::SOCK_STREAM, 0);
+    if (probe == irda::INVALID_SOCKET)
+        return kFilePort;
+    irda::closesocket(probe);
+    return kInfraredPort;
+}
 
 std::atomic<BOOL> cancelRequested{0};
 HINSTANCE moduleInstance = nullptr;
@@ -59,6 +115,7 @@ PrinterDevice::PrinterDevice()
     // The custom paper starts at 0 x 0 until the store says otherwise.
     Papers()[kCustomPaper].width = 0;
     Papers()[kCustomPaper].height = 0;
+    settings.port = DefaultPort();
     LoadSettings();
     // The dialogs hold a "SIPPREF" child, which exists only once the shell's
     // extra controls are initialised.
@@ -90,6 +147,7 @@ LSTATUS PrinterDevice::LoadSettings()
     LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, 0, &key);
     if (status != ERROR_SUCCESS) {
         storedValues_ = CurrentValues();
+        storedTargets_ = settings;
         keyStored_ = false;
         return status;
     }
@@ -107,9 +165,28 @@ LSTATUS PrinterDevice::LoadSettings()
             continue;
         *value.field = stored;
     }
+    LoadPortTargets(key);
     storedValues_ = CurrentValues();
+    storedTargets_ = settings;
     keyStored_ = true;
     return RegCloseKey(key);
+}
+
+void PrinterDevice::LoadPortTargets(HKEY key)
+{
+    using namespace tarvel::platform;
+    // As with the thirteen: a value that is missing, damaged or out of range
+    // keeps its default.
+    if (auto host = QueryText(key, kNetworkHostName, kLongestHost))
+        settings.networkHost = *host;
+    if (auto path = QueryText(key, kDevicePathName, kLongestDevicePath); path && !path->empty())
+        settings.devicePath = *path;
+    std::int32_t port = 0;
+    DWORD size = sizeof port;
+    if (RegQueryValueExW(key, kNetworkPortName, nullptr, nullptr, reinterpret_cast<BYTE*>(&port), &size)
+            == ERROR_SUCCESS
+        && size == sizeof port && port >= 1 && port <= 65535)
+        settings.networkPort = port;
 }
 
 LSTATUS PrinterDevice::SaveSettings()
@@ -119,7 +196,7 @@ LSTATUS PrinterDevice::SaveSettings()
     // unloading the library leaves an existing store as it is. A first use
     // still creates the key, so that the user finds every setting to edit.
     const StoredValues current = CurrentValues();
-    if (keyStored_ && current == storedValues_)
+    if (keyStored_ && current == storedValues_ && SameTargets(settings, storedTargets_))
         return ERROR_SUCCESS;
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, 0,
@@ -128,9 +205,14 @@ LSTATUS PrinterDevice::SaveSettings()
         return status;
     for (const SettingValue& value : SettingValues(settings))
         RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(value.field), sizeof(std::int32_t));
+    SetText(key, kNetworkHostName, settings.networkHost);
+    RegSetValueExW(key, kNetworkPortName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&settings.networkPort),
+        sizeof(std::int32_t));
+    SetText(key, kDevicePathName, settings.devicePath);
     status = RegCloseKey(key);
     if (status == ERROR_SUCCESS) {
         storedValues_ = current;
+        storedTargets_ = settings;
         keyStored_ = true;
     }
     return status;

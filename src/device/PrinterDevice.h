@@ -19,8 +19,16 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace tarvel::device {
+
+inline constexpr std::int32_t kDefaultNetworkPort = 9100;
+inline constexpr const char* kDefaultDevicePath = "/dev/usb/lp0";
+// Longest host name and device path the settings keep, in bytes without the
+// terminator (a DNS name has at most 253; PATH_MAX holds the terminator).
+inline constexpr std::size_t kLongestHost = 255;
+inline constexpr std::size_t kLongestDevicePath = 4095;
 
 // The persisted settings, each a 32-bit signed value as stored.
 struct PrinterSettings {
@@ -32,6 +40,11 @@ struct PrinterSettings {
     RECT margins = {6400, 3200, 6400, 10000};  // hundredths of a millimetre
     std::int32_t draftMode = 0;
     std::int32_t compression = 1;
+    // The ports added beside the handheld's: a printer's TCP socket and a
+    // printer device node. Text in UTF-8, stored as strings.
+    std::string networkHost;
+    std::int32_t networkPort = kDefaultNetworkPort;
+    std::string devicePath = kDefaultDevicePath;
 };
 
 inline constexpr RECT kHardMargins = {320, 200, 360, 127};
@@ -49,6 +62,8 @@ public:
     // Saving settings unchanged since they were last loaded or saved does
     // not touch the store and succeeds; on first use (no key yet) the key is
     // created with all thirteen values all the same, as a new device expects.
+    // The network host, network port and device path are kept beside the
+    // thirteen in the same key, saved with them.
     LSTATUS LoadSettings();
     LSTATUS SaveSettings();
 
@@ -77,6 +92,10 @@ public:
     BOOL pageStarted = 0;
     BOOL jobFailed = 0;
     std::int32_t pageCounter = 0;
+    // Pages of the current (or last) document that did not reach the
+    // printer: refused at StartPage by a failed connection or job, or
+    // ended without being sent.
+    std::int32_t failedPages = 0;
 
     // Only during PDC_EndPage.
     std::unique_ptr<tarvel::drivers::PrinterDriver> driver;
@@ -91,12 +110,18 @@ private:
     static constexpr std::size_t kStoredValueCount = 13;
     using StoredValues = std::array<std::int32_t, kStoredValueCount>;
     StoredValues CurrentValues();
+    void LoadPortTargets(HKEY key);
 
-    // The thirteen values as the store last held them, in store order, and
-    // whether the key existed at all.
+    // The thirteen values as the store last held them, in store order, the
+    // port targets as it held them, and whether the key existed at all.
     StoredValues storedValues_{};
+    PrinterSettings storedTargets_;
     bool keyStored_ = false;
 };
+
+// The port a new device starts with: File when this system cannot make an
+// infrared socket (Linux has no IrDA stack), Infrared otherwise.
+std::int32_t DefaultPort();
 
 // The device the dialog procedures and exported functions reach; set by the
 // PrinterDevice's constructor, cleared by its destructor.

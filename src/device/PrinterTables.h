@@ -9,7 +9,7 @@
 namespace tarvel::device {
 
 inline constexpr int kModelCount = 7;
-inline constexpr int kPortCount = 10;
+inline constexpr int kPortCount = 12;
 inline constexpr int kColorModeCount = 3;
 inline constexpr int kPaperCount = 7;
 inline constexpr int kCustomPaper = 6;
@@ -27,11 +27,14 @@ inline constexpr std::array<std::u16string_view, kModelCount> kPrinterModelNames
 };
 
 // Port 0 is the infrared printer, 1 to 8 the serial ports COM1 to COM8,
-// 9 a file.
-inline constexpr std::array<std::u16string_view, kPortCount> kPortNames = {
-    u"Infrared", u"COM1", u"COM2", u"COM3", u"COM4", u"COM5", u"COM6", u"COM7", u"COM8", u"File"};
+// 9 a file; after them come the printers people have today: 10 a network
+// printer's raw TCP socket, 11 a printer device node (USB or parallel).
+inline constexpr std::array<std::u16string_view, kPortCount> kPortNames = {u"Infrared", u"COM1", u"COM2", u"COM3",
+    u"COM4", u"COM5", u"COM6", u"COM7", u"COM8", u"File", u"Network", u"USB/parallel printer"};
 inline constexpr int kInfraredPort = 0;
 inline constexpr int kFilePort = 9;
+inline constexpr int kNetworkPort = 10;
+inline constexpr int kDevicePort = 11;
 
 struct ColorMode {
     std::u16string_view name;

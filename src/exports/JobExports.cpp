@@ -28,7 +28,7 @@ int PDC_StartPage(HDC hdc)
 
 int PDC_EndPage(HDC hdc)
 {
-    return OnDevice([&](auto& device) { return tarvel::device::EndPage(device, hdc); });
+    return OnDevice([&](auto& device) { return tarvel::device::EndJobPage(device, hdc); });
 }
 
 int PDC_EndDoc(HDC hdc)

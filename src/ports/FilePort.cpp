@@ -2,19 +2,34 @@
 
 #include "platform/system/Utf16.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvel::ports {
 
 namespace {
 
-constexpr std::size_t kMaxPathCharacters = 259;
 constexpr int kIdleMs = 100;
 constexpr int kRetryMs = 100;
+// How often Open looks again for a FIFO's reader, and a stalled transfer
+// for room, the port's state and the cancel flag.
+constexpr int kLookAgainMs = 50;
+constexpr int kCancelledStatus = -100;
+
+// Errors of a pipe, socket or device that mean the other end went away:
+// the reader closed its side, the device was unplugged, the line hung up.
+bool PeerGone(int error)
+{
+    return error == EPIPE || error == ECONNRESET || error == ENOTCONN || error == ENXIO || error == ENODEV
+        || error == EIO;
+}
 
 std::mutex rootLock;
 std::filesystem::path rootFolder;
@@ -67,26 +82,66 @@ void FilePort::SetTarget(const void* target)
         return;
     const auto* text = static_cast<const char16_t*>(target);
     std::size_t length = 0;
-    while (length < kMaxPathCharacters && text[length] != 0)
+    while (length <= kMaxPathCharacters && text[length] != 0)
         ++length;
-    path_.assign(text, length);
+    // Cutting a long path would name another file (or another folder's);
+    // the whole path is used, and one beyond reason makes Open fail.
+    pathTooLong_ = length > kMaxPathCharacters;
+    path_.assign(text, pathTooLong_ ? 0 : length);
+}
+
+void FilePort::SetTimeouts(int connectMs, int stallMs)
+{
+    connectTimeoutMs_ = std::max(connectMs, 0);
+    stallTimeoutMs_ = std::max(stallMs, 0);
 }
 
 int FilePort::Open()
 {
     BeginOpen(true);
-    std::filesystem::path local = DevicePathToLocal(path_);
-    if (!local.empty())
-        file_ = ::open(local.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (file_ < 0) {
+    local_.clear();
+    stream_ = false;
+    if (!pathTooLong_)
+        local_ = DevicePathToLocal(path_).string();
+    int status = local_.empty() ? -1 : OpenTarget();
+    if (status != 0) {
         SetState(PortState::Closed);
-        return -1;
+        return status;
     }
+    struct stat info {};
+    stream_ = ::fstat(file_, &info) == 0 && !S_ISREG(info.st_mode);
     if (!StartWriter(kQueueCapacity, {kChunkSize, kIdleMs})) {
         ReleaseTransport();
         return -6;
     }
     return 0;
+}
+
+int FilePort::OpenTarget()
+{
+    // A blocking open of a FIFO waits in the kernel until a reader comes,
+    // where neither the progress window nor Cancel can reach the thread.
+    // Without blocking it fails with ENXIO instead, and we look again.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs_);
+    for (;;) {
+        file_ = ::open(local_.c_str(), kFlags, 0666);
+        if (file_ >= 0)
+            return 0;
+        int error = errno;
+        if (error == EINTR)
+            continue;
+        // ENXIO from a FIFO: no reader yet. From anything else (a socket,
+        // a device node without its device) it will not change by waiting.
+        struct stat info {};
+        bool fifo = ::stat(local_.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+        if (error != ENXIO || !fifo || Clock::now() >= deadline)
+            return -1;
+        WaitPumping([this] { return CancelRequested(); }, kLookAgainMs);
+        if (CancelRequested())
+            return kCancelledStatus;
+    }
 }
 
 void FilePort::Close()
@@ -102,15 +157,47 @@ int FilePort::Write(const std::uint8_t* bytes, int length)
 
 int FilePort::Transmit(const std::uint8_t* bytes, int count)
 {
-    // One write per chunk and no retry: a full medium loses the rest of
-    // the chunk, and only what the system took counts as sent.
-    for (;;) {
-        ssize_t written = ::write(file_, bytes, static_cast<std::size_t>(count));
-        if (written >= 0)
-            return static_cast<int>(written);
-        if (errno != EINTR)
-            return 0;
+    using Clock = std::chrono::steady_clock;
+    int done = 0;
+    Clock::time_point progress = Clock::now();
+    auto lost = [&] {
+        // Counted before the state changes, so whoever sees the port
+        // leave Open sees the final figures.
+        CountSent(done);
+        ChangeState(PortState::Open, PortState::Lost);
+        return 0;
+    };
+    while (done < count) {
+        ssize_t written = ::write(file_, bytes + done, static_cast<std::size_t>(count - done));
+        if (written > 0) {
+            // Unlike the handheld's WriteFile, write may take part of a
+            // chunk; the rest goes on, and a write that fails says why.
+            done += static_cast<int>(written);
+            progress = Clock::now();
+            continue;
+        }
+        int error = written < 0 ? errno : (stream_ ? EAGAIN : ENOSPC);
+        if (error == EINTR)
+            continue;
+        if (stream_ && (error == EAGAIN || error == EWOULDBLOCK)) {
+            // A reader that takes nothing for this long is not coming back.
+            if (Clock::now() - progress >= std::chrono::milliseconds(stallTimeoutMs_))
+                return lost();
+            pollfd room{file_, POLLOUT, 0};
+            ::poll(&room, 1, kLookAgainMs);
+            if (GetState() != PortState::Open || CancelRequested())
+                return done;
+            continue;
+        }
+        if (stream_ && PeerGone(error))
+            return lost();
+        // A medium that fails (full, read-only, broken): no retry, the
+        // rest of the chunk is lost and the job goes on, as a printer's
+        // would; the loss is kept and reported.
+        RecordLoss(count - done, error);
+        return done;
     }
+    return done;
 }
 
 void FilePort::ReleaseTransport()

@@ -5,6 +5,8 @@
 #include <tarvel/ui.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <signal.h>
 #include <vector>
 
@@ -115,6 +117,10 @@ void OutputPort::BeginOpen(bool pump)
     StopWriter();
     state_.store(PortState::Connecting);
     bytesSent_.store(0);
+    {
+        std::lock_guard guard(lossLock_);
+        loss_ = DataLoss{};
+    }
     if (pump)
         PumpMessages();
 }
@@ -191,8 +197,40 @@ void OutputPort::WriterMain(WriterPlan plan)
         CountSent(Transmit(buffer.data(), got));
     }
     ReleaseTransport();
+    ReportLoss();
     running_.store(0);
     Notify();
+}
+
+void OutputPort::RecordLoss(int bytes, int error)
+{
+    if (bytes <= 0)
+        return;
+    std::lock_guard guard(lossLock_);
+    if (loss_.bytes == 0) {
+        char text[128];
+        loss_.reason = strerror_r(error, text, sizeof text);
+        loss_.target = TargetName();
+    }
+    loss_.bytes += static_cast<std::uint64_t>(bytes);
+}
+
+DataLoss OutputPort::GetDataLoss() const
+{
+    std::lock_guard guard(lossLock_);
+    return loss_;
+}
+
+void OutputPort::ReportLoss()
+{
+    // The job went on to its end and may even have succeeded, so nothing
+    // else tells the user that the printout or the file is cut short.
+    // One line per connection, that is per job, with the whole count.
+    DataLoss loss = GetDataLoss();
+    if (loss.bytes == 0)
+        return;
+    std::fprintf(stderr, "Tarvel: %llu bytes could not be written to %s: %s; the output is incomplete.\n",
+        static_cast<unsigned long long>(loss.bytes), loss.target.c_str(), loss.reason.c_str());
 }
 
 void OutputPort::CountSent(int bytes)

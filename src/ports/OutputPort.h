@@ -24,6 +24,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace tarvel::ports {
@@ -33,7 +34,17 @@ enum class PortState : std::int32_t {
     Connecting = 1,  // Open in progress
     Open = 2,        // transport open, writer thread running
     Closed = 3,      // closed, or Open failed
-    Lost = 4,        // the connection broke while sending (infrared only)
+    Lost = 4,        // the other end went away while sending (link, line or reader)
+};
+
+// Bytes a port took from the drivers but could not deliver while the job
+// went on (a full medium, a line that stopped taking data), and why. A
+// job that fails says so to the user; this is for the losses that would
+// otherwise leave a cut printout behind a job that reported success.
+struct DataLoss {
+    std::uint64_t bytes = 0;  // bytes dropped for good since Open
+    std::string reason;       // strerror text of the first failure
+    std::string target;       // the file or line, as the user would name it
 };
 
 class OutputPort : public PortWriter {
@@ -72,6 +83,13 @@ public:
     void PumpMessages();
     PortState GetState() const { return state_.load(); }
     std::uint32_t GetBytesSent() const { return bytesSent_.load(); }
+    // What was lost since the last Open; empty when everything arrived.
+    // Final once the writer has stopped (StopWriter).
+    DataLoss GetDataLoss() const;
+
+    // Closes, then waits for the writer thread to leave and joins it. The
+    // writer says on stderr, once, what the connection lost.
+    void StopWriter();
 
 protected:
     // What a concrete port tells the writer thread.
@@ -87,14 +105,17 @@ protected:
     // writer and wait for its start signal. False (state Closed, transport
     // still the caller's to release) when no thread can be made.
     bool StartWriter(int queueCapacity, WriterPlan plan);
-    // Closes, then waits for the writer thread to leave and joins it.
-    void StopWriter();
-
     // Writer thread: send count bytes, return how many reached the
     // transport. Runs only while the writer owns the transport.
     virtual int Transmit(const std::uint8_t* bytes, int count) = 0;
     // Writer thread, on its way out: release the transport handle.
     virtual void ReleaseTransport() = 0;
+    // The target as the loss message names it.
+    virtual std::string TargetName() const { return "the printer"; }
+
+    // Writer thread: bytes dropped for good while the job goes on, with
+    // the errno value of the cause; the first cause is the one kept.
+    void RecordLoss(int bytes, int error);
 
     // The common Write, with the port's pause between attempts to find
     // room as the longest wait before trying again.
@@ -121,6 +142,7 @@ protected:
 
 private:
     void WriterMain(WriterPlan plan);
+    void ReportLoss();
     template <typename Condition>
     bool WaitFor(Condition done, std::chrono::milliseconds limit);
 
@@ -143,6 +165,9 @@ private:
 
     std::mutex wakeLock_;
     std::condition_variable wake_;
+
+    mutable std::mutex lossLock_;
+    DataLoss loss_;
 };
 
 template <typename Condition>

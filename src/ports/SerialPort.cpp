@@ -3,6 +3,9 @@
 #include "platform/serial/Serial.h"
 #include "platform/store/Registry.h"
 
+#include <cerrno>
+#include <string>
+
 namespace tarvel::ports {
 
 namespace {
@@ -90,6 +93,7 @@ int SerialPort::Open()
     BeginOpen(true);
     int irCommIndex = ReadIrCommIndex();
     int number = portNumber_ == -1 ? irCommIndex : portNumber_;
+    lineName_ = "COM" + std::to_string(number) + " (" + ComDevicePath(number) + ")";
     HANDLE line = OpenComPort(number);
     if (line == INVALID_HANDLE_VALUE) {
         SetState(PortState::Closed);
@@ -130,13 +134,46 @@ int SerialPort::Write(const std::uint8_t* bytes, int length)
 int SerialPort::Transmit(const std::uint8_t* bytes, int count)
 {
     HANDLE line = comHandle_.load();
-    return TransmitSerialChunk(
+    bool hungUp = false;
+    // Why the last attempt fell short: a write that timed out, or the
+    // error a failing one gave.
+    int shortfall = ETIMEDOUT;
+    int done = TransmitSerialChunk(
         bytes, count,
-        [line](const std::uint8_t* data, DWORD n, DWORD* written) {
-            return WriteFile(line, data, n, written, nullptr) != FALSE;
+        [&](const std::uint8_t* data, DWORD n, DWORD* written) {
+            if (WriteFile(line, data, n, written, nullptr)) {
+                shortfall = ETIMEDOUT;
+                return true;
+            }
+            shortfall = errno;
+            hungUp = LineHungUp(shortfall);
+            return false;
         },
-        [this] { return CheckCancel() == 0 && GetState() == PortState::Open; },
-        [this](int ms) { PauseWhileOpen(ms); });
+        [&] { return !hungUp && CheckCancel() == 0 && GetState() == PortState::Open; },
+        [&](int ms) {
+            if (!hungUp)
+                PauseWhileOpen(ms);
+        });
+    if (hungUp) {
+        // The other end closed the line: nothing sent from now on can
+        // arrive, so the job must hear of a lost connection rather than
+        // of a slow printer. What did go out is counted before the state
+        // changes, so whoever sees the port leave Open sees the final
+        // figures.
+        CountSent(done);
+        ChangeState(PortState::Open, PortState::Lost);
+        return 0;
+    }
+    // A printer that stopped taking data: the chunk is given up after its
+    // attempts and the job goes on, but not without a word.
+    if (done < count && GetState() == PortState::Open && !CancelRequested())
+        RecordLoss(count - done, shortfall);
+    return done;
+}
+
+std::string SerialPort::TargetName() const
+{
+    return lineName_;
 }
 
 void SerialPort::ReleaseTransport()

@@ -2,13 +2,16 @@
 // through the IrCOMM driver's virtual COM port. Which COM number is IrCOMM
 // is read from the machine-wide settings at every Open; a cable port is set
 // to 57600 baud 8N1 with DTR and RTS raised, the IrCOMM port is used as its
-// driver set it.
+// driver set it. A line that hangs up is a lost connection; a printer that
+// stops reading costs each chunk its attempts, and what is dropped then is
+// recorded and reported (GetDataLoss) while the job goes on.
 #pragma once
 
 #include "ports/OutputPort.h"
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 
 namespace tarvel::ports {
 
@@ -41,9 +44,12 @@ public:
 protected:
     int Transmit(const std::uint8_t* bytes, int count) override;
     void ReleaseTransport() override;
+    std::string TargetName() const override;
 
 private:
     int portNumber_ = -1;
+    // The line the last Open used, as the loss message names it.
+    std::string lineName_;
     // Read by Close on the application thread while the writer owns it.
     std::atomic<HANDLE> comHandle_{nullptr};
 };

@@ -4,6 +4,7 @@
 #include "device/DeviceCaps.h"
 #include "device/PrintJob.h"
 #include "device/PrinterTables.h"
+#include "platform/serial/PtyPrinter.h"
 #include "platform/system/System.h"
 #include "ports/FilePort.h"
 #include "preview/StreamDecoder.h"
@@ -14,10 +15,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tarvel::device;
 using tarvel::preview::Ink;
@@ -46,6 +53,23 @@ bool ExpectedInk(const std::uint8_t* pixel, Ink ink, std::uint32_t planeCount)
         return planeCount == 3 ? pixel[0] == 0 : planeCount == 4 && pixel[0] == 0 && !black;
     }
     return false;
+}
+
+// When the progress window's Cancel button was pressed by PressCancelAfter.
+std::atomic<std::chrono::steady_clock::time_point> cancelPressed;
+
+// Presses the progress window's Cancel button after the given time, from
+// inside whatever wait of the job pumps the window's messages, as the user
+// would.
+void PressCancelAfter(HWND progress, UINT milliseconds)
+{
+    ASSERT_NE(progress, nullptr);
+    cancelPressed.store({});
+    SetTimer(progress, 77, milliseconds, [](HWND window, UINT, UINT_PTR id, DWORD) {
+        KillTimer(window, id);
+        cancelPressed.store(std::chrono::steady_clock::now());
+        SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+    });
 }
 
 class PrintJob : public ::testing::Test {
@@ -386,7 +410,7 @@ TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
     EXPECT_EQ(OutputFilePath(u"job.prn"), u"\\job.prn");
     EXPECT_EQ(OutputFilePath(u"\\Storage\\job.prn"), u"\\Storage\\job.prn");
     EXPECT_EQ(OutputFilePath(u"/tmp/job.prn"), u"/tmp/job.prn");
-    EXPECT_EQ(OutputFilePath(std::u16string(400, u'a').c_str()).size(), 255u);
+    EXPECT_EQ(OutputFilePath(std::u16string(400, u'a').c_str()), u"\\" + std::u16string(400, u'a'));
 
     Confirm(0, 0, true);
     ASSERT_EQ(Start(nullptr), 1);
@@ -394,6 +418,86 @@ TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
     DrawPage(1);
     EndDoc(device, printer_);
     EXPECT_GT(std::filesystem::file_size(root / "out.prn"), 0u);
+}
+
+TEST_F(PrintJob, AFullMediumLetsTheJobFinishAndTheJobKeepsWhatWasLost)
+{
+    Confirm(0, 1, true);
+    ASSERT_EQ(Start(u"/dev/full"), 1);
+    ASSERT_EQ(StartPage(device, printer_), 1);
+    DrawPage(1);
+    EXPECT_EQ(EndPage(device, printer_), 1);
+    EXPECT_EQ(EndDoc(device, printer_), 1);
+    const auto loss = JobDataLoss(device);
+    EXPECT_GT(loss.bytes, 100u);
+    EXPECT_EQ(loss.target, "/dev/full");
+    EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
+
+    ASSERT_EQ(Start(), 1);  // a new document starts with a clean record
+    EXPECT_EQ(JobDataLoss(device).bytes, 0u);
+    EndDoc(device, printer_);
+}
+
+TEST_F(PrintJob, CancelEndsTheWaitForAFifoThatNobodyReads)
+{
+    Confirm(0, 0, true);
+    const auto fifo = root / "printer";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(Start(fifo.u16string().c_str()), 1);
+    // A reader that comes after a while frees an open stuck in the kernel,
+    // so a regression fails instead of hanging.
+    std::atomic<bool> done {false};
+    std::thread rescuer([&] {
+        const auto start = std::chrono::steady_clock::now();
+        while (!done.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) {
+                const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        }
+    });
+    PressCancelAfter(device.progressWindow, 200);
+    EXPECT_EQ(StartPage(device, printer_), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelPressed.load(), std::chrono::seconds(1));
+    done.store(true);
+    rescuer.join();
+    ExpectOneMessageBox(u"Cannot establish connection", u"Error printing", MB_OK);
+    EXPECT_EQ(EndDoc(device, printer_), 1);
+}
+
+TEST_F(PrintJob, ASerialPrinterThatHangsUpIsLostAndOneThatStallsCanBeCancelled)
+{
+    tarvel::test::ForgetSerialSettings();
+    Papers()[kCustomPaper] = {u"Custom", 8000, 8000};  // far more data than the line holds
+    for (bool hangUp : {true, false}) {
+        SCOPED_TRACE(hangUp ? "hang-up" : "stall");
+        tarvel::ui::ClearMessageBoxRecord();
+        tarvel::test::PtyPrinter printer;
+        ASSERT_TRUE(printer.Ready());
+        tarvel::test::MapComPort(1, printer.Path());
+        Confirm(0, 1, true);
+        device.settings.port = 1;
+        ASSERT_EQ(Start(), 1);
+        ASSERT_EQ(StartPage(device, printer_), 1);
+        DrawPage(1);
+        if (hangUp)
+            printer.CloseMaster();
+        else
+            PressCancelAfter(device.progressWindow, 300);
+        EXPECT_EQ(EndPage(device, printer_), -1);
+        if (hangUp) {
+            ExpectOneMessageBox(u"Lost connection.", u"Error printing", MB_OK | MB_ICONEXCLAMATION);
+        } else {
+            // Without Cancel the line's timeouts would hold the page for minutes.
+            EXPECT_LT(std::chrono::steady_clock::now() - cancelPressed.load(), std::chrono::seconds(1));
+            ExpectOneMessageBox(u"Printing cancelled.", u"Printing", MB_OK | MB_ICONEXCLAMATION);
+        }
+        EXPECT_EQ(StartPage(device, printer_), 0);
+        EXPECT_EQ(EndDoc(device, printer_), 1);
+    }
+    tarvel::test::ForgetSerialSettings();
 }
 
 TEST_F(PrintJob, APortThatCannotConnectLeavesTheDocumentOpenForAnotherTry)

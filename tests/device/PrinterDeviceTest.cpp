@@ -1,6 +1,7 @@
 #include "device/PrinterDevice.h"
 #include "device/PrinterTables.h"
 #include "platform/store/Registry.h"
+#include "platform/irda/IrdaSimulator.h"
 #include "platform/store/StoreFile.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,8 @@ std::vector<int> StoredFields(const PrinterDevice& device)
         Papers()[kCustomPaper].height};
 }
 
-const std::vector<int> kDefaults = {0, 1, 0, 0, 1, 6400, 6400, 3200, 10000, 0, 1, 0, 0};
+// Port 9 (File): this machine has no infrared support.
+const std::vector<int> kDefaults = {0, 1, 9, 0, 1, 6400, 6400, 3200, 10000, 0, 1, 0, 0};
 
 class PrinterDeviceTest : public ::testing::Test {
 protected:
@@ -65,7 +67,7 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         EXPECT_EQ(Device(), &device);
         const PrinterSettings& s = device.settings;
         EXPECT_EQ(kPrinterModelNames[s.printer], u"HP PCL");
-        EXPECT_EQ(kPortNames[s.port], u"Infrared");
+        EXPECT_EQ(kPortNames[s.port], u"File");
         EXPECT_EQ(Papers()[s.paperSize].name, u"A4");
         EXPECT_EQ(kColorModes[s.colorMode].name, u"4 Color CMYK");
         EXPECT_EQ(StoredFields(device), kDefaults);
@@ -78,7 +80,7 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         "tarvel-store 1\n"
         "Printer=dword:00000000\n"
         "ColorMode=dword:00000001\n"
-        "Port=dword:00000000\n"
+        "Port=dword:00000009\n"
         "PaperSize=dword:00000000\n"
         "Portrait=dword:00000001\n"
         "MarginLeft=dword:00001900\n"
@@ -89,7 +91,10 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         "Compression=dword:00000001\n"
         "CustomSizeX=dword:00000000\n"
         "CustomSizeY=dword:00000000\n"
-        "end 13\n");
+        "NetworkHost=sz:\n"
+        "NetworkPort=dword:0000238c\n"
+        "DevicePath=sz:/dev/usb/lp0\n"
+        "end 16\n");
 }
 
 TEST_F(PrinterDeviceTest, AKeyWithSomeValuesChangesExactlyThoseFields)
@@ -130,7 +135,7 @@ TEST_F(PrinterDeviceTest, ChangedSettingsSurviveTheNextLoad)
 {
     {
         PrinterDevice device;
-        device.settings = {6, 9, 4, 2, 0, {1, 2, 3, 4}, 1, 0};
+        device.settings = {6, 9, 4, 2, 0, {1, 2, 3, 4}, 1, 0, {}, 9100, "/dev/lp0"};
         Papers()[kCustomPaper] = {u"Custom", 12345, 67890};
     }
     PrinterDevice device;
@@ -142,7 +147,7 @@ TEST_F(PrinterDeviceTest, StoredValuesOutsideTheirRangeKeepTheDefault)
     WriteSettings(
         "Printer=dword:00000007\n"
         "ColorMode=dword:ffffffff\n"
-        "Port=dword:0000000a\n"
+        "Port=dword:0000000c\n"
         "PaperSize=dword:80000000\n"
         "Portrait=dword:00000002\n"
         "MarginLeft=dword:ffffff9c\n"
@@ -151,12 +156,47 @@ TEST_F(PrinterDeviceTest, StoredValuesOutsideTheirRangeKeepTheDefault)
         "Compression=hex:0100000000\n"
         "CustomSizeX=dword:fffffffe\n"
         "CustomSizeY=dword:10000000\n"
-        "MarginTop=dword:00000000\n",
-        12);
+        "MarginTop=dword:00000000\n"
+        "NetworkHost=sz:two words\n"
+        "NetworkPort=dword:00010000\n"
+        "DevicePath=dword:00000001\n",
+        15);
     PrinterDevice device;
     std::vector<int> expected = kDefaults;
     expected[7] = 0;  // the one value in range is taken
     EXPECT_EQ(StoredFields(device), expected);
+    EXPECT_EQ(device.settings.networkHost, "two words") << "a host is only checked when a program sets it";
+    EXPECT_EQ(device.settings.networkPort, 9100);
+    EXPECT_EQ(device.settings.devicePath, "/dev/usb/lp0");
+}
+
+TEST_F(PrinterDeviceTest, PortTargetsAreStoredBesideTheThirteenAndComeBack)
+{
+    {
+        PrinterDevice device;
+        device.settings.networkHost = "printer.example";
+        device.settings.networkPort = 515;
+        device.settings.devicePath = "/dev/usb/lp\u00e91";
+    }
+    EXPECT_NE(ReadSettings().find("Port=dword:00000009\n"), std::string::npos);
+    PrinterDevice device;
+    EXPECT_EQ(device.settings.networkHost, "printer.example");
+    EXPECT_EQ(device.settings.networkPort, 515);
+    EXPECT_EQ(device.settings.devicePath, "/dev/usb/lp\u00e91");
+    EXPECT_EQ(StoredFields(device), kDefaults);
+}
+
+TEST_F(PrinterDeviceTest, TheDefaultPortIsInfraredOnlyWhereAnInfraredSocketCanBeMade)
+{
+    EXPECT_EQ(DefaultPort(), kFilePort);
+    tarvel::platform::irda::UseIrdaBackend(std::make_shared<tarvel::platform::irda::IrdaSimulator>());
+    EXPECT_EQ(DefaultPort(), kInfraredPort);
+    {
+        PrinterDevice device;
+        device.saveOnUnload = false;
+        EXPECT_EQ(device.settings.port, kInfraredPort);
+    }
+    tarvel::platform::irda::UseIrdaBackend(nullptr);
 }
 
 TEST_F(PrinterDeviceTest, GarbageInTheStoreLoadsTheDefaultsAndTheNextSaveIsClean)

@@ -111,10 +111,12 @@ TEST(LibraryLoad, UnloadWritesTheThirteenSettingsOnceChangedAndTheNextLoadReadsT
         ASSERT_TRUE(std::filesystem::exists(SettingsFile()));
     }
     std::string saved = ReadFile(SettingsFile());
-    EXPECT_EQ(CountLines(saved, "=dword:"), 13);
+    // The thirteen numbers, then the network host, network port and device path.
+    EXPECT_EQ(CountLines(saved, "=dword:"), 14);
     EXPECT_NE(saved.find("Printer=dword:00000000\nColorMode"), std::string::npos);
     EXPECT_NE(saved.find("MarginLeft=dword:000003e8\n"), std::string::npos);
-    EXPECT_NE(saved.find("end 13\n"), std::string::npos);
+    EXPECT_NE(saved.find("NetworkPort=dword:0000238c\n"), std::string::npos);
+    EXPECT_NE(saved.find("end 16\n"), std::string::npos);
 
     // Change two values behind the library's back: an unload without a
     // change must not write the file again (it would write the digits in

@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <memory>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -125,9 +128,37 @@ TEST_F(FilePortTest, DevicePathsMapIntoTheRootFolderAndAbsolutePathsAreKept)
     FilePort port;
     std::u16string longName(400, u'a');
     port.SetTarget(longName.c_str());
-    EXPECT_EQ(port.Path().size(), 259u);
+    EXPECT_EQ(port.Path(), longName);
     port.SetTarget(nullptr);
-    EXPECT_EQ(port.Path().size(), 259u);
+    EXPECT_EQ(port.Path(), longName);
+}
+
+TEST_F(FilePortTest, ALongPathIsWrittenWholeOrRefusedNeverCut)
+{
+    // 300 characters across folders: longer than the handheld's buffers,
+    // well within what this system takes.
+    std::filesystem::path deep = folder;
+    for (int i = 0; i < 6; ++i)
+        deep /= std::string(40, static_cast<char>('a' + i));
+    std::filesystem::create_directories(deep);
+    std::filesystem::path target = deep / (std::string(40, 'z') + ".prn");
+    ASSERT_GT(target.string().size(), 300u);
+    FilePort port;
+    OpenOn(port, target.u16string());
+    std::uint8_t bytes[3] = {7, 7, 7};
+    port.Write(bytes, 3);
+    ASSERT_EQ(port.Flush(), 1);
+    port.Close();
+    EXPECT_EQ(ReadAll(target), (std::vector<std::uint8_t>{7, 7, 7}));
+
+    // Longer than any path the system takes: refused, and nothing appears.
+    for (std::size_t length : {std::size_t(5000), FilePort::kMaxPathCharacters + 1}) {
+        FilePort refused;
+        refused.SetTarget((u"\\" + std::u16string(length, u'b')).c_str());
+        EXPECT_EQ(refused.Open(), -1);
+        EXPECT_EQ(refused.GetState(), PortState::Closed);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 TEST_F(FilePortTest, AFolderThatDoesNotExistOrAnEmptyPathFailsWithMinusOne)
@@ -146,17 +177,60 @@ TEST_F(FilePortTest, AFolderThatDoesNotExistOrAnEmptyPathFailsWithMinusOne)
     EXPECT_EQ(unnamed.Open(), -1);
 }
 
-TEST_F(FilePortTest, AFullMediumLosesTheBytesButTheJobRunsToItsEnd)
+// Writes the bytes through a port on path and ends the connection; returns
+// what stderr said meanwhile.
+std::string WriteThroughAndStop(FilePort& port, const std::vector<std::uint8_t>& bytes)
+{
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(port.Write(bytes.data(), static_cast<int>(bytes.size())), static_cast<int>(bytes.size()));
+    EXPECT_EQ(port.Flush(), 1) << "a full medium does not end the job";
+    EXPECT_EQ(port.GetState(), PortState::Open);
+    port.StopWriter();
+    port.StopWriter();
+    return ::testing::internal::GetCapturedStderr();
+}
+
+TEST_F(FilePortTest, AFullMediumLosesTheBytesButTheLossIsKeptAndReportedOnce)
 {
     FilePort port;
     OpenOn(port, u"/dev/full");
     auto page = test::RandomBytes(5000, 4);
-    EXPECT_EQ(port.Write(page.data(), 5000), 5000);
-    EXPECT_EQ(port.Flush(), 1);
+    std::string said = WriteThroughAndStop(port, page);
     EXPECT_EQ(port.GetBytesSent(), 0u);
-    EXPECT_EQ(port.GetState(), PortState::Open);
+    DataLoss loss = port.GetDataLoss();
+    EXPECT_EQ(loss.bytes, 5000u);
+    EXPECT_EQ(loss.reason, std::strerror(ENOSPC));
+    EXPECT_EQ(loss.target, "/dev/full");
+    EXPECT_EQ(said,
+        "Tarvel: 5000 bytes could not be written to /dev/full: No space left on device; the output is incomplete.\n");
+
+    // A new connection starts with a clean record.
+    ASSERT_EQ(port.Open(), 0);
+    EXPECT_EQ(port.GetDataLoss().bytes, 0u);
     EXPECT_EQ(port.Write(nullptr, 4), 0);
     EXPECT_EQ(port.Write(page.data(), -7), 0);
+}
+
+TEST_F(FilePortTest, AMediumThatFillsUpKeepsWhatFitAndCountsTheRestAsLost)
+{
+    std::filesystem::path card = folder / "card";
+    std::filesystem::create_directories(card);
+    if (::mount("tarvel-test", card.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "no small medium can be mounted here: " << std::strerror(errno);
+    FilePort port;
+    OpenOn(port, (card / "job.prn").u16string());
+    auto document = test::RandomBytes(40000, 6);
+    std::string said = WriteThroughAndStop(port, document);
+    auto kept = ReadAll(card / "job.prn");
+    ::umount2(card.c_str(), MNT_DETACH);
+
+    ASSERT_LT(kept.size(), document.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), document.begin()));
+    EXPECT_EQ(port.GetBytesSent(), kept.size());
+    DataLoss loss = port.GetDataLoss();
+    EXPECT_EQ(loss.bytes, document.size() - kept.size());
+    EXPECT_EQ(loss.reason, std::strerror(ENOSPC));
+    EXPECT_NE(said.find(" could not be written to " + (card / "job.prn").string()), std::string::npos) << said;
 }
 
 TEST_F(FilePortTest, WithoutAWriterThreadOpenFailsWithMinusSixAndClosesTheFile)
@@ -194,17 +268,102 @@ TEST_F(FilePortTest, CancelWhileWriteWaitsForRoomEndsWriteShortAndFlushWithZero)
     EXPECT_LT(written, static_cast<int>(document.size()));
     EXPECT_EQ(port->GetState(), PortState::Closed);
     EXPECT_EQ(port->Flush(), 0);
-    // The writer is still inside its write; destroying the port must wait
-    // for it, which ends once the printer goes away.
+    // The writer was waiting for the reader to take data; it lets go at
+    // once, though the reader is still there and still not reading. (The
+    // reader goes after a while anyway, so a regression fails, not hangs.)
+    std::atomic<bool> destroyed{false};
     std::atomic<bool> unplugged{false};
     std::thread unplug([&] {
-        std::this_thread::sleep_for(200ms);
-        unplugged.store(true);
+        if (!WaitUntil([&] { return destroyed.load(); }, 8s))
+            unplugged.store(true);
         ::close(reader);
     });
     port.reset();
-    EXPECT_TRUE(unplugged.load());
+    destroyed.store(true);
     unplug.join();
+    EXPECT_FALSE(unplugged.load()) << "destroying the port waited for the reader";
+}
+
+TEST_F(FilePortTest, AFifoWithoutAReaderIsWaitedForWithoutBlockingAndThenGivenUp)
+{
+    auto fifo = folder / "printer";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Were Open to block in the kernel, this reader would free it every few
+    // seconds, so a regression fails below instead of hanging the suite.
+    std::atomic<bool> done{false};
+    std::thread rescuer([&] {
+        while (!WaitUntil([&] { return done.load(); }, 5s)) {
+            int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    FilePort port;
+    port.SetTimeouts(300, 300);
+    port.SetTarget(fifo.u16string().c_str());
+    port.Attach(&cancel, nullptr);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.Open(), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(port.GetState(), PortState::Closed);
+
+    // Cancel ends the wait; a reader that comes within it is connected to.
+    port.SetTimeouts(60000, 300);
+    cancel.store(1);
+    EXPECT_EQ(port.Open(), -100);
+    cancel.store(0);
+    std::vector<std::uint8_t> arrived;
+    std::thread reader([&] {
+        std::this_thread::sleep_for(100ms);
+        int fd = ::open(fifo.c_str(), O_RDONLY);
+        std::uint8_t piece[4096];
+        for (ssize_t n; (n = ::read(fd, piece, sizeof piece)) > 0;)
+            arrived.insert(arrived.end(), piece, piece + n);
+        ::close(fd);
+    });
+    EXPECT_EQ(port.Open(), 0);
+    auto page = test::RandomBytes(5000, 7);
+    EXPECT_EQ(port.Write(page.data(), 5000), 5000);
+    EXPECT_EQ(port.Flush(), 1);
+    port.StopWriter();
+    reader.join();
+    done.store(true);
+    rescuer.join();
+    EXPECT_EQ(arrived, page);
+}
+
+TEST_F(FilePortTest, AReaderThatStopsReadingOrGoesAwayIsALostConnection)
+{
+    auto fifo = folder / "printer";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (bool goesAway : {false, true}) {
+        SCOPED_TRACE(goesAway ? "goes away" : "stops reading");
+        std::atomic<int> reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader.load(), 0);
+        auto hangUp = [&] {
+            int fd = reader.exchange(-1);
+            if (fd >= 0)
+                ::close(fd);
+        };
+        FilePort port;
+        port.SetTimeouts(300, goesAway ? 60000 : 300);
+        OpenOn(port, fifo.u16string());
+        if (goesAway)
+            hangUp();
+        // The reader goes after a while anyway, so a regression fails, not hangs.
+        std::atomic<bool> finished{false};
+        std::thread watchdog([&] {
+            WaitUntil([&] { return finished.load(); }, 8s);
+            hangUp();
+        });
+        auto document = test::RandomBytes(1 << 20, 8);
+        EXPECT_LT(port.Write(document.data(), static_cast<int>(document.size())), 1 << 20);
+        EXPECT_EQ(port.GetState(), PortState::Lost);
+        EXPECT_EQ(port.Flush(), 0);
+        EXPECT_EQ(port.GetDataLoss().bytes, 0u) << "the job reports a lost connection itself";
+        finished.store(true);
+        watchdog.join();
+    }
 }
 
 }  // namespace

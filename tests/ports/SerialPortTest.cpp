@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -96,6 +99,7 @@ protected:
     {
         platform::PretendThreadCreationFails(false);
         platform::PretendLineRefuses(platform::LineRefusal::None);
+        platform::CapWriteTimeout(std::nullopt);
         tarvel::test::ForgetSerialSettings();
     }
     std::unique_ptr<SerialPort> MakePort(std::int32_t number)
@@ -249,7 +253,7 @@ TEST_F(SerialPortTest, CancelWhileWriteWaitsForAPrinterThatStoppedReading)
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the write in progress was cut short";
 }
 
-TEST_F(SerialPortTest, APrinterSwitchedOffLosesTheChunkButThePortStaysOpen)
+TEST_F(SerialPortTest, AHangUpMidJobIsALostConnection)
 {
     auto port = MakePort(1);
     ASSERT_EQ(port->Open(), 0);
@@ -257,11 +261,39 @@ TEST_F(SerialPortTest, APrinterSwitchedOffLosesTheChunkButThePortStaysOpen)
     EXPECT_EQ(ThroughPort(*port, printer, first), first);
 
     printer.CloseMaster();
-    auto second = test::RandomBytes(3000, 24);
-    EXPECT_EQ(port->Write(second.data(), 3000), 3000);
+    auto second = test::RandomBytes(30000, 24);
+    EXPECT_LT(port->Write(second.data(), 30000), 30000);
+    EXPECT_EQ(port->Flush(), 0);
+    EXPECT_EQ(port->GetState(), PortState::Lost);
+    EXPECT_EQ(port->GetBytesSent(), 100u);
+    EXPECT_EQ(port->GetDataLoss().bytes, 0u) << "the job reports a lost connection itself";
+}
+
+TEST_F(SerialPortTest, APrinterThatStopsReadingLosesChunksAndTheLossIsReported)
+{
+    // Every write gives up after 10 ms instead of a minute.
+    platform::CapWriteTimeout(10);
+    auto port = MakePort(1);
+    ASSERT_EQ(port->Open(), 0);
+    auto document = test::RandomBytes(60000, 25);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(port->Write(document.data(), 60000), 60000);
     EXPECT_EQ(port->Flush(), 1);
     EXPECT_EQ(port->GetState(), PortState::Open);
-    EXPECT_EQ(port->GetBytesSent(), 100u);
+    port->StopWriter();
+    std::string said = ::testing::internal::GetCapturedStderr();
+    platform::CapWriteTimeout(std::nullopt);
+
+    auto arrived = printer.Read(60000, 500ms);
+    EXPECT_EQ(arrived.size(), port->GetBytesSent());
+    EXPECT_TRUE(std::equal(arrived.begin(), arrived.end(), document.begin()));
+    DataLoss loss = port->GetDataLoss();
+    EXPECT_GT(loss.bytes, 0u);
+    EXPECT_EQ(loss.bytes + port->GetBytesSent(), 60000u);
+    EXPECT_EQ(loss.reason, std::strerror(ETIMEDOUT));
+    EXPECT_EQ(loss.target, "COM1 (" + printer.Path() + ")");
+    EXPECT_EQ(said, "Tarvel: " + std::to_string(loss.bytes) + " bytes could not be written to COM1 (" + printer.Path()
+            + "): Connection timed out; the output is incomplete.\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // tarvel-demo: prints a two-page document and a landscape page on each of
-// the seven printer models into files, through the public interface only.
+// the seven printer models into files through the PDC_ interface, and one
+// more page through the prn interface alone, using the public interface only.
 //
 // Without a display the print dialog is answered by a responder that picks
 // the model, the port "File", the colour mode, the paper and the
@@ -7,9 +8,11 @@
 // the real print dialog once and prints the document with what the user
 // chose, with the progress window up.
 #include "DemoDocument.h"
+#include "PrnPage.h"
 
 #include <tarvel/gdi.h>
 #include <tarvel/pdc.h>
+#include <tarvel/prn.h>
 #include <tarvel/ui.h>
 
 #include <cstdio>
@@ -47,10 +50,10 @@ std::u16string Wide(const std::string& text)
     return std::u16string(text.begin(), text.end());  // the paths here are ASCII
 }
 
-// Confirms the print dialog with the given choices, as a user would.
-bool ChooseInDialog(const Model& model, bool portrait)
+// Answers the next print dialogs with the given choices, as a user would.
+void AnswerDialogWith(const Model& model, bool portrait)
 {
-    tarvel::ui::SetResponder([&](tarvel::ui::DialogUser& user) {
+    tarvel::ui::SetResponder([&model, portrait](tarvel::ui::DialogUser& user) {
         if (user.TemplateId() == kPrintDialog) {
             user.SelectListEntry(kPrinterList, model.name);
             user.SelectListEntry(kPortList, u"File");
@@ -60,6 +63,11 @@ bool ChooseInDialog(const Model& model, bool portrait)
         }
         user.Click(IDOK);
     });
+}
+
+bool ChooseInDialog(const Model& model, bool portrait)
+{
+    AnswerDialogWith(model, portrait);
     PRINTDLGW request {};
     request.lStructSize = sizeof request;
     const bool confirmed = PDC_PrintDlg(&request) == 1;
@@ -92,6 +100,32 @@ bool PrintDocument(const std::string& path, const char16_t* name, Draw... pages)
     return ok;
 }
 
+// The picture of the prn page, written beside the streams; a device path
+// without a folder is in the device's root folder, the current one.
+constexpr const char16_t* kPicture = u"\\demo-picture.png";
+
+// Prints the prn page on the model into the file. The prn document goes to
+// the job's default output, "\out.prn" in the current folder, which is then
+// renamed.
+bool PrintPrnPage(const Model& model, const std::filesystem::path& file)
+{
+    AnswerDialogWith(model, true);
+    const bool confirmed = prnSetupDlg(nullptr) == 1;
+    tarvel::ui::SetResponder({});
+    if (!confirmed)
+        return false;
+    std::error_code error;
+    std::filesystem::remove("out.prn", error);
+    const bool started = prnStartDoc() != 0 && prnStartPage() == 1;
+    if (started)
+        demo::DrawPrnPage(kPicture);
+    prnEndDoc();
+    if (!started || !std::filesystem::exists("out.prn", error) || std::filesystem::file_size("out.prn", error) == 0)
+        return false;
+    std::filesystem::rename("out.prn", file, error);
+    return !error;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -105,6 +139,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarvel-demo: cannot write into %s\n", folder.c_str());
         return 1;
     }
+
+    std::error_code moved;
+    std::filesystem::current_path(folder, moved);
+    const bool havePicture = !moved && demo::WriteDemoPicture(folder / "demo-picture.png");
 
     const bool interactive = tarvel::ui::FltkAvailable() && std::getenv("DISPLAY") && std::getenv("DISPLAY")[0];
     tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
@@ -122,6 +160,13 @@ int main(int argc, char** argv)
             else
                 ++failures;
         }
+        const std::string file = folder / (std::string(model.slug) + "-prn.prn");
+        const bool printed = havePicture && PrintPrnPage(model, file);
+        std::printf("%-24s %-9s %s %s\n", model.slug, "prn page", printed ? "->" : "FAILED", file.c_str());
+        if (printed)
+            manifest << file << ' ' << model.language << '\n';
+        else
+            ++failures;
     }
 
     if (interactive && tarvel::ui::SelectBackend(tarvel::ui::Backend::Fltk)) {

@@ -28,6 +28,8 @@ constexpr int kMaxComNumber = 255;
 constexpr int kAbortPollMs = 50;
 
 std::atomic<LineRefusal> refusal{LineRefusal::None};
+// Negative: no cap.
+std::atomic<std::int64_t> writeTimeoutCap{-1};
 
 struct ComLine {
     int fd = -1;
@@ -285,8 +287,10 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
     if (written)
         *written = 0;
     auto line = Find(handle);
-    if (!line || (!bytes && count > 0))
+    if (!line || (!bytes && count > 0)) {
+        errno = line ? EINVAL : EBADF;
         return FALSE;
+    }
     COMMTIMEOUTS timeouts;
     {
         std::lock_guard guard(line->lock);
@@ -296,6 +300,11 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
     bool bounded = timeouts.WriteTotalTimeoutMultiplier != 0 || timeouts.WriteTotalTimeoutConstant != 0;
     std::uint64_t limitMs = static_cast<std::uint64_t>(timeouts.WriteTotalTimeoutMultiplier) * count
         + timeouts.WriteTotalTimeoutConstant;
+    std::int64_t cap = writeTimeoutCap.load();
+    if (cap >= 0 && (!bounded || limitMs > static_cast<std::uint64_t>(cap))) {
+        bounded = true;
+        limitMs = static_cast<std::uint64_t>(cap);
+    }
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
     const auto* data = static_cast<const std::uint8_t*>(bytes);
     DWORD done = 0;
@@ -308,8 +317,10 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            int error = errno;
             if (written)
                 *written = done;
+            errno = error;
             return FALSE;
         }
         int waitMs = kAbortPollMs;
@@ -324,7 +335,17 @@ BOOL WriteFile(HANDLE handle, const void* bytes, DWORD count, DWORD* written, vo
     }
     if (written)
         *written = done;
-    return line->aborted.load() && done < count ? FALSE : TRUE;
+    if (line->aborted.load() && done < count) {
+        errno = ECANCELED;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool LineHungUp(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == ECONNRESET
+        || error == ENOTCONN || error == EHOSTDOWN;
 }
 
 BOOL PurgeComm(HANDLE handle, DWORD flags)
@@ -359,6 +380,11 @@ BOOL CloseHandle(HANDLE handle)
 void PretendLineRefuses(LineRefusal what)
 {
     refusal.store(what);
+}
+
+void CapWriteTimeout(std::optional<DWORD> milliseconds)
+{
+    writeTimeoutCap.store(milliseconds ? static_cast<std::int64_t>(*milliseconds) : -1);
 }
 
 std::uint32_t ModemLinesRequested(const std::string& devicePath)

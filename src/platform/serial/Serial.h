@@ -11,6 +11,7 @@
 #include <tarvel/win32.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #ifndef INVALID_HANDLE_VALUE
@@ -118,8 +119,15 @@ BOOL EscapeCommFunction(HANDLE line, DWORD function);
 // Writes up to count bytes within the write timeouts. TRUE with *written
 // possibly short (0 when the line took nothing in time); FALSE when the
 // device failed or the write was aborted by PurgeComm, with *written the
-// bytes that went out before.
+// bytes that went out before and errno saying why: ECANCELED for an abort,
+// EBADF for a bad handle, otherwise what the device answered (LineHungUp
+// tells the answers that mean the other end is gone).
 BOOL WriteFile(HANDLE line, const void* bytes, DWORD count, DWORD* written, void* overlapped);
+
+// True for the errno values with which a line says that its other end is
+// gone (hang-up, the device unplugged, the pseudo-terminal's master
+// closed): no later write can succeed.
+bool LineHungUp(int error);
 
 // PURGE_TXABORT ends a WriteFile in progress on another thread at once.
 // Safe to call while another thread uses the handle.
@@ -141,5 +149,11 @@ std::uint32_t ModemLinesRequested(const std::string& devicePath);
 // see a port handle the refusal.
 enum class LineRefusal { None, Settings, Timeouts };
 void PretendLineRefuses(LineRefusal refusal);
+
+// Test hook: from now on no WriteFile waits longer than the given
+// milliseconds for a line that takes nothing, whatever its timeouts say;
+// std::nullopt ends it. A printer that stops reading can then be shown
+// without waiting out the real timeouts of a minute per write.
+void CapWriteTimeout(std::optional<DWORD> milliseconds);
 
 }  // namespace tarvel::platform

@@ -2,6 +2,8 @@
 // backends keep.
 #include "platform/ui/Backend.h"
 
+#include "platform/ui/LastMessage.h"
+
 #include <vector>
 
 namespace tarvel::ui {
@@ -114,6 +116,7 @@ TARVEL_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         owner = nullptr;
     }
     RecordMessageBox(owner, body, title, type);
+    RecordLastMessage(MessageBoxKind(type, title), body, title);
     return CurrentBackend().ShowMessageBox(owner, body, title, type);
 }
 

@@ -1,0 +1,262 @@
+// The settings, models and messages a program reads and writes without a
+// dialog: a valid set is stored and comes back; any refused field leaves
+// the settings and the store exactly as they were and says why.
+#include "device/PrinterDevice.h"
+#include "platform/store/Registry.h"
+
+#include <tarvel/pdc.h>
+#include <tarvel/settings.h>
+#include <tarvel/ui.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using tarvel::device::PrinterDevice;
+
+std::string StoreText()
+{
+    std::ifstream in(tarvel::platform::KeyFilePath(tarvel::platform::HKEY_CURRENT_USER, tarvel::device::kSettingsKey));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string Message(int* kind = nullptr)
+{
+    char text[512] = "untouched";
+    char caption[64] = "untouched";
+    const int k = TarvelLastMessage(text, sizeof text, caption, sizeof caption);
+    if (kind)
+        *kind = k;
+    return std::string(caption) + ": " + text;
+}
+
+TarvelSettings Example()
+{
+    TarvelSettings s {};
+    s.printer = 2;
+    s.port = TARVEL_PORT_NETWORK;
+    s.paperSize = 6;
+    s.colorMode = 2;
+    s.portrait = 0;
+    s.margins = {100, 200, 300, 400};
+    s.draftMode = 1;
+    s.compression = 0;
+    s.customWidth = 10000;
+    s.customHeight = 20000;
+    std::strcpy(s.networkHost, "192.0.2.7");
+    s.networkPort = 9101;
+    std::strcpy(s.devicePath, "/dev/lp0");
+    return s;
+}
+
+bool Same(const TarvelSettings& a, const TarvelSettings& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+class SettingsExports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME")); }
+    void SetUp() override { TarvelClearLastMessage(); }
+    std::optional<PrinterDevice> device {std::in_place};
+};
+
+TEST_F(SettingsExports, ASetIsStoredMakesAPrinterDcAndComesBackAfterTheNextLoad)
+{
+    TarvelSettings before {};
+    ASSERT_EQ(TarvelGetSettings(&before), 1);
+    EXPECT_EQ(before.port, 9) << "no infrared here: a new user starts on the file port";
+    EXPECT_EQ(before.networkPort, 9100);
+    EXPECT_STREQ(before.devicePath, "/dev/usb/lp0");
+
+    const TarvelSettings wanted = Example();
+    ASSERT_EQ(TarvelSetSettings(&wanted), 1) << Message();
+    HDC printer = PDC_GetPrinterDC();
+    ASSERT_NE(printer, nullptr);
+    EXPECT_EQ(PDC_GetDeviceCaps(printer, LOGPIXELSX), 180) << "draft on the Stylus";
+    EXPECT_EQ(PDC_GetDeviceCaps(printer, PHYSICALWIDTH), 1417) << "landscape custom 100 x 200 mm";
+
+    device.reset();
+    device.emplace();
+    TarvelSettings loaded {};
+    ASSERT_EQ(TarvelGetSettings(&loaded), 1);
+    EXPECT_TRUE(Same(loaded, wanted));
+    EXPECT_EQ(TarvelGetSettings(nullptr), 0);
+    EXPECT_EQ(TarvelSetSettings(nullptr), 0);
+}
+
+TEST_F(SettingsExports, EveryRefusedFieldChangesNothingAndNamesTheFieldAndRange)
+{
+    TarvelSettings valid = Example();
+    ASSERT_EQ(TarvelSetSettings(&valid), 1);
+    const std::string stored = StoreText();
+    struct Case {
+        std::function<void(TarvelSettings&)> change;
+        const char* says;
+    };
+    const Case cases[] = {
+        {[](auto& s) { s.printer = 7; }, "printer 7 is refused: it must be 0 to 6"},
+        {[](auto& s) { s.printer = -1; }, "printer -1"},
+        {[](auto& s) { s.port = 12; }, "port 12 is refused: it must be 0 to 11"},
+        {[](auto& s) { s.paperSize = 7; }, "paperSize 7"},
+        {[](auto& s) { s.colorMode = 3; }, "colorMode 3 is refused: it must be 0 to 2"},
+        {[](auto& s) { s.portrait = 2; }, "portrait 2"},
+        {[](auto& s) { s.margins.bottom = -1; }, "margins.bottom -1 is refused: it must be 0 to 500000"},
+        {[](auto& s) { s.margins.left = 500001; }, "margins.left 500001"},
+        {[](auto& s) { s.draftMode = 2; }, "draftMode 2"},
+        {[](auto& s) { s.compression = -1; }, "compression -1"},
+        {[](auto& s) { s.customHeight = 500001; }, "customHeight 500001 is refused: it must be 0 to 500000"},
+        {[](auto& s) { s.networkPort = 0; }, "networkPort 0 is refused: it must be 1 to 65535"},
+        {[](auto& s) { s.networkPort = 65536; }, "networkPort 65536"},
+        {[](auto& s) { std::memset(s.networkHost, 'a', sizeof s.networkHost); }, "networkHost is refused"},
+        {[](auto& s) { std::strcpy(s.networkHost, "two words"); }, "networkHost is refused"},
+        {[](auto& s) { std::strcpy(s.networkHost, "bad\xC3"); }, "networkHost is refused"},
+        {[](auto& s) { s.networkHost[0] = 0; }, "the Network port needs a host"},
+        {[](auto& s) { s.devicePath[0] = 0; }, "devicePath is refused"},
+        {[](auto& s) { std::memset(s.devicePath, '/', sizeof s.devicePath); }, "devicePath is refused"},
+    };
+    for (const Case& c : cases) {
+        TarvelSettings wrong = valid;
+        c.change(wrong);
+        TarvelClearLastMessage();
+        EXPECT_EQ(TarvelSetSettings(&wrong), 0) << c.says;
+        int kind = 0;
+        const std::string message = Message(&kind);
+        EXPECT_NE(message.find(c.says), std::string::npos) << message;
+        EXPECT_EQ(kind, TARVEL_MESSAGE_ERROR);
+        TarvelSettings now {};
+        TarvelGetSettings(&now);
+        EXPECT_TRUE(Same(now, valid)) << c.says;
+        EXPECT_EQ(StoreText(), stored) << c.says;
+    }
+    // An empty host is fine for the other ports.
+    TarvelSettings file = valid;
+    file.port = 9;
+    file.networkHost[0] = 0;
+    EXPECT_EQ(TarvelSetSettings(&file), 1) << Message();
+}
+
+TEST_F(SettingsExports, SettingsFollowTheDialogsRules)
+{
+    TarvelSettings pocketJet = Example();
+    pocketJet.printer = 3;
+    pocketJet.colorMode = 1;
+    ASSERT_EQ(TarvelSetSettings(&pocketJet), 1);
+    TarvelSettings now {};
+    TarvelGetSettings(&now);
+    EXPECT_EQ(now.colorMode, 0) << "a model without colour prints monochrome, as the dialog makes it";
+
+    DOCINFOW info {sizeof(DOCINFOW), u"job", u"/dev/null", nullptr, 0};
+    TarvelSettings file = Example();
+    file.port = 9;
+    ASSERT_EQ(TarvelSetSettings(&file), 1);
+    ASSERT_EQ(PDC_StartDoc(PDC_GetPrinterDC(), &info), 1);
+    file.printer = 0;
+    EXPECT_EQ(TarvelSetSettings(&file), 0);
+    EXPECT_NE(Message().find("while a document"), std::string::npos);
+    EXPECT_EQ(PDC_EndDoc(PDC_GetPrinterDC()), 1);
+}
+
+TEST_F(SettingsExports, ModelsAndPagesMatchTheDeviceCapabilities)
+{
+    ASSERT_EQ(TarvelModelCount(), 7);
+    TarvelModel model {};
+    ASSERT_EQ(TarvelGetModel(0, &model), 1);
+    EXPECT_STREQ(model.name, "HP PCL");
+    EXPECT_EQ(model.resolution, 300);
+    EXPECT_EQ(model.draftResolution, 150);
+    EXPECT_EQ(model.colorModes, 7);
+    EXPECT_STREQ(model.language, "pcl");
+    ASSERT_EQ(TarvelGetModel(4, &model), 1);
+    EXPECT_STREQ(model.name, "PocketJet 200");
+    EXPECT_EQ(model.colorModes, 1);
+    EXPECT_STREQ(model.language, "pocketjet");
+    EXPECT_EQ(TarvelGetModel(7, &model), 0);
+    EXPECT_EQ(TarvelGetModel(-1, &model), 0);
+    EXPECT_EQ(TarvelGetModel(0, nullptr), 0);
+
+    // The A4 page of the default PCL printer, as the printer DC reports it.
+    TarvelSettings pcl = Example();
+    pcl.printer = 0;
+    pcl.paperSize = 0;
+    pcl.portrait = 1;
+    pcl.draftMode = 0;
+    ASSERT_EQ(TarvelSetSettings(&pcl), 1);
+    HDC printer = PDC_GetPrinterDC();
+    TarvelPageSize page {};
+    ASSERT_EQ(TarvelGetPageSize(0, 0, 0, &page), 1);
+    EXPECT_STREQ(page.name, "A4");
+    EXPECT_EQ(page.width, 21000);
+    EXPECT_EQ(page.widthDots, PDC_GetDeviceCaps(printer, PHYSICALWIDTH));
+    EXPECT_EQ(page.heightDots, PDC_GetDeviceCaps(printer, PHYSICALHEIGHT));
+    EXPECT_EQ(page.printableDots.left, PDC_GetDeviceCaps(printer, PHYSICALOFFSETX));
+    EXPECT_EQ(page.printableDots.top, PDC_GetDeviceCaps(printer, PHYSICALOFFSETY));
+    EXPECT_EQ(page.printableDots.right - page.printableDots.left, PDC_GetDeviceCaps(printer, HORZRES));
+    EXPECT_EQ(page.printableDots.bottom - page.printableDots.top, PDC_GetDeviceCaps(printer, VERTRES));
+    ASSERT_EQ(TarvelGetPageSize(0, 3, 1, &page), 1);
+    EXPECT_STREQ(page.name, "Letter");
+    EXPECT_EQ(page.widthDots, 1275) << "8.5 in at 150 dpi";
+    EXPECT_EQ(TarvelGetPageSize(7, 0, 0, &page), 0);
+    EXPECT_EQ(TarvelGetPageSize(0, 7, 0, &page), 0);
+    EXPECT_EQ(TarvelGetPageSize(0, -1, 0, &page), 0);
+    EXPECT_EQ(TarvelGetPageSize(0, 0, 0, nullptr), 0);
+}
+
+TEST_F(SettingsExports, TheLastMessageBoxIsReadableInBothEncodingsAndCutWhole)
+{
+    EXPECT_EQ(TarvelLastMessage(nullptr, 0, nullptr, 0), TARVEL_MESSAGE_NONE);
+    MessageBoxW(nullptr, u"Caf\u00e9 \U0001F5A8 out of paper", u"Printing", MB_ICONEXCLAMATION | MB_OK);
+    char text[64];
+    char caption[64];
+    EXPECT_EQ(TarvelLastMessage(text, sizeof text, caption, sizeof caption), TARVEL_MESSAGE_WARNING);
+    EXPECT_STREQ(text, "Caf\xC3\xA9 \xF0\x9F\x96\xA8 out of paper");
+    EXPECT_STREQ(caption, "Printing");
+    // Cut inside the printer symbol: the whole sequence goes.
+    char shortText[9];
+    EXPECT_EQ(TarvelLastMessage(shortText, sizeof shortText, nullptr, 5), TARVEL_MESSAGE_WARNING);
+    EXPECT_STREQ(shortText, "Caf\xC3\xA9 ");
+    WCHAR wide[64];
+    WCHAR wideShort[7];
+    EXPECT_EQ(TarvelLastMessageW(wide, 64, nullptr, 0), TARVEL_MESSAGE_WARNING);
+    EXPECT_EQ(std::u16string(wide), u"Caf\u00e9 \U0001F5A8 out of paper");
+    TarvelLastMessageW(wideShort, 7, nullptr, -3);
+    EXPECT_EQ(std::u16string(wideShort), u"Caf\u00e9 ") << "a surrogate pair is never split";
+
+    MessageBoxW(nullptr, u"Lost connection.", u"Error printing", MB_ICONEXCLAMATION | MB_OK);
+    EXPECT_EQ(TarvelLastMessage(nullptr, 0, nullptr, 0), TARVEL_MESSAGE_ERROR);
+    MessageBoxW(nullptr, u"Done", u"Printing", MB_OK);
+    EXPECT_EQ(TarvelLastMessage(nullptr, 0, nullptr, 0), TARVEL_MESSAGE_INFO);
+    TarvelClearLastMessage();
+    EXPECT_EQ(TarvelLastMessage(text, sizeof text, caption, sizeof caption), TARVEL_MESSAGE_NONE);
+    EXPECT_STREQ(text, "");
+}
+
+TEST_F(SettingsExports, PagesOfAJobThatCannotConnectCountAsFailed)
+{
+    TarvelSettings infrared = Example();
+    infrared.port = 0;
+    ASSERT_EQ(TarvelSetSettings(&infrared), 1);
+    HDC printer = PDC_GetPrinterDC();
+    DOCINFOW info {sizeof(DOCINFOW), u"job", nullptr, nullptr, 0};
+    ASSERT_EQ(PDC_StartDoc(printer, &info), 1);
+    EXPECT_EQ(TarvelFailedPages(), 0);
+    EXPECT_EQ(PDC_StartPage(printer), 0);
+    EXPECT_EQ(PDC_EndPage(printer), 0);
+    EXPECT_EQ(PDC_StartPage(printer), 0);
+    EXPECT_EQ(TarvelFailedPages(), 2);
+    EXPECT_EQ(Message(), "Error printing: Cannot establish connection");
+    EXPECT_EQ(PDC_EndDoc(printer), 1);
+    EXPECT_EQ(TarvelFailedPages(), 2) << "kept for the last job";
+}
+
+}  // namespace

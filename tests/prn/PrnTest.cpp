@@ -1,0 +1,548 @@
+// The prn interface on the one device: unit conversions, margins and page
+// size, the setup dialog, the page defaults, text, shapes and pictures as
+// the device calls they become, and a whole page printed through prn calls
+// compared with the same page drawn with PDC_ calls.
+#include "device/PrinterDevice.h"
+#include "device/PrinterTables.h"
+#include "ports/FilePort.h"
+#include "preview/StreamDecoder.h"
+#include "platform/system/Utf16.h"
+#include "prn/PrnState.h"
+
+#include <tarvel/gdi.h>
+#include <tarvel/pdc.h>
+#include <tarvel/prn.h>
+#include <tarvel/ui.h>
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+using namespace tarvel::device;
+using tarvel::render::RecordKind;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+class Prn : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = std::filesystem::path(std::getenv("TARVEL_TEST_SCRATCH")) / "root";
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+        tarvel::ports::SetDeviceRootFolder(root);
+        tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
+        tarvel::prn::ResetPrnState();
+        device.settings.port = kFilePort;
+        // The dialog hands its margins to the prn layer; positions here count
+        // from the paper's corner unless a test sets margins.
+        device.settings.margins = {0, 0, 0, 0};
+        // A small page keeps every printed page fast: 50 x 40 mm.
+        Papers()[kCustomPaper].width = 5000;
+        Papers()[kCustomPaper].height = 4000;
+    }
+
+    void TearDown() override
+    {
+        prnEndDoc();
+        tarvel::prn::ResetPrnState();
+        tarvel::ui::SetResponder({});
+        tarvel::ports::SetDeviceRootFolder({});
+    }
+
+    // Confirms the print dialog through prnSetupDlg with this printer and paper.
+    void Confirm(int printer = 0, int paper = kCustomPaper, int draft = 0)
+    {
+        device.settings.printer = printer;
+        device.settings.paperSize = paper;
+        device.settings.draftMode = draft;
+        ASSERT_EQ(prnSetupDlg(nullptr), 1);
+    }
+
+    void StartPage()
+    {
+        ASSERT_NE(prnStartDoc(), 0);
+        ASSERT_EQ(prnStartPage(), 1);
+    }
+
+    std::size_t Recorded() const { return device.recording.list.size(); }
+
+    // The parameters of the last record, which must be of this kind.
+    template <typename Params>
+    Params Last(RecordKind kind) const
+    {
+        const auto& list = device.recording.list;
+        if (list.empty() || list.back().kind != kind) {
+            ADD_FAILURE() << "the last record is not of the expected kind";
+            return {};
+        }
+        return std::get<Params>(list.back().params);
+    }
+
+    static void ExpectShape(const tarvel::render::ShapeParams& shape, RECT expected)
+    {
+        EXPECT_EQ(shape.left, expected.left);
+        EXPECT_EQ(shape.top, expected.top);
+        EXPECT_EQ(shape.right, expected.right);
+        EXPECT_EQ(shape.bottom, expected.bottom);
+    }
+
+    // A picture of this size in the root folder: a gradient, so that every
+    // pixel tells where it came from.
+    std::u16string WritePicture(const char* name, int width, int height)
+    {
+        GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, false, 8, width, height);
+        guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                guchar* p = pixels + y * stride + x * 3;
+                p[0] = guchar(x * 255 / width), p[1] = guchar(y * 255 / height), p[2] = guchar((x + y) * 7);
+            }
+        }
+        EXPECT_TRUE(gdk_pixbuf_save(pixbuf, (root / name).c_str(), "png", nullptr, nullptr));
+        g_object_unref(pixbuf);
+        return u"\\" + std::u16string(name, name + std::strlen(name));
+    }
+
+    std::filesystem::path root;
+    PrinterDevice device;
+};
+
+TEST_F(Prn, ConversionsFollowTheTableInSingleAndDoublePrecision)
+{
+    EXPECT_FLOAT_EQ(prnConvertValue(1, Inches, Millimeters), 25.4f);
+    EXPECT_FLOAT_EQ(prnConvertValue(10, Millimeters, Centimeters), 1.0f);
+    EXPECT_FLOAT_EQ(prnConvertValue(72, Points, Inches), 1.0f);
+    EXPECT_FLOAT_EQ(prnConvertValue(2.54f, Centimeters, Inches), 1.0f);
+    EXPECT_FLOAT_EQ(prnConvertValue(12.7f, Millimeters, Points), 36.0f);
+    // Widened to double before the constant: single precision would give
+    // 33.019997 here.
+    EXPECT_EQ(prnConvertValue(1.3f, Inches, Millimeters), static_cast<float>(double(1.3f) * 25.4));
+    EXPECT_EQ(prnConvertValue(5, MeasureUnit(7), Inches), 5.0f);
+    EXPECT_EQ(prnConvertValue(5, Inches, MeasureUnit(-1)), 5.0f);
+    EXPECT_TRUE(std::isnan(prnConvertValue(kNaN, Inches, Millimeters)));
+    // No document: printer dots have no size yet.
+    EXPECT_EQ(prnConvertValue(1, Inches, Pixels), 0.0f);
+    EXPECT_EQ(prnConvertValue(300, Pixels, Inches), 0.0f);
+
+    Confirm();
+    ASSERT_NE(prnStartDoc(), 0);
+    EXPECT_EQ(prnConvertValue(1, Inches, Pixels), 300.0f);
+    EXPECT_EQ(prnConvertValue(300, Pixels, Points), 72.0f);
+    EXPECT_FLOAT_EQ(prnConvertValue(150, Pixels, Centimeters), 1.27f);
+    EXPECT_EQ(prnConvertValue(36, Points, Pixels), 150.0f);
+    prnEndDoc();
+
+    // The dots are multiplied in single precision and then widened: 38.1 mm
+    // at 180 dpi stays just below 270 dots.
+    Confirm(1, kCustomPaper, 1);
+    ASSERT_NE(prnStartDoc(), 0);
+    EXPECT_EQ(tarvel::prn::Truncate(prnConvertValue(38.1f, Millimeters, Pixels)), 269);
+}
+
+TEST_F(Prn, MarginsAreKeptInInchesAndThePageLessTheMargins)
+{
+    prnSetMeasureUnit(Millimeters);
+    prnSetLeftMargin(25.4f);
+    EXPECT_FLOAT_EQ(tarvel::prn::State().leftMargin, 1.0f);
+    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 25.4f);
+    prnSetRightMargin(12.7f);
+    // No paper before the dialog: minus the margins.
+    EXPECT_FLOAT_EQ(prnGetPageWidth(), -38.1f);
+    prnSetMeasureUnit(Inches);
+    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 1.0f);
+    prnSetMeasureUnit(9);  // kept as given, and converts nothing
+    EXPECT_EQ(prnGetMeasureUnit(), 9);
+    EXPECT_FLOAT_EQ(prnGetRightMargin(), 0.5f);
+
+    prnSetMeasureUnit(Inches);
+    Confirm(0, 3);  // Letter at 300 dpi
+    for (auto set : {prnSetLeftMargin, prnSetRightMargin, prnSetTopMargin, prnSetBottomMargin})
+        set(0.5f);
+    EXPECT_FLOAT_EQ(prnGetPageWidth(), 7.5f);
+    EXPECT_FLOAT_EQ(prnGetPageHeight(), 10.0f);
+    EXPECT_FLOAT_EQ(prnGetBottomMargin(), 0.5f);
+}
+
+TEST_F(Prn, TheSetupDialogReturnsMarginsInTheUnitSystemOfTheMeasureUnit)
+{
+    // A left margin of 64 mm: in thousandths of an inch the dialog rounds it
+    // to 2520, in hundredths of a millimetre it stays 6400.
+    device.settings.margins = {6400, 0, 0, 0};
+    prnSetMeasureUnit(Inches);
+    Confirm();
+    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 2.52f);
+    prnSetMeasureUnit(Centimeters);
+    Confirm();
+    EXPECT_FLOAT_EQ(tarvel::prn::State().leftMargin, 2.519685f);
+    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 6.4f);
+
+    device.settings.margins = {1000, 1000, 1000, 1000};
+    Confirm();
+    EXPECT_NEAR(tarvel::prn::State().topMargin, 0.3937f, 1e-4);
+    EXPECT_FLOAT_EQ(prnGetTopMargin(), 1.0f);
+    EXPECT_NEAR(prnGetPageWidth(), 2.995f, 1e-3);  // 590 dots of paper, less 2 cm
+
+    // Cancelled: nothing changes.
+    tarvel::ui::SetResponder([](tarvel::ui::DialogUser& user) { user.Click(IDCANCEL); });
+    device.settings.margins = {5000, 5000, 5000, 5000};
+    EXPECT_EQ(prnSetupDlg(nullptr), 0);
+    EXPECT_FLOAT_EQ(prnGetTopMargin(), 1.0f);
+    EXPECT_NEAR(prnGetPageWidth(), 2.995f, 1e-3);
+}
+
+TEST_F(Prn, WithoutADocumentNothingIsDrawnAndSettersOnlyStore)
+{
+    EXPECT_EQ(prnStartPage(), 0);
+    prnSetLineWidth(0.1f);
+    prnSetFillColor(RGB(1, 2, 3));
+    prnSetFontBold(1);
+    prnSetTextColor(RGB(4, 5, 6));
+    prnDrawRect(0, 0, 1, 1);
+    prnDrawText(u"A\nB", 0, 0);
+    prnDrawAlignedText(u"AB", 1, 1, TextHorAlign::Center, TextVertAlign::Center);
+    EXPECT_EQ(prnDrawPicture(u"\\missing.png", 0, 0, 0, 0, 0), 0);
+    prnEndDoc();
+    EXPECT_EQ(Recorded(), 0u);
+    EXPECT_FLOAT_EQ(prnGetLineWidth(), 0.1f);
+    EXPECT_EQ(prnGetFillColor(), RGB(1, 2, 3));
+    EXPECT_EQ(prnGetFontBold(), 1);
+    EXPECT_EQ(prnGetTextColor(), RGB(4, 5, 6));
+    prnSetMeasureUnit(Pixels);
+    EXPECT_EQ(prnGetTextHeight(u"AB"), 0.0f);
+    EXPECT_EQ(prnGetTextWidth(u"A\nB"), 0.0f);
+}
+
+TEST_F(Prn, EveryPageStartsFromTheDefaultDrawingState)
+{
+    Confirm();
+    StartPage();
+    auto& state = tarvel::prn::State();
+    HDC dc = PDC_GetPrinterDC();
+    LOGPEN pen {};
+    ASSERT_EQ(GetCurrentObject(dc, OBJ_PEN), state.pen);
+    GetObjectW(state.pen, sizeof pen, &pen);
+    EXPECT_EQ(pen.lopnWidth.x, 3);  // 0.01 inch
+    EXPECT_EQ(pen.lopnColor, RGB(0, 0, 0));
+    LOGBRUSH brush {};
+    ASSERT_EQ(GetCurrentObject(dc, OBJ_BRUSH), state.brush);
+    GetObjectW(state.brush, sizeof brush, &brush);
+    EXPECT_EQ(brush.lbColor, RGB(255, 255, 255));
+    LOGFONTW font {};
+    ASSERT_EQ(GetCurrentObject(dc, OBJ_FONT), state.font);
+    GetObjectW(state.font, sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -50);  // 12 points
+    EXPECT_EQ(font.lfWeight, FW_NORMAL);
+    EXPECT_EQ(std::u16string(font.lfFaceName), u"Tahoma");
+
+    // The gates: the same colour makes no pen, the same width does; font
+    // flags are compared as given.
+    HPEN first = state.pen;
+    prnSetLineColor(RGB(0, 0, 0));
+    EXPECT_EQ(state.pen, first);
+    prnSetLineWidth(0.01f);
+    EXPECT_NE(state.pen, first);
+    EXPECT_EQ(GetObjectType(first), 0u);  // the displaced pen was deleted
+    prnSetFontBold(1);
+    HFONT bold = state.font;
+    prnSetFontBold(2);
+    EXPECT_NE(state.font, bold);
+    GetObjectW(state.font, sizeof font, &font);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    const std::u16string longName = u"An extraordinarily long face name beyond the limit";
+    prnSetFontName(longName.c_str());
+    EXPECT_EQ(std::u16string(prnGetFontName()), longName);
+    GetObjectW(state.font, sizeof font, &font);
+    EXPECT_EQ(std::u16string(font.lfFaceName), longName.substr(0, 31));
+    prnSetFontSize(0.5f, Inches);
+    EXPECT_FLOAT_EQ(prnGetFontSize(), 36.0f);
+    EXPECT_FLOAT_EQ(prnGetFontSize(Millimeters), 12.7f);
+
+    // A solid rectangle borrows a brush for itself alone.
+    prnSetFillColor(RGB(0, 255, 0));
+    HBRUSH green = state.brush;
+    prnDrawSolidRect(0, 0, 1, 1, RGB(255, 0, 0));
+    EXPECT_EQ(prnGetFillColor(), RGB(0, 255, 0));
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), green);
+
+    prnSetTextColor(RGB(1, 2, 3));
+    prnSetFontItalic(1);
+    prnSetFontStrike(1);
+    prnSetFontUnderline(1);
+    prnSetLineColor(RGB(9, 9, 9));
+    ASSERT_EQ(prnStartPage(), 1);
+    EXPECT_EQ(prnGetFillColor(), RGB(255, 255, 255));
+    EXPECT_EQ(prnGetLineColor(), RGB(0, 0, 0));
+    EXPECT_EQ(prnGetTextColor(), RGB(0, 0, 0));
+    EXPECT_FLOAT_EQ(prnGetLineWidth(), 0.01f);
+    EXPECT_EQ(std::u16string(prnGetFontName()), u"Tahoma");
+    EXPECT_FLOAT_EQ(prnGetFontSize(), 12.0f);
+    EXPECT_EQ(prnGetFontBold() | prnGetFontItalic() | prnGetFontStrike() | prnGetFontUnderline(), 0);
+    GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -50);
+    EXPECT_EQ(font.lfItalic, 0);
+    EXPECT_EQ(GetObjectType(green), 0u);
+}
+
+TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
+{
+    Confirm();
+    StartPage();
+    prnSetLeftMargin(0.1f);
+    EXPECT_EQ(tarvel::prn::DeviceX(0.999f), 329);  // 299 dots, then the margin's 30
+    prnSetLeftMargin(0.5f);
+    prnSetTopMargin(1.0f);
+
+    prnDrawRect(0, 0, 1, 1);
+    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Rectangle), {150, 300, 450, 600});
+    prnDrawEllipse(1, 1, 0, 0);  // corners as given, not sorted
+    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Ellipse), {450, 600, 150, 300});
+    prnDrawCircle(2, 2, 1);
+    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Ellipse), {450, 600, 1050, 1200});
+    prnDrawRoundRect(0, 0, 1, 1, 0.1f, 0.1f);
+    const auto round = Last<tarvel::render::ShapeParams>(RecordKind::RoundRect);
+    EXPECT_EQ(round.cornerWidth, 30);  // a size: no margin
+    EXPECT_EQ(round.cornerHeight, 30);
+    prnDrawLine(1, 1, -1, 1);
+    const auto line = Last<tarvel::render::PolylineParams>(RecordKind::Polyline);
+    ASSERT_EQ(line.points.size(), 2u);
+    EXPECT_EQ(line.points[1].x, -150);
+    EXPECT_EQ(line.points[1].y, 600);
+
+    // Beyond any page: held at the end of the range, never undefined. The
+    // margin is added to -2^31 in single precision, whose steps are 256 there.
+    prnDrawRect(1e30f, -1e30f, 0, 0);
+    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Rectangle), {INT_MAX, INT_MIN + 256, 150, 300});
+    // NaN and infinities are drawn nowhere.
+    const std::size_t before = Recorded();
+    prnDrawRect(kNaN, 0, 1, 1);
+    prnDrawEllipse(0, kInfinity, 1, 1);
+    prnDrawCircle(1, 1, kNaN);
+    prnDrawLine(0, 0, -kInfinity, 0);
+    prnDrawRoundRect(0, 0, 1, 1, kNaN, 0);
+    prnDrawSolidRect(0, 0, kNaN, 1, 0);
+    EXPECT_EQ(Recorded(), before);
+    // Absurd sizes are stored and held: the pen and font are still made.
+    prnSetLineWidth(kInfinity);
+    prnSetFontSize(-1e38f);
+    prnSetFontSize(kNaN, Millimeters);
+    EXPECT_NE(tarvel::prn::State().pen, nullptr);
+    EXPECT_NE(tarvel::prn::State().font, nullptr);
+}
+
+TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
+{
+    EXPECT_EQ(prnGetTextWidth(u"AB"), 0.0f);  // no document
+    Confirm();
+    StartPage();
+    prnSetMeasureUnit(Pixels);
+    HDC dc = PDC_GetPrinterDC();
+    SIZE one {};
+    ASSERT_TRUE(PDC_GetTextExtentPoint(dc, u"AB", 2, &one));
+    EXPECT_EQ(prnGetTextWidth(u"AB"), float(one.cx));
+    EXPECT_EQ(prnGetTextHeight(u"A\rB"), float(one.cy));  // a carriage return alone is one line
+    const float twoLines = prnGetTextHeight(u"A\nB");
+    EXPECT_GE(twoLines, 1.8f * one.cy);
+    EXPECT_LE(twoLines, 2.2f * one.cy);
+    EXPECT_EQ(prnGetTextWidth(nullptr), 0.0f);
+
+    prnDrawAlignedText(u"AB", 500, 400, TextHorAlign::Center, TextVertAlign::Bottom);
+    auto single = Last<tarvel::render::ExtTextOutParams>(RecordKind::ExtTextOut);
+    EXPECT_EQ(single.x, 500 - one.cx / 2);
+    EXPECT_EQ(single.y, 400 - one.cy);
+    prnDrawAlignedText(u"AB", 500, 400, TextHorAlign(3), TextVertAlign::Center);  // unknown: as Left
+    single = Last<tarvel::render::ExtTextOutParams>(RecordKind::ExtTextOut);
+    EXPECT_EQ(single.x, 500);
+    EXPECT_EQ(single.y, 400 - one.cy / 2);
+
+    const LONG w = LONG(prnGetTextWidth(u"AB\nC")), h = LONG(prnGetTextHeight(u"AB\nC"));
+    prnDrawAlignedText(u"AB\nC", 500, 400, TextHorAlign::Right, TextVertAlign::Bottom);
+    const auto block = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
+    EXPECT_EQ(block.format, 0x11Au);
+    EXPECT_EQ(block.rect.left, 500 - w);
+    EXPECT_EQ(block.rect.top, 400 - h);
+    EXPECT_EQ(block.rect.right, 500);
+    EXPECT_EQ(block.rect.bottom, 400);
+    prnDrawText(u"AB\nC", 10, 20);
+    const auto plain = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
+    EXPECT_EQ(plain.format, 0x110u);
+    EXPECT_EQ(plain.rect.right, 10010);
+
+    // The coloured form draws at the same place and puts the colour back.
+    prnSetTextColor(RGB(0, 0, 255));
+    const std::size_t before = Recorded();
+    prnDrawText(u"AB", 10, 20, RGB(255, 0, 0));
+    ASSERT_EQ(Recorded(), before + 3);
+    const auto& list = device.recording.list;
+    EXPECT_EQ(std::get<tarvel::render::StateParams>(list[before].params).value, RGB(255, 0, 0));
+    EXPECT_EQ(std::get<tarvel::render::ExtTextOutParams>(list[before + 1].params).x, 10);
+    EXPECT_EQ(std::get<tarvel::render::StateParams>(list[before + 2].params).value, RGB(0, 0, 255));
+    EXPECT_EQ(prnGetTextColor(), RGB(0, 0, 255));
+
+    prnDrawText(nullptr, 0, 0);
+    prnDrawText(u"AB", kNaN, 0);
+    prnDrawAlignedText(nullptr, 0, 0, TextHorAlign::Left, TextVertAlign::Top);
+    prnDrawAlignedText(u"AB", 0, kInfinity, TextHorAlign::Left, TextVertAlign::Top);
+    EXPECT_EQ(Recorded(), before + 3);
+}
+
+TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
+{
+    const std::u16string picture = WritePicture("picture.png", 640, 480);
+    float width = -1, height = -1;
+    prnSetMeasureUnit(Millimeters);  // the size is in pixels whatever the unit
+    ASSERT_EQ(prnGetPictureSize(picture.c_str(), &width, &height), 1);
+    EXPECT_EQ(width, 640.0f);
+    EXPECT_EQ(height, 480.0f);
+    const std::u16string absolute = tarvel::platform::Utf8ToUtf16((root / "picture.png").string()).value();
+    EXPECT_EQ(prnGetPictureSize(absolute.c_str(), &width, &height), 1);
+    prnSetMeasureUnit(Inches);
+
+    Confirm();
+    StartPage();
+    auto blit = [&] { return Last<tarvel::render::BlitParams>(RecordKind::BitBlt); };
+    auto stretch = [&] { return Last<tarvel::render::BlitParams>(RecordKind::StretchBlt); };
+    ASSERT_EQ(prnDrawPicture(picture.c_str(), 1, 1, 0, 0, 0), 1);
+    EXPECT_EQ(blit().x, 300);
+    EXPECT_EQ(blit().width, 640);
+    EXPECT_EQ(blit().height, 480);
+    ASSERT_EQ(prnDrawPicture(picture.c_str(), 0, 0, 0.5f, 0.5f, 1), 1);  // below one unit: no size
+    EXPECT_EQ(blit().width, 640);
+
+    const std::u16string wide = WritePicture("wide.png", 600, 300);
+    ASSERT_EQ(prnDrawPicture(wide.c_str(), 0, 0, 2, 0, 0), 1);
+    EXPECT_EQ(stretch().width, 600);
+    EXPECT_EQ(stretch().height, 300);
+    EXPECT_EQ(stretch().sourceWidth, 600);
+    ASSERT_EQ(prnDrawPicture(wide.c_str(), 0, 0, 0, 2, 0), 1);
+    EXPECT_EQ(stretch().width, 1200);
+    EXPECT_EQ(stretch().height, 600);
+
+    const std::u16string band = WritePicture("band.png", 600, 150);
+    ASSERT_EQ(prnDrawPicture(band.c_str(), 0, 0, 1, 1, 1), 1);
+    EXPECT_EQ(stretch().width, 150);
+    EXPECT_EQ(stretch().height, 150);
+    ASSERT_EQ(prnDrawPicture(band.c_str(), 0, 0, 4, 4, 1), 1);
+    EXPECT_EQ(stretch().width, 1200);
+    EXPECT_EQ(stretch().height, 1200);
+    ASSERT_EQ(prnDrawPicture(band.c_str(), 0, 0, -1, 1, 1), 1);  // a negative width is not "smaller"
+    EXPECT_EQ(stretch().width, -300);
+    EXPECT_EQ(stretch().height, 300);
+
+    // Nothing to read, nothing drawn.
+    std::filesystem::create_directories(root / "folder");
+    std::ofstream(root / "empty.png").close();
+    const std::size_t before = Recorded();
+    for (const char16_t* bad : {u"\\missing.png", u"\\folder", u"\\empty.png", u"", static_cast<const char16_t*>(nullptr)}) {
+        EXPECT_EQ(prnDrawPicture(bad, 0, 0, 0, 0, 0), 0);
+        width = height = 5;
+        EXPECT_EQ(prnGetPictureSize(bad, &width, &height), 0);
+        EXPECT_EQ(width, 0.0f);
+        EXPECT_EQ(height, 0.0f);
+    }
+    EXPECT_EQ(prnDrawPicture(picture.c_str(), kNaN, 0, 0, 0, 0), 0);
+    EXPECT_EQ(prnDrawPicture(picture.c_str(), 0, 0, kInfinity, 1, 0), 0);
+    EXPECT_EQ(prnGetPictureSize(picture.c_str(), nullptr, &height), 0);
+    EXPECT_EQ(Recorded(), before);
+}
+
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> Preview(const std::filesystem::path& file)
+{
+    const auto bytes = ReadFile(file);
+    const auto decoded = tarvel::preview::DecodeStream(tarvel::preview::Language::Pcl, bytes.data(), bytes.size());
+    EXPECT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(decoded.pages.size(), 1u);
+    return decoded.pages.empty() ? std::vector<std::uint8_t> {} : tarvel::preview::RenderRgb(decoded.pages[0]);
+}
+
+TEST_F(Prn, APagePrintedThroughPrnCallsEqualsTheSamePageDrawnWithPdcCalls)
+{
+    const std::u16string picture = WritePicture("logo.png", 40, 30);
+    Confirm();
+    StartPage();
+    prnSetLeftMargin(0.1f);
+    prnSetTopMargin(0.1f);
+    prnSetFontSize(10);
+    prnSetFontBold(1);
+    prnDrawText(u"Tarvel", 0.1f, 0.1f);
+    prnSetFillColor(RGB(255, 0, 0));
+    prnDrawRect(0.1f, 0.4f, 0.6f, 0.8f);
+    prnSetLineWidth(0.02f);
+    prnDrawCircle(1.0f, 0.6f, 0.2f);
+    prnDrawSolidRect(0.1f, 0.9f, 0.5f, 1.1f, RGB(0, 0, 255));
+    ASSERT_EQ(prnDrawPicture(picture.c_str(), 0.7f, 0.9f, 0, 0, 0), 1);
+    // The page keeps its own copy: the file may go before the page prints.
+    std::filesystem::remove(root / "logo.png");
+    prnEndDoc();
+
+    // The same page in printer dots at 300 dpi, the margin's 30 dots added.
+    HDC dc = PDC_GetPrinterDC();
+    DOCINFOW info {};
+    info.cbSize = sizeof info;
+    info.lpszOutput = u"pdc.prn";
+    ASSERT_EQ(PDC_StartDoc(dc, &info), 1);
+    ASSERT_EQ(PDC_StartPage(dc), 1);
+    LOGFONTW log {};
+    log.lfHeight = -41;  // 10 points
+    log.lfWeight = FW_BOLD;
+    log.lfCharSet = DEFAULT_CHARSET;
+    log.lfPitchAndFamily = 4;
+    std::u16string(u"Tahoma").copy(log.lfFaceName, 6);
+    HFONT font = CreateFontIndirectW(&log);
+    HPEN thin = CreatePen(PS_SOLID, 3, 0), thick = CreatePen(PS_SOLID, 6, 0);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0)), blue = CreateSolidBrush(RGB(0, 0, 255));
+    PDC_SelectObject(dc, thin);
+    PDC_SelectObject(dc, red);
+    PDC_SelectObject(dc, font);
+    PDC_ExtTextOut(dc, 60, 60, 0, nullptr, u"Tarvel", 6, nullptr);
+    PDC_Rectangle(dc, 60, 150, 210, 270);
+    PDC_SelectObject(dc, thick);
+    PDC_Ellipse(dc, 270, 150, 390, 270);
+    PDC_SelectObject(dc, blue);
+    PDC_Rectangle(dc, 60, 300, 180, 360);
+    PDC_SelectObject(dc, red);
+    BITMAPINFO bitmapInfo {};
+    bitmapInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), 40, -30, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &bitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            auto* p = static_cast<std::uint8_t*>(bits) + y * 120 + x * 3;
+            p[2] = std::uint8_t(x * 255 / 40), p[1] = std::uint8_t(y * 255 / 30), p[0] = std::uint8_t((x + y) * 7);
+        }
+    }
+    HDC memory = PDC_CreateCompatibleDC(dc);
+    HGDIOBJ kept = PDC_SelectObject(memory, bitmap);
+    PDC_BitBlt(dc, 240, 300, 40, 30, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, kept);
+    PDC_DeleteDC(memory);
+    ASSERT_EQ(PDC_EndPage(dc), 1);
+    PDC_EndDoc(dc);
+    PDC_SelectObject(dc, GetStockObject(BLACK_PEN));
+    PDC_SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    for (HGDIOBJ object : {HGDIOBJ(font), HGDIOBJ(thin), HGDIOBJ(thick), HGDIOBJ(red), HGDIOBJ(blue), HGDIOBJ(bitmap)})
+        DeleteObject(object);
+
+    const auto throughPrn = Preview(root / "out.prn");
+    ASSERT_FALSE(throughPrn.empty());
+    EXPECT_EQ(throughPrn, Preview(root / "pdc.prn"));
+}
+
+}  // namespace

@@ -175,6 +175,7 @@ TEST_F(TarvelTool, ExitStatusesTellUsageFromFailure)
     EXPECT_EQ(Run("print" + to + (folder / "broken.png").string()), 1);
     EXPECT_NE(Output("stderr").find("broken.png"), std::string::npos);
     EXPECT_EQ(Run("print --device " + (folder / "no-such-lp0").string() + " " + pdf.string()), 1);
+    EXPECT_EQ(Run("print --output " + (folder / "no-such-folder" / "x.prn").string() + " " + pdf.string()), 1);
     EXPECT_EQ(Run("print --device " + pdf.string() + " " + pdf.string()), 1);
     EXPECT_EQ(Run("print --host host.invalid " + pdf.string()), 1);
     // A job refused before it started leaves no stream that looks printed.

@@ -68,12 +68,15 @@ std::unique_ptr<Document> OpenDocument(const std::string& path, const PageGeomet
     std::vector<std::uint8_t> bytes;
     std::string reason;
     if (!tarvel::preview::ReadStreamFile(path == "-" ? "/dev/stdin" : path.c_str(), bytes, reason)) {
-        error = path == "-" ? "standard input: " + reason.substr(reason.find(": ") + 2) : reason;
+        const std::size_t colon = reason.find(": ");
+        error = path == "-" && colon != std::string::npos ? "standard input" + reason.substr(colon) : reason;
         return nullptr;
     }
     const std::string name = DisplayName(path);
     if (LooksLikePdf(bytes) || EndsWithNoCase(path, ".pdf"))
         return OpenPdf(std::move(bytes), name, error);
+    if (EndsWithNoCase(path, ".txt"))
+        return OpenText(bytes, page, name, error);
     const bool knownPicture = PictureName(path);
     if (auto picture = OpenPicture(bytes, name, page, knownPicture, error))
         return picture;

@@ -60,7 +60,7 @@ public:
     {
         GObjectPtr<PopplerPage> pdfPage(poppler_document_get_page(document_, index));
         if (!pdfPage.object) {
-            error = name_ + ": cannot read page " + std::to_string(index + 1);
+            error = "cannot read the page";
             return false;
         }
         double widthPt = 0, heightPt = 0;
@@ -68,7 +68,7 @@ public:
         const int areaWidth = page.printable.right - page.printable.left;
         const int areaHeight = page.printable.bottom - page.printable.top;
         if (!(widthPt > 0 && heightPt > 0) || areaWidth <= 0 || areaHeight <= 0) {
-            error = name_ + ": page " + std::to_string(index + 1) + " has no area to print on";
+            error = "the page has no area to print on";
             return false;
         }
         const double scale = std::min({page.dpi / 72.0, areaWidth / widthPt, areaHeight / heightPt});
@@ -78,7 +78,7 @@ public:
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
         if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(surface);
-            error = name_ + ": page " + std::to_string(index + 1) + ": not enough memory to render it";
+            error = "not enough memory to render it";
             return false;
         }
         cairo_t* cr = cairo_create(surface);
@@ -110,7 +110,7 @@ public:
         const bool blitted = BlitPixels(printer, x, y, width, height, data, static_cast<std::size_t>(width) * 3);
         cairo_surface_destroy(surface);
         if (!blitted) {
-            error = name_ + ": page " + std::to_string(index + 1) + ": the library refused the picture of the page";
+            error = "the library refused the picture of the page";
             return false;
         }
         return true;

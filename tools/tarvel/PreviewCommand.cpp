@@ -51,23 +51,21 @@ const LanguageName& Describe(Language language)
     return kLanguages[0];
 }
 
-// The stream's language, when only one decoder reads the stream whole. The
-// languages share few commands, and a decoder stops at the first command
-// it does not know, so a stream of one language fails the others early.
+// The stream's language: the first decoder that reads the stream whole.
+// The languages share few commands and a decoder stops at the first
+// command it does not know, so a stream fails the other languages early.
 bool DetectLanguage(const std::vector<std::uint8_t>& stream, Language& language,
     tarvel::preview::DecodeResult& decoded)
 {
-    int readers = 0;
     for (const LanguageName& n : kLanguages) {
         auto attempt = tarvel::preview::DecodeStream(n.language, stream.data(), stream.size());
-        if (!attempt.ok)
-            continue;
-        if (readers++ == 0) {
+        if (attempt.ok) {
             language = n.language;
             decoded = std::move(attempt);
+            return true;
         }
     }
-    return readers >= 1;
+    return false;
 }
 
 struct Paper {

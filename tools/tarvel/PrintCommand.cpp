@@ -16,7 +16,6 @@
 #include <tarvel/gdi.h>
 #include <tarvel/pdc.h>
 #include <tarvel/settings.h>
-#include <tarvel/ui.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -44,14 +43,12 @@ public:
     explicit RestoreSettings(const TarvelSettings& stored) : stored_(stored) {}
     ~RestoreSettings()
     {
-        if (armed_ && !TarvelSetSettings(&stored_))
+        if (!TarvelSetSettings(&stored_))
             Complain("cannot put the stored settings back: " + LibraryMessage("refused"));
     }
-    void Arm() { armed_ = true; }
 
 private:
     TarvelSettings stored_;
-    bool armed_ = false;
 };
 
 template <std::size_t N>
@@ -61,8 +58,8 @@ void CopyText(char (&field)[N], const std::string& text)
     std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
-// Lays the command line over the stored settings. Returns kExitOk, or
-// kExitUsage after saying what is wrong.
+// Lays the command line over the stored settings. Returns kExitOk, or the
+// exit status after saying what is wrong.
 int ApplyOptions(const PrintOptions& options, TarvelSettings& s, Destination& destination)
 {
     const PageOptions& page = options.page;
@@ -103,6 +100,14 @@ int ApplyOptions(const PrintOptions& options, TarvelSettings& s, Destination& de
             return kExitUsage;
         }
         destination.description = options.output == "-" ? "standard output" : options.output;
+        // A folder that is not there is told now, not as a lost connection
+        // after every document has been read.
+        const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+        if (options.output != "-" && (!std::filesystem::is_directory(folder, ignored) || access(folder.c_str(), W_OK) != 0)) {
+            Complain(options.output + ": cannot write into " + folder.string() + ": "
+                + std::strerror(std::filesystem::is_directory(folder, ignored) ? EACCES : ENOENT));
+            return kExitFailure;
+        }
         // The job names its file in UTF-16; bytes that are not UTF-8 have no
         // such name, and a changed name would write another file.
         const auto wide = tarvel::platform::Utf8ToUtf16(path);
@@ -227,6 +232,72 @@ private:
     bool drawn_ = false;
 };
 
+// Every document is read and every range checked before the first byte
+// goes out. False after saying which file failed and why.
+bool OpenSelections(const PrintOptions& options, const PageGeometry& page, int first, int last,
+    std::vector<Selection>& selections, int& total)
+{
+    total = 0;
+    for (const std::string& file : options.files) {
+        std::string error;
+        Selection selection;
+        selection.name = DisplayName(file);
+        selection.document = OpenDocument(file, page, error);
+        if (!selection.document) {
+            Complain(error);
+            return false;
+        }
+        const int count = selection.document->PageCount();
+        selection.first = first - 1;
+        selection.last = last == 0 ? count - 1 : last - 1;
+        if (selection.first >= count || selection.last >= count) {
+            Complain(selection.name + ": pages " + options.pages + " are outside the document, which has "
+                + std::to_string(count) + (count == 1 ? " page" : " pages"));
+            return false;
+        }
+        total += selection.last - selection.first + 1;
+        selections.push_back(std::move(selection));
+    }
+    total *= options.copies;
+    return true;
+}
+
+// Sends every page of the open document, copies collated; stops at the
+// first page that fails. Returns the pages sent.
+int SendPages(HDC printer, const PageGeometry& page, std::vector<Selection>& selections, int copies, int total,
+    const Destination& destination)
+{
+    Progress progress(total);
+    int sent = 0;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (Selection& selection : selections) {
+            for (int index = selection.first; index <= selection.last; ++index) {
+                const std::string where = selection.name + " page " + std::to_string(index + 1);
+                if (PDC_StartPage(printer) != 1) {
+                    Complain(destination.description + ": " + LibraryMessage("the page could not be started"));
+                    return sent;
+                }
+                std::string error;
+                const bool drawn = selection.document->DrawPage(printer, page, index, error);
+                if (!drawn)
+                    Complain(where + ": " + error);
+                // The page is ended even when it could not be drawn whole: the
+                // printer must not be left inside a page.
+                const int result = PDC_EndPage(printer);
+                if (result != 1) {
+                    Complain(destination.description + ": " + where + ": "
+                        + LibraryMessage(result == -2 ? "not enough memory" : "the page was not sent"));
+                    return sent;
+                }
+                if (!drawn)
+                    return sent;
+                progress.Page(++sent);
+            }
+        }
+    }
+    return sent;
+}
+
 }  // namespace
 
 int PrintCommand(const PrintOptions& options)
@@ -250,9 +321,7 @@ int PrintCommand(const PrintOptions& options)
     if (!CheckDestination(job))
         return kExitFailure;
 
-    tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
     RestoreSettings restore(stored);
-    restore.Arm();
     TarvelClearLastMessage();
     if (!TarvelSetSettings(&job)) {
         Complain(LibraryMessage("the settings were refused"));
@@ -269,32 +338,10 @@ int PrintCommand(const PrintOptions& options)
     }
     HDC printer = PDC_GetPrinterDC();
     const PageGeometry page = Measure(printer, request.rcMargin);
-
-    // Every document is read and every range checked before the first byte
-    // goes out.
     std::vector<Selection> selections;
     int total = 0;
-    for (const std::string& file : options.files) {
-        std::string error;
-        Selection selection;
-        selection.name = DisplayName(file);
-        selection.document = OpenDocument(file, page, error);
-        if (!selection.document) {
-            Complain(error);
-            return kExitFailure;
-        }
-        const int count = selection.document->PageCount();
-        selection.first = first - 1;
-        selection.last = last == 0 ? count - 1 : last - 1;
-        if (selection.first >= count || selection.last >= count) {
-            Complain(selection.name + ": pages " + options.pages + " are outside the document, which has "
-                + std::to_string(count) + (count == 1 ? " page" : " pages"));
-            return kExitFailure;
-        }
-        total += selection.last - selection.first + 1;
-        selections.push_back(std::move(selection));
-    }
-    total *= options.copies;
+    if (!OpenSelections(options, page, first, last, selections, total))
+        return kExitFailure;
 
     const std::u16string jobName = tarvel::platform::Utf8ToUtf16Replacing(selections.front().name);
     DOCINFOW info {};
@@ -305,41 +352,13 @@ int PrintCommand(const PrintOptions& options)
         Complain(destination.description + ": " + LibraryMessage("the job could not be started"));
         return kExitFailure;
     }
-    Progress progress(total);
-    int sent = 0;
-    bool ok = true;
-    for (int copy = 0; copy < options.copies && ok; ++copy) {
-        for (Selection& selection : selections) {
-            for (int index = selection.first; index <= selection.last && ok; ++index) {
-                if (PDC_StartPage(printer) != 1) {
-                    Complain(destination.description + ": " + LibraryMessage("the page could not be started"));
-                    ok = false;
-                    break;
-                }
-                std::string error;
-                if (!selection.document->DrawPage(printer, page, index, error)) {
-                    Complain(selection.name + ": page " + std::to_string(index + 1) + ": " + error);
-                    ok = false;
-                }
-                const int result = PDC_EndPage(printer);
-                if (result != 1) {
-                    Complain(destination.description + ": " + selection.name + " page " + std::to_string(index + 1)
-                        + ": " + LibraryMessage(result == -2 ? "not enough memory" : "the page was not sent"));
-                    ok = false;
-                } else if (ok) {
-                    progress.Page(++sent);
-                }
-            }
-            if (!ok)
-                break;
-        }
-    }
+    const int sent = SendPages(printer, page, selections, options.copies, total, destination);
     PDC_EndDoc(printer);
-    if (ok && TarvelFailedPages() > 0) {
+    if (sent == total && TarvelFailedPages() > 0) {
         Complain(destination.description + ": " + LibraryMessage("a page was not sent"));
-        ok = false;
+        return kExitFailure;
     }
-    return ok && sent == total ? kExitOk : kExitFailure;
+    return sent == total ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarvel::tool

@@ -6,6 +6,7 @@
 #include "device/PrinterDevice.h"
 
 #include <tarvel/settings.h>
+#include <tarvel/ui.h>
 
 #include <CLI/CLI.hpp>
 
@@ -99,6 +100,9 @@ int main(int argc, char** argv)
         return status == 0 ? kExitOk : kExitUsage;
     }
 
+    // A command-line tool never opens windows: without a display the print
+    // dialog confirms the stored settings, with one it would wait for a user.
+    tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
     // The tool's own device: nothing it shows is ever written back; the
     // store changes only through the settings calls of print and settings set.
     tarvel::device::PrinterDevice printerDevice;

@@ -3,6 +3,7 @@
 #include "device/PrinterTables.h"
 #include "device/ui/ProgressWindow.h"
 #include "ports/MakeOutputPort.h"
+#include "ports/NetworkPort.h"
 
 #include <tarvel/ui.h>
 
@@ -20,13 +21,20 @@ bool IsPrinterDc(const PrinterDevice& device, HDC dc)
 }
 
 // The port of the setting with its target: the COM number for a serial
-// port, the output path for the file port.
-std::unique_ptr<tarvel::ports::OutputPort> CreatePort(std::int32_t setting, const DOCINFOW& info)
+// port, the output path for the file port, the stored host and port or
+// device path for the network and device ports.
+std::unique_ptr<tarvel::ports::OutputPort> CreatePort(const PrinterSettings& settings, const DOCINFOW& info)
 {
+    const std::int32_t setting = settings.port;
     auto port = tarvel::ports::MakeOutputPort(setting);
     if (!port)
         return nullptr;
-    if (setting == kFilePort) {
+    if (setting == kNetworkPort) {
+        const tarvel::ports::NetworkAddress address {settings.networkHost.c_str(), settings.networkPort};
+        port->SetTarget(&address);
+    } else if (setting == kDevicePort) {
+        port->SetTarget(settings.devicePath.c_str());
+    } else if (setting == kFilePort) {
         const std::u16string path = OutputFilePath(info.lpszOutput);
         port->SetTarget(path.c_str());
     } else if (setting != kInfraredPort) {
@@ -99,7 +107,7 @@ int StartDoc(PrinterDevice& device, HDC dc, const DOCINFOW* info)
 
     device.port.reset();
     lastJobLoss = {};
-    device.port = CreatePort(device.settings.port, *info);
+    device.port = CreatePort(device.settings, *info);
     if (!device.port)
         return 0;
 

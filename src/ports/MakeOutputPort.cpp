@@ -1,7 +1,9 @@
 #include "ports/MakeOutputPort.h"
 
+#include "ports/DevicePort.h"
 #include "ports/FilePort.h"
 #include "ports/IrdaPort.h"
+#include "ports/NetworkPort.h"
 #include "ports/SerialPort.h"
 
 #include <new>
@@ -16,6 +18,10 @@ std::unique_ptr<OutputPort> MakeOutputPort(int portSetting)
         return std::unique_ptr<OutputPort>(new (std::nothrow) SerialPort());
     if (portSetting == kPortSettingFile)
         return std::unique_ptr<OutputPort>(new (std::nothrow) FilePort());
+    if (portSetting == kPortSettingNetwork)
+        return std::unique_ptr<OutputPort>(new (std::nothrow) NetworkPort());
+    if (portSetting == kPortSettingDevice)
+        return std::unique_ptr<OutputPort>(new (std::nothrow) DevicePort());
     return nullptr;
 }
 

@@ -1,6 +1,8 @@
 #include "ports/OutputPort.h"
 
 #include "platform/system/System.h"
+#include "platform/system/Utf16.h"
+#include "platform/ui/LastMessage.h"
 
 #include <tarvel/ui.h>
 
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <signal.h>
+#include <string>
 #include <vector>
 
 namespace tarvel::ports {
@@ -229,8 +232,11 @@ void OutputPort::ReportLoss()
     DataLoss loss = GetDataLoss();
     if (loss.bytes == 0)
         return;
-    std::fprintf(stderr, "Tarvel: %llu bytes could not be written to %s: %s; the output is incomplete.\n",
-        static_cast<unsigned long long>(loss.bytes), loss.target.c_str(), loss.reason.c_str());
+    const std::string text = std::to_string(loss.bytes) + " bytes could not be written to " + loss.target + ": "
+        + loss.reason + "; the output is incomplete.";
+    std::fprintf(stderr, "Tarvel: %s\n", text.c_str());
+    // A program without a display reads it as the last message.
+    ui::RecordLastMessage(ui::MessageKind::Error, platform::Utf8ToUtf16Replacing(text), u"Error printing");
 }
 
 void OutputPort::CountSent(int bytes)

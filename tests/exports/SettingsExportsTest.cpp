@@ -4,11 +4,15 @@
 #include "device/PrinterDevice.h"
 #include "platform/store/Registry.h"
 
+#include <tarvel/gdi.h>
 #include <tarvel/pdc.h>
 #include <tarvel/settings.h>
 #include <tarvel/ui.h>
 
 #include <gtest/gtest.h>
+
+#include <pty.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -257,6 +261,41 @@ TEST_F(SettingsExports, PagesOfAJobThatCannotConnectCountAsFailed)
     EXPECT_EQ(Message(), "Error printing: Cannot establish connection");
     EXPECT_EQ(PDC_EndDoc(printer), 1);
     EXPECT_EQ(TarvelFailedPages(), 2) << "kept for the last job";
+}
+
+// A network printer that is not there and a device printer unplugged in the
+// middle of a page: the program reads the same texts a user would see.
+TEST_F(SettingsExports, LostPrintersOnTheNewPortsAreReportedAsTheOthersAre)
+{
+    TarvelSettings network = Example();
+    network.networkPort = 1;  // nothing listens on tcpmux here
+    ASSERT_EQ(TarvelSetSettings(&network), 1);
+    HDC printer = PDC_GetPrinterDC();
+    DOCINFOW info {sizeof(DOCINFOW), u"job", nullptr, nullptr, 0};
+    ASSERT_EQ(PDC_StartDoc(printer, &info), 1);
+    EXPECT_EQ(PDC_StartPage(printer), 0);
+    EXPECT_EQ(Message(), "Error printing: Cannot establish connection");
+    EXPECT_EQ(PDC_EndDoc(printer), 1);
+
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    TarvelSettings device = Example();
+    device.port = TARVEL_PORT_DEVICE;
+    device.printer = 0;
+    std::strcpy(device.devicePath, name);
+    ASSERT_EQ(TarvelSetSettings(&device), 1);
+    printer = PDC_GetPrinterDC();
+    ASSERT_EQ(PDC_StartDoc(printer, &info), 1);
+    ASSERT_EQ(PDC_StartPage(printer), 1) << Message();
+    ::close(master);  // unplugged
+    PatBlt(printer, 0, 0, 500, 500, BLACKNESS);
+    EXPECT_EQ(PDC_EndPage(printer), -1);
+    EXPECT_EQ(Message(), "Error printing: Lost connection.");
+    EXPECT_EQ(TarvelFailedPages(), 1);
+    EXPECT_EQ(PDC_EndDoc(printer), 1);
+    ::close(slave);
 }
 
 }  // namespace

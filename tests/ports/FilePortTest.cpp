@@ -2,6 +2,7 @@
 
 #include "PortTestSupport.h"
 #include "platform/system/System.h"
+#include "platform/ui/LastMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,9 @@ TEST_F(FilePortTest, AFullMediumLosesTheBytesButTheLossIsKeptAndReportedOnce)
     EXPECT_EQ(loss.target, "/dev/full");
     EXPECT_EQ(said,
         "Tarvel: 5000 bytes could not be written to /dev/full: No space left on device; the output is incomplete.\n");
+    const auto message = ui::ReadLastMessage();
+    EXPECT_EQ(message.kind, ui::MessageKind::Error) << "a program without a display reads the loss too";
+    EXPECT_EQ(message.text, u"5000 bytes could not be written to /dev/full: No space left on device; the output is incomplete.");
 
     // A new connection starts with a clean record.
     ASSERT_EQ(port.Open(), 0);

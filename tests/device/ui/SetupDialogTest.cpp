@@ -494,9 +494,11 @@ TEST_F(SetupDialog, DialogsCarryTheOwnersTitleAndTheShellsPreparation)
                 (std::vector<std::u16string>{u"HP PCL", u"Epson ESC/P 2", u"Epson Stylus COLOR", u"PocketJet II",
                     u"PocketJet 200", u"Canon BJ (300 dpi)", u"Canon BJ (360 dpi)"}));
             const auto ports = user.ListEntries(kPortList);
-            ASSERT_EQ(ports.size(), 10u);
+            ASSERT_EQ(ports.size(), 12u);
             EXPECT_EQ(ports.front(), u"Infrared");
-            EXPECT_EQ(ports.back(), u"File");
+            EXPECT_EQ(ports[9], u"File");
+            EXPECT_EQ(ports[10], u"Network") << "the ports people have today come after File";
+            EXPECT_EQ(ports[11], u"USB/parallel printer");
             EXPECT_EQ(user.ListEntries(kColorList),
                 (std::vector<std::u16string>{u"Monochrome (B&W)", u"4 Color CMYK", u"3 Color CMY"}));
             EXPECT_EQ(user.ListEntries(kPaperList),

@@ -1,0 +1,312 @@
+// The ports whose other end is a live printer: a network printer's raw
+// socket (against a server on the loopback address that records, stalls,
+// resets or refuses) and a printer device node (a pseudo-terminal and a
+// FIFO). Bytes arrive exactly; a printer that stops reading, resets or
+// goes away is a lost connection, and nothing ever blocks for good.
+#include "ports/DevicePort.h"
+#include "ports/NetworkPort.h"
+
+#include "PortTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tarvel::ports {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RandomBytes;
+using test::WaitUntil;
+
+// A printer's socket on 127.0.0.1: accepts one connection and then, by
+// behaviour, records everything until the end, reads nothing, or reads
+// some and resets the connection.
+class LoopbackPrinter {
+public:
+    enum class Behaviour { Record, Stall, ResetAfter16k };
+
+    explicit LoopbackPrinter(Behaviour behaviour)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // A small receive window makes a stalled printer felt soon.
+        const int small = 4096;
+        ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        ::listen(listener_, 1);
+        thread_ = std::thread([this, behaviour] { Serve(behaviour); });
+    }
+    ~LoopbackPrinter()
+    {
+        stop_ = true;
+        thread_.join();
+        ::close(listener_);
+    }
+
+    std::vector<std::uint8_t> received;
+    std::atomic<bool> ended {false};
+    int port = 0;
+
+private:
+    void Serve(Behaviour behaviour)
+    {
+        pollfd waiting {listener_, POLLIN, 0};
+        while (!stop_ && ::poll(&waiting, 1, 20) <= 0) {
+        }
+        if (stop_)
+            return;
+        const int peer = ::accept(listener_, nullptr, nullptr);
+        std::uint8_t buffer[4096];
+        while (!stop_ && behaviour != Behaviour::Stall) {
+            pollfd readable {peer, POLLIN, 0};
+            if (::poll(&readable, 1, 20) <= 0)
+                continue;
+            const ssize_t got = ::read(peer, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            received.insert(received.end(), buffer, buffer + got);
+            if (behaviour == Behaviour::ResetAfter16k && received.size() >= 16384) {
+                const linger abort {1, 0};
+                ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                break;
+            }
+        }
+        ended = true;
+        while (!stop_ && behaviour == Behaviour::Stall)
+            std::this_thread::sleep_for(5ms);
+        ::close(peer);
+    }
+
+    int listener_ = -1;
+    std::atomic<bool> stop_ {false};
+    std::thread thread_;
+};
+
+// Writes up to limit bytes in pieces until the port stops taking them;
+// returns how many it took.
+std::size_t WriteUntilRefused(OutputPort& port, std::size_t limit)
+{
+    const auto piece = RandomBytes(65536, 9);
+    std::size_t taken = 0;
+    while (taken < limit) {
+        const int got = port.Write(piece.data(), static_cast<int>(piece.size()));
+        taken += static_cast<std::size_t>(std::max(got, 0));
+        if (got < static_cast<int>(piece.size()))
+            break;
+    }
+    return taken;
+}
+
+class NetworkPortTest : public ::testing::Test {
+protected:
+    int OpenOn(int printerPort, const char* host = "127.0.0.1")
+    {
+        const NetworkAddress address {host, printerPort};
+        port.SetTarget(&address);
+        port.Attach(&cancel, nullptr);
+        return port.Open();
+    }
+    std::atomic<std::int32_t> cancel {0};
+    NetworkPort port;
+};
+
+TEST_F(NetworkPortTest, AJobArrivesByteForByteAndTheConnectionEndsWithIt)
+{
+    LoopbackPrinter printer(LoopbackPrinter::Behaviour::Record);
+    ASSERT_EQ(OpenOn(printer.port), 0);
+    const auto job = RandomBytes(300001, 1);
+    for (std::size_t at = 0; at < job.size(); at += 7777) {
+        const int piece = static_cast<int>(std::min<std::size_t>(7777, job.size() - at));
+        ASSERT_EQ(port.Write(job.data() + at, piece), piece);
+    }
+    EXPECT_EQ(port.Flush(), 1);
+    port.StopWriter();
+    ASSERT_TRUE(WaitUntil([&] { return printer.ended.load(); }));
+    EXPECT_EQ(printer.received, job);
+    EXPECT_EQ(port.GetBytesSent(), job.size());
+}
+
+TEST_F(NetworkPortTest, APrinterThatStopsReadingIsLostAfterTheStallTimeout)
+{
+    LoopbackPrinter printer(LoopbackPrinter::Behaviour::Stall);
+    port.SetTimeouts(2000, 300);
+    ASSERT_EQ(OpenOn(printer.port), 0);
+    EXPECT_LT(WriteUntilRefused(port, std::size_t(256) << 20), std::size_t(256) << 20);
+    EXPECT_EQ(port.Flush(), 0);
+    EXPECT_EQ(port.GetState(), PortState::Lost);
+}
+
+TEST_F(NetworkPortTest, APrinterThatResetsMidJobIsLost)
+{
+    LoopbackPrinter printer(LoopbackPrinter::Behaviour::ResetAfter16k);
+    ASSERT_EQ(OpenOn(printer.port), 0);
+    EXPECT_LT(WriteUntilRefused(port, std::size_t(256) << 20), std::size_t(256) << 20);
+    EXPECT_EQ(port.GetState(), PortState::Lost);
+    EXPECT_GE(printer.received.size(), 16384u);
+}
+
+TEST_F(NetworkPortTest, NoPrinterListeningOrNoUsableAddressCannotConnect)
+{
+    int closedPort = 0;
+    {
+        LoopbackPrinter gone(LoopbackPrinter::Behaviour::Record);
+        closedPort = gone.port;
+    }
+    EXPECT_EQ(OpenOn(closedPort), -1);
+    EXPECT_EQ(port.GetState(), PortState::Closed);
+    EXPECT_EQ(OpenOn(0), -1);
+    EXPECT_EQ(OpenOn(65536), -1);
+    EXPECT_EQ(OpenOn(9100, ""), -1);
+    EXPECT_EQ(OpenOn(9100, "not an address"), -1);
+    EXPECT_EQ(port.Write(nullptr, 5), 0);
+}
+
+class DevicePortTest : public ::testing::Test {
+protected:
+    int OpenOn(const std::string& path)
+    {
+        port.SetTarget(path.c_str());
+        port.Attach(&cancel, nullptr);
+        return port.Open();
+    }
+    std::atomic<std::int32_t> cancel {0};
+    DevicePort port;
+};
+
+// A pseudo-terminal stands for a printer device: its master is the printer.
+struct PseudoPrinter {
+    PseudoPrinter()
+    {
+        char name[256] = {};
+        EXPECT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        path = name;
+    }
+    ~PseudoPrinter()
+    {
+        if (master >= 0)
+            ::close(master);
+        ::close(slave);
+    }
+    int master = -1;
+    int slave = -1;
+    std::string path;
+};
+
+TEST_F(DevicePortTest, BytesReachAPrinterOnATerminalLineUntranslated)
+{
+    PseudoPrinter printer;
+    ASSERT_EQ(OpenOn(printer.path), 0);
+    // Line feeds, carriage returns and flow-control bytes all pass as they are.
+    auto job = RandomBytes(100000, 3);
+    job[0] = '\n';
+    job[1] = 0x13;
+    std::vector<std::uint8_t> received;
+    std::thread reader([&] {
+        std::uint8_t buffer[4096];
+        while (received.size() < job.size()) {
+            pollfd readable {printer.master, POLLIN, 0};
+            if (::poll(&readable, 1, 5000) <= 0)
+                break;
+            const ssize_t got = ::read(printer.master, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            received.insert(received.end(), buffer, buffer + got);
+        }
+    });
+    EXPECT_EQ(port.Write(job.data(), static_cast<int>(job.size())), static_cast<int>(job.size()));
+    EXPECT_EQ(port.Flush(), 1);
+    reader.join();
+    EXPECT_EQ(received, job);
+}
+
+TEST_F(DevicePortTest, APrinterThatStopsReadingIsLostAndCancelEndsTheWaitSooner)
+{
+    {
+        PseudoPrinter printer;
+        port.SetTimeouts(1000, 300);
+        ASSERT_EQ(OpenOn(printer.path), 0);
+        EXPECT_LT(WriteUntilRefused(port, std::size_t(64) << 20), std::size_t(64) << 20);
+        EXPECT_EQ(port.GetState(), PortState::Lost);
+    }
+    PseudoPrinter printer;
+    port.SetTimeouts(1000, 600000);
+    ASSERT_EQ(OpenOn(printer.path), 0);
+    std::thread user([&] {
+        std::this_thread::sleep_for(200ms);
+        cancel = 1;
+    });
+    EXPECT_LT(WriteUntilRefused(port, std::size_t(64) << 20), std::size_t(64) << 20);
+    user.join();
+    EXPECT_NE(port.GetState(), PortState::Open);
+}
+
+TEST_F(DevicePortTest, AnUnpluggedPrinterIsALostLink)
+{
+    PseudoPrinter printer;
+    ASSERT_EQ(OpenOn(printer.path), 0);
+    // The master going away makes every write on the line fail with EIO, as
+    // an unplugged USB printer's node does.
+    ::close(printer.master);
+    printer.master = -1;
+    EXPECT_LT(WriteUntilRefused(port, std::size_t(64) << 20), std::size_t(64) << 20);
+    EXPECT_EQ(port.GetState(), PortState::Lost);
+}
+
+TEST_F(DevicePortTest, AFifoIsAPrinterOnceItHasAReader)
+{
+    const auto folder = test::ScratchFolder();
+    const std::string fifo = (folder / "lp0").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    port.SetTimeouts(200, 300);
+    EXPECT_EQ(OpenOn(fifo), -1) << "no reader came";
+
+    const auto job = RandomBytes(200000, 5);
+    std::vector<std::uint8_t> received;
+    std::thread reader([&] {
+        const int in = ::open(fifo.c_str(), O_RDONLY);
+        std::uint8_t buffer[4096];
+        for (ssize_t got; (got = ::read(in, buffer, sizeof buffer)) > 0;)
+            received.insert(received.end(), buffer, buffer + got);
+        ::close(in);
+    });
+    port.SetTimeouts(5000, 5000);
+    ASSERT_EQ(OpenOn(fifo), 0);
+    EXPECT_EQ(port.Write(job.data(), static_cast<int>(job.size())), static_cast<int>(job.size()));
+    EXPECT_EQ(port.Flush(), 1);
+    port.StopWriter();
+    reader.join();
+    EXPECT_EQ(received, job);
+}
+
+TEST_F(DevicePortTest, OnlyAnExistingDeviceOrFifoIsOpenedAndNothingIsCreatedOrTruncated)
+{
+    const auto folder = test::ScratchFolder();
+    const auto missing = folder / "lp9";
+    EXPECT_EQ(OpenOn(missing.string()), -1);
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    const auto file = folder / "notes.txt";
+    { std::ofstream(file) << "keep me"; }
+    EXPECT_EQ(OpenOn(file.string()), -1);
+    EXPECT_EQ(test::ReadAll(file).size(), 7u);
+    EXPECT_EQ(OpenOn(folder.string()), -1);
+    EXPECT_EQ(OpenOn(""), -1);
+    EXPECT_EQ(port.GetState(), PortState::Closed);
+}
+
+}  // namespace
+}  // namespace tarvel::ports

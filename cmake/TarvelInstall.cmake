@@ -29,3 +29,10 @@ endforeach()
 configure_file(cmake/tarvel.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tarvel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarvel.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The tarvel tool's manual page and its bash completion.
+if(TARVEL_BUILD_TOOLS)
+  install(FILES docs/tarvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES tools/tarvel/tarvel.bash-completion
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tarvel)
+endif()

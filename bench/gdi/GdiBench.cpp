@@ -1,6 +1,7 @@
 // The cost of one A4 page at 300 dpi in 24 bits (2480 x 3507): a white
 // fill, 1,000 mixed shapes and 60 lines of 12-point text; and the raw speed
-// of a full-page solid fill.
+// of a full-page solid fill. BM_WrappedDrawText/n: "ab " n times, word
+// wrapped into a box five pixels wide (one word a line); linear in n.
 #include <tarvel/gdi.h>
 
 #include <benchmark/benchmark.h>
@@ -136,5 +137,19 @@ void BM_WholePage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WholePage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_WrappedDrawText(benchmark::State& state) {
+    Page page;
+    Tools tools;
+    SelectObject(page.dc, tools.font);
+    std::u16string text;
+    for (int i = 0; i < state.range(0); ++i) text += u"ab ";
+    for (auto _ : state) {
+        RECT box = {100, 100, 105, 3400};
+        DrawTextW(page.dc, text.c_str(), int(text.size()), &box, DT_WORDBREAK);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WrappedDrawText)->RangeMultiplier(2)->Range(6000, 96000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

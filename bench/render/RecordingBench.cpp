@@ -7,6 +7,9 @@
 // BM_PlayBand/empty vs BM_PlayBand/full: one band that no drawing record
 // touches against one band that all of them touch; the walk itself should
 // cost a small fraction of the drawing.
+// BM_NestedPageCopies/n: an ellipse and n copies of a 1200 x 900 area of
+// the page onto itself, each overlapping the ones before, played into an A4
+// page in 8 bands; the time should grow with n, not double with it.
 #include "render/BandPlayer.h"
 
 #include <tarvel/gdi.h>
@@ -166,5 +169,24 @@ void BM_PlayBand(benchmark::State& bench)
     }
 }
 BENCHMARK(BM_PlayBand)->Arg(0)->Arg(1)->ArgName("full")->Unit(benchmark::kMillisecond);
+
+void BM_NestedPageCopies(benchmark::State& bench)
+{
+    RecordingState state;
+    ReplacePrinterDc(state);
+    HDC dc = PrinterDc(state);
+    RecordEllipse(state, dc, 0, 0, 1200, 900);
+    for (int i = 1; i <= bench.range(0); ++i)
+        RecordBitBlt(state, dc, 3 * i, 2 * i, 1200, 900, dc, 0, 0, SRCINVERT);
+    const int bandLines = (kPageHeight + kBands - 1) / kBands;
+    Band band(kPageWidth, bandLines);
+    for (auto _ : bench) {
+        for (int top = 0; top < kPageHeight; top += bandLines) {
+            band.Clear();
+            PlayBand(state, band.dc, 0, top, kPageWidth, std::min(bandLines, kPageHeight - top), -1);
+        }
+    }
+}
+BENCHMARK(BM_NestedPageCopies)->DenseRange(4, 12, 4)->Arg(16)->Arg(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -21,6 +21,9 @@ std::optional<std::int32_t> bandLineLimit;
 
 constexpr const char16_t* kOutOfMemoryText = u"Not enough memory. Close some running programs and repeat printing.";
 
+// Longest time the progress window goes unpainted while a band is drawn.
+constexpr DWORD kPumpPeriodMs = 50;
+
 enum class PageResult { Printed = 1, SendFailed = -1, OutOfMemory = -2 };
 
 // A top-down 24-bit band bitmap selected into a memory device context;
@@ -149,8 +152,27 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
     // bitmap holds zeroes; after that only the rows a band left non-white
     // (and dithered in place) need painting again.
     std::fill_n(dirty.get(), bandLines, std::uint8_t(1));
+    // The page as one bitmap would hold it: copies of the page onto itself
+    // see nothing beyond it. In landscape the page's x runs down the paper.
+    const RECT pageArea = page.portrait ? RECT {0, 0, page.rowWidth, page.rowCount}
+                                        : RECT {0, 0, page.rowCount, page.rowWidth};
+    // A band can take long (thousands of records, copies of the page onto
+    // itself): the progress window stays painted and Cancel is looked at
+    // between records, as while the port is waited for.
+    DWORD lastPump = ::GetTickCount();
+    const tarvel::render::KeepPlaying keepPlaying = [&]() {
+        if (!port)
+            return true;
+        const DWORD now = ::GetTickCount();
+        if (now - lastPump >= kPumpPeriodMs) {
+            port->PumpMessages();
+            lastPump = now;
+        }
+        return port->CheckCancel() == 0;
+    };
     while (remaining > 0) {
         const std::int32_t n = std::min(remaining, bandLines);
+        bool played;
         if (page.portrait) {
             // Each run of dirty rows is painted with one call.
             for (std::int32_t i = 0; i < n;) {
@@ -161,11 +183,15 @@ PageResult PageOutput::RenderBands(BandTarget& band, std::int32_t bandLines)
                     std::memset(band.bits + i * band.stride, 255, static_cast<std::size_t>((end - i) * band.stride));
                 i = end + 1;
             }
-            tarvel::render::PlayBand(device.recording, band.dc, 0, origin, page.rowWidth, n, -1);
+            played = tarvel::render::PlayBand(device.recording, band.dc, pageArea,
+                RECT {0, origin, page.rowWidth, origin + n}, keepPlaying);
         } else {
             std::memset(band.bits, 255, static_cast<std::size_t>(page.rowWidth * band.stride));
-            tarvel::render::PlayBand(device.recording, band.dc, origin, 0, n, page.rowWidth, -1);
+            played = tarvel::render::PlayBand(device.recording, band.dc, pageArea,
+                RECT {origin, 0, origin + n, page.rowWidth}, keepPlaying);
         }
+        if (!played)
+            return PageResult::SendFailed;
         for (std::int32_t i = 0; i < n; ++i) {
             // A portrait band row is a printer row as it stands: it is
             // checked, dithered and sent where it lies.

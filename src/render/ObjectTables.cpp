@@ -1,5 +1,7 @@
 #include "render/ObjectTables.h"
 
+#include "platform/gdi/RecordingSupport.h"
+
 #include <tarvel/gdi.h>
 
 #include <algorithm>
@@ -177,20 +179,18 @@ std::int32_t AddBitmapCopy(BitmapTable& table, HDC dc, HBITMAP bitmap, std::int3
 {
     if (!Grow(table))
         return -1;
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ sourceKept = source ? SelectObject(source, bitmap) : nullptr;
     HDC copy = CreateCompatibleDC(dc);
     HBITMAP dib = copy ? CreateDib24(copy, width, height) : nullptr;
     table.handles[table.count] = dib;
     HGDIOBJ copyKept = dib ? SelectObject(copy, dib) : nullptr;
-    if (source && copy && dib)
-        BitBlt(copy, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    if (sourceKept)
-        SelectObject(source, sourceKept);
+    // Read from the bitmap's pixels rather than through a device context of
+    // its own: the application may have it selected already (often into
+    // the very device context it selects it into again), and a bitmap is
+    // selected into one device context at a time.
+    if (copyKept)
+        tarvel::gdi::CopyBitmapPixels(copy, bitmap);
     if (copyKept)
         SelectObject(copy, copyKept);
-    if (source)
-        DeleteDC(source);
     if (copy)
         DeleteDC(copy);
     return table.count++;

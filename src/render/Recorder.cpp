@@ -3,6 +3,8 @@
 // record stays even when that call fails.
 #include "render/RecordingState.h"
 
+#include "platform/gdi/RecordingSupport.h"
+
 #include <tarvel/gdi.h>
 
 #include <algorithm>
@@ -34,6 +36,7 @@ Result RecordState(RecordingState& state, HDC dc, RecordKind kind, std::uint32_t
     int slot = LookupDc(state.dcs, dc);
     if (slot < 0)
         return failure;
+    NoteFirstUse(state, slot, dc, false);
     Append(state, kind, slot, StateParams {value});
     return apply(dc, value);
 }
@@ -44,10 +47,11 @@ BOOL RecordShape(RecordingState& state, HDC dc, RecordKind kind, ShapeParams sha
     if (slot < 0)
         return FALSE;
     const std::int64_t w = PenWidth(dc);
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, kind, slot, shape);
-    // The rectangle is taken as given: callers give left <= right and top <= bottom.
-    record.bounds = {Clamp32(shape.left - w), Clamp32(shape.top - w), Clamp32(shape.right + w),
-        Clamp32(shape.bottom + w)};
+    // Corners may come in either order: the shape is drawn between them.
+    record.bounds = {Clamp32(std::min(shape.left, shape.right) - w), Clamp32(std::min(shape.top, shape.bottom) - w),
+        Clamp32(std::max(shape.left, shape.right) + w), Clamp32(std::max(shape.top, shape.bottom) + w)};
     switch (kind) {
     case RecordKind::Ellipse:
         return Ellipse(dc, shape.left, shape.top, shape.right, shape.bottom);
@@ -118,9 +122,13 @@ BOOL CopyBlit(RecordingState& state, HDC dc, RecordKind kind, BlitParams blit, H
     if (sourceSlot < 0)
         return FALSE;
     blit.sourceSlot = static_cast<std::uint32_t>(sourceSlot);
+    NoteFirstUse(state, sourceSlot, source, false);
     DisplayRecord& record = Append(state, kind, 0, blit);
-    record.bounds = {blit.x, blit.y, Clamp32(std::int64_t(blit.x) + blit.width),
-        Clamp32(std::int64_t(blit.y) + blit.height)};
+    // A negative size covers the other side of the point (mirrored in a
+    // stretched copy).
+    const std::int64_t farX = std::int64_t(blit.x) + blit.width, farY = std::int64_t(blit.y) + blit.height;
+    record.bounds = {Clamp32(std::min<std::int64_t>(blit.x, farX)), Clamp32(std::min<std::int64_t>(blit.y, farY)),
+        Clamp32(std::max<std::int64_t>(blit.x, farX)), Clamp32(std::max<std::int64_t>(blit.y, farY))};
     if (kind == RecordKind::BitBlt)
         return BitBlt(dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY, blit.rop);
     return StretchBlt(dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY,
@@ -158,6 +166,7 @@ HGDIOBJ RecordSelectObject(RecordingState& state, HDC dc, HGDIOBJ object)
     int slot = LookupDc(state.dcs, dc);
     if (slot < 0 || !object)
         return nullptr;
+    NoteFirstUse(state, slot, dc, GetObjectType(object) == OBJ_BITMAP);
     Selection selection {};
     if (!ResolveSelection(state.tables, static_cast<std::uint32_t>(slot), dc, object, selection))
         return nullptr;
@@ -204,6 +213,7 @@ BOOL RecordPolyline(RecordingState& state, HDC dc, const POINT* points, int coun
         UnionRect(&joined, &bounds, &box);
         bounds = joined;
     }
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::Polyline, slot, std::move(params));
     record.bounds = bounds;
     return Polyline(dc, points, count);
@@ -222,7 +232,13 @@ int RecordDrawText(RecordingState& state, HDC dc, LPCWSTR text, int count, RECT*
     const int storedCount = count < 0 ? -1 : static_cast<int>(copy->size());
     RECT measured = *rect;
     DrawTextW(dc, copy->c_str(), storedCount, &measured, format | DT_CALCRECT);
-    const RECT bounds = DrawTextBounds(*rect, measured, format);
+    // The measured box misses glyph ink that reaches past the cells and
+    // text turned by its font; the graphics layer's own area covers both.
+    const RECT area = tarvel::gdi::DrawTextArea(dc, copy->c_str(), storedCount, *rect, format);
+    RECT bounds;
+    const RECT box = DrawTextBounds(*rect, measured, format);
+    UnionRect(&bounds, &box, &area);
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::DrawText, slot,
         DrawTextParams {std::move(*copy), storedCount, *rect, format});
     record.bounds = bounds;
@@ -258,8 +274,16 @@ BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options,
             bounds.bottom = std::min(bounds.bottom, rect->bottom);
         }
     }
+    // Turned text, spacing that runs backwards or wide, an opaque rectangle
+    // on any side of the point and ink beyond the advances all reach past
+    // the measured box; the graphics layer's own area covers them.
+    const RECT area = tarvel::gdi::ExtTextOutArea(dc, x, y, options, rect, params.text.c_str(), length,
+        params.spacing ? params.spacing->data() : nullptr);
+    RECT joined;
+    UnionRect(&joined, &bounds, &area);
+    NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::ExtTextOut, slot, std::move(params));
-    record.bounds = bounds;
+    record.bounds = joined;
     const auto& stored = std::get<ExtTextOutParams>(record.params);
     return ExtTextOutW(dc, x, y, options, rect, stored.text.c_str(), length,
         stored.spacing ? stored.spacing->data() : nullptr);

@@ -12,6 +12,7 @@
 #include "render/ObjectTables.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace tarvel::render {
@@ -27,7 +28,25 @@ struct RecordingState {
     DisplayList list;
     DcTable dcs;
     ObjectTables tables;
+
+    // How each memory device context stood when the page first used it;
+    // every band starts it from there, as one bitmap of the page would
+    // have seen it. The bitmap is a copy of what it held (null when the
+    // page selects a bitmap first, or it held only the stock bitmap).
+    struct SlotStart {
+        bool seen = false;
+        HBITMAP bitmap = nullptr;
+        COLORREF textColor = 0, bkColor = 0;
+        int bkMode = 0, rop2 = 0;
+    };
+    std::array<SlotStart, kDcSlots> starts {};
 };
+
+// Notes how the memory device context in slot stands before the page's
+// first call on it (isBitmapSelection: that call selects a bitmap, so the
+// one it holds now is not needed). Nothing for the printer DC or a slot
+// already seen this page.
+void NoteFirstUse(RecordingState& state, int slot, HDC dc, bool isBitmapSelection);
 
 // Empties the page: frees the records, deletes the device contexts pending
 // deletion (freeing their slots) and clears the four object tables.

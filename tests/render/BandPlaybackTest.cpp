@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <random>
+
 using namespace tarvel::render;
 using tarvel::render::testing::BandBitmap;
 using tarvel::render::testing::FirstDifference;
@@ -140,66 +144,454 @@ TEST_F(Playback, WithoutAPrinterDcNothingIsDrawn)
     state.list.clear();
 }
 
-// A page with every kind of record, rendered as one band and in bands of
-// many heights, portrait and turned: every band must show exactly its part.
-TEST_F(Playback, APageOfEveryRecordKindIsTheSameInAnyBanding)
+// The calls of a page, made either through the recording device context
+// (to be played back in bands) or straight on one bitmap of the whole page
+// and real memory device contexts: the reference every banding must equal.
+class Painter {
+public:
+    static constexpr int kMemories = 2;
+    static constexpr int kBitmaps = 2;  // per memory DC, selected only there
+
+    Painter(RecordingState* recording, int width, int height) : state(recording)
+    {
+        if (state) {
+            page = PrinterDc(*state);
+        } else {
+            whole = std::make_unique<BandBitmap>(width, height);
+            page = whole->dc;
+        }
+        for (int m = 0; m < kMemories; ++m) {
+            memories[m] = state ? RecordCreateCompatibleDC(*state, page) : CreateCompatibleDC(page);
+            for (int k = 0; k < kBitmaps; ++k)
+                bitmaps[m][k] = CreateDib24(memories[m], 20 + 7 * k, 15 + 3 * k);
+        }
+    }
+    ~Painter()
+    {
+        for (HDC memory : memories) {
+            if (state)
+                RecordDeleteDC(*state, memory);
+            else
+                DeleteDC(memory);
+        }
+        if (state)
+            ClearPage(*state);
+        for (auto& owned : bitmaps)
+            for (HBITMAP bitmap : owned)
+                DeleteObject(bitmap);
+    }
+
+    // 0: the page; 1 and 2: the memory device contexts.
+    HDC Dc(int which) const { return which == 0 ? page : memories[which - 1]; }
+
+    // The application writes into its bitmap's pixels itself.
+    void Paint(int memory, int k, COLORREF color)
+    {
+        DIBSECTION dib {};
+        GetObjectW(bitmaps[memory][k], sizeof dib, &dib);
+        auto* bits = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
+        for (int y = 0; y < dib.dsBm.bmHeight; ++y) {
+            for (int x = 0; x < dib.dsBm.bmWidth; ++x) {
+                std::uint8_t* p = bits + static_cast<std::size_t>(y) * dib.dsBm.bmWidthBytes + x * 3;
+                p[0] = GetBValue(color) ^ static_cast<std::uint8_t>(x * 9);
+                p[1] = GetGValue(color);
+                p[2] = GetRValue(color) ^ static_cast<std::uint8_t>(y * 13);
+            }
+        }
+    }
+    void SelectBitmap(int memory, int k) { Select(memory + 1, bitmaps[memory][k]); }
+
+    void Select(int dc, HGDIOBJ object) { state ? RecordSelectObject(*state, Dc(dc), object) : SelectObject(Dc(dc), object); }
+    void State(RecordKind kind, int dc, std::uint32_t value)
+    {
+        HDC d = Dc(dc);
+        switch (kind) {
+        case RecordKind::SetTextColor:
+            state ? RecordSetTextColor(*state, d, value) : SetTextColor(d, value);
+            break;
+        case RecordKind::SetBkColor:
+            state ? RecordSetBkColor(*state, d, value) : SetBkColor(d, value);
+            break;
+        case RecordKind::SetBkMode:
+            state ? RecordSetBkMode(*state, d, int(value)) : SetBkMode(d, int(value));
+            break;
+        default:
+            state ? RecordSetROP2(*state, d, int(value)) : SetROP2(d, int(value));
+            break;
+        }
+    }
+    void Shape(RecordKind kind, int dc, const ShapeParams& p)
+    {
+        HDC d = Dc(dc);
+        if (kind == RecordKind::Rectangle)
+            state ? RecordRectangle(*state, d, p.left, p.top, p.right, p.bottom) : Rectangle(d, p.left, p.top, p.right, p.bottom);
+        else if (kind == RecordKind::Ellipse)
+            state ? RecordEllipse(*state, d, p.left, p.top, p.right, p.bottom) : Ellipse(d, p.left, p.top, p.right, p.bottom);
+        else
+            state ? RecordRoundRect(*state, d, p.left, p.top, p.right, p.bottom, p.cornerWidth, p.cornerHeight)
+                  : RoundRect(d, p.left, p.top, p.right, p.bottom, p.cornerWidth, p.cornerHeight);
+    }
+    void Line(int dc, const std::vector<POINT>& points)
+    {
+        const int n = static_cast<int>(points.size());
+        state ? RecordPolyline(*state, Dc(dc), points.data(), n) : Polyline(Dc(dc), points.data(), n);
+    }
+    void Text(int dc, int x, int y, UINT options, const RECT* rect, const std::u16string& text, const int* spacing)
+    {
+        const UINT n = static_cast<UINT>(text.size());
+        state ? RecordExtTextOut(*state, Dc(dc), x, y, options, rect, text.c_str(), n, spacing)
+              : ExtTextOutW(Dc(dc), x, y, options, rect, text.c_str(), n, spacing);
+    }
+    void Box(int dc, const std::u16string& text, RECT rect, UINT format)
+    {
+        state ? RecordDrawText(*state, Dc(dc), text.c_str(), -1, &rect, format)
+              : DrawTextW(Dc(dc), text.c_str(), -1, &rect, format);
+    }
+    void Copy(const BlitParams& b, RecordKind kind)
+    {
+        HDC source = Dc(static_cast<int>(b.sourceSlot));
+        if (kind == RecordKind::BitBlt)
+            state ? RecordBitBlt(*state, page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY, b.rop)
+                  : BitBlt(page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY, b.rop);
+        else
+            state ? RecordStretchBlt(*state, page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY,
+                b.sourceWidth, b.sourceHeight, b.rop)
+                  : StretchBlt(page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY, b.sourceWidth,
+                      b.sourceHeight, b.rop);
+    }
+
+    // The direct page, in rows of BGR.
+    std::vector<std::uint8_t> Pixels() const
+    {
+        std::vector<std::uint8_t> out;
+        for (int y = 0; y < whole->height; ++y)
+            out.insert(out.end(), whole->Pixel(0, y), whole->Pixel(0, y) + whole->width * 3);
+        return out;
+    }
+
+private:
+    RecordingState* state;
+    std::unique_ptr<BandBitmap> whole;
+    HDC page = nullptr;
+    HDC memories[kMemories] {};
+    HBITMAP bitmaps[kMemories][kBitmaps] {};
+};
+
+// The objects a random page draws with, shared by both ways of drawing.
+struct Objects {
+    Objects()
+    {
+        pens = {CreatePen(PS_SOLID, 1, RGB(0, 0, 200)), CreatePen(PS_DASH, 1, RGB(200, 0, 0)),
+            CreatePen(PS_DOT, 1, RGB(0, 120, 0)), CreatePen(3, 1, RGB(90, 0, 90)), CreatePen(PS_SOLID, 3, RGB(250, 120, 0)),
+            CreatePen(PS_SOLID, 6, RGB(0, 0, 0)), CreatePen(PS_NULL, 1, 0)};
+        pattern = CreateDib24(nullptr, 5, 3);
+        HDC painter = CreateCompatibleDC(nullptr);
+        HGDIOBJ kept = SelectObject(painter, pattern);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                PatBlt(painter, x, y, 1, 1, (x + y) % 2 ? BLACKNESS : WHITENESS);
+        SelectObject(painter, kept);
+        DeleteDC(painter);
+        brushes = {CreateSolidBrush(RGB(250, 200, 0)), CreateSolidBrush(RGB(40, 40, 160)), GetStockObject(NULL_BRUSH),
+            CreatePatternBrush(pattern)};
+        const struct {
+            int height, escapement, italic;
+        } fonts[] = {{-14, 0, 0}, {-9, 0, 1}, {-4, 0, 0}, {-13, 900, 0}, {-12, 450, 1}, {-16, 2700, 0}};
+        for (const auto& f : fonts) {
+            LOGFONTW font {};
+            font.lfHeight = f.height;
+            font.lfEscapement = font.lfOrientation = f.escapement;
+            font.lfItalic = static_cast<BYTE>(f.italic);
+            const std::u16string face = f.italic ? u"DejaVu Serif" : u"DejaVu Sans";
+            std::copy(face.begin(), face.end(), font.lfFaceName);
+            this->fonts.push_back(CreateFontIndirectW(&font));
+        }
+    }
+    ~Objects()
+    {
+        for (auto* list : {&pens, &brushes, &fonts})
+            for (HGDIOBJ object : *list)
+                DeleteObject(object);
+        DeleteObject(pattern);
+    }
+    std::vector<HGDIOBJ> pens, brushes, fonts;
+    HBITMAP pattern;
+};
+
+using Call = std::function<void(Painter&)>;
+
+// A random page of width x height: every kind of record on the page and on
+// memory device contexts, corners in any order, mirrored and nested copies
+// of the page onto itself, turned and spaced text, dashed outlines that
+// reach far beyond the page.
+std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int width, int height, int calls)
 {
-    constexpr int kWidth = 120, kHeight = 90;
-    HDC memory = FilledMemoryDc(16, 12, RGB(0, 200, 0));
-    HPEN pen = CreatePen(PS_DASH, 1, RGB(0, 0, 200));
-    HPEN wide = CreatePen(PS_SOLID, 3, RGB(200, 0, 0));
-    HBRUSH brush = CreateSolidBrush(RGB(250, 200, 0));
-    LOGFONTW font {};
-    font.lfHeight = -14;
-    const std::u16string face = u"DejaVu Sans";
-    std::copy(face.begin(), face.end(), font.lfFaceName);
-    HFONT text = CreateFontIndirectW(&font);
-
-    RecordSelectObject(state, printer, pen);
-    RecordSelectObject(state, printer, brush);
-    RecordRectangle(state, printer, 3, 3, 50, 40);
-    RecordSelectObject(state, printer, wide);
-    RecordEllipse(state, printer, 30, 20, 90, 70);
-    RecordRoundRect(state, printer, 60, 5, 115, 35, 12, 12);
-    const POINT zigzag[5] = {{2, 85}, {30, 50}, {60, 88}, {90, 45}, {118, 80}};
-    RecordPolyline(state, printer, zigzag, 5);
-    RecordSetROP2(state, printer, R2_NOTXORPEN);
-    RecordRectangle(state, printer, 20, 30, 100, 60);
-    RecordSetROP2(state, printer, R2_COPYPEN);
-    RecordSelectObject(state, printer, text);
-    RecordSetTextColor(state, printer, RGB(120, 0, 120));
-    RecordSetBkMode(state, printer, TRANSPARENT);
-    RecordExtTextOut(state, printer, 8, 42, 0, nullptr, u"Band", 4, nullptr);
-    RecordSetBkMode(state, printer, OPAQUE);
-    RecordSetBkColor(state, printer, RGB(180, 180, 255));
-    RECT box = {40, 60, 118, 88};
-    RecordDrawText(state, printer, u"in bands\nalike", -1, &box, DT_CENTER | DT_WORDBREAK);
-    RecordBitBlt(state, printer, 95, 40, 16, 12, memory, 0, 0, SRCINVERT);
-    RecordStretchBlt(state, printer, 0, 60, 40, 25, memory, 2, 2, 8, 6, SRCCOPY);
-    RecordBitBlt(state, printer, 70, 66, 30, 20, printer, 0, 0, SRCCOPY);
-    RecordStretchBlt(state, printer, 100, 0, 20, 30, printer, 30, 30, 10, 15, SRCAND);
-
-    for (bool turned : {false, true}) {
-        const auto reference = RenderInBands(state, kWidth, kHeight, turned ? kWidth : kHeight, turned);
-        for (int bandSize : {1, 7, 64, 333}) {
-            SCOPED_TRACE(::testing::Message() << (turned ? "turned" : "portrait") << " band " << bandSize);
-            const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, turned);
-            EXPECT_TRUE(banded == reference) << FirstDifference(reference, banded, kWidth);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto coord = [&](int extent) { return pick(extent + 40) - 20; };
+    auto color = [&] { return RGB(pick(4) * 85, pick(4) * 85, pick(4) * 85); };
+    std::vector<Call> page;
+    for (int m = 0; m < Painter::kMemories; ++m) {
+        const COLORREF tint = color();
+        page.push_back([=](Painter& p) { p.Paint(m, 0, tint); p.Paint(m, 1, tint ^ 0xFFFFFF); p.SelectBitmap(m, 0); });
+    }
+    static const DWORD rops[] = {SRCCOPY, SRCINVERT, SRCAND, SRCPAINT, NOTSRCCOPY, MERGECOPY, DSTINVERT, PATINVERT};
+    static const std::u16string texts[] = {u"Band", u"in bands\nalike", u"ab cd ef gh ij", u"Wy", u"A"};
+    for (int i = 0; i < calls; ++i) {
+        // Mostly the page; memory DCs get drawn on too, and then copied.
+        const int dc = pick(4) == 0 ? 1 + pick(Painter::kMemories) : 0;
+        const int w = dc ? 27 : width, h = dc ? 18 : height;
+        switch (pick(14)) {
+        case 0: {
+            static const RecordKind kinds[] = {RecordKind::SetTextColor, RecordKind::SetBkColor, RecordKind::SetBkMode,
+                RecordKind::SetROP2};
+            const RecordKind kind = kinds[pick(4)];
+            static const int rop2s[] = {R2_COPYPEN, R2_COPYPEN, R2_XORPEN, R2_NOTXORPEN, R2_MASKPEN, R2_NOT};
+            const std::uint32_t value = kind == RecordKind::SetBkMode ? (pick(2) ? OPAQUE : TRANSPARENT)
+                : kind == RecordKind::SetROP2                          ? rop2s[pick(6)]
+                                                                       : color();
+            page.push_back([=](Painter& p) { p.State(kind, dc, value); });
+            break;
+        }
+        case 1: {
+            const auto& list = pick(3) == 0 ? objects.fonts : pick(2) ? objects.pens : objects.brushes;
+            HGDIOBJ object = list[static_cast<std::size_t>(pick(static_cast<int>(list.size())))];
+            page.push_back([=](Painter& p) { p.Select(dc, object); });
+            break;
+        }
+        case 2:
+        case 3:
+        case 4: {
+            static const RecordKind kinds[] = {RecordKind::Rectangle, RecordKind::Ellipse, RecordKind::RoundRect};
+            const RecordKind kind = kinds[pick(3)];
+            ShapeParams shape {coord(w), coord(h), coord(w), coord(h), pick(30), pick(30)};
+            if (pick(8) == 0) {  // far beyond the page on both sides
+                shape.left = -pick(70000);
+                shape.right = w + pick(70000);
+            }
+            page.push_back([=](Painter& p) { p.Shape(kind, dc, shape); });
+            break;
+        }
+        case 5: {
+            std::vector<POINT> points(static_cast<std::size_t>(1 + pick(5)));
+            for (POINT& point : points)
+                point = {coord(w), coord(h)};
+            page.push_back([=](Painter& p) { p.Line(dc, points); });
+            break;
+        }
+        case 6:
+        case 7: {
+            const std::u16string text = texts[pick(4)];
+            const int x = coord(w), y = coord(h);
+            const UINT options = static_cast<UINT>(pick(4)) * ETO_OPAQUE;  // none, opaque, clipped, both
+            const RECT rect = {coord(w), coord(h), coord(w), coord(h)};
+            std::vector<int> spacing(text.size());
+            for (int& advance : spacing)
+                advance = pick(30) - 10;
+            const bool spaced = pick(3) == 0;
+            page.push_back([=](Painter& p) { p.Text(dc, x, y, options, &rect, text, spaced ? spacing.data() : nullptr); });
+            break;
+        }
+        case 8: {
+            const std::u16string text = texts[pick(5)];
+            const RECT rect = {coord(w), coord(h), coord(w), coord(h)};
+            static const UINT formats[] = {DT_LEFT | DT_WORDBREAK, DT_CENTER | DT_WORDBREAK, DT_RIGHT | DT_SINGLELINE | DT_VCENTER,
+                DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP, DT_NOCLIP | DT_WORDBREAK};
+            const UINT format = formats[pick(5)];
+            page.push_back([=](Painter& p) { p.Box(dc, text, rect, format); });
+            break;
+        }
+        case 9: {  // the application changes a bitmap and selects it again
+            const int m = pick(Painter::kMemories), k = pick(Painter::kBitmaps);
+            const COLORREF tint = color();
+            page.push_back([=](Painter& p) { p.Paint(m, k, tint); p.SelectBitmap(m, k); });
+            break;
+        }
+        default: {  // copies from memory DCs and from the page itself, any way round
+            const bool self = pick(2) == 0;
+            const int source = self ? 0 : 1 + pick(Painter::kMemories);
+            const int sw = self ? width : 27, sh = self ? height : 18;
+            BlitParams b {coord(width), coord(height), pick(60) - 10, pick(50) - 10, static_cast<std::uint32_t>(source),
+                coord(sw), coord(sh), pick(40) - 10, pick(30) - 10, rops[pick(8)]};
+            const RecordKind kind = pick(2) ? RecordKind::BitBlt : RecordKind::StretchBlt;
+            page.push_back([=](Painter& p) { p.Copy(b, kind); });
+            break;
+        }
         }
     }
-    // The page is not blank, or the comparison would prove nothing.
-    const auto page = RenderInBands(state, kWidth, kHeight, kHeight, false);
-    EXPECT_GT(std::count_if(page.begin(), page.end(), [](std::uint8_t b) { return b != 255; }), 3000);
+    return page;
+}
 
-    for (int slot = 0; slot < kDcSlots; ++slot) {
-        if (state.dcs.handles[slot]) {
-            SelectObject(state.dcs.handles[slot], GetStockObject(BLACK_PEN));
-            SelectObject(state.dcs.handles[slot], GetStockObject(WHITE_BRUSH));
-            SelectObject(state.dcs.handles[slot], GetStockObject(SYSTEM_FONT));
+// Counts the pixels of a rendered page that are not white.
+std::size_t InkOf(const std::vector<std::uint8_t>& page)
+{
+    std::size_t ink = 0;
+    for (std::size_t i = 0; i < page.size(); i += 3)
+        ink += page[i] != 255 || page[i + 1] != 255 || page[i + 2] != 255;
+    return ink;
+}
+
+TEST_F(Playback, ABitmapSelectedAgainWhileStillSelectedIsCopiedWithItsNewPixels)
+{
+    HDC memory = RecordCreateCompatibleDC(state, printer);
+    HBITMAP bitmap = CreateDib24(memory, 20, 20);  // black
+    RecordSelectObject(state, memory, bitmap);
+    RecordBitBlt(state, printer, 0, 0, 20, 20, memory, 0, 0, SRCCOPY);
+    DIBSECTION dib {};
+    GetObjectW(bitmap, sizeof dib, &dib);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            std::memcpy(static_cast<std::uint8_t*>(dib.dsBm.bmBits) + y * dib.dsBm.bmWidthBytes + x * 3, "\x00\xff\xff", 3);
+    RecordSelectObject(state, memory, bitmap);  // still selected there
+    RecordBitBlt(state, printer, 30, 0, 20, 20, memory, 0, 0, SRCCOPY);
+    BandBitmap band(60, 20);
+    PlayBand(state, band.dc, 0, 0, 60, 20, -1);
+    EXPECT_EQ(band.Color(5, 5), kBlack);
+    EXPECT_EQ(band.Color(35, 5), RGB(255, 255, 0));
+    RecordDeleteDC(state, memory);
+    ClearPage(state);
+    DeleteObject(bitmap);
+}
+
+// Corners right-to-left or bottom-to-top, a mirrored stretch, drawing on a
+// memory DC and an opaque box above and left of the text point all reach
+// rows that the caller's order of coordinates hides from a band.
+TEST_F(Playback, DrawingGivenInAnyOrderReachesEveryBandItTouches)
+{
+    constexpr int kWidth = 130, kHeight = 90;
+    HDC memory = FilledMemoryDc(20, 20, kWhite);
+    RecordSelectObject(state, memory, GetStockObject(BLACK_BRUSH));
+    RecordRectangle(state, memory, 0, 0, 20, 20);
+    RecordBitBlt(state, printer, 100, 60, 20, 20, memory, 0, 0, SRCCOPY);
+    RecordRectangle(state, printer, 60, 50, 5, 5);
+    RecordSelectObject(state, printer, CreatePen(PS_SOLID, 4, kBlack));
+    RecordEllipse(state, printer, 120, 88, 70, 40);
+    RecordStretchBlt(state, printer, 50, 60, -40, 20, printer, 70, 60, 40, 20, SRCCOPY);
+    RecordSetBkColor(state, printer, RGB(0, 0, 255));
+    const RECT opaque = {0, 80, 30, 90};
+    RecordExtTextOut(state, printer, 20, 85, ETO_OPAQUE, &opaque, u"", 0, nullptr);
+    const auto whole = RenderInBands(state, kWidth, kHeight, kHeight, false);
+    EXPECT_GT(InkOf(whole), 1000u);
+    EXPECT_EQ(RenderInBands(state, kWidth, kHeight, 5, false), whole);
+    EXPECT_EQ(RenderInBands(state, kWidth, kHeight, 5, true), whole);
+    HGDIOBJ pen = SelectObject(printer, GetStockObject(BLACK_PEN));
+    SelectObject(memory, GetStockObject(WHITE_BRUSH));
+    ClearPage(state);
+    DeleteObject(pen);
+}
+
+// Each copy of the page onto itself reads the copies before it; drawn the
+// way the records nest, twenty of them would take hours.
+TEST_F(Playback, NestedCopiesOfThePageOntoItselfAreDrawnOnceEach)
+{
+    constexpr int kWidth = 200, kHeight = 150, kCopies = 24;
+    Painter direct(nullptr, kWidth, kHeight);
+    for (HDC dc : {printer, direct.Dc(0)}) {
+        auto draw = [&](auto record, auto plain) { dc == printer ? record() : plain(); };
+        draw([&] { RecordEllipse(state, dc, 0, 0, 30, 20); }, [&] { Ellipse(dc, 0, 0, 30, 20); });
+        for (int i = 1; i <= kCopies; ++i) {
+            draw([&] { RecordBitBlt(state, dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); },
+                [&] { BitBlt(dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); });
         }
     }
-    for (HGDIOBJ object : {HGDIOBJ(pen), HGDIOBJ(wide), HGDIOBJ(brush), HGDIOBJ(text)})
-        DeleteObject(object);
+    // A shrinking copy from far beyond the page reads only the page.
+    RecordStretchBlt(state, printer, 100, 0, 100, 150, printer, 0, 0, 20000, 20000, SRCCOPY);
+    StretchBlt(direct.Dc(0), 100, 0, 100, 150, direct.Dc(0), 0, 0, 20000, 20000, SRCCOPY);
+    const auto reference = direct.Pixels();
+    for (int bandSize : {kHeight, 7}) {
+        const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, false);
+        EXPECT_TRUE(banded == reference) << FirstDifference(reference, banded, kWidth);
+    }
+    EXPECT_GT(InkOf(reference), 500u);
+}
+
+// A memory DC whose bitmap was selected before the page (not through it):
+// every band starts from the bitmap as the page found it, and drawing on it
+// is not done again on top of what an earlier band drew.
+TEST_F(Playback, AMemoryDcStartsEveryBandAsThePageFoundIt)
+{
+    constexpr int kWidth = 60, kHeight = 40;
+    Painter direct(nullptr, kWidth, kHeight);
+    HDC memories[2] = {RecordCreateCompatibleDC(state, printer), CreateCompatibleDC(direct.Dc(0))};
+    HBITMAP bitmaps[2] = {CreateDib24(memories[0], 20, 20), CreateDib24(memories[1], 20, 20)};
+    for (int i = 0; i < 2; ++i) {
+        SelectObject(memories[i], bitmaps[i]);
+        HDC page = i ? direct.Dc(0) : printer;
+        i ? BitBlt(page, 0, 0, 20, 20, memories[i], 0, 0, SRCCOPY)
+          : RecordBitBlt(state, page, 0, 0, 20, 20, memories[i], 0, 0, SRCCOPY);
+        i ? SetROP2(memories[i], R2_NOT) : RecordSetROP2(state, memories[i], R2_NOT);
+        i ? Rectangle(memories[i], 2, 2, 18, 18) : RecordRectangle(state, memories[i], 2, 2, 18, 18);
+        i ? BitBlt(page, 30, 10, 20, 20, memories[i], 0, 0, SRCCOPY)
+          : RecordBitBlt(state, page, 30, 10, 20, 20, memories[i], 0, 0, SRCCOPY);
+    }
+    const auto reference = direct.Pixels();
+    EXPECT_GT(InkOf(reference), 400u);
+    for (int bandSize : {kHeight, 3}) {
+        const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, false);
+        EXPECT_TRUE(banded == reference) << FirstDifference(reference, banded, kWidth);
+    }
+    // The memory DC holds the application's bitmap again.
+    EXPECT_EQ(GetCurrentObject(memories[0], OBJ_BITMAP), bitmaps[0]);
+    RecordDeleteDC(state, memories[0]);
+    ClearPage(state);
+    DeleteDC(memories[1]);
+    for (HBITMAP bitmap : bitmaps)
+        DeleteObject(bitmap);
+}
+
+TEST_F(Playback, APlaybackAsksWhetherToGoOnAndStopsWhenTold)
+{
+    for (int i = 0; i < 200; ++i)
+        RecordRectangle(state, printer, i, 0, i + 2, 10);
+    BandBitmap band(210, 10);
+    int asked = 0;
+    EXPECT_TRUE(PlayBand(state, band.dc, RECT {0, 0, 210, 10}, RECT {0, 0, 210, 10}, [&] { return ++asked > 0; }));
+    EXPECT_GT(asked, 2);
+    BandBitmap stopped(210, 10);
+    EXPECT_FALSE(PlayBand(state, stopped.dc, RECT {0, 0, 210, 10}, RECT {0, 0, 210, 10}, [] { return false; }));
+    EXPECT_EQ(stopped.Color(1, 0), kWhite);
+}
+
+// Random pages rendered in bands of every shape equal the same calls drawn
+// on one bitmap of the whole page.
+TEST_F(Playback, RandomPagesInAnyBandingEqualTheWholePageDrawnAtOnce)
+{
+    constexpr int kWidth = 96, kHeight = 72;
+    const Objects objects;
+    std::mt19937 random(20260612);
+    struct BudgetBack {
+        ~BudgetBack() { hooks::LimitPageStatePixels(std::nullopt); }
+    } budgetBack;
+    for (int round = 0; round < 16; ++round) {
+        // Every other page keeps so little earlier page state that its bands
+        // are drawn in parts.
+        hooks::LimitPageStatePixels(round % 2 ? std::optional<std::int64_t>(40) : std::nullopt);
+        const std::vector<Call> page = RandomPage(random, objects, kWidth, kHeight, 40);
+        std::vector<std::uint8_t> reference;
+        {
+            Painter direct(nullptr, kWidth, kHeight);
+            for (const Call& call : page)
+                call(direct);
+            reference = direct.Pixels();
+        }
+        // A blank page would prove nothing.
+        EXPECT_GT(std::count_if(reference.begin(), reference.end(), [](std::uint8_t b) { return b != 255; }), 300);
+        Painter recorded(&state, kWidth, kHeight);
+        for (const Call& call : page)
+            call(recorded);
+        for (bool turned : {false, true}) {
+            for (int bandSize : {1, 7, 64, turned ? kWidth : kHeight}) {
+                SCOPED_TRACE(::testing::Message() << "round " << round << (turned ? " turned" : " portrait") << " band "
+                                                  << bandSize);
+                const auto banded = RenderInBands(state, kWidth, kHeight, bandSize, turned);
+                ASSERT_TRUE(banded == reference) << FirstDifference(reference, banded, kWidth);
+            }
+        }
+        // Leave the printer DC as a new page finds it.
+        SelectObject(printer, GetStockObject(BLACK_PEN));
+        SelectObject(printer, GetStockObject(WHITE_BRUSH));
+        SelectObject(printer, GetStockObject(SYSTEM_FONT));
+        ResetBandState(printer);
+    }
 }
 
 }  // namespace

@@ -80,10 +80,11 @@ inline std::vector<std::uint8_t> RenderInBands(RecordingState& state, int width,
     for (int start = 0; start < extent; start += bandSize) {
         const int n = std::min(bandSize, extent - start);
         BandBitmap band(turned ? n : width, turned ? height : n);
+        const RECT area = {0, 0, width, height};
         if (turned)
-            PlayBand(state, band.dc, start, 0, n, height, -1);
+            PlayBand(state, band.dc, area, RECT {start, 0, start + n, height});
         else
-            PlayBand(state, band.dc, 0, start, width, n, -1);
+            PlayBand(state, band.dc, area, RECT {0, start, width, start + n});
         for (int y = 0; y < band.height; ++y) {
             for (int x = 0; x < band.width; ++x) {
                 const int pageX = turned ? start + x : x;

@@ -8,6 +8,7 @@
 // black elsewhere. A monochrome DIB section keeps its own colour table.
 #include "platform/gdi/Compositor.h"
 #include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/RecordingSupport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -249,6 +250,20 @@ BOOL Transfer(Dc& dstDc, long long x, long long y, long long w, long long h, Dc*
 }
 
 }  // namespace
+
+BOOL CopyBitmapPixels(HDC target, HBITMAP source) {
+    Guard guard(GdiLock());
+    auto dst = LookupDc(target);
+    auto bitmap = LookupAs<Bitmap>(source, OBJ_BITMAP);
+    if (!dst || !bitmap) return FALSE;
+    // A device context of our own that nobody can reach holds the bitmap,
+    // so wherever the application has it selected does not matter.
+    Dc holder;
+    holder.bitmap = bitmap;
+    return Transfer(*dst, 0, 0, bitmap->width, bitmap->height, &holder, 0, 0, bitmap->width,
+                    bitmap->height, SRCCOPY);
+}
+
 }  // namespace tarvel::gdi
 
 using namespace tarvel::gdi;

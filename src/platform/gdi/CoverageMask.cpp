@@ -4,10 +4,12 @@
 
 namespace tarvel::gdi {
 
-CoverageMask::CoverageMask(const DeviceRect& area) : area_(area) {
+CoverageMask::CoverageMask(const DeviceRect& area)
+    : area_(area),
+      drawn_{area.left - kMargin, area.top - kMargin, area.right + kMargin, area.bottom + kMargin} {
     if (area.Empty()) return;
-    surface_ = cairo_image_surface_create(CAIRO_FORMAT_A8, int(area.right - area.left),
-                                          int(area.bottom - area.top));
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_A8, int(drawn_.right - drawn_.left),
+                                          int(drawn_.bottom - drawn_.top));
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface_);
         surface_ = nullptr;
@@ -21,7 +23,7 @@ CoverageMask::CoverageMask(const DeviceRect& area) : area_(area) {
     }
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
     cairo_set_operator(cr_, CAIRO_OPERATOR_SOURCE);
-    cairo_translate(cr_, double(-area.left), double(-area.top));
+    cairo_translate(cr_, double(-drawn_.left), double(-drawn_.top));
     SetLevel(Level::Pen);
 }
 
@@ -34,11 +36,30 @@ void CoverageMask::SetLevel(Level level) {
     if (cr_) cairo_set_source_rgba(cr_, 0, 0, 0, double(std::uint8_t(level)) / 255.0);
 }
 
+unsigned char* CoverageMask::Data(int y) {
+    return cairo_image_surface_get_data(surface_) +
+           std::size_t(y + kMargin) * std::size_t(cairo_image_surface_get_stride(surface_)) + kMargin;
+}
+
 const unsigned char* CoverageMask::Row(int y) {
     if (!cr_) return nullptr;
     cairo_surface_flush(surface_);
-    return cairo_image_surface_get_data(surface_) +
-           std::size_t(y) * std::size_t(cairo_image_surface_get_stride(surface_));
+    return Data(y);
+}
+
+void CoverageMask::Raise(CoverageMask& a, CoverageMask& b, Level level) {
+    if (!cr_ || !a.cr_ || !b.cr_) return;
+    cairo_surface_flush(surface_);
+    const int width = int(area_.right - area_.left), height = int(area_.bottom - area_.top);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* ra = a.Row(y);
+        const unsigned char* rb = b.Row(y);
+        unsigned char* out = Data(y);
+        for (int x = 0; x < width; ++x) {
+            if (ra[x] && rb[x]) out[x] = std::uint8_t(level);
+        }
+    }
+    cairo_surface_mark_dirty(surface_);
 }
 
 namespace {
@@ -57,12 +78,10 @@ void CoverageMask::Composite(Bitmap& target, const Paint* pen, const Paint* back
                              const Paint* brush, std::uint8_t rop) {
     if (!cr_ || target.readOnly) return;
     cairo_surface_flush(surface_);
-    const unsigned char* data = cairo_image_surface_get_data(surface_);
-    int stride = cairo_image_surface_get_stride(surface_);
     int width = int(area_.right - area_.left);
     int height = int(area_.bottom - area_.top);
     for (int y = 0; y < height; ++y) {
-        const unsigned char* row = data + std::size_t(y) * stride;
+        const unsigned char* row = Data(y);
         int x = 0;
         while (x < width) {
             // Aliased fills leave exact levels, so a run is a stretch of

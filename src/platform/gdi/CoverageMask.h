@@ -41,7 +41,10 @@ enum class Level : std::uint8_t { None = 0, Brush = 85, Background = 170, Pen = 
 
 class CoverageMask {
 public:
-    // area must already be clipped to the target bitmap.
+    // area must already be clipped to the target bitmap. Cairo draws a
+    // little beyond it: where a path leaves cairo's surface its edges are
+    // cut with rounding, which changed the pixels next to the cut, and a
+    // band's edge must not change what is drawn there.
     explicit CoverageMask(const DeviceRect& area);
     ~CoverageMask();
     CoverageMask(const CoverageMask&) = delete;
@@ -56,12 +59,20 @@ public:
     // drawing is done; null when the mask could not be made.
     const unsigned char* Row(int y);
 
+    // Sets the level of every pixel that both a and b (masks of the same
+    // area) cover.
+    void Raise(CoverageMask& a, CoverageMask& b, Level level);
+
     // Null paints leave their pixels alone.
     void Composite(Bitmap& target, const Paint* pen, const Paint* background, const Paint* brush,
                    std::uint8_t rop);
 
 private:
+    static constexpr long long kMargin = 2;
+    unsigned char* Data(int y);
+
     DeviceRect area_;
+    DeviceRect drawn_;  // area_ with the margin: the surface
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;
 };

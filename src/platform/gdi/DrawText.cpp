@@ -1,5 +1,6 @@
 // DrawTextW: text laid out in a rectangle by its format bits.
 #include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/RecordingSupport.h"
 #include "platform/gdi/TextRun.h"
 
 #include <algorithm>
@@ -46,25 +47,28 @@ public:
     Layouter(FontFace& face, const Prepared& text, UINT format, int tabStop)
         : face_(face), text_(text.text), format_(format), tabWidth_(tabStop) {}
 
+    // Advance of unit i of a line that starts at `start` and ends before
+    // `end`, with the pen `pen` pixels from the line's start (tabs reach to
+    // the next stop from there).
+    int Advance(int i, int start, int end, long long pen) {
+        char32_t c = text_[std::size_t(i)];
+        if (c == u'\t' && (format_ & DT_EXPANDTABS) && tabWidth_ > 0) {
+            return int(tabWidth_ - pen % tabWidth_);
+        }
+        if (c >= 0xDC00 && c < 0xE000 && i > start) return 0;  // measured with the first half
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < end) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text_[std::size_t(i) + 1]) - 0xDC00);
+        }
+        return face_.GlyphFor(c).advance;
+    }
+
     // Advances of units start..end-1 of a line that starts at `start`.
     std::vector<INT> Advances(int start, int end) {
         std::vector<INT> dx(std::size_t(end - start));
         long long pen = 0;
         for (int i = start; i < end; ++i) {
-            char32_t c = text_[std::size_t(i)];
-            int advance;
-            if (c == u'\t' && (format_ & DT_EXPANDTABS) && tabWidth_ > 0) {
-                advance = int(tabWidth_ - pen % tabWidth_);
-            } else if (c >= 0xDC00 && c < 0xE000 && i > start) {
-                advance = 0;  // second half of a pair, measured with the first
-            } else {
-                if (c >= 0xD800 && c < 0xDC00 && i + 1 < end) {
-                    c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text_[std::size_t(i) + 1]) - 0xDC00);
-                }
-                advance = face_.GlyphFor(c).advance;
-            }
-            dx[std::size_t(i - start)] = advance;
-            pen += advance;
+            dx[std::size_t(i - start)] = Advance(i, start, end, pen);
+            pen += dx[std::size_t(i - start)];
         }
         return dx;
     }
@@ -106,15 +110,18 @@ private:
             lines.push_back(Line{pos, end, 0});
             return;
         }
+        // Each line measures only as far as its break: measuring the rest
+        // of the paragraph for every line made long paragraphs in narrow
+        // boxes take quadratic time.
         while (pos < end) {
-            std::vector<INT> dx = Advances(pos, end);
             long long x = 0;
             int breakAt = -1;
             int i = pos;
             for (; i < end; ++i) {
                 bool space = text_[std::size_t(i)] == u' ';
                 if (space && i > pos && text_[std::size_t(i) - 1] != u' ') breakAt = i;
-                if (!space && i > pos && x + dx[std::size_t(i - pos)] > maxWidth) {
+                const int advance = Advance(i, pos, end, x);
+                if (!space && i > pos && x + advance > maxWidth) {
                     if (breakAt <= pos) {
                         // A word wider than the rectangle keeps its own line.
                         breakAt = i;
@@ -122,7 +129,7 @@ private:
                     }
                     break;
                 }
-                x += dx[std::size_t(i - pos)];
+                x += advance;
             }
             if (i == end || breakAt >= end) {
                 lines.push_back(Line{pos, end, Width(pos, end)});
@@ -142,7 +149,9 @@ private:
     long long tabWidth_;
 };
 
-int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format) {
+// Lays out and draws the text; with `area` given, only adds to it what
+// each line would touch and draws nothing.
+int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format, DeviceRect* area = nullptr) {
     auto face = FaceOf(*dc.font);
     if (!face) return 0;
     const TEXTMETRICW& tm = face->Metrics();
@@ -203,7 +212,11 @@ int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format) {
             how.marks.emplace_back(i ? layout.extents[std::size_t(i) - 1] : 0,
                                    layout.extents[std::size_t(i)]);
         }
-        DrawTextRun(dc, *face, layout, how);
+        if (area) {
+            *area = Union(*area, TextRunArea(*face, layout, how));
+        } else {
+            DrawTextRun(dc, *face, layout, how);
+        }
         y += lineHeight;
     }
     long long result = (single && (format & (DT_VCENTER | DT_BOTTOM))) ? (top - rc->top) + height
@@ -212,6 +225,19 @@ int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format) {
 }
 
 }  // namespace
+
+RECT DrawTextArea(HDC hdc, LPCWSTR text, int count, const RECT& rect, UINT format) {
+    Guard guard(GdiLock());
+    auto dc = LookupDc(hdc);
+    if (!dc || !text) return RECT{};
+    if (count < 0) count = TextLength(text, kMaxDrawTextUnits + 1);
+    if (count > kMaxDrawTextUnits) return RECT{};
+    RECT box = rect;
+    DeviceRect area{0, 0, 0, 0};
+    Draw(*dc, text, count, &box, format, &area);
+    return LogicalRect(*dc, area);
+}
+
 }  // namespace tarvel::gdi
 
 using namespace tarvel::gdi;

@@ -202,6 +202,97 @@ void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx
     cairo_close_path(cr);
 }
 
+// Adds to cr, as areas two pixels wide, the "on" pieces of the dash pattern
+// laid along the outline that addLocal draws relative to (ox, oy). Only
+// pieces that come near area are added.
+template <class AddLocal>
+void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const std::vector<int>& pattern,
+               AddLocal addLocal) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* local = cairo_create(surface);
+    addLocal(local);
+    cairo_path_t* path = cairo_copy_path_flat(local);
+    const double nearLeft = double(area.left) - ox - 3, nearRight = double(area.right) - ox + 3;
+    const double nearTop = double(area.top) - oy - 3, nearBottom = double(area.bottom) - oy + 3;
+    std::vector<std::pair<double, double>> piece;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    auto extend = [&](double x, double y) {
+        if (piece.empty()) {
+            minX = maxX = x;
+            minY = maxY = y;
+        }
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+        piece.emplace_back(x, y);
+    };
+    auto finish = [&] {
+        if (piece.size() >= 2 && maxX >= nearLeft && minX <= nearRight && maxY >= nearTop && minY <= nearBottom) {
+            // Each straight stretch is a two-pixel-wide quadrilateral of its
+            // own, all wound the same way: cairo's stroker, too, leaves
+            // out what lies beyond the mask's bounds and joins the rest
+            // differently from one mask to the next.
+            for (std::size_t i = 1; i < piece.size(); ++i) {
+                const auto [ax, ay] = piece[i - 1];
+                const auto [bx, by] = piece[i];
+                const double length = std::hypot(bx - ax, by - ay);
+                if (length == 0) continue;
+                const double nx = -(by - ay) / length, ny = (bx - ax) / length;
+                cairo_move_to(cr, ax + nx + ox, ay + ny + oy);
+                cairo_line_to(cr, bx + nx + ox, by + ny + oy);
+                cairo_line_to(cr, bx - nx + ox, by - ny + oy);
+                cairo_line_to(cr, ax - nx + ox, ay - ny + oy);
+                cairo_close_path(cr);
+            }
+        }
+        piece.clear();
+    };
+    std::size_t k = 0;           // current entry of the pattern
+    double left = pattern[0];    // of it
+    double x = 0, y = 0, startX = 0, startY = 0;
+    auto walkTo = [&](double tx, double ty) {
+        double length = std::hypot(tx - x, ty - y);
+        double done = 0;
+        while (length - done > left) {
+            done += left;
+            double px = x + (tx - x) * done / length, py = y + (ty - y) * done / length;
+            if (k % 2 == 0) {
+                extend(px, py);
+                finish();
+            } else {
+                extend(px, py);
+            }
+            k = (k + 1) % pattern.size();
+            left = pattern[k];
+        }
+        left -= length - done;
+        if (k % 2 == 0) extend(tx, ty);
+        x = tx;
+        y = ty;
+    };
+    if (path->status == CAIRO_STATUS_SUCCESS) {
+        for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+            const cairo_path_data_t* d = &path->data[i];
+            switch (d->header.type) {
+                case CAIRO_PATH_MOVE_TO:
+                    finish();
+                    x = startX = d[1].point.x;
+                    y = startY = d[1].point.y;
+                    if (k % 2 == 0) extend(x, y);
+                    break;
+                case CAIRO_PATH_LINE_TO: walkTo(d[1].point.x, d[1].point.y); break;
+                case CAIRO_PATH_CLOSE_PATH: walkTo(startX, startY); break;
+                default: break;
+            }
+        }
+    }
+    finish();
+    cairo_path_destroy(path);
+    cairo_destroy(local);
+    cairo_surface_destroy(surface);
+}
+
 // A closed figure inside box, drawn by addPath(cr, box inset by d).
 // Returns false for a box too far out to draw.
 template <class AddPath>
@@ -235,20 +326,27 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
         addPath(cr, l + w, t + w, r - w, b - w, w);
         cairo_fill(cr);
         if (s.styled) {
-            // The dashes run along the middle of the one-pixel ring and are
-            // clipped to it, so they cover exactly the ring's pixels.
-            cairo_save(cr);
-            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-            addPath(cr, l, t, r, b, 0.0);
-            addPath(cr, l + 1, t + 1, r - 1, b - 1, 1.0);
-            cairo_clip(cr);
-            std::vector<double> dashes(s.dashes.begin(), s.dashes.end());
-            cairo_set_dash(cr, dashes.data(), int(dashes.size()), 0);
-            cairo_set_line_width(cr, 2);
-            mask.SetLevel(Level::Pen);
-            addPath(cr, l + 0.5, t + 0.5, r - 0.5, b - 0.5, 0.5);
-            cairo_stroke(cr);
-            cairo_restore(cr);
+            // The dashes run along the middle of the one-pixel ring, two
+            // pixels wide, and only the ring's own pixels take them. The
+            // outline is flattened and dashed from the shape's own start,
+            // in the shape's own coordinates: cairo's dasher, given the
+            // mask's bounds, shortcuts curves that lie outside them and so
+            // phased the dashes differently in every band. The ring is
+            // taken pixel by pixel from fills, which do not depend on the
+            // mask's bounds, rather than through a clip path.
+            CoverageMask ring(area), dashes(area);
+            if (ring.Ok() && dashes.Ok()) {
+                addPath(ring.Context(), l, t, r, b, 0.0);
+                cairo_fill(ring.Context());
+                ring.SetLevel(Level::None);
+                addPath(ring.Context(), l + 1, t + 1, r - 1, b - 1, 1.0);
+                cairo_fill(ring.Context());
+                AddDashes(dashes.Context(), area, l, t, s.dashes, [&](cairo_t* local) {
+                    addPath(local, 0.5, 0.5, r - l - 0.5, b - t - 0.5, 0.5);
+                });
+                cairo_fill(dashes.Context());
+                mask.Raise(ring, dashes, Level::Pen);
+            }
         }
     }
     mask.Composite(*s.target, s.hasPen ? &s.pen : nullptr,

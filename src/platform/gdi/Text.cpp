@@ -2,6 +2,7 @@
 // pixels, so a text measured on one device context draws exactly as wide on
 // another.
 #include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/RecordingSupport.h"
 #include "platform/gdi/TextRun.h"
 
 #include <algorithm>
@@ -269,20 +270,48 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
 
 void UseGlyphImages(bool on) { glyphImagesOn = on; }
 
-void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how) {
-    Bitmap& target = *dc.bitmap;
-    if (target.readOnly) return;
-    const TEXTMETRICW& tm = face.Metrics();
-    double angle = face.Escapement();
-    TextFrame f{double(how.originX), double(how.originY), std::cos(angle), std::sin(angle)};
-    auto deviceX = [&](double u, double v) { return f.X(u, v); };
-    auto deviceY = [&](double u, double v) { return f.Y(u, v); };
+namespace {
+
+std::vector<cairo_glyph_t> PlacedGlyphs(const TextFrame& f, const TextLayout& layout) {
     std::vector<cairo_glyph_t> glyphs(layout.glyphs);
     for (auto& g : glyphs) {
         double u = g.x, v = g.y;
         g.x = f.X(u, v);
         g.y = f.Y(u, v);
     }
+    return glyphs;
+}
+
+TextFrame FrameOf(const FontFace& face, const TextDrawing& how) {
+    double angle = face.Escapement();
+    return TextFrame{double(how.originX), double(how.originY), std::cos(angle), std::sin(angle)};
+}
+
+}  // namespace
+
+DeviceRect TextRunArea(FontFace& face, const TextLayout& layout, const TextDrawing& how) {
+    TextFrame f = FrameOf(face, how);
+    DeviceRect area = InkArea(f, face, layout, PlacedGlyphs(f, layout));
+    if (how.clip) area = area.Intersect(*how.clip);
+    return area;
+}
+
+RECT LogicalRect(const Dc& dc, const DeviceRect& area) {
+    if (area.Empty()) return RECT{};
+    auto held = [](long long v) { return LONG(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); };
+    return RECT{held(area.left - dc.viewportOrg.x), held(area.top - dc.viewportOrg.y),
+                held(area.right - dc.viewportOrg.x), held(area.bottom - dc.viewportOrg.y)};
+}
+
+void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how) {
+    Bitmap& target = *dc.bitmap;
+    if (target.readOnly) return;
+    const TEXTMETRICW& tm = face.Metrics();
+    double angle = face.Escapement();
+    TextFrame f = FrameOf(face, how);
+    auto deviceX = [&](double u, double v) { return f.X(u, v); };
+    auto deviceY = [&](double u, double v) { return f.Y(u, v); };
+    std::vector<cairo_glyph_t> glyphs = PlacedGlyphs(f, layout);
     std::vector<FontFace*> faces;
     faces.reserve(glyphs.size());
     for (const GlyphRun& run : layout.runs) faces.insert(faces.end(), std::size_t(run.count), run.face);
@@ -339,6 +368,63 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
     mask.Composite(target, &text, &back, nullptr, 0xF0);
 }
 
+namespace {
+
+// Where ExtTextOutW puts a text: its baseline's left end for the device
+// context's text alignment, and the cell in the background colour in
+// opaque mode.
+TextDrawing PlaceText(const Dc& dc, FontFace& face, const TextLayout& layout, int x, int y) {
+    const TEXTMETRICW& tm = face.Metrics();
+    UINT align = dc.textAlign;
+    long long u = 0, v = tm.tmAscent;
+    if ((align & TA_CENTER) == TA_CENTER) {
+        u = -(layout.width / 2);
+    } else if (align & TA_RIGHT) {
+        u = -layout.width;
+    }
+    if ((align & TA_BASELINE) == TA_BASELINE) {
+        v = 0;
+    } else if (align & TA_BOTTOM) {
+        v = -tm.tmDescent;
+    }
+    double angle = face.Escapement();
+    long long vx = dc.viewportOrg.x, vy = dc.viewportOrg.y;
+    TextDrawing how;
+    how.originX = x + vx + std::llround(double(u) * std::cos(angle) + double(v) * std::sin(angle));
+    how.originY = y + vy + std::llround(-double(u) * std::sin(angle) + double(v) * std::cos(angle));
+    how.opaqueBox = dc.bkMode == OPAQUE;
+    return how;
+}
+
+DeviceRect DeviceRectOf(const Dc& dc, const RECT& r) {
+    long long vx = dc.viewportOrg.x, vy = dc.viewportOrg.y;
+    return {r.left + vx, r.top + vy, r.right + vx, r.bottom + vy};
+}
+
+}  // namespace
+
+RECT ExtTextOutArea(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWSTR text, UINT c,
+                    const INT* dx) {
+    Guard guard(GdiLock());
+    auto dc = LookupDc(hdc);
+    if (!dc || c > kMaxTextUnits || (c && !text)) return RECT{};
+    auto face = FaceOf(*dc->font);
+    if (!face) return RECT{};
+    DeviceRect area{0, 0, 0, 0};
+    DeviceRect rect{0, 0, 0, 0};
+    if (lprect) {
+        rect = DeviceRectOf(*dc, *lprect);
+        if (options & ETO_OPAQUE) area = rect;
+    }
+    if (c) {
+        TextLayout layout = LayoutText(*face, text, int(c), dx);
+        TextDrawing how = PlaceText(*dc, *face, layout, x, y);
+        how.clip = (lprect && (options & ETO_CLIPPED)) ? &rect : nullptr;
+        area = Union(area, TextRunArea(*face, layout, how));
+    }
+    return LogicalRect(*dc, area);
+}
+
 }  // namespace tarvel::gdi
 
 using namespace tarvel::gdi;
@@ -365,25 +451,8 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWST
     // the text need not be laid out.
     if (c == 0 || target.readOnly) return TRUE;
     TextLayout layout = LayoutText(*face, lpString, int(c), lpDx);
-    const TEXTMETRICW& tm = face->Metrics();
-    UINT align = dc->textAlign;
-    long long u = 0, v = tm.tmAscent;
-    if ((align & TA_CENTER) == TA_CENTER) {
-        u = -(layout.width / 2);
-    } else if (align & TA_RIGHT) {
-        u = -layout.width;
-    }
-    if ((align & TA_BASELINE) == TA_BASELINE) {
-        v = 0;
-    } else if (align & TA_BOTTOM) {
-        v = -tm.tmDescent;
-    }
-    double angle = face->Escapement();
-    TextDrawing how;
-    how.originX = x + vx + std::llround(double(u) * std::cos(angle) + double(v) * std::sin(angle));
-    how.originY = y + vy + std::llround(-double(u) * std::sin(angle) + double(v) * std::cos(angle));
+    TextDrawing how = PlaceText(*dc, *face, layout, x, y);
     how.clip = (lprect && (options & ETO_CLIPPED)) ? &rect : nullptr;
-    how.opaqueBox = dc->bkMode == OPAQUE;
     DrawTextRun(*dc, *face, layout, how);
     return TRUE;
 }

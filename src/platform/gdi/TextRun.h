@@ -55,6 +55,20 @@ struct TextDrawing {
 
 void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how);
 
+// The device area DrawTextRun can touch, whatever the target's size.
+DeviceRect TextRunArea(FontFace& face, const TextLayout& layout, const TextDrawing& how);
+
+// The smallest rectangle holding both; an empty one adds nothing.
+inline DeviceRect Union(const DeviceRect& a, const DeviceRect& b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// A device area in dc's logical coordinates, held to 32 bits.
+RECT LogicalRect(const Dc& dc, const DeviceRect& area);
+
 // Upright text is normally drawn from the faces' glyph images; switched
 // off, every run goes through a cairo mask. The two must agree pixel for
 // pixel, and the tests compare them.

@@ -18,6 +18,11 @@ namespace {
 // would take memory in proportion for nothing that can be read.
 constexpr int kMaxShapedUnits = 1 << 20;
 
+// A run is shaped in pieces of at most this many characters. HarfBuzz
+// keeps the distance from a mark to its base in 16 bits: thousands of
+// marks on one letter must not reach it, and no word is this long.
+constexpr int kMaxRunCharacters = 4096;
+
 // Units that can only belong to left-to-right text in scripts drawn one
 // glyph per character: such a text takes the short way.
 inline bool PlainUnit(char16_t c) {
@@ -204,7 +209,13 @@ public:
         const int n = int(chars_.codepoints.size());
         for (int i = 0; i < n;) {
             int end = i + 1;
-            while (end < n && !Breaks(end)) ++end;
+            while (end < n && !Breaks(end) && end - i < kMaxRunCharacters) ++end;
+            if (end < n && end - i == kMaxRunCharacters && !Breaks(end)) {
+                // Cut after a space where there is one not far back.
+                int space = end;
+                while (space > i + kMaxRunCharacters / 2 && chars_.codepoints[std::size_t(space) - 1] != U' ') --space;
+                if (space > i + kMaxRunCharacters / 2) end = space;
+            }
             runs_.push_back(Run{i, end, chars_.levels[std::size_t(i)], {}});
             if (SimpleScript(chars_.scripts[std::size_t(i)]) || !Shape(runs_.back())) LayOutSimple(runs_.back());
             i = end;

@@ -1,6 +1,7 @@
 // The cost of one A4 page at 300 dpi in 24 bits (2480 x 3507): a white
 // fill, 1,000 mixed shapes and 60 lines of 12-point text; and the raw speed
-// of a full-page solid fill. BM_WrappedDrawText/n: "ab " n times, word
+// of a full-page solid fill; BM_MixedArabicLatinLine: lines of mixed
+// Arabic and Latin per second. BM_WrappedDrawText/n: "ab " n times, word
 // wrapped into a box five pixels wide (one word a line); linear in n.
 #include <tarvel/gdi.h>
 
@@ -125,6 +126,25 @@ void BM_Text(benchmark::State& state) {
     for (auto _ : state) DrawText(page.dc, tools);
 }
 BENCHMARK(BM_Text)->Unit(benchmark::kMillisecond);
+
+// One line of mixed Arabic and Latin at 12 points, drawn a line at a time
+// down the page: shaping, reordering and the fallback face's glyphs
+// (Arial has no Arabic). Items per second are lines per second.
+void BM_MixedArabicLatinLine(benchmark::State& state) {
+    Page page;
+    Tools tools;
+    SelectObject(page.dc, tools.font);
+    SetBkMode(page.dc, TRANSPARENT);
+    const std::u16string line =
+        u"Invoice \u0641\u0627\u062a\u0648\u0631\u0629 2024: \u0627\u0644\u0645\u0628\u0644\u063a "
+        u"\u0627\u0644\u0625\u062c\u0645\u0627\u0644\u064a 1,250 EUR \u0634\u0643\u0631\u0627\u064b";
+    int i = 0;
+    for (auto _ : state) {
+        ExtTextOutW(page.dc, 120, 100 + (i++ % 60) * 55, 0, nullptr, line.c_str(), UINT(line.size()), nullptr);
+    }
+    state.SetItemsProcessed(std::int64_t(state.iterations()));
+}
+BENCHMARK(BM_MixedArabicLatinLine)->Unit(benchmark::kMicrosecond);
 
 void BM_WholePage(benchmark::State& state) {
     Page page;

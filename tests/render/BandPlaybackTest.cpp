@@ -335,7 +335,9 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
         page.push_back([=](Painter& p) { p.Paint(m, 0, tint); p.Paint(m, 1, tint ^ 0xFFFFFF); p.SelectBitmap(m, 0); });
     }
     static const DWORD rops[] = {SRCCOPY, SRCINVERT, SRCAND, SRCPAINT, NOTSRCCOPY, MERGECOPY, DSTINVERT, PATINVERT};
-    static const std::u16string texts[] = {u"Band", u"in bands\nalike", u"ab cd ef gh ij", u"Wy", u"A"};
+    // Arabic is shaped and right to left; the ideograph comes from a fallback face.
+    static const std::u16string texts[] = {u"Band", u"in bands\nalike", u"ab cd ef gh ij",
+        u"Wy \u0633\u0644\u0627\u0645 \u4e2d", u"A"};
     for (int i = 0; i < calls; ++i) {
         // Mostly the page; memory DCs get drawn on too, and then copied.
         const int dc = pick(4) == 0 ? 1 + pick(Painter::kMemories) : 0;

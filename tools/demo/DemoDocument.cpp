@@ -118,6 +118,18 @@ void DrawTextAndShapesPage(HDC printer)
         y += sample.points * 1000 / 72 + 150;
     }
     {
+        // Liberation Sans has none of these letters: each script comes from
+        // the installed face that has it, Arabic joined and right to left.
+        Font world(page, u"Liberation Sans", 14);
+        PDC_SelectObject(printer, world.handle);
+        PDC_SetTextColor(printer, RGB(0, 70, 140));
+        Text(page, 700, 3300,
+            u"Hello: \u4f60\u597d\uff0c\u4e16\u754c \u00b7 "
+            u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 \u00b7 "
+            u"\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e");
+        PDC_SelectObject(printer, GetStockObject(SYSTEM_FONT));
+    }
+    {
         Font body(page, u"Liberation Serif", 11);
         PDC_SelectObject(printer, body.handle);
         PDC_SetTextColor(printer, RGB(0, 0, 0));

@@ -4,6 +4,7 @@
 #include "platform/gdi/TextRun.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace tarvel::gdi {
 namespace {
@@ -16,6 +17,7 @@ struct Line {
     int start = 0;
     int end = 0;  // exclusive
     long long width = 0;
+    TextDirection direction = TextDirection::Auto;  // its paragraph's
 };
 
 struct Prepared {
@@ -55,6 +57,8 @@ public:
         if (c == u'\t' && (format_ & DT_EXPANDTABS) && tabWidth_ > 0) {
             return int(tabWidth_ - pen % tabWidth_);
         }
+        // Shaped text measures by clusters, as its paragraph shapes them.
+        if (!shaped_.empty() && shaped_[std::size_t(i)] != kUnshaped) return shaped_[std::size_t(i)];
         if (c >= 0xDC00 && c < 0xE000 && i > start) return 0;  // measured with the first half
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < end) {
             c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text_[std::size_t(i) + 1]) - 0xDC00);
@@ -91,11 +95,14 @@ public:
             } else {
                 while (end < n && text_[std::size_t(end)] != u'\r' && text_[std::size_t(end)] != u'\n') ++end;
             }
+            const std::size_t first = lines.size();
+            Shape(pos, end);
             if ((format_ & DT_WORDBREAK) && !single) {
                 Wrap(pos, end, maxWidth, lines);
             } else {
                 lines.push_back(Line{pos, end, Width(pos, end)});
             }
+            for (std::size_t k = first; k < lines.size(); ++k) lines[k].direction = direction_;
             if (end >= n) break;
             // CR LF is one break; a lone CR or LF is one too.
             pos = end + ((text_[std::size_t(end)] == u'\r' && end + 1 < n && text_[std::size_t(end) + 1] == u'\n') ? 2 : 1);
@@ -105,6 +112,20 @@ public:
     }
 
 private:
+    static constexpr INT kUnshaped = INT_MIN;
+
+    // Breaks are found in logical order, with the advances the paragraph
+    // has when shaped whole; each line is then put in visual order on its
+    // own, with the paragraph's direction.
+    void Shape(int pos, int end) {
+        const char16_t* paragraph = text_.data() + pos;
+        direction_ = ParagraphDirection(paragraph, end - pos);
+        std::vector<INT> advances = UnitAdvances(face_, paragraph, end - pos, direction_);
+        if (advances.empty()) return;
+        if (shaped_.empty()) shaped_.assign(text_.size(), kUnshaped);
+        std::copy(advances.begin(), advances.end(), shaped_.begin() + pos);
+    }
+
     void Wrap(int pos, int end, long long maxWidth, std::vector<Line>& lines) {
         if (pos == end) {
             lines.push_back(Line{pos, end, 0});
@@ -147,6 +168,8 @@ private:
     const std::u16string& text_;
     UINT format_;
     long long tabWidth_;
+    std::vector<INT> shaped_;  // per unit; empty while all text is plain
+    TextDirection direction_ = TextDirection::Auto;
 };
 
 // Lays out and draws the text; with `area` given, only adds to it what
@@ -201,7 +224,7 @@ int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format, Devic
         }
         std::vector<INT> dx = layouter.Advances(line.start, line.end);
         TextLayout layout = LayoutText(*face, prepared.text.data() + line.start,
-                                       line.end - line.start, dx.data());
+                                       line.end - line.start, dx.data(), line.direction);
         TextDrawing how;
         how.originX = x + vx;
         how.originY = y + vy + tm.tmAscent;

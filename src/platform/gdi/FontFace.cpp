@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -58,7 +59,9 @@ std::string CacheKey(const LOGFONTW& log) {
     return std::string(reinterpret_cast<const char*>(&key), sizeof(key));
 }
 
-FcPattern* MatchPattern(const LOGFONTW& log) {
+// What fontconfig is asked for: the face name, then the generic family
+// its pitch and family bits ask for, the weight and the slant.
+FcPattern* RequestPattern(const LOGFONTW& log) {
     std::string family = Utf8FaceName(log.lfFaceName);
     int pitch = log.lfPitchAndFamily & 3;
     int familyBits = log.lfPitchAndFamily & 0xF0;
@@ -81,16 +84,23 @@ FcPattern* MatchPattern(const LOGFONTW& log) {
     FcPatternAddInteger(pattern, FC_SLANT, log.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    if (!match) return nullptr;
-    // Glyphs are drawn as bilevel images with the font's own hinting.
+    return pattern;
+}
+
+// Glyphs are drawn as bilevel images with the font's own hinting.
+void MakeBilevel(FcPattern* match) {
     FcPatternDel(match, FC_ANTIALIAS);
     FcPatternAddBool(match, FC_ANTIALIAS, FcFalse);
     FcPatternDel(match, FC_HINTING);
     FcPatternAddBool(match, FC_HINTING, FcTrue);
-    return match;
+}
+
+std::string FileOf(FcPattern* font, int& index) {
+    FcChar8* file = nullptr;
+    index = 0;
+    FcPatternGetInteger(font, FC_INDEX, 0, &index);
+    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || !file) return {};
+    return reinterpret_cast<const char*>(file);
 }
 
 cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double sx, double sy, double angle) {
@@ -207,18 +217,27 @@ std::shared_ptr<FontFace> FontFace::Realise(const LOGFONTW& log) {
 }
 
 FontFace::~FontFace() {
+    if (shaper_) hb_font_destroy(shaper_);
+    if (candidates_) FcFontSetDestroy(candidates_);
     if (drawing_ && drawing_ != upright_) cairo_scaled_font_destroy(drawing_);
     if (upright_) cairo_scaled_font_destroy(upright_);
     if (face_) cairo_font_face_destroy(face_);
 }
 
 bool FontFace::Load(const LOGFONTW& log) {
-    FcPattern* match = MatchPattern(log);
+    log_ = log;
+    FcPattern* request = RequestPattern(log);
+    if (!request) return false;
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, request, &result);
+    FcPatternDestroy(request);
     if (!match) return false;
+    MakeBilevel(match);
     FcChar8* familyName = nullptr;
     if (FcPatternGetString(match, FC_FAMILY, 0, &familyName) == FcResultMatch && familyName) {
         family_ = reinterpret_cast<const char*>(familyName);
     }
+    file_ = FileOf(match, fileIndex_);
     face_ = cairo_ft_font_face_create_for_pattern(match);
     FcPatternDestroy(match);
     if (cairo_font_face_status(face_) != CAIRO_STATUS_SUCCESS) return false;
@@ -254,6 +273,8 @@ bool FontFace::Load(const LOGFONTW& log) {
     // wider font, and leaks the font it refuses.
     widthScale = std::min(widthScale, kMaxEm / em);
     escapement_ = double(log.lfEscapement % 3600) * M_PI / 1800.0;
+    em_ = em;
+    widthScale_ = widthScale;
     upright_ = MakeScaled(face_, em * widthScale, em, 0);
     if (!upright_) return false;
     drawing_ = escapement_ == 0 ? upright_ : MakeScaled(face_, em * widthScale, em, escapement_);
@@ -284,7 +305,7 @@ bool FontFace::Load(const LOGFONTW& log) {
                                (fixedPitch ? FF_MODERN : (log.lfPitchAndFamily & 0xF0)));
     tm.tmCharSet = log.lfCharSet;
     tm.tmAveCharWidth = avgWidth > 0 ? LONG(std::lround(avgWidth * scale * widthScale))
-                                     : GlyphFor(U'x').advance;
+                                     : OwnGlyph(U'x').advance;
 
     underline_ = log.lfUnderline != 0;
     strikeOut_ = log.lfStrikeOut != 0;
@@ -297,10 +318,8 @@ bool FontFace::Load(const LOGFONTW& log) {
     return true;
 }
 
-FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
-    auto it = glyphs_.find(codepoint);
-    if (it != glyphs_.end()) return it->second;
-    Glyph glyph{0, 0};
+FontFace::Glyph FontFace::OwnGlyph(char32_t codepoint) {
+    Glyph glyph{0, 0, 0};
     FT_Face ft = cairo_ft_scaled_font_lock_face(upright_);
     if (ft) {
         glyph.index = FT_Get_Char_Index(ft, FT_ULong(codepoint));
@@ -310,8 +329,175 @@ FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
     cairo_text_extents_t extents;
     cairo_scaled_font_glyph_extents(upright_, &g, 1, &extents);
     glyph.advance = int(std::lround(extents.x_advance));
+    return glyph;
+}
+
+FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
+    auto it = glyphs_.find(codepoint);
+    if (it != glyphs_.end()) return it->second;
+    Glyph glyph = OwnGlyph(codepoint);
+    if (glyph.index == 0 && !isFallback_) {
+        if (std::uint8_t source = FallbackFor(codepoint)) {
+            glyph = fallbacks_[source - 1u]->GlyphFor(codepoint);
+            glyph.source = source;
+        }
+    }
     glyphs_.emplace(codepoint, glyph);
     return glyph;
+}
+
+bool FontFace::Has(char32_t codepoint) {
+    Glyph glyph = GlyphFor(codepoint);
+    return glyph.source == 0 && glyph.index != 0;
+}
+
+namespace {
+
+// Controls, surrogates and noncharacters are nobody's letters: searching
+// every installed face for them would only find a different box.
+bool Searchable(char32_t c) {
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return false;
+    if (c >= 0xD800 && c < 0xE000) return false;
+    if ((c & 0xFFFE) == 0xFFFE || (c >= 0xFDD0 && c < 0xFDF0)) return false;
+    return c <= 0x10FFFF;
+}
+
+// Fallback faces are shared by every face that needs them at the same size.
+std::string FallbackKey(const std::string& file, int index, FcPattern* prepared, double em,
+                        double widthScale, double escapement) {
+    FcBool embolden = FcFalse;
+    FcPatternGetBool(prepared, FC_EMBOLDEN, 0, &embolden);
+    FcMatrix* matrix = nullptr;
+    FcMatrix m{1, 0, 0, 1};
+    if (FcPatternGetMatrix(prepared, FC_MATRIX, 0, &matrix) == FcResultMatch && matrix) m = *matrix;
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers, "|%d|%.6g|%.6g|%.6g|%d|%.4g,%.4g,%.4g,%.4g", index, em,
+                  widthScale, escapement, int(embolden), m.xx, m.xy, m.yx, m.yy);
+    return "fallback|" + file + numbers;
+}
+
+}  // namespace
+
+std::uint8_t FontFace::FallbackFor(char32_t codepoint) {
+    if (!Searchable(codepoint) || isFallback_) return 0;
+    // The request is made again when needed rather than kept: fontconfig's
+    // patterns hide their pointers from the leak checker.
+    struct Request {
+        FcPattern* pattern;
+        ~Request() {
+            if (pattern) FcPatternDestroy(pattern);
+        }
+    } request{nullptr};
+    if (!candidates_) {
+        request.pattern = RequestPattern(log_);
+        if (!request.pattern) return 0;
+        FcResult result = FcResultNoMatch;
+        // Trimmed: a face that adds no character to those before it can
+        // never be the first to have one.
+        candidates_ = FcFontSort(nullptr, request.pattern, FcTrue, nullptr, &result);
+        if (!candidates_) return 0;
+    }
+    for (int i = 0; i < candidates_->nfont; ++i) {
+        FcPattern* font = candidates_->fonts[i];
+        FcCharSet* charset = nullptr;
+        if (FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch || !charset ||
+            !FcCharSetHasChar(charset, FcChar32(codepoint))) {
+            continue;
+        }
+        int index = 0;
+        std::string file = FileOf(font, index);
+        if (file.empty() || (file == file_ && index == fileIndex_)) continue;
+        for (std::size_t k = 0; k < fallbacks_.size(); ++k) {
+            if (fallbacks_[k]->file_ == file && fallbacks_[k]->fileIndex_ == index) {
+                return fallbacks_[k]->OwnGlyph(codepoint).index ? std::uint8_t(k + 1) : 0;
+            }
+        }
+        if (fallbacks_.size() >= 255) return 0;
+        if (!request.pattern) request.pattern = RequestPattern(log_);
+        if (!request.pattern) return 0;
+        FcPattern* prepared = FcFontRenderPrepare(nullptr, request.pattern, font);
+        if (!prepared) return 0;
+        MakeBilevel(prepared);
+        std::string key = FallbackKey(file, index, prepared, em_, widthScale_, escapement_);
+        std::shared_ptr<FontFace> face;
+        {
+            FaceCache& cache = Cache();
+            std::lock_guard<std::mutex> guard(cache.lock);
+            auto it = cache.faces.find(key);
+            if (it != cache.faces.end()) face = it->second.lock();
+            if (!face) {
+                face.reset(new FontFace);
+                if (face->LoadMatch(prepared, em_, widthScale_, escapement_)) {
+                    cache.faces[key] = face;
+                } else {
+                    face.reset();
+                }
+            }
+        }
+        FcPatternDestroy(prepared);
+        if (!face) continue;
+        fallbacks_.push_back(face);
+        // The character set is fontconfig's word; the face's own map decides.
+        if (face->OwnGlyph(codepoint).index) return std::uint8_t(fallbacks_.size());
+    }
+    return 0;
+}
+
+bool FontFace::LoadMatch(FcPattern* match, double em, double widthScale, double escapement) {
+    isFallback_ = true;
+    FcChar8* familyName = nullptr;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &familyName) == FcResultMatch && familyName) {
+        family_ = reinterpret_cast<const char*>(familyName);
+    }
+    file_ = FileOf(match, fileIndex_);
+    face_ = cairo_ft_font_face_create_for_pattern(match);
+    if (cairo_font_face_status(face_) != CAIRO_STATUS_SUCCESS) return false;
+    DesignMetrics design;
+    if (!ReadDesignMetrics(face_, design)) return false;
+    em_ = em;
+    widthScale_ = widthScale;
+    escapement_ = escapement;
+    upright_ = MakeScaled(face_, em * widthScale, em, 0);
+    if (!upright_) return false;
+    drawing_ = escapement_ == 0 ? upright_ : MakeScaled(face_, em * widthScale, em, escapement_);
+    if (!drawing_) return false;
+    // Only the glyph images use a fallback face's cell: lines and the cell
+    // of the text are the selected face's.
+    double scale = em / design.upem;
+    metrics_.tmAscent = LONG(std::lround(design.winAscent * scale));
+    metrics_.tmDescent = LONG(std::lround(design.winDescent * scale));
+    metrics_.tmHeight = metrics_.tmAscent + metrics_.tmDescent;
+    return true;
+}
+
+hb_font_t* FontFace::Shaper() {
+    if (shaperTried_) return shaper_;
+    shaperTried_ = true;
+    if (file_.empty()) return nullptr;
+    // One HarfBuzz face per font file, shared by every size and kept for
+    // the life of the process, as fontconfig keeps its list of files.
+    static std::mutex lock;
+    static auto* faces = new std::map<std::pair<std::string, int>, hb_face_t*>;
+    hb_face_t* face = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        auto key = std::make_pair(file_, fileIndex_);
+        auto it = faces->find(key);
+        if (it != faces->end()) {
+            face = it->second;
+        } else {
+            hb_blob_t* blob = hb_blob_create_from_file_or_fail(file_.c_str());
+            if (blob) {
+                face = hb_face_create(blob, unsigned(std::max(fileIndex_, 0)));
+                hb_blob_destroy(blob);
+            }
+            (*faces)[key] = face;
+        }
+    }
+    if (!face || hb_face_get_glyph_count(face) == 0) return nullptr;
+    shaper_ = hb_font_create(face);
+    hb_font_set_scale(shaper_, int(std::lround(em_ * widthScale_ * 64)), int(std::lround(em_ * 64)));
+    return shaper_;
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <tarvel/gdi.h>
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <hb.h>
 
 #include <cstdint>
 #include <memory>
@@ -26,9 +28,20 @@ public:
 
     struct Glyph {
         unsigned long index;
-        int advance;  // whole pixels along the baseline
+        int advance;          // whole pixels along the baseline
+        std::uint8_t source;  // the face it comes from: see Source
     };
+    // The glyph of a character: from this face, or where this face has none,
+    // from the best installed face that has one (the fallback faces, same em
+    // height). A character no face has is this face's missing-glyph box.
     Glyph GlyphFor(char32_t codepoint);
+    // Whether this face itself has a glyph for the character.
+    bool Has(char32_t codepoint);
+    // 0 is this face, 1 and up its fallback faces in the order first needed.
+    FontFace& Source(std::uint8_t source) { return source ? *fallbacks_[source - 1u] : *this; }
+    // HarfBuzz's view of this face at its size (26.6 units, scaled as the
+    // drawing font); null if the font file cannot be read.
+    hb_font_t* Shaper();
 
     // The pixels an upright glyph sets when drawn aliased with its origin on
     // a whole pixel: a box relative to the origin, one byte per pixel (0 or
@@ -62,6 +75,10 @@ public:
 private:
     FontFace() = default;
     bool Load(const LOGFONTW& log);
+    // Loads a matched font at an em height and a horizontal stretch.
+    bool LoadMatch(FcPattern* match, double em, double widthScale, double escapement);
+    std::uint8_t FallbackFor(char32_t codepoint);
+    Glyph OwnGlyph(char32_t codepoint);
 
     cairo_font_face_t* face_ = nullptr;
     cairo_scaled_font_t* upright_ = nullptr;
@@ -75,7 +92,18 @@ private:
     int strikeOutPosition_ = 1;
     int strikeOutThickness_ = 1;
     std::string family_;
+    std::string file_;
+    int fileIndex_ = 0;
+    double em_ = 0, widthScale_ = 1;
     std::unordered_map<char32_t, Glyph> glyphs_;
+    // The description, for the fallback search: the faces that could stand
+    // in are sorted by it (family preferences, weight, slant) on first need.
+    LOGFONTW log_{};
+    FcFontSet* candidates_ = nullptr;
+    bool isFallback_ = false;
+    std::vector<std::shared_ptr<FontFace>> fallbacks_;
+    hb_font_t* shaper_ = nullptr;
+    bool shaperTried_ = false;
     // Null entries: glyphs known to need cairo.
     std::unordered_map<unsigned long, std::unique_ptr<GlyphImage>> images_;
     std::size_t imageBytes_ = 0;

@@ -26,32 +26,6 @@ int TextLength(const char16_t* text, int max) {
     return n;
 }
 
-TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx) {
-    TextLayout layout;
-    layout.extents.resize(std::size_t(std::max(count, 0)));
-    layout.glyphs.reserve(std::size_t(std::max(count, 0)));
-    long long pen = 0;
-    for (int i = 0; i < count; ++i) {
-        char32_t c = text[i];
-        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
-                    text[i + 1] < 0xE000;
-        if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-        FontFace::Glyph glyph = face.GlyphFor(c);
-        layout.glyphs.push_back(cairo_glyph_t{glyph.index, double(pen), 0});
-        // A surrogate pair advances once, on its first unit, unless the
-        // caller's spacing array says otherwise.
-        pen += dx ? dx[i] : glyph.advance;
-        layout.extents[std::size_t(i)] = int(std::clamp<long long>(pen, INT32_MIN, INT32_MAX));
-        if (pair) {
-            ++i;
-            if (dx) pen += dx[i];
-            layout.extents[std::size_t(i)] = int(std::clamp<long long>(pen, INT32_MIN, INT32_MAX));
-        }
-    }
-    layout.width = int(std::clamp<long long>(pen, INT32_MIN, INT32_MAX));
-    return layout;
-}
-
 namespace {
 
 // Device positions of points given along the baseline (u) and downwards
@@ -79,12 +53,15 @@ DeviceRect InkArea(const TextFrame& f, FontFace& face, const TextLayout& layout,
             maxY = std::max(maxY, f.Y(u, v));
         }
     }
-    if (!glyphs.empty()) {
+    // Each face measures its own glyphs: fallback faces have other shapes.
+    for (const GlyphRun& run : layout.runs) {
+        if (run.count <= 0 || std::size_t(run.first) + std::size_t(run.count) > glyphs.size()) continue;
+        const cairo_glyph_t* first = glyphs.data() + run.first;
         cairo_text_extents_t ink;
-        cairo_scaled_font_glyph_extents(face.DrawingFont(), glyphs.data(), int(glyphs.size()), &ink);
+        cairo_scaled_font_glyph_extents(run.face->DrawingFont(), first, run.count, &ink);
         if (ink.width > 0 && ink.height > 0) {
             // Bearings are measured from the first glyph's origin.
-            double left = glyphs[0].x + ink.x_bearing, top = glyphs[0].y + ink.y_bearing;
+            double left = first->x + ink.x_bearing, top = first->y + ink.y_bearing;
             minX = std::min(minX, left - 2);
             minY = std::min(minY, top - 2);
             maxX = std::max(maxX, left + ink.width + 2);
@@ -101,8 +78,8 @@ DeviceRect InkArea(const TextFrame& f, FontFace& face, const TextLayout& layout,
 // to the stretch of baseline that can touch the mask, so cairo never sees
 // coordinates it cannot hold. Returns false when nothing can show.
 bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& area,
-                const TextLayout& layout, std::vector<cairo_glyph_t>& glyphs, double& uLo,
-                double& uHi, bool& far) {
+                const TextLayout& layout, std::vector<cairo_glyph_t>& glyphs,
+                std::vector<FontFace*>& faces, double& uLo, double& uHi, bool& far) {
     far = !WithinReach(area, f.ox, f.oy) ||
           !WithinReach(area, f.X(layout.width, 0), f.Y(layout.width, 0));
     for (std::size_t i = 0; i < glyphs.size() && !far; ++i) {
@@ -125,11 +102,16 @@ bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& are
     uLo -= reach;
     uHi += reach;
     std::vector<cairo_glyph_t> kept;
+    std::vector<FontFace*> keptFaces;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         double u = layout.glyphs[i].x;
-        if (u >= uLo && u <= uHi) kept.push_back(glyphs[i]);
+        if (u >= uLo && u <= uHi) {
+            kept.push_back(glyphs[i]);
+            keptFaces.push_back(faces[i]);
+        }
     }
     glyphs.swap(kept);
+    faces.swap(keptFaces);
     return true;
 }
 
@@ -165,7 +147,8 @@ struct PenBar {
 // same as painting each pixel once). False, having drawn nothing, when some
 // glyph has no image; the caller then takes the mask.
 bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how,
-                    const std::vector<cairo_glyph_t>& glyphs, const DeviceRect& area) {
+                    const std::vector<cairo_glyph_t>& glyphs, const std::vector<FontFace*>& faces,
+                    const DeviceRect& area) {
     // The mask would be refused at these sizes; so is the shortcut.
     if (area.right - area.left > 32767 || area.bottom - area.top > 32767) return false;
     for (const auto& mark : how.marks) {
@@ -177,9 +160,11 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
     };
     thread_local std::vector<Placed> placed;
     placed.clear();
-    face.TrimImages();
-    for (const cairo_glyph_t& g : glyphs) {
-        const FontFace::GlyphImage* image = face.Image(g.index);
+    // Every face trims before any image is taken: trimming drops images.
+    for (const GlyphRun& run : layout.runs) run.face->TrimImages();
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const cairo_glyph_t& g = glyphs[i];
+        const FontFace::GlyphImage* image = faces[i]->Image(g.index);
         if (!image) return false;
         if (image->width == 0) continue;
         long long left = std::llround(g.x) + image->left, top = std::llround(g.y) + image->top;
@@ -290,9 +275,9 @@ namespace {
 std::vector<cairo_glyph_t> PlacedGlyphs(const TextFrame& f, const TextLayout& layout) {
     std::vector<cairo_glyph_t> glyphs(layout.glyphs);
     for (auto& g : glyphs) {
-        double u = g.x;
-        g.x = f.X(u, 0);
-        g.y = f.Y(u, 0);
+        double u = g.x, v = g.y;
+        g.x = f.X(u, v);
+        g.y = f.Y(u, v);
     }
     return glyphs;
 }
@@ -327,14 +312,17 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
     auto deviceX = [&](double u, double v) { return f.X(u, v); };
     auto deviceY = [&](double u, double v) { return f.Y(u, v); };
     std::vector<cairo_glyph_t> glyphs = PlacedGlyphs(f, layout);
+    std::vector<FontFace*> faces;
+    faces.reserve(glyphs.size());
+    for (const GlyphRun& run : layout.runs) faces.insert(faces.end(), std::size_t(run.count), run.face);
     DeviceRect area = InkArea(f, face, layout, glyphs).Intersect(BoundsOf(target));
     if (how.clip) area = area.Intersect(*how.clip);
     if (area.Empty()) return;
     double uLimitLo = -1e300, uLimitHi = 1e300;
     bool far = false;
-    if (!CutToReach(f, tm, area, layout, glyphs, uLimitLo, uLimitHi, far)) return;
+    if (!CutToReach(f, tm, area, layout, glyphs, faces, uLimitLo, uLimitHi, far)) return;
     // Unturned text near the page has its glyphs on whole pixels.
-    if (glyphImagesOn && !far && angle == 0 && DrawFromImages(dc, face, layout, how, glyphs, area)) return;
+    if (glyphImagesOn && !far && angle == 0 && DrawFromImages(dc, face, layout, how, glyphs, faces, area)) return;
     CoverageMask mask(area);
     if (!mask.Ok()) return;
     cairo_t* cr = mask.Context();
@@ -354,9 +342,12 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
         cairo_fill(cr);
     }
     mask.SetLevel(Level::Pen);
-    if (!glyphs.empty()) {
-        cairo_set_scaled_font(cr, face.DrawingFont());
-        cairo_show_glyphs(cr, glyphs.data(), int(glyphs.size()));
+    for (std::size_t i = 0; i < glyphs.size();) {
+        std::size_t end = i + 1;
+        while (end < glyphs.size() && faces[end] == faces[i]) ++end;
+        cairo_set_scaled_font(cr, faces[i]->DrawingFont());
+        cairo_show_glyphs(cr, glyphs.data() + i, int(end - i));
+        i = end;
     }
     double uA = std::min(0, layout.width), uB = std::max(0, layout.width);
     if (face.Underline()) {

@@ -9,14 +9,40 @@
 
 namespace tarvel::gdi {
 
+// Consecutive glyphs of a layout that come from one face: the selected
+// face or one of its fallback faces.
+struct GlyphRun {
+    FontFace* face;
+    int first, count;
+};
+
 struct TextLayout {
-    std::vector<cairo_glyph_t> glyphs;  // x: pen position along the baseline
-    std::vector<int> extents;           // per UTF-16 unit: pen position after it
+    // In visual order, left to right. x: pen position along the baseline;
+    // y: below the baseline (marks placed by shaping), whole pixels both.
+    std::vector<cairo_glyph_t> glyphs;
+    std::vector<GlyphRun> runs;  // covers glyphs in order
+    std::vector<int> extents;    // per UTF-16 unit in logical order: pen position after it
     int width = 0;
 };
 
-// count UTF-16 units; dx, when given, holds the advance of each unit.
-TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx);
+// count UTF-16 units; dx, when given, holds the advance of each unit (a
+// shaped cluster takes the sum of its units' advances). Characters the face
+// lacks come from its fallback faces; complex scripts are shaped, and
+// right-to-left text is put in visual order with the paragraph's direction
+// taken from its first strong character, or from `direction` when that is
+// not TextDirection::Auto.
+enum class TextDirection { Auto, LeftToRight, RightToLeft };
+TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx,
+                      TextDirection direction = TextDirection::Auto);
+
+// The direction of a paragraph: that of its first strong character.
+TextDirection ParagraphDirection(const char16_t* text, int count);
+
+// The logical advance of each unit of a text laid out whole: what its
+// extents grow by at that unit (0 for all but the first unit of a cluster).
+// Empty for plain text, where each unit advances by its own glyph.
+std::vector<INT> UnitAdvances(FontFace& face, const char16_t* text, int count,
+                              TextDirection direction = TextDirection::Auto);
 
 struct TextDrawing {
     long long originX = 0;  // device position of the baseline's left end

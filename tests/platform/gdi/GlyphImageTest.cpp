@@ -77,7 +77,8 @@ Case RandomCase(std::mt19937& rng) {
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     static const char16_t* faces[] = {u"Liberation Serif", u"Liberation Sans", u"Liberation Mono",
                                       u"DejaVu Sans", u"Times New Roman", u"NoSuchFace"};
-    static const char16_t pool[] = u"AaBbWwMmgjpqy,.;:!?@#%&*()[]{}/\\|_-+=0123456789 \u00e9\u00c5\u00df\u00f1\u20ac\u2014\u4e2d\ufb01";
+    static const char16_t pool[] = u"AaBbWwMmgjpqy,.;:!?@#%&*()[]{}/\\|_-+=0123456789 \u00e9\u00c5\u00df\u00f1\u20ac\u2014\u4e2d\ufb01"
+                                      u"\u0633\u0644\u0627\u0645\u064e\u05e9\u05dd\u0928\u092e\u094d";
     Case c;
     c.face = faces[pick(6)];
     c.height = pick(4) ? -(4 + pick(45)) : 4 + pick(45);

@@ -1,6 +1,10 @@
 #include "platform/gdi/GdiTestSupport.h"
+#include "platform/gdi/TextRun.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
 
 using gditest::Canvas;
 using gditest::MakeFont;
@@ -238,6 +242,7 @@ TEST(GdiText, TextDrawnInBandsEqualsTextDrawnWhole) {
         HGDIOBJ old = SelectObject(dc, font);
         SetBkColor(dc, RGB(200, 200, 0));
         ExtTextOutW(dc, 3, 2, 0, nullptr, u"Banded text, agreed", 19, nullptr);
+        ExtTextOutW(dc, 3, 40, 0, nullptr, u"\u4e2d \u0633\u0644\u0627\u0645 \u0928\u092e", 10, nullptr);
         RECT r{0, 20, 120, 60};
         DrawTextW(dc, u"Wrapped words in a box", -1, &r, DT_WORDBREAK | DT_CENTER);
         SelectObject(dc, old);
@@ -348,6 +353,202 @@ TEST_F(GdiDrawText, PrefixesTabsAndTheirOptOuts) {
     r = RECT{0, 0, 1000, 0};
     DrawTextW(c_.dc, u"a\tb", -1, &r, DT_CALCRECT | DT_EXPANDTABS);
     EXPECT_EQ(r.right, 8 * tm_.tmAveCharWidth + Extent(c_.dc, u"b").cx);
+}
+
+}  // namespace
+
+// Text beyond the selected face: characters from fallback faces, shaped
+// scripts, right-to-left order. The glyph order is read from the layout
+// itself; everything else from pixels and the measuring calls.
+namespace {
+
+using tarvel::gdi::FontFace;
+using tarvel::gdi::LayoutText;
+using tarvel::gdi::TextLayout;
+
+std::shared_ptr<FontFace> Face(const char16_t* name, LONG height) {
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    for (int i = 0; name[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = name[i];
+    return FontFace::Realise(lf);
+}
+
+TextLayout Layout(FontFace& face, const std::u16string& text) {
+    return LayoutText(face, text.data(), int(text.size()), nullptr);
+}
+
+// The x of the glyph with this index (from the face that owns it), or -1.
+double XOf(const TextLayout& layout, FontFace& face, char32_t c) {
+    FontFace::Glyph g = face.GlyphFor(c);
+    FontFace* from = &face.Source(g.source);
+    for (const auto& run : layout.runs) {
+        if (run.face != from) continue;
+        for (int i = run.first; i < run.first + run.count; ++i) {
+            if (layout.glyphs[std::size_t(i)].index == g.index) return layout.glyphs[std::size_t(i)].x;
+        }
+    }
+    return -1;
+}
+
+// Draws the text opaque in red on white and checks that the cell it fills
+// is exactly what the measuring calls said, on ExtTextOutW and DrawTextW.
+void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text) {
+    SCOPED_TRACE(text.size());
+    Canvas c(400, 80);
+    WithFont f(c.dc, MakeFont(face, -24));
+    SetBkColor(c.dc, RGB(255, 0, 0));
+    SIZE size{};
+    INT fit = 0;
+    std::vector<INT> partial(text.size());
+    ASSERT_TRUE(GetTextExtentExPointW(c.dc, text.data(), int(text.size()), 100000, &fit, partial.data(), &size));
+    EXPECT_EQ(partial.back(), size.cx);
+    for (std::size_t i = 1; i < partial.size(); ++i) EXPECT_GE(partial[i], partial[i - 1]);
+    ASSERT_TRUE(ExtTextOutW(c.dc, 10, 7, 0, nullptr, text.data(), UINT(text.size()), nullptr));
+    // Glyphs may overhang the cell; its bottom row is the background's.
+    const int bottom = 7 + int(size.cy) - 1;
+    EXPECT_EQ(c.At(9, bottom), RGB(255, 255, 255));
+    EXPECT_EQ(c.At(10, bottom), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(10 + int(size.cx) - 1, bottom), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(10 + int(size.cx), bottom), RGB(255, 255, 255));
+    EXPECT_GT(c.Count(RGB(0, 0, 0)), 30);
+    RECT r{0, 0, 1000, 0};
+    DrawTextW(c.dc, text.data(), int(text.size()), &r, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_EQ(r.right, size.cx);
+    // Right alignment puts the visual line's right end on the box's.
+    c.Fill(RGB(255, 255, 255));
+    RECT box{0, 0, 390, 60};
+    DrawTextW(c.dc, text.data(), int(text.size()), &box, DT_RIGHT | DT_SINGLELINE);
+    EXPECT_EQ(c.At(389, int(size.cy) - 1), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(390 - int(size.cx), int(size.cy) - 1), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(389 - int(size.cx), int(size.cy) - 1), RGB(255, 255, 255));
+    // A spacing array applies per cluster: twenty pixels a unit.
+    c.Fill(RGB(255, 255, 255));
+    std::vector<INT> dx(text.size(), 20);
+    ExtTextOutW(c.dc, 10, 7, 0, nullptr, text.data(), UINT(text.size()), dx.data());
+    EXPECT_EQ(c.At(10 + 20 * int(text.size()) - 1, bottom), RGB(255, 0, 0));
+    EXPECT_EQ(c.At(10 + 20 * int(text.size()), bottom), RGB(255, 255, 255));
+}
+
+TEST(GdiTextScripts, MissingCharactersComeFromAFaceThatHasThem) {
+    // Liberation Sans has no ideographs: the ideograph is drawn, not the
+    // box of the missing glyph.
+    auto box = [](const char16_t* text) {
+        Canvas c(80, 60);
+        WithFont f(c.dc, MakeFont(u"Arial", -40));
+        SetBkMode(c.dc, TRANSPARENT);
+        ExtTextOutW(c.dc, 10, 5, 0, nullptr, text, 1, nullptr);
+        return std::make_pair(c.Picture(), c.Ink());
+    };
+    auto missing = box(u"\ue000");  // private use: nobody's letter
+    auto ideograph = box(u"\u4e2d");
+    EXPECT_NE(ideograph.first, missing.first);
+    // Sized to the same em: a full-height ideograph of about 40 pixels.
+    EXPECT_GT(ideograph.second.bottom - ideograph.second.top, 28);
+    EXPECT_LT(ideograph.second.bottom - ideograph.second.top, 46);
+    auto face = Face(u"Arial", -40);
+    ASSERT_TRUE(face);
+    EXPECT_NE(face->GlyphFor(U'\u4e2d').source, 0);
+    EXPECT_EQ(face->GlyphFor(U'a').source, 0);
+    EXPECT_EQ(face->GlyphFor(U'\ue000').index, 0u);
+    ExpectMeasuredAsDrawn(u"Arial", u"Price \u4e2d\u6587 \u0928\u092e\u0938\u094d\u0924\u0947");
+}
+
+TEST(GdiTextScripts, ArabicIsJoinedAndRunsRightToLeft) {
+    auto face = Face(u"DejaVu Sans", -30);
+    ASSERT_TRUE(face);
+    const std::u16string salam = u"\u0633\u0644\u0627\u0645";
+    TextLayout word = Layout(*face, salam);
+    EXPECT_LT(word.glyphs.size(), salam.size());  // lam and alef make one glyph
+    // The first letter, drawn rightmost, in its initial form: the same
+    // glyph as starts another word, not the letter standing alone.
+    TextLayout other = Layout(*face, u"\u0633\u0633");
+    auto rightmost = [](const TextLayout& l) {
+        return std::max_element(l.glyphs.begin(), l.glyphs.end(),
+                                [](const cairo_glyph_t& a, const cairo_glyph_t& b) { return a.x < b.x; })
+            ->index;
+    };
+    EXPECT_EQ(rightmost(word), rightmost(other));
+    EXPECT_NE(rightmost(word), face->GlyphFor(U'\u0633').index);
+    // Logical extents: the first letter's extent is its own cluster's.
+    EXPECT_EQ(word.extents.back(), word.width);
+    EXPECT_LT(word.extents[0], word.width);
+    ExpectMeasuredAsDrawn(u"DejaVu Sans", salam);
+    // From a face without Arabic, the word comes joined from a fallback.
+    ExpectMeasuredAsDrawn(u"Arial", u"Say " + salam + u" twice");
+}
+
+TEST(GdiTextScripts, MixedLatinAndHebrewFollowTheBidiAlgorithm) {
+    auto face = Face(u"Arial", -30);
+    ASSERT_TRUE(face);
+    // A left-to-right paragraph: the Hebrew word is turned round in place.
+    TextLayout ltr = Layout(*face, u"ab \u05e9\u05dc\u05d5\u05dd cd");
+    double a = XOf(ltr, *face, U'a'), shin = XOf(ltr, *face, U'\u05e9'), mem = XOf(ltr, *face, U'\u05dd'),
+           c = XOf(ltr, *face, U'c');
+    EXPECT_LT(a, mem);
+    EXPECT_LT(mem, shin);
+    EXPECT_LT(shin, c);
+    // A paragraph that starts with Hebrew is right to left: the Latin word
+    // comes last logically, so leftmost.
+    TextLayout rtl = Layout(*face, u"\u05e9\u05dc\u05d5\u05dd ab!");
+    EXPECT_LT(XOf(rtl, *face, U'b'), XOf(rtl, *face, U'\u05dd'));
+    EXPECT_LT(XOf(rtl, *face, U'\u05dd'), XOf(rtl, *face, U'\u05e9'));
+    EXPECT_LT(XOf(rtl, *face, U'!'), XOf(rtl, *face, U'a'));  // the neutral end takes the paragraph's side
+    ExpectMeasuredAsDrawn(u"Arial", u"ab \u05e9\u05dc\u05d5\u05dd cd");
+    // DrawTextW wraps in logical order: the first logical word of a
+    // right-to-left paragraph ends its first line on the right.
+    Canvas canvas(200, 100);
+    WithFont f(canvas.dc, MakeFont(u"Arial", -20));
+    RECT calc{0, 0, 1000, 0};
+    const std::u16string para = u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd \u05e9\u05dc\u05d5\u05dd";
+    DrawTextW(canvas.dc, para.data(), int(para.size()), &calc, DT_CALCRECT);
+    RECT narrow{0, 0, calc.right * 2 / 3, 0};
+    TEXTMETRICW tm{};
+    GetTextMetricsW(canvas.dc, &tm);
+    EXPECT_EQ(DrawTextW(canvas.dc, para.data(), int(para.size()), &narrow, DT_CALCRECT | DT_WORDBREAK),
+              2 * tm.tmHeight);
+}
+
+TEST(GdiTextScripts, BadTextNeitherCrashesNorHangs) {
+    Canvas c(300, 60);
+    WithFont f(c.dc, MakeFont(u"Arial", -20));
+    SIZE size{};
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc, &tm);
+    const std::u16string lone[] = {u"a\xd800" u"b\xdc00", u"\u0633\xdc00\u0644\xd800", u"\xd800"};
+    for (const auto& text : lone) {
+        ASSERT_TRUE(GetTextExtentPoint32W(c.dc, text.data(), int(text.size()), &size));
+        EXPECT_GT(size.cx, 0);
+        EXPECT_LT(size.cx, 30 * LONG(text.size()));
+        EXPECT_TRUE(ExtTextOutW(c.dc, 5, 5, 0, nullptr, text.data(), UINT(text.size()), nullptr));
+    }
+    // 100,000 marks on one base, Latin and Arabic.
+    for (char16_t base : {u'a', u'\u0628'}) {
+        std::u16string marks(100001, base == u'a' ? u'\u0301' : u'\u064e');
+        marks[0] = base;
+        ASSERT_TRUE(GetTextExtentPoint32W(c.dc, marks.data(), int(marks.size()), &size));
+        EXPECT_GE(size.cx, 0);
+        EXPECT_TRUE(ExtTextOutW(c.dc, 5, 5, 0, nullptr, marks.data(), UINT(marks.size()), nullptr));
+        RECT r{0, 0, 100, 0};
+        EXPECT_EQ(DrawTextW(c.dc, marks.data(), int(marks.size()), &r, DT_CALCRECT | DT_WORDBREAK), tm.tmHeight);
+    }
+    // Only control characters: a box each at most, one line per break.
+    const std::u16string controls = u"\x01\x02\x1b\x7f\u200f\u202e";
+    ASSERT_TRUE(GetTextExtentPoint32W(c.dc, controls.data(), int(controls.size()), &size));
+    EXPECT_GE(size.cx, 0);
+    EXPECT_LE(size.cx, tm.tmMaxCharWidth * LONG(controls.size()));
+    RECT r{0, 0, 100, 0};
+    EXPECT_EQ(DrawTextW(c.dc, u"\x01\r\n\x02", -1, &r, DT_CALCRECT), 2 * tm.tmHeight);
+    // A face name that fills all 32 units, with no terminator.
+    LOGFONTW lf{};
+    lf.lfHeight = -20;
+    for (int i = 0; i < LF_FACESIZE; ++i) lf.lfFaceName[i] = u"\u0645Arial"[i % 6];
+    HFONT full = CreateFontIndirectW(&lf);
+    ASSERT_TRUE(full);
+    HGDIOBJ old = SelectObject(c.dc, full);
+    ASSERT_TRUE(GetTextExtentPoint32W(c.dc, u"\u0633\u0644\u0627\u0645", 4, &size));
+    EXPECT_GT(size.cx, 0);
+    SelectObject(c.dc, old);
+    DeleteObject(full);
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ bool PreviewPage::PutBits(Ink ink, std::uint32_t x, std::uint32_t y, const std::
 
     auto& rows = planes_[plane];
     if (rows.size() <= y) {
+        // The row headers count against the page's memory bound too, so this
+        // is the size of one vector object, not of its contents.
+        // NOLINTNEXTLINE(bugprone-sizeof-container)
         storedBytes_ += (y + 1 - rows.size()) * sizeof(rows[0]);
         rows.resize(y + 1);
     }

@@ -9,6 +9,8 @@ namespace {
 // as TIFF defines it.
 bool UnpackUnit(const std::uint8_t* data, std::size_t size, std::size_t& i,
                 std::vector<std::uint8_t>& out, std::size_t limit) {
+    // The control byte is signed by definition: -1 to -127 announce runs.
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse)
     const int control = static_cast<std::int8_t>(data[i]);
     if (control >= 0) {
         const std::size_t count = static_cast<std::size_t>(control) + 1;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
+#include "drivers/CommandBuffer.h"
 #include "drivers/DriverTestSupport.h"
 #include "drivers/PrinterDriver.h"
 
@@ -139,4 +141,14 @@ TEST(PrinterDriverUse, SkipsTakeEachLanguagesShortestFormsInOneWrite) {
         EXPECT_EQ(ToHex(port.data), ToHex(c.expected)) << c.model << " skip " << c.rows;
         EXPECT_EQ(port.writes, 1) << c.model << " skip " << c.rows;
     }
+}
+
+TEST(CommandBuffer, ACommandThatDidNotFitIsNeverSentInPart) {
+    CommandBuffer cmd;
+    cmd.Decimal(INT64_MIN);
+    EXPECT_EQ(cmd.size(), 20u) << "-9223372036854775808";
+    for (int i = 0; i < 300; ++i) cmd.Byte('x');
+    CollectingWriter port;
+    EXPECT_FALSE(cmd.WriteTo(&port));
+    EXPECT_TRUE(port.data.empty());
 }

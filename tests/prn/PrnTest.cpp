@@ -141,6 +141,7 @@ TEST_F(Prn, ConversionsFollowTheTableInSingleAndDoublePrecision)
     EXPECT_EQ(prnConvertValue(1, Inches, Pixels), 300.0f);
     EXPECT_EQ(prnConvertValue(300, Pixels, Points), 72.0f);
     EXPECT_FLOAT_EQ(prnConvertValue(150, Pixels, Centimeters), 1.27f);
+    EXPECT_FLOAT_EQ(prnConvertValue(150, Pixels, Millimeters), 12.7f);
     EXPECT_EQ(prnConvertValue(36, Points, Pixels), 150.0f);
     prnEndDoc();
 

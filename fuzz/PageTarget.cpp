@@ -125,10 +125,11 @@ public:
             const int stride = (w * 3 + 3) & ~3;
             auto* bits = static_cast<std::uint8_t*>(raw);
             std::memset(bits, 255, std::size_t(stride) * h);
-            if (turned)
-                PlayBand(state_, dc, start, 0, w, h, -1);
-            else
-                PlayBand(state_, dc, 0, start, w, h, -1);
+            // The page's own edges, as the page pipeline gives them: copies
+            // of the page onto itself read nothing beyond them.
+            const RECT pageArea {0, 0, width, height};
+            const RECT bandArea = turned ? RECT {start, 0, start + w, h} : RECT {0, start, w, start + h};
+            PlayBand(state_, dc, pageArea, bandArea);
             for (int y = 0; y < h; ++y) {
                 const int pageY = turned ? y : start + y;
                 const int pageX = turned ? start : 0;

@@ -396,6 +396,11 @@ void DrawRectangle(ShapeState& s, DeviceRect box) {
     if (s.hasBrush) FillDeviceRect(bm, {inL, inT, inR, inB}, s.brush, s.rop);
 }
 
+// Half the side of the box of logical space inside which wide polyline
+// segments keep their exact ends; a quarter of cairo's reach, so that a cut
+// end still lies within it from any mask on a page.
+constexpr long long kLogicalReach = kCairoReach / 4;
+
 void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
     long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
     for (int i = 0; i < count; ++i) {
@@ -444,14 +449,35 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
             }
             return t0 <= t1;
         };
-        // Cutting moves the ends by rounding, so only segments that cairo
-        // could not hold are cut; the others keep their exact ends and come
-        // out the same whatever the mask.
-        if (WithinReach(area, ax, ay) && WithinReach(area, bx, by)) {
+        // Cutting moves the ends by rounding, so only segments that reach
+        // beyond a fixed box of logical space are cut, and they are cut at
+        // that box: the cut ends then lie at the same logical places for
+        // every band a page is drawn in, and come out the same whatever the
+        // mask. Only a mask that the box's cut ends would not reach (an
+        // origin far out) falls back to cutting at the mask's neighbourhood.
+        const double lx0 = double(-kLogicalReach) + double(s.ox), lx1 = double(kLogicalReach) + double(s.ox);
+        const double ly0 = double(-kLogicalReach) + double(s.oy), ly1 = double(kLogicalReach) + double(s.oy);
+        auto inBox = [&](double x, double y) { return x >= lx0 && x <= lx1 && y >= ly0 && y <= ly1; };
+        if (inBox(ax, ay) && inBox(bx, by) && WithinReach(area, ax, ay) && WithinReach(area, bx, by)) {
             cairo_move_to(cr, ax, ay);
             cairo_line_to(cr, bx, by);
             cairo_stroke(cr);
-        } else if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
+            continue;
+        }
+        if (!(clip(-dx, ax - lx0) && clip(dx, lx1 - ax) && clip(-dy, ay - ly0) && clip(dy, ly1 - ay)))
+            continue;  // the segment passes outside the box, far from any page
+        const double cax = ax + t0 * dx, cay = ay + t0 * dy, cbx = ax + t1 * dx, cby = ay + t1 * dy;
+        const bool boxHoldsArea = double(area.left) - margin > lx0 && double(area.right) + margin < lx1
+            && double(area.top) - margin > ly0 && double(area.bottom) + margin < ly1;
+        if (boxHoldsArea && WithinReach(area, cax, cay) && WithinReach(area, cbx, cby)) {
+            cairo_move_to(cr, cax, cay);
+            cairo_line_to(cr, cbx, cby);
+            cairo_stroke(cr);
+            continue;
+        }
+        t0 = 0;
+        t1 = 1;
+        if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
             cairo_move_to(cr, ax + t0 * dx, ay + t0 * dy);
             cairo_line_to(cr, ax + t1 * dx, ay + t1 * dy);
             cairo_stroke(cr);

@@ -180,12 +180,10 @@ int FilePort::Transmit(const std::uint8_t* bytes, int count)
         if (error == EINTR)
             continue;
         if (stream_ && (error == EAGAIN || error == EWOULDBLOCK)) {
-            // A reader that takes nothing for this long is not coming back.
-            if (Clock::now() - progress >= std::chrono::milliseconds(stallTimeoutMs_))
+            const RoomWait wait = WaitForRoom(file_, progress, stallTimeoutMs_);
+            if (wait == RoomWait::Stalled)
                 return lost();
-            pollfd room{file_, POLLOUT, 0};
-            ::poll(&room, 1, kLookAgainMs);
-            if (GetState() != PortState::Open || CancelRequested())
+            if (wait == RoomWait::Stopped)
                 return done;
             continue;
         }

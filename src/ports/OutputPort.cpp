@@ -1,5 +1,7 @@
 #include "ports/OutputPort.h"
 
+#include <poll.h>
+
 #include "platform/system/System.h"
 #include "platform/system/Utf16.h"
 #include "platform/ui/LastMessage.h"
@@ -288,6 +290,18 @@ int OutputPort::Flush()
         CheckCancel();
     }
     return state_.load() == PortState::Open ? 1 : 0;
+}
+
+OutputPort::RoomWait OutputPort::WaitForRoom(
+    int descriptor, std::chrono::steady_clock::time_point lastProgress, int stallMs)
+{
+    if (std::chrono::steady_clock::now() - lastProgress >= std::chrono::milliseconds(stallMs))
+        return RoomWait::Stalled;
+    pollfd room {descriptor, POLLOUT, 0};
+    ::poll(&room, 1, 50);
+    if (GetState() != PortState::Open || CancelRequested())
+        return RoomWait::Stopped;
+    return RoomWait::Again;
 }
 
 }  // namespace tarvel::ports

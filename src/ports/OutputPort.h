@@ -128,6 +128,12 @@ protected:
     // Compare-and-set on the state; true when it was expected.
     bool ChangeState(PortState expected, PortState desired);
     bool CancelRequested() const;
+    // Writer thread, after a non-blocking descriptor took nothing: Stalled
+    // when it has taken nothing for stallMs since lastProgress (the reader
+    // is not coming back); otherwise waits up to 50 ms for room, then
+    // Stopped when the port left Open or the job was cancelled, Again else.
+    enum class RoomWait { Again, Stalled, Stopped };
+    RoomWait WaitForRoom(int descriptor, std::chrono::steady_clock::time_point lastProgress, int stallMs);
     // The writer thread sleeps here between retries; wakes early when the
     // port leaves the Open state or the job is cancelled. False then.
     bool PauseWhileOpen(int milliseconds);

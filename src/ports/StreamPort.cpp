@@ -13,7 +13,6 @@ constexpr int kIdleMs = 100;
 constexpr int kRetryMs = 100;
 // How often a stalled transfer looks again for room, the port's state and
 // the cancel flag.
-constexpr int kLookAgainMs = 50;
 
 }  // namespace
 
@@ -73,11 +72,10 @@ int StreamPort::Transmit(const std::uint8_t* bytes, int count)
             continue;
         if (error != EAGAIN && error != EWOULDBLOCK)
             return lost();  // reset, hung up, unplugged: the printer is gone
-        if (Clock::now() - progress >= std::chrono::milliseconds(stallTimeoutMs_))
+        const RoomWait wait = WaitForRoom(descriptor_, progress, stallTimeoutMs_);
+        if (wait == RoomWait::Stalled)
             return lost();
-        pollfd room {descriptor_, POLLOUT, 0};
-        ::poll(&room, 1, kLookAgainMs);
-        if (GetState() != PortState::Open || CancelRequested())
+        if (wait == RoomWait::Stopped)
             return done;
     }
     return done;

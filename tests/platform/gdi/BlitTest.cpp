@@ -218,15 +218,6 @@ TEST(GdiBlit, StretchSamplesPixelCentresAndMirrors) {
     EXPECT_EQ(dst.At(1, 0), RGB(255, 0, 0));
 }
 
-TEST(GdiBlit, StretchedCopiesAgreeWhenDrawnInBands) {
-    std::mt19937 random(3);
-    Canvas src(5, 3);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) src.Set(x, y, random() & 0xFFFFFF);
-    auto draw = [&src](HDC dc) { StretchBlt(dc, 1, 2, 14, 11, src.dc, 0, 0, 5, 3, SRCCOPY); };
-    for (int bandHeight : {1, 4, 5}) EXPECT_EQ(gditest::BandDifference(17, 13, 17, bandHeight, draw), "");
-}
-
 TEST(GdiBlit, OverlappingCopiesWithinOneBitmapReadTheOldPixels) {
     Canvas c(5, 3);
     for (int x = 0; x < 5; ++x) c.Set(x, 0, RGB(x * 50, 0, 0));

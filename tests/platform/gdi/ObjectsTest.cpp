@@ -268,28 +268,6 @@ TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces) {
     DeleteObject(font);
 }
 
-TEST(GdiDeviceContext, SettersReturnThePreviousValue) {
-    Canvas canvas(2, 2);
-    HDC dc = canvas.dc;
-    EXPECT_EQ(SetTextColor(dc, RGB(1, 2, 3)), RGB(0, 0, 0));
-    EXPECT_EQ(SetTextColor(dc, RGB(4, 5, 6)), RGB(1, 2, 3));
-    EXPECT_EQ(SetBkColor(dc, RGB(7, 8, 9)), RGB(255, 255, 255));
-    EXPECT_EQ(SetBkColor(dc, 0), RGB(7, 8, 9));
-    EXPECT_EQ(SetBkMode(dc, TRANSPARENT), OPAQUE);
-    EXPECT_EQ(SetBkMode(dc, OPAQUE), TRANSPARENT);
-    EXPECT_EQ(SetROP2(dc, R2_XORPEN), R2_COPYPEN);
-    EXPECT_EQ(SetROP2(dc, R2_NOP), R2_XORPEN);
-    EXPECT_EQ(SetTextAlign(dc, TA_RIGHT | TA_BOTTOM), UINT(TA_LEFT | TA_TOP));
-    EXPECT_EQ(SetTextAlign(dc, TA_LEFT), UINT(TA_RIGHT | TA_BOTTOM));
-    POINT old{-1, -1};
-    EXPECT_TRUE(SetViewportOrgEx(dc, -5, 7, &old));
-    EXPECT_EQ(old.x, 0);
-    EXPECT_EQ(old.y, 0);
-    EXPECT_TRUE(SetViewportOrgEx(dc, 0, 0, &old));
-    EXPECT_EQ(old.x, -5);
-    EXPECT_EQ(old.y, 7);
-}
-
 TEST(GdiRects, FollowThePlatformArithmetic) {
     RECT a, b, r;
     EXPECT_TRUE(SetRect(&a, 0, 0, 10, 10));

@@ -236,21 +236,6 @@ TEST(GdiText, UnderlineStrikeOutAndEscapement) {
     EXPECT_LE(rotated.first.bottom, 101);
 }
 
-TEST(GdiText, TextDrawnInBandsEqualsTextDrawnWhole) {
-    auto draw = [](HDC dc) {
-        HFONT font = MakeFont(u"Times New Roman", -17, FW_BOLD, true, true);
-        HGDIOBJ old = SelectObject(dc, font);
-        SetBkColor(dc, RGB(200, 200, 0));
-        ExtTextOutW(dc, 3, 2, 0, nullptr, u"Banded text, agreed", 19, nullptr);
-        ExtTextOutW(dc, 3, 40, 0, nullptr, u"\u4e2d \u0633\u0644\u0627\u0645 \u0928\u092e", 10, nullptr);
-        RECT r{0, 20, 120, 60};
-        DrawTextW(dc, u"Wrapped words in a box", -1, &r, DT_WORDBREAK | DT_CENTER);
-        SelectObject(dc, old);
-        DeleteObject(font);
-    };
-    for (int bandHeight : {3, 11}) EXPECT_EQ(gditest::BandDifference(120, 60, 120, bandHeight, draw), "");
-}
-
 class GdiDrawText : public ::testing::Test {
 protected:
     void SetUp() override {

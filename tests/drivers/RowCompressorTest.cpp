@@ -91,73 +91,61 @@ Bytes Distinct(std::size_t count)
 
 }  // namespace
 
-TEST(Encoding, UnencodedAndRunLengthLeaveOutTrailingZeros)
+TEST(Encoding, EachMethodGivesTheShortestFormAtItsLimits)
 {
-    EXPECT_EQ(EncodeWith(0, Repeat(4, 0)), Bytes{});
-    EXPECT_EQ(EncodeWith(0, {0, 7, 0, 9, 0, 0}), (Bytes{0, 7, 0, 9}));
-    EXPECT_EQ(EncodeWith(1, Repeat(300, 0)), Bytes{});
-    EXPECT_EQ(EncodeWith(1, {0, 0, 5, 5, 5, 0, 0}), (Bytes{0x01, 0x00, 0x02, 0x05}));
-}
-
-TEST(Encoding, RunLengthSplitsRunsAt256Copies)
-{
-    EXPECT_EQ(EncodeWith(1, Repeat(256, 0xAB)), (Bytes{0xFF, 0xAB}));
-    EXPECT_EQ(EncodeWith(1, Repeat(257, 0xAB)), (Bytes{0xFF, 0xAB, 0x00, 0xAB}));
-    EXPECT_EQ(EncodeWith(1, Repeat(513, 0x01)), (Bytes{0xFF, 0x01, 0xFF, 0x01, 0x00, 0x01}));
-}
-
-TEST(Encoding, PackBitsRunsSplitAt128AndLeaveASingleCopyToALiteral)
-{
-    EXPECT_EQ(EncodeWith(2, Repeat(10, 0)), (Bytes{0xF7, 0x00}));
-    EXPECT_EQ(EncodeWith(2, Repeat(128, 0xAA)), (Bytes{0x81, 0xAA}));
-    EXPECT_EQ(EncodeWith(2, Repeat(130, 0xAA)), (Bytes{0x81, 0xAA, 0xFF, 0xAA}));
-    EXPECT_EQ(EncodeWith(2, Concat({Repeat(129, 0xAA), {0x55}})),
-              (Bytes{0x81, 0xAA, 0x01, 0xAA, 0x55}));
-}
-
-TEST(Encoding, PackBitsKeepsPairsInLiteralsButNotAtTheStartOfAStep)
-{
-    EXPECT_EQ(EncodeWith(2, {0xA, 0xA, 0xB}), (Bytes{0xFF, 0xA, 0x00, 0xB}));
-    EXPECT_EQ(EncodeWith(2, {0xB, 0xA, 0xA, 0xC}), (Bytes{0x03, 0xB, 0xA, 0xA, 0xC}));
-    EXPECT_EQ(EncodeWith(2, {0xB, 0xA, 0xA}), (Bytes{0x02, 0xB, 0xA, 0xA}));
-    EXPECT_EQ(EncodeWith(2, {0xB, 0xA, 0xA, 0xA, 0xC}), (Bytes{0x00, 0xB, 0xFE, 0xA, 0x00, 0xC}));
-}
-
-TEST(Encoding, PackBitsLiteralsHoldAtMost128Bytes)
-{
-    EXPECT_EQ(EncodeWith(2, Concat({Distinct(20), Repeat(3, 0x01), {0x02}})),
-              Concat({{0x13}, Distinct(20), {0xFE, 0x01, 0x00, 0x02}}));
-    EXPECT_EQ(EncodeWith(2, Distinct(130)), Concat({{0x7F}, Distinct(128), {0x01, 0x90, 0x91}}));
-    // A full literal gives its last byte to a run of three starting there...
-    EXPECT_EQ(EncodeWith(2, Concat({Distinct(127), Repeat(3, 0x01)})),
-              Concat({{0x7E}, Distinct(127), {0xFE, 0x01}}));
-    // ...but not to a pair, and the 0x01 left over opens a literal.
-    EXPECT_EQ(EncodeWith(2, Concat({Distinct(127), {0x01, 0x01, 0x02}})),
-              Concat({{0x7F}, Distinct(127), {0x01, 0x01, 0x01, 0x02}}));
-}
-
-TEST(Encoding, DeltaRowOffsetsOf31AndMoreContinueInExtraBytes)
-{
-    EXPECT_EQ(EncodeWith(3, Repeat(40, 0)), Bytes{});
-    EXPECT_EQ(EncodeWith(3, Distinct(40), Distinct(40)), Bytes{});
     auto changedAt = [](std::size_t offset) {
         Bytes row(offset + 1, 0);
         row[offset] = 0x77;
-        return EncodeWith(3, row);
+        return row;
     };
-    EXPECT_EQ(changedAt(30), (Bytes{0x1E, 0x77}));
-    EXPECT_EQ(changedAt(31), (Bytes{0x1F, 0x00, 0x77}));
-    EXPECT_EQ(changedAt(285), (Bytes{0x1F, 0xFE, 0x77}));
-    EXPECT_EQ(changedAt(286), (Bytes{0x1F, 0xFF, 0x00, 0x77}));
-    EXPECT_EQ(changedAt(541), (Bytes{0x1F, 0xFF, 0xFF, 0x00, 0x77}));
-}
-
-TEST(Encoding, DeltaRowReplacesAtMostEightBytesAfterEachOffset)
-{
-    EXPECT_EQ(EncodeWith(3, Distinct(9)), Concat({{0xE0}, Distinct(8), {0x00, 0x18}}));
-    // One unchanged byte, two replaced; four unchanged, one replaced.
-    EXPECT_EQ(EncodeWith(3, {1, 9, 9, 4, 5, 6, 7, 0}, {1, 2, 3, 4, 5, 6, 7, 8}),
-              (Bytes{0x21, 9, 9, 0x04, 0}));
+    struct Case {
+        int method;
+        Bytes row, seed, expected;
+    };
+    const Case cases[] = {
+        // Unencoded and run-length leave out trailing zeros.
+        {0, Repeat(4, 0), {}, {}},
+        {0, {0, 7, 0, 9, 0, 0}, {}, {0, 7, 0, 9}},
+        {1, Repeat(300, 0), {}, {}},
+        {1, {0, 0, 5, 5, 5, 0, 0}, {}, {0x01, 0x00, 0x02, 0x05}},
+        // Run-length splits runs at 256 copies.
+        {1, Repeat(256, 0xAB), {}, {0xFF, 0xAB}},
+        {1, Repeat(257, 0xAB), {}, {0xFF, 0xAB, 0x00, 0xAB}},
+        {1, Repeat(513, 0x01), {}, {0xFF, 0x01, 0xFF, 0x01, 0x00, 0x01}},
+        // PackBits runs split at 128 and leave a single copy to a literal.
+        {2, Repeat(10, 0), {}, {0xF7, 0x00}},
+        {2, Repeat(128, 0xAA), {}, {0x81, 0xAA}},
+        {2, Repeat(130, 0xAA), {}, {0x81, 0xAA, 0xFF, 0xAA}},
+        {2, Concat({Repeat(129, 0xAA), {0x55}}), {}, {0x81, 0xAA, 0x01, 0xAA, 0x55}},
+        // PackBits keeps pairs in literals but not at the start of a step.
+        {2, {0xA, 0xA, 0xB}, {}, {0xFF, 0xA, 0x00, 0xB}},
+        {2, {0xB, 0xA, 0xA, 0xC}, {}, {0x03, 0xB, 0xA, 0xA, 0xC}},
+        {2, {0xB, 0xA, 0xA}, {}, {0x02, 0xB, 0xA, 0xA}},
+        {2, {0xB, 0xA, 0xA, 0xA, 0xC}, {}, {0x00, 0xB, 0xFE, 0xA, 0x00, 0xC}},
+        // PackBits literals hold at most 128 bytes.
+        {2, Concat({Distinct(20), Repeat(3, 0x01), {0x02}}), {}, Concat({{0x13}, Distinct(20), {0xFE, 0x01, 0x00, 0x02}})},
+        {2, Distinct(130), {}, Concat({{0x7F}, Distinct(128), {0x01, 0x90, 0x91}})},
+        // A full literal gives its last byte to a run of three starting there...
+        {2, Concat({Distinct(127), Repeat(3, 0x01)}), {}, Concat({{0x7E}, Distinct(127), {0xFE, 0x01}})},
+        // ...but not to a pair, and the 0x01 left over opens a literal.
+        {2, Concat({Distinct(127), {0x01, 0x01, 0x02}}), {}, Concat({{0x7F}, Distinct(127), {0x01, 0x01, 0x01, 0x02}})},
+        // Delta row: offsets of 31 and more continue in extra bytes.
+        {3, Repeat(40, 0), {}, {}},
+        {3, Distinct(40), Distinct(40), {}},
+        {3, changedAt(30), {}, {0x1E, 0x77}},
+        {3, changedAt(31), {}, {0x1F, 0x00, 0x77}},
+        {3, changedAt(285), {}, {0x1F, 0xFE, 0x77}},
+        {3, changedAt(286), {}, {0x1F, 0xFF, 0x00, 0x77}},
+        {3, changedAt(541), {}, {0x1F, 0xFF, 0xFF, 0x00, 0x77}},
+        // Delta row replaces at most eight bytes after each offset; one
+        // unchanged byte, two replaced; four unchanged, one replaced.
+        {3, Distinct(9), {}, Concat({{0xE0}, Distinct(8), {0x00, 0x18}})},
+        {3, {1, 9, 9, 4, 5, 6, 7, 0}, {1, 2, 3, 4, 5, 6, 7, 8}, {0x21, 9, 9, 0x04, 0}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(EncodeWith(c.method, c.row, c.seed), c.expected) << "case " << i << " method " << c.method;
+    }
 }
 
 TEST(Choice, DisabledMethodsAreNeverChosen)

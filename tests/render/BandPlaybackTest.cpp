@@ -81,57 +81,6 @@ TEST_F(Playback, ARectangleIsDrawnInEveryBandItTouchesAtTheRightPlace)
     EXPECT_EQ(PrinterDc(state), printer);
 }
 
-TEST_F(Playback, StateRecordsApplyInEveryBand)
-{
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    RecordSelectObject(state, printer, red);
-    RecordSetROP2(state, printer, R2_COPYPEN);
-    RecordRectangle(state, printer, 0, 50, 20, 60);
-    BandBitmap band(20, 20);
-    PlayBand(state, band.dc, 0, 45, 20, 20, -1);
-    EXPECT_EQ(band.Color(10, 10), RGB(255, 0, 0));
-    SelectObject(printer, GetStockObject(WHITE_BRUSH));
-    DeleteObject(red);
-}
-
-TEST_F(Playback, ACopyFromAMemoryDcIsSplitAcrossBandsWithMatchingSourceOffsets)
-{
-    HDC memory = FilledMemoryDc(10, 10, RGB(0, 0, 255));
-    // Mark the source's top-left pixel so offsets show.
-    RecordSetROP2(state, memory, R2_BLACK);
-    const POINT dot[2] = {{0, 0}, {1, 0}};
-    RecordPolyline(state, memory, dot, 2);
-    RecordBitBlt(state, printer, 5, 15, 10, 10, memory, 0, 0, SRCCOPY);
-
-    const auto whole = RenderInBands(state, 30, 40, 40, false);
-    const auto split = RenderInBands(state, 30, 40, 20, false);
-    EXPECT_EQ(whole, split);
-    BandBitmap band(30, 40);
-    PlayBand(state, band.dc, 0, 0, 30, 40, -1);
-    EXPECT_EQ(band.Color(5, 15), kBlack);
-    EXPECT_EQ(band.Color(6, 24), RGB(0, 0, 255));
-    EXPECT_EQ(band.Color(15, 15), kWhite);
-}
-
-TEST_F(Playback, ACopyOfThePageOntoItselfSeesOnlyWhatCameBefore)
-{
-    HBRUSH black = CreateSolidBrush(kBlack);
-    RecordSelectObject(state, printer, black);
-    RecordRectangle(state, printer, 0, 0, 10, 10);
-    RecordBitBlt(state, printer, 20, 0, 10, 10, printer, 0, 0, SRCCOPY);  // black square copied
-    RecordBitBlt(state, printer, 40, 0, 10, 10, printer, 60, 0, SRCCOPY); // nothing there yet
-    RecordRectangle(state, printer, 60, 0, 70, 10);
-
-    BandBitmap band(80, 10);
-    PlayBand(state, band.dc, 0, 0, 80, 10, -1);
-    EXPECT_EQ(band.Color(25, 5), kBlack);
-    EXPECT_EQ(band.Color(65, 5), kBlack);
-    EXPECT_NE(band.Color(45, 5), kBlack);
-    EXPECT_EQ(RenderInBands(state, 80, 10, 3, false), RenderInBands(state, 80, 10, 10, false));
-    SelectObject(printer, GetStockObject(WHITE_BRUSH));
-    DeleteObject(black);
-}
-
 TEST_F(Playback, WithoutAPrinterDcNothingIsDrawn)
 {
     RecordRectangle(state, printer, 0, 0, 10, 10);

@@ -167,58 +167,13 @@ Row RandomRow(std::mt19937& rng, int width, int y)
 
 }  // namespace
 
-TEST(GammaTable, BrightensMidTonesKeepsBothEndsAndFollowsThePagesGamma)
+TEST(GammaTable, ValuesAboveFullScaleAreCutTo255)
 {
+    // Other gammas are proven entry for entry by the reference comparison.
     Ditherer d;
-    const std::pair<int, int> known[] = {{0, 0},     {1, 16},    {2, 23},    {4, 32},
-                                         {8, 45},    {16, 64},   {32, 90},   {64, 128},
-                                         {128, 181}, {192, 221}, {254, 254}, {255, 255}};
-    for (auto [v, expected] : known) {
-        EXPECT_EQ(d.gammaTable()[v], expected) << "entry " << v;
-    }
-    ASSERT_TRUE(d.Prepare(4, 1.0));
-    for (int v = 0; v < 256; ++v) {
-        EXPECT_EQ(d.gammaTable()[v], v);
-    }
     ASSERT_TRUE(d.Prepare(4, -3.0));
-    EXPECT_EQ(d.gammaTable()[1], 255) << "values above 255 are cut to 255";
+    EXPECT_EQ(d.gammaTable()[1], 255);
     EXPECT_EQ(d.gammaTable()[0], 0);
-}
-
-TEST(DitherRow, MidGreyInMonochromeGoesWhiteAndCarriesItsError)
-{
-    Ditherer d;
-    ASSERT_TRUE(d.Prepare(1, 0.5));
-    Row one = Pixels({{128, 128, 128}});
-    d.DitherRow(one.data(), true);
-    EXPECT_EQ(one, Pixels({{255, 255, 255}}));
-    // Target 181, error -74, three quarters of it -55: -14 straight down.
-    EXPECT_EQ(Errors(d.nextErrors(), 1), (std::vector<int>{-14, -14, -14}));
-
-    // The second pixel gets a carry of -28: target 153, still white, error
-    // -102 -> -76 kept, -19 down and -19 down-left.
-    ASSERT_TRUE(d.Prepare(2, 0.5));
-    Row two = Pixels({{128, 128, 128}, {128, 128, 128}});
-    d.DitherRow(two.data(), true);
-    EXPECT_EQ(two, Pixels({{255, 255, 255}, {255, 255, 255}}));
-    EXPECT_EQ(Errors(d.nextErrors(), 2), (std::vector<int>{-33, -33, -33, -19, -19, -19}));
-    EXPECT_FALSE(d.errorsClear());
-}
-
-TEST(DitherRow, ColourErrorsFlowPerComponent)
-{
-    Ditherer d;
-    ASSERT_TRUE(d.Prepare(2, 0.5));
-    // Gamma makes (128, 64, 0) into targets (181, 128, 0): yellow. The green
-    // error -127 leaves a carry of -48, which turns the second pixel's green
-    // (128 - 48) to no ink: red.
-    Row row = Pixels({{128, 64, 0}, {128, 64, 0}});
-    d.DitherRow(row.data(), false);
-    EXPECT_EQ(row, Pixels({{255, 255, 0}, {255, 0, 0}}));
-    // Second pixel: red error 153-255=-102 -> -76 kept -> -19 each way;
-    // green 80 -> 60 kept -> 15 each way; the first pixel's own shares were
-    // -14 (red) and -24 (green).
-    EXPECT_EQ(Errors(d.nextErrors(), 2), (std::vector<int>{-33, -9, 0, -19, 15, 0}));
 }
 
 TEST(DitherRow, MatchesTheReferenceOnSeededPages)

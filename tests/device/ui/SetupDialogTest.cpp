@@ -118,18 +118,6 @@ TEST_F(SetupDialog, RequestsAreRefusedWithoutADialog)
     EXPECT_EQ(seen, (std::vector<int>{kPrintDialogId, kPrintDialogId})) << "page setup shows the print dialog";
 }
 
-TEST_F(SetupDialog, ExportedRequestsReachTheDevice)
-{
-    EXPECT_EQ(PDC_PrintDlg(nullptr), 0);
-    EXPECT_EQ(PDC_PageSetupDlg(nullptr), 0);
-    ASSERT_EQ(PDC_PrintDlg(&print), 1);
-    HDC first = PDC_GetPrinterDC();
-    EXPECT_NE(first, nullptr);
-    ASSERT_EQ(PDC_PageSetupDlg(&pageSetup), 1);
-    EXPECT_NE(PDC_GetPrinterDC(), first);
-    EXPECT_EQ(PDC_GetPrinterDC(), tarvel::render::PrinterDc(device.recording));
-}
-
 TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
 {
     print.Flags = PD_INHUNDREDTHSOFMILLIMETERS | PD_LOCKRANGE;
@@ -424,22 +412,26 @@ TEST_F(SetupDialog, ConfirmationTakesTheModelsResolutionAndForcesMonochromeOnPoc
     EXPECT_EQ(device.settings.colorMode, 2) << "only the PocketJets are forced";
 }
 
-TEST_F(SetupDialog, EachConfirmationMakesANewPrinterDcAndDropsTheOld)
+TEST_F(SetupDialog, EachExportedConfirmationMakesANewPrinterDcAndDropsTheOld)
 {
-    ASSERT_EQ(PrintDialog(device, &print), 1);
-    HDC first = tarvel::render::PrinterDc(device.recording);
+    EXPECT_EQ(PDC_PrintDlg(nullptr), 0);
+    EXPECT_EQ(PDC_PageSetupDlg(nullptr), 0);
+    ASSERT_EQ(PDC_PrintDlg(&print), 1);
+    HDC first = PDC_GetPrinterDC();
     ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, tarvel::render::PrinterDc(device.recording));
     EXPECT_EQ(tarvel::render::LookupDc(device.recording.dcs, first), 0);
 
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    HDC second = tarvel::render::PrinterDc(device.recording);
+    ASSERT_EQ(PDC_PageSetupDlg(&pageSetup), 1);
+    HDC second = PDC_GetPrinterDC();
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second, first);
+    EXPECT_EQ(second, tarvel::render::PrinterDc(device.recording));
     EXPECT_LT(tarvel::render::LookupDc(device.recording.dcs, first), 0) << "the old DC is gone";
 
     Respond([](DialogUser& user) { user.Click(IDCANCEL); });
-    EXPECT_EQ(PrintDialog(device, &print), 0);
-    EXPECT_EQ(tarvel::render::PrinterDc(device.recording), second) << "a cancelled dialog keeps the DC";
+    EXPECT_EQ(PDC_PrintDlg(&print), 0);
+    EXPECT_EQ(PDC_GetPrinterDC(), second) << "a cancelled dialog keeps the DC";
 }
 
 TEST_F(SetupDialog, CancellingEitherDialogDiscardsItsChanges)

@@ -69,27 +69,6 @@ TEST_F(FilePortTest, WholeChunksGoOutWhileWritingAndTheTailOnlyAtFlush)
     EXPECT_EQ(ReadAll(folder / "page.prn"), page);
 }
 
-TEST_F(FilePortTest, ALongDocumentWrittenInOddPiecesArrivesByteForByte)
-{
-    FilePort port;
-    OpenOn(port, u"\\long.prn");
-    auto document = test::RandomBytes(300000, 3);
-    std::size_t at = 0;
-    std::size_t piece = 1;
-    while (at < document.size()) {
-        int n = static_cast<int>(std::min(piece, document.size() - at));
-        ASSERT_EQ(port.Write(document.data() + at, n), n);
-        at += static_cast<std::size_t>(n);
-        piece = piece * 7 % 6007 + 1;
-        if (at % 5 == 0) {
-            ASSERT_EQ(port.Flush(), 1);
-        }
-    }
-    ASSERT_EQ(port.Flush(), 1);
-    EXPECT_EQ(port.GetBytesSent(), document.size());
-    EXPECT_EQ(ReadAll(folder / "long.prn"), document);
-}
-
 TEST_F(FilePortTest, OpenReplacesAnEarlierFileAndReopeningStartsCountingAfresh)
 {
     {

@@ -101,25 +101,27 @@ TEST_F(IrdaPortTest, SocketsDevicesAndConnectsAreRetriedUntilTheyCome)
     EXPECT_EQ(simulator->ConnectCalls(), 3);
 }
 
-TEST_F(IrdaPortTest, NoSocketAfterElevenTriesIsMinusOne)
+TEST_F(IrdaPortTest, EachStepThatNeverSucceedsOrFailsAtOnceHasItsStatus)
 {
+    // Retried steps give up after their count of tries.
     simulator->FailSockets(-1);
     ExpectOpenFails(-1);
     EXPECT_EQ(simulator->SocketCalls(), 11);
-}
-
-TEST_F(IrdaPortTest, NobodyInRangeAfterTenLooksIsMinusThree)
-{
+    simulator->FailSockets(0);
     simulator->SetDevices({});
     ExpectOpenFails(-3);
     EXPECT_EQ(simulator->EnumerationCalls(), 10);
-}
+    simulator->SetDevices({SimulatedDevice{}});
+    simulator->RefuseConnects(-1);
+    ExpectOpenFails(-5);
+    EXPECT_EQ(simulator->ConnectCalls(), 11);
+    simulator->RefuseConnects(0);
 
-TEST_F(IrdaPortTest, EachStepThatFailsAtOnceHasItsStatus)
-{
+    // Steps that fail at once are not retried.
+    int enumerations = simulator->EnumerationCalls();
     simulator->FailEnumeration(true);
     ExpectOpenFails(-2);
-    EXPECT_EQ(simulator->EnumerationCalls(), 1);
+    EXPECT_EQ(simulator->EnumerationCalls(), enumerations + 1);
     simulator->FailEnumeration(false);
     simulator->RefuseIrLptMode(true);
     ExpectOpenFails(-4);
@@ -127,22 +129,15 @@ TEST_F(IrdaPortTest, EachStepThatFailsAtOnceHasItsStatus)
     simulator->FailIasQuery(true);
     ExpectOpenFails(-9);
     simulator->FailIasQuery(false);
-    simulator->SetSendPduLength(0);
-    ExpectOpenFails(-6);
-    simulator->SetSendPduLength(-1);
-    ExpectOpenFails(-6);
+    for (int pdu : {0, -1}) {
+        simulator->SetSendPduLength(pdu);
+        ExpectOpenFails(-6);
+    }
     simulator->SetSendPduLength(512);
     platform::PretendThreadCreationFails(true);
     ExpectOpenFails(-7);
     platform::PretendThreadCreationFails(false);
     EXPECT_EQ(port->Open(), 0);
-}
-
-TEST_F(IrdaPortTest, ElevenRefusedConnectsAreMinusFive)
-{
-    simulator->RefuseConnects(-1);
-    ExpectOpenFails(-5);
-    EXPECT_EQ(simulator->ConnectCalls(), 11);
 }
 
 TEST_F(IrdaPortTest, CancelWhileConnectTriesRunIsMinusHundredAtTheNextTry)

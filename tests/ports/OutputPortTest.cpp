@@ -174,13 +174,16 @@ TEST_F(OutputPortTest, CheckCancelClosesOnlyWhenTheFlagIsSetAndAttachStartsAfres
 
 TEST_F(OutputPortTest, EachPortSettingMakesItsKindOfPort)
 {
-    EXPECT_NE(dynamic_cast<IrdaPort*>(MakeOutputPort(0).get()), nullptr);
-    EXPECT_NE(dynamic_cast<SerialPort*>(MakeOutputPort(1).get()), nullptr);
-    EXPECT_NE(dynamic_cast<SerialPort*>(MakeOutputPort(8).get()), nullptr);
-    EXPECT_NE(dynamic_cast<FilePort*>(MakeOutputPort(9).get()), nullptr);
+    auto isIrda = [](OutputPort* p) { return dynamic_cast<IrdaPort*>(p) != nullptr; };
+    auto isSerial = [](OutputPort* p) { return dynamic_cast<SerialPort*>(p) != nullptr; };
+    auto isFile = [](OutputPort* p) { return dynamic_cast<FilePort*>(p) != nullptr; };
+    auto isNetwork = [](OutputPort* p) { return dynamic_cast<NetworkPort*>(p) != nullptr; };
+    auto isDevice = [](OutputPort* p) { return dynamic_cast<DevicePort*>(p) != nullptr; };
+    const std::pair<int, bool (*)(OutputPort*)> kinds[] = {
+        {0, isIrda}, {1, isSerial}, {8, isSerial}, {9, isFile}, {10, isNetwork}, {11, isDevice}};
+    for (auto [setting, isKind] : kinds)
+        EXPECT_TRUE(isKind(MakeOutputPort(setting).get())) << setting;
     EXPECT_EQ(MakeOutputPort(-1), nullptr);
-    EXPECT_NE(dynamic_cast<NetworkPort*>(MakeOutputPort(10).get()), nullptr);
-    EXPECT_NE(dynamic_cast<DevicePort*>(MakeOutputPort(11).get()), nullptr);
     EXPECT_EQ(MakeOutputPort(12), nullptr);
     EXPECT_EQ(MakeOutputPort(1)->GetState(), PortState::Idle);
 }

@@ -44,36 +44,36 @@ struct FakeLine {
     }
 };
 
-TEST(SerialTransmitRule, WritesCountOneAttemptAndTheRestOfTheChunkIsDroppedAfterTen)
+// A write counts one attempt, a failure two and half a second; after ten
+// attempts the rest of the chunk is dropped.
+TEST(SerialTransmitRule, AttemptsAndPausesBoundWhatOneChunkSends)
 {
-    FakeLine pieces512{{512}};
-    EXPECT_EQ(pieces512.Transmit(5120), 5120);
-    EXPECT_EQ(pieces512.calls, 10u);
-    FakeLine pieces500{{500}};
-    EXPECT_EQ(pieces500.Transmit(5120), 5000);
-    EXPECT_EQ(pieces500.calls, 10u);
-    FakeLine timedOut{{0}};
-    EXPECT_EQ(timedOut.Transmit(5120), 0);
-    EXPECT_EQ(timedOut.calls, 10u);
-    FakeLine fast{{100000}};
-    EXPECT_EQ(fast.Transmit(904), 904);
-    EXPECT_EQ(fast.calls, 1u);
-    FakeLine cancelled{{100}};
-    EXPECT_EQ(cancelled.Transmit(5120, 3), 300);
-    EXPECT_EQ(pieces500.paused + timedOut.paused, 0);
-}
-
-TEST(SerialTransmitRule, AFailureCostsTwoAttemptsAndHalfASecond)
-{
-    FakeLine dead{{-1}};
-    EXPECT_EQ(dead.Transmit(5120), 0);
-    EXPECT_EQ(dead.calls, 5u);
-    EXPECT_EQ(dead.paused, 2500);
-    // Attempts after each call: 2, 3, 5, 6, 8, 9, 10.
-    FakeLine mixed{{-1, 1000, -1, 1000, -1, 1000, 1000, 1000}};
-    EXPECT_EQ(mixed.Transmit(5120), 4000);
-    EXPECT_EQ(mixed.calls, 7u);
-    EXPECT_EQ(mixed.paused, 1500);
+    struct Case {
+        const char* name;
+        std::vector<int> results;
+        int count;
+        int stopAfterCalls;
+        int sent;
+        std::size_t calls;
+        int paused;
+    };
+    const Case cases[] = {
+        {"pieces of 512", {512}, 5120, 1000, 5120, 10, 0},
+        {"pieces of 500", {500}, 5120, 1000, 5000, 10, 0},
+        {"timed out", {0}, 5120, 1000, 0, 10, 0},
+        {"fast", {100000}, 904, 1000, 904, 1, 0},
+        {"cancelled", {100}, 5120, 3, 300, 3, 0},
+        {"dead", {-1}, 5120, 1000, 0, 5, 2500},
+        // Attempts after each call: 2, 3, 5, 6, 8, 9, 10.
+        {"mixed", {-1, 1000, -1, 1000, -1, 1000, 1000, 1000}, 5120, 1000, 4000, 7, 1500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeLine line{c.results};
+        EXPECT_EQ(line.Transmit(c.count, c.stopAfterCalls), c.sent);
+        EXPECT_EQ(line.calls, c.calls);
+        EXPECT_EQ(line.paused, c.paused);
+    }
 }
 
 // Writes the bytes through the port, flushes, and returns what the printer read.

@@ -29,7 +29,11 @@ namespace tarvel::fuzz {
 // as zero, so that every input, however short, is a complete program.
 class Reader {
 public:
-    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    Reader(const std::uint8_t* data, std::size_t size)
+        : data_(data)
+        , size_(size)
+    {
+    }
 
     bool AtEnd() const { return pos_ >= size_; }
     std::size_t Left() const { return pos_ < size_ ? size_ - pos_ : 0; }

@@ -62,8 +62,7 @@ public:
 // and white only in monochrome), a white band to skip, a repeated row.
 std::vector<Bytes> SamplePage(std::uint32_t width, bool monochrome, unsigned seed)
 {
-    static const std::uint8_t kColours[8][3] = {{255, 255, 255}, {0, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0},
-        {0, 255, 255}, {255, 0, 255}, {255, 255, 0}};
+    static const std::uint8_t kColours[8][3] = {{255, 255, 255}, {0, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0, 255, 255}, {255, 0, 255}, {255, 255, 0}};
     std::mt19937 rng(seed);
     std::vector<Bytes> rows;
     for (int y = 0; y < 20; ++y) {
@@ -92,7 +91,7 @@ std::vector<Bytes> SamplePage(std::uint32_t width, bool monochrome, unsigned see
 }
 
 bool PrintPage(int model, std::uint32_t planes, std::uint32_t draft, std::uint32_t compression, std::uint32_t paper,
-    std::uint32_t width, unsigned seed, Collector& port)
+               std::uint32_t width, unsigned seed, Collector& port)
 {
     auto driver = tarvel::drivers::CreateDriver(model);
     if (!driver || !driver->Open(planes, width, draft, compression, paper) || !driver->BeginPage(&port))
@@ -119,7 +118,7 @@ void PreviewSeeds()
         std::uint32_t planes;
     } kModes[] = {{"mono", 1}, {"cmyk", 4}, {"cmy", 3}};
     for (int model = 0; model < tarvel::drivers::kPrinterModelCount; ++model) {
-        tarvel::preview::Language language {};
+        tarvel::preview::Language language{};
         tarvel::preview::LanguageOfModel(model, &language);
         const bool monochromeOnly = tarvel::drivers::GetPrinterModel(model)->monochromeOnly;
         for (const auto& mode : kModes) {
@@ -135,14 +134,17 @@ void PreviewSeeds()
                 if (compression)
                     PrintPage(model, mode.planes, draft, compression, model, 61, model + 100, port);
                 Write("preview",
-                    "model" + std::to_string(model) + "-" + mode.name + (compression ? "-compressed" : "-plain"),
-                    port.data);
+                      "model" + std::to_string(model) + "-" + mode.name + (compression ? "-compressed" : "-plain"),
+                      port.data);
             }
         }
     }
 }
 
-Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes TextBytes(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
 
 void StoreSeeds()
 {
@@ -160,7 +162,7 @@ void StoreSeeds()
     // The library's own settings key as the first unload writes it.
     StoreValues settings;
     const char16_t* names[] = {u"Printer", u"ColorMode", u"Port", u"PaperSize", u"Portrait", u"MarginLeft",
-        u"MarginRight", u"MarginTop", u"MarginBottom", u"DraftMode", u"Compression", u"CustomSizeX", u"CustomSizeY"};
+                               u"MarginRight", u"MarginTop", u"MarginBottom", u"DraftMode", u"Compression", u"CustomSizeX", u"CustomSizeY"};
     const std::int32_t defaults[] = {0, 1, 0, 0, 1, 6400, 3200, 6400, 10000, 0, 1, 0, 0};
     for (int i = 0; i < 13; ++i)
         settings.push_back({names[i], REG_DWORD, dword(defaults[i])});
@@ -180,8 +182,8 @@ void StoreSeeds()
     Write("store", "empty", TextBytes(tarvel::platform::FormatStoreText({})));
     // Hand-edited: lower-case hex, a line that does not parse, a name given twice.
     Write("store", "edited",
-        TextBytes("tarvel-store 1\nprinter=dword:0000000a\nbroken line\nPRINTER=dword:00000002\n"
-                  "Path=sz:%2Fhome%25x\nend 4\n"));
+          TextBytes("tarvel-store 1\nprinter=dword:0000000a\nbroken line\nPRINTER=dword:00000002\n"
+                    "Path=sz:%2Fhome%25x\nend 4\n"));
 }
 
 // Text target headers; the layout is documented in TextTarget.cpp.
@@ -201,15 +203,15 @@ void TextSeeds()
     const Seed seeds[] = {
         {"plain-24bit", 2, 0, -12, 0, 0, 400, 0x10, 0, 2, 2, 60, 38, 40, u"Hello, wide world"},
         {"wordbreak-center-1bit", 0, 1, 14, 0, 0, 700, 0x11, 2, 0, 0, 30, 40, 20,
-            u"ab cd ef gh\nij\tkl &mn && op"},
+         u"ab cd ef gh\nij\tkl &mn && op"},
         {"singleline-vcenter-8bit", 1, 2, -9, 5, 0, 400, 0x26, 4, -5, -5, 70, 45, 0, u"single\r\nline\ttab"},
         {"rotated-italic-32bit", 3 | 4 | 8 | 16, 3, -20, 0, 900, 400, 0x100, 0, 10, 30, 50, 10, 100, u"Turn"},
         {"height-zero-spacing", 2 | 0x40, 4, 0, 0, 450, 0, 0, 2, 0, 0, 64, 40, 15,
-            u"Space\u0002\u00fc\ufff0\u0010\u0005"},
+         u"Space\u0002\u00fc\ufff0\u0010\u0005"},
         {"height-int-min", 2, 5, INT_MIN, 0, 0, 400, 0x410, 0, 0, 0, 0, 0, -1, u"min"},
         {"height-int-max", 2, 6, INT_MAX, INT16_MAX, 3600, 1000, 0x10, 0, 0, 0, 64, 40, 32767, u"max"},
         {"huge-em-surrogates", 0x82, 7, -4000, 0, -900, 100, 0x840, 6, -30000, -30000, 30000, 30000, 5,
-            u"\U0001F5A8\xD800x\xDC00\u0627\u0644\u4e2d"},
+         u"\U0001F5A8\xD800x\xDC00\u0627\u0644\u4e2d"},
     };
     for (const Seed& s : seeds) {
         Bytes b;
@@ -239,7 +241,7 @@ public:
     PageProgram(int width, int height, int rowBand, int columnBand)
     {
         bytes = {std::uint8_t(width - 16), std::uint8_t(height - 16), std::uint8_t(rowBand - 1),
-            std::uint8_t(columnBand - 1)};
+                 std::uint8_t(columnBand - 1)};
     }
     PageProgram& Op(int op)
     {
@@ -279,55 +281,145 @@ void PageSeeds()
 {
     // Shapes with pens and brushes on the page, drawn as the tests draw them.
     Write("page", "shapes",
-        PageProgram(120, 90, 7, 11)
-            .Op(4).U8(0).U8(1).U8(1).Colour(0, 0, 200)
-            .Op(5).U8(0).U8(0).Colour(250, 200, 0)
-            .Op(7).U8(0).Coords({3, 3, 50, 40})
-            .Op(4).U8(0).U8(0).U8(3).Colour(200, 0, 0)
-            .Op(8).U8(0).Coords({30, 20, 90, 70})
-            .Op(9).U8(0).Coords({60, 5, 115, 35, 12, 12})
-            .Op(10).U8(0).U8(5).Coords({2, 85, 30, 50, 60, 88, 90, 45, 118, 80})
-            .Op(3).U8(0).U8(10)
-            .Op(7).U8(0).Coords({20, 30, 100, 60})
-            .bytes);
+          PageProgram(120, 90, 7, 11)
+              .Op(4)
+              .U8(0)
+              .U8(1)
+              .U8(1)
+              .Colour(0, 0, 200)
+              .Op(5)
+              .U8(0)
+              .U8(0)
+              .Colour(250, 200, 0)
+              .Op(7)
+              .U8(0)
+              .Coords({3, 3, 50, 40})
+              .Op(4)
+              .U8(0)
+              .U8(0)
+              .U8(3)
+              .Colour(200, 0, 0)
+              .Op(8)
+              .U8(0)
+              .Coords({30, 20, 90, 70})
+              .Op(9)
+              .U8(0)
+              .Coords({60, 5, 115, 35, 12, 12})
+              .Op(10)
+              .U8(0)
+              .U8(5)
+              .Coords({2, 85, 30, 50, 60, 88, 90, 45, 118, 80})
+              .Op(3)
+              .U8(0)
+              .U8(10)
+              .Op(7)
+              .U8(0)
+              .Coords({20, 30, 100, 60})
+              .bytes);
     // Text through both calls, opaque and transparent.
     Write("page", "text",
-        PageProgram(100, 60, 5, 9)
-            .Op(6).U8(0).U8(std::uint8_t(-14)).U16(0).U8(100).U8(0).U8(0)
-            .Op(0).U8(0).Colour(120, 0, 120)
-            .Op(2).U8(0).U8(1)
-            .Op(11).U8(0).Coords({8, 12}).U8(0x40).Coords({0, 0, 0, 0}).Text("Band")
-            .Op(2).U8(0).U8(0)
-            .Op(1).U8(0).Colour(180, 180, 255)
-            .Op(12).U8(0).Coords({40, 30, 98, 58}).U16(0x11).Text("in bands alike")
-            .bytes);
+          PageProgram(100, 60, 5, 9)
+              .Op(6)
+              .U8(0)
+              .U8(std::uint8_t(-14))
+              .U16(0)
+              .U8(100)
+              .U8(0)
+              .U8(0)
+              .Op(0)
+              .U8(0)
+              .Colour(120, 0, 120)
+              .Op(2)
+              .U8(0)
+              .U8(1)
+              .Op(11)
+              .U8(0)
+              .Coords({8, 12})
+              .U8(0x40)
+              .Coords({0, 0, 0, 0})
+              .Text("Band")
+              .Op(2)
+              .U8(0)
+              .U8(0)
+              .Op(1)
+              .U8(0)
+              .Colour(180, 180, 255)
+              .Op(12)
+              .U8(0)
+              .Coords({40, 30, 98, 58})
+              .U16(0x11)
+              .Text("in bands alike")
+              .bytes);
     // A memory DC made, filled and copied onto the page, stretched too; a
     // second one deleted after its copy.
     Write("page", "memory-blits",
-        PageProgram(80, 64, 16, 20)
-            .Op(15).U8(2).U8(16).U8(12).U8(0x40)
-            .Op(13).Coords({10, 10, 16, 12}).U8(1).Coords({0, 0}).U8(0xCC)
-            .Op(14).Coords({30, 30, 40, 25}).U8(1).Coords({2, 2, 8, 6}).U8(0xCC)
-            .Op(15).U8(0).U8(8).U8(8).U8(0x5A)
-            .Op(13).Coords({50, 5, 8, 8}).U8(2).Coords({0, 0}).U8(0x66)
-            .Op(16).U8(1)
-            .bytes);
+          PageProgram(80, 64, 16, 20)
+              .Op(15)
+              .U8(2)
+              .U8(16)
+              .U8(12)
+              .U8(0x40)
+              .Op(13)
+              .Coords({10, 10, 16, 12})
+              .U8(1)
+              .Coords({0, 0})
+              .U8(0xCC)
+              .Op(14)
+              .Coords({30, 30, 40, 25})
+              .U8(1)
+              .Coords({2, 2, 8, 6})
+              .U8(0xCC)
+              .Op(15)
+              .U8(0)
+              .U8(8)
+              .U8(8)
+              .U8(0x5A)
+              .Op(13)
+              .Coords({50, 5, 8, 8})
+              .U8(2)
+              .Coords({0, 0})
+              .U8(0x66)
+              .Op(16)
+              .U8(1)
+              .bytes);
     // A copy of the page onto itself, after and before what it copies.
     Write("page", "self-copy",
-        PageProgram(64, 32, 8, 8)
-            .Op(5).U8(0).U8(0).Colour(0, 0, 0)
-            .Op(7).U8(0).Coords({0, 0, 10, 10})
-            .Op(13).Coords({20, 0, 10, 10}).U8(0).Coords({0, 0}).U8(0xCC)
-            .Op(7).U8(0).Coords({40, 0, 50, 10})
-            .bytes);
+          PageProgram(64, 32, 8, 8)
+              .Op(5)
+              .U8(0)
+              .U8(0)
+              .Colour(0, 0, 0)
+              .Op(7)
+              .U8(0)
+              .Coords({0, 0, 10, 10})
+              .Op(13)
+              .Coords({20, 0, 10, 10})
+              .U8(0)
+              .Coords({0, 0})
+              .U8(0xCC)
+              .Op(7)
+              .U8(0)
+              .Coords({40, 0, 50, 10})
+              .bytes);
     // A pattern brush from a small bitmap, then the bitmap changes.
     Write("page", "pattern-brush",
-        PageProgram(48, 48, 12, 12)
-            .Op(15).U8(1).U8(8).U8(8).U8(0x33)
-            .Op(5).U8(0).U8(2).Colour(0, 0, 0)
-            .Op(7).U8(0).Coords({4, 4, 44, 44})
-            .Op(18).U8(0).U8(0x77)
-            .bytes);
+          PageProgram(48, 48, 12, 12)
+              .Op(15)
+              .U8(1)
+              .U8(8)
+              .U8(8)
+              .U8(0x33)
+              .Op(5)
+              .U8(0)
+              .U8(2)
+              .Colour(0, 0, 0)
+              .Op(7)
+              .U8(0)
+              .Coords({4, 4, 44, 44})
+              .Op(18)
+              .U8(0)
+              .U8(0x77)
+              .bytes);
 }
 
 // A prn program in the prn target's format.
@@ -400,47 +492,126 @@ void PrnSeeds()
 {
     // Every shape with a wide coloured pen and a fill, printed at the end.
     Write("prn", "shapes",
-        PrnProgram(0, 1 | 4)
-            .Op(3).Float(0.03f)
-            .Op(4).U8(0).U32(0x0000C0)
-            .Op(4).U8(1).U32(0x00C0FF)
-            .Op(14).Float(0.05f).Float(0.05f).Float(0.3f).Float(0.2f)
-            .Op(17).Float(0.2f).Float(0.1f).Float(0.6f).Float(0.4f)
-            .Op(16).Float(0.1f).Float(0.3f).Float(0.5f).Float(0.5f).Float(0.125f).Float(0.125f)
-            .Op(18).Float(0.5f).Float(0.25f).Float(0.125f)
-            .Op(15).Float(0.6f).Float(0.05f).Float(0.75f).Float(0.2f).U32(0xFF0000)
-            .Op(13).Float(0).Float(0).Float(0.75f).Float(0.5f)
-            .bytes);
+          PrnProgram(0, 1 | 4)
+              .Op(3)
+              .Float(0.03f)
+              .Op(4)
+              .U8(0)
+              .U32(0x0000C0)
+              .Op(4)
+              .U8(1)
+              .U32(0x00C0FF)
+              .Op(14)
+              .Float(0.05f)
+              .Float(0.05f)
+              .Float(0.3f)
+              .Float(0.2f)
+              .Op(17)
+              .Float(0.2f)
+              .Float(0.1f)
+              .Float(0.6f)
+              .Float(0.4f)
+              .Op(16)
+              .Float(0.1f)
+              .Float(0.3f)
+              .Float(0.5f)
+              .Float(0.5f)
+              .Float(0.125f)
+              .Float(0.125f)
+              .Op(18)
+              .Float(0.5f)
+              .Float(0.25f)
+              .Float(0.125f)
+              .Op(15)
+              .Float(0.6f)
+              .Float(0.05f)
+              .Float(0.75f)
+              .Float(0.2f)
+              .U32(0xFF0000)
+              .Op(13)
+              .Float(0)
+              .Float(0)
+              .Float(0.75f)
+              .Float(0.5f)
+              .bytes);
     // Text in a named font, one line and a block, aligned and measured.
     Write("prn", "text",
-        PrnProgram(2, 1 | 8)
-            .Op(5).Text("DejaVu Sans")
-            .Op(6).Float(9)
-            .Op(8).U8(0).U32(1)
-            .Op(10).Text("Tarvel").Float(0).Float(0)
-            .Op(11).Text("two\nlines").Float(0.125f).Float(0.25f).U32(0x0000FF)
-            .Op(12).Text("right").Float(0.75f).Float(0.5f).U8(1).U8(1)
-            .Op(12).Text("mid\ndle").Float(0.375f).Float(0.25f).U8(2).U8(2)
-            .Op(9).Text("measured")
-            .bytes);
+          PrnProgram(2, 1 | 8)
+              .Op(5)
+              .Text("DejaVu Sans")
+              .Op(6)
+              .Float(9)
+              .Op(8)
+              .U8(0)
+              .U32(1)
+              .Op(10)
+              .Text("Tarvel")
+              .Float(0)
+              .Float(0)
+              .Op(11)
+              .Text("two\nlines")
+              .Float(0.125f)
+              .Float(0.25f)
+              .U32(0x0000FF)
+              .Op(12)
+              .Text("right")
+              .Float(0.75f)
+              .Float(0.5f)
+              .U8(1)
+              .U8(1)
+              .Op(12)
+              .Text("mid\ndle")
+              .Float(0.375f)
+              .Float(0.25f)
+              .U8(2)
+              .U8(2)
+              .Op(9)
+              .Text("measured")
+              .bytes);
     // Units and margins: millimetres, dots, a unit outside the range, and
     // the values a conversion must pass through.
     Write("prn", "units",
-        PrnProgram(4, 16)
-            .Op(2).U8(0).Float(2)
-            .Op(2).U8(2).Float(1.5f)
-            .Op(0).Float(10).U8(Millimeters).U8(Points)
-            .Op(0).Special(0).U8(Inches).U8(Pixels)
-            .Op(0).Special(2).U8(Pixels).U8(Centimeters)
-            .Op(1).U8(Pixels)
-            .Op(14).Float(1).Float(1).Float(8).Float(8)
-            .Op(1).U8(9)
-            .Op(13).Special(4).Special(5).Special(6).Special(7)
-            .Op(7).Float(3).U8(Millimeters)
-            .Op(22).U8(Centimeters)
-            .Op(20)
-            .Op(21)
-            .bytes);
+          PrnProgram(4, 16)
+              .Op(2)
+              .U8(0)
+              .Float(2)
+              .Op(2)
+              .U8(2)
+              .Float(1.5f)
+              .Op(0)
+              .Float(10)
+              .U8(Millimeters)
+              .U8(Points)
+              .Op(0)
+              .Special(0)
+              .U8(Inches)
+              .U8(Pixels)
+              .Op(0)
+              .Special(2)
+              .U8(Pixels)
+              .U8(Centimeters)
+              .Op(1)
+              .U8(Pixels)
+              .Op(14)
+              .Float(1)
+              .Float(1)
+              .Float(8)
+              .Float(8)
+              .Op(1)
+              .U8(9)
+              .Op(13)
+              .Special(4)
+              .Special(5)
+              .Special(6)
+              .Special(7)
+              .Op(7)
+              .Float(3)
+              .U8(Millimeters)
+              .Op(22)
+              .U8(Centimeters)
+              .Op(20)
+              .Op(21)
+              .bytes);
     // One picture of each format, its signature given by the kind byte, and
     // one as the whole file; drawn at its own size, stretched and scaled.
     static const char kGif[] = "GIF89a\x02\x00\x02\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff"
@@ -463,10 +634,22 @@ void PrnSeeds()
             continue;
         const Bytes body(sample.file.begin() + std::ptrdiff_t(kSignatureLength[sample.kind]), sample.file.end());
         Write("prn", sample.name,
-            PrnProgram(sample.kind % 7, 1)
-                .Op(19).Picture(sample.kind, body).Float(0.125f).Float(0.125f).Float(0).Float(0).U8(0)
-                .Op(19).Picture(0, sample.file).Float(0.25f).Float(0).Float(0.5f).Float(0).U8(1)
-                .bytes);
+              PrnProgram(sample.kind % 7, 1)
+                  .Op(19)
+                  .Picture(sample.kind, body)
+                  .Float(0.125f)
+                  .Float(0.125f)
+                  .Float(0)
+                  .Float(0)
+                  .U8(0)
+                  .Op(19)
+                  .Picture(0, sample.file)
+                  .Float(0.25f)
+                  .Float(0)
+                  .Float(0.5f)
+                  .Float(0)
+                  .U8(1)
+                  .bytes);
     }
 }
 
@@ -485,7 +668,7 @@ struct RasterBytes {
 // raster is the page and the filter's work stays small.
 Bytes RasterStream(int model, cups_mode_t mode, cups_cspace_t space, unsigned bits, int pages)
 {
-    Bytes out {std::uint8_t(model)};
+    Bytes out{std::uint8_t(model)};
     cups_raster_t* raster = cupsRasterOpenIO(&RasterBytes::Write, &out, mode);
     if (!raster)
         return {};
@@ -493,7 +676,7 @@ Bytes RasterStream(int model, cups_mode_t mode, cups_cspace_t space, unsigned bi
     const bool rgb = space != CUPS_CSPACE_W && space != CUPS_CSPACE_SW && space != CUPS_CSPACE_K;
     bool written = true;
     for (int page = 0; page < pages && written; ++page) {
-        cups_page_header2_t header {};
+        cups_page_header2_t header{};
         std::strcpy(header.MediaClass, "PwgRaster");
         header.HWResolution[0] = header.HWResolution[1] = resolution;
         header.cupsWidth = 40 + page * 9;
@@ -527,7 +710,7 @@ Bytes RasterStream(int model, cups_mode_t mode, cups_cspace_t space, unsigned bi
         }
     }
     cupsRasterClose(raster);
-    return written ? out : Bytes {};
+    return written ? out : Bytes{};
 }
 
 void RasterSeeds()
@@ -535,8 +718,7 @@ void RasterSeeds()
     static const struct {
         const char* name;
         cups_mode_t mode;
-    } kModes[] = {{"v3", CUPS_RASTER_WRITE}, {"v2", CUPS_RASTER_WRITE_COMPRESSED}, {"pwg", CUPS_RASTER_WRITE_PWG},
-        {"apple", CUPS_RASTER_WRITE_APPLE}};
+    } kModes[] = {{"v3", CUPS_RASTER_WRITE}, {"v2", CUPS_RASTER_WRITE_COMPRESSED}, {"pwg", CUPS_RASTER_WRITE_PWG}, {"apple", CUPS_RASTER_WRITE_APPLE}};
     static const struct {
         const char* name;
         cups_cspace_t space;

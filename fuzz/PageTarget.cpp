@@ -67,7 +67,7 @@ constexpr int kMaxObjects = 48;
 
 const char16_t* const kFaces[] = {u"DejaVu Sans", u"DejaVu Serif", u"Liberation Mono", u""};
 constexpr char16_t kSpecialUnits[] = {u'\n', u'\r', u'\t', u'&', u' ', 0xD800, 0xDC00, 0xDBFF, 0x00E9, 0x4E2D,
-    0x0627, 0x200B, 0xFFFD, 0x0301, u'W', 0};
+                                      0x0627, 0x200B, 0xFFFD, 0x0301, u'W', 0};
 
 struct Bitmap {
     HBITMAP handle = nullptr;
@@ -77,7 +77,10 @@ struct Bitmap {
 
 class Program {
 public:
-    Program(const std::uint8_t* data, std::size_t size) : in_(data, size) {}
+    Program(const std::uint8_t* data, std::size_t size)
+        : in_(data, size)
+    {
+    }
     ~Program() { Release(); }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -110,7 +113,7 @@ public:
         for (int start = 0; start < extent; start += band) {
             const int n = std::min(band, extent - start);
             const int w = turned ? n : width, h = turned ? height : n;
-            BITMAPINFO info {};
+            BITMAPINFO info{};
             info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
             info.bmiHeader.biWidth = w;
             info.bmiHeader.biHeight = -h;
@@ -127,14 +130,14 @@ public:
             std::memset(bits, 255, std::size_t(stride) * h);
             // The page's own edges, as the page pipeline gives them: copies
             // of the page onto itself read nothing beyond them.
-            const RECT pageArea {0, 0, width, height};
-            const RECT bandArea = turned ? RECT {start, 0, start + w, h} : RECT {0, start, w, start + h};
+            const RECT pageArea{0, 0, width, height};
+            const RECT bandArea = turned ? RECT{start, 0, start + w, h} : RECT{0, start, w, start + h};
             PlayBand(state_, dc, pageArea, bandArea);
             for (int y = 0; y < h; ++y) {
                 const int pageY = turned ? y : start + y;
                 const int pageX = turned ? start : 0;
                 std::memcpy(&page[(std::size_t(pageY) * width + pageX) * 3], bits + std::size_t(y) * stride,
-                    std::size_t(w) * 3);
+                            std::size_t(w) * 3);
             }
             SelectObject(dc, kept);
             DeleteObject(bitmap);
@@ -266,7 +269,7 @@ private:
         if (!handle)
             return;
         const std::size_t stride = ((std::size_t(w) * depth + 31) / 32) * 4;
-        Bitmap bitmap {handle, static_cast<std::uint8_t*>(raw), stride * h};
+        Bitmap bitmap{handle, static_cast<std::uint8_t*>(raw), stride * h};
         Fill(bitmap, fill);
         bitmaps_.push_back(bitmap);
     }
@@ -291,8 +294,10 @@ private:
         case 2: {
             HDC dc = Dc();
             const std::uint8_t v = in_.U8();
-            Trace("SetBkMode(%s, %d)", Name(dc), v == 0 ? OPAQUE : v == 1 ? TRANSPARENT : v);
-            RecordSetBkMode(state_, dc, v == 0 ? OPAQUE : v == 1 ? TRANSPARENT : v);
+            Trace("SetBkMode(%s, %d)", Name(dc), v == 0 ? OPAQUE : v == 1 ? TRANSPARENT
+                                                                          : v);
+            RecordSetBkMode(state_, dc, v == 0 ? OPAQUE : v == 1 ? TRANSPARENT
+                                                                 : v);
             break;
         }
         case 3: {
@@ -308,7 +313,7 @@ private:
             const int w = in_.U8() % 12;
             const COLORREF colour = Colour();
             Trace("SelectObject(%s, CreatePen(%d, %d, %06x))", Name(dc), style == 3 || style == 4 ? PS_NULL : style, w,
-                colour);
+                  colour);
             if (objects_.size() < kMaxObjects)
                 Select(dc, CreatePen(style == 3 || style == 4 ? PS_NULL : style, w, colour));
             break;
@@ -317,8 +322,9 @@ private:
             HDC dc = Dc();
             const std::uint8_t kind = in_.U8() % 3;
             const COLORREF colour = Colour();
-            Trace("SelectObject(%s, %s brush %06x)", Name(dc), kind == 0 ? "solid" : kind == 1 ? "null" : "pattern",
-                colour);
+            Trace("SelectObject(%s, %s brush %06x)", Name(dc), kind == 0 ? "solid" : kind == 1 ? "null"
+                                                                                               : "pattern",
+                  colour);
             if (kind == 1) {
                 RecordSelectObject(state_, dc, GetStockObject(NULL_BRUSH));
             } else if (objects_.size() < kMaxObjects) {
@@ -329,7 +335,7 @@ private:
         }
         case 6: {
             HDC dc = Dc();
-            LOGFONTW font {};
+            LOGFONTW font{};
             font.lfHeight = static_cast<std::int8_t>(in_.U8());
             font.lfEscapement = font.lfOrientation = in_.U16();
             font.lfWeight = in_.U8() * 4;
@@ -342,8 +348,8 @@ private:
                 font.lfFaceName[i] = face[i];
             Trace("SelectObject(%s, font height %ld escapement %ld weight %ld italic %d underline %d strike-out %d "
                   "\"%s\")",
-                Name(dc), long(font.lfHeight), long(font.lfEscapement), long(font.lfWeight), font.lfItalic,
-                font.lfUnderline, font.lfStrikeOut, Shown(face).c_str());
+                  Name(dc), long(font.lfHeight), long(font.lfEscapement), long(font.lfWeight), font.lfItalic,
+                  font.lfUnderline, font.lfStrikeOut, Shown(face).c_str());
             if (objects_.size() < kMaxObjects)
                 Select(dc, CreateFontIndirectW(&font));
             break;
@@ -396,10 +402,10 @@ private:
                     spacing.push_back(static_cast<std::int8_t>(in_.U8()));
             }
             Trace("ExtTextOut(%s, %d, %d, options %d, clip %s%d %d %d %d, \"%s\"%s)", Name(dc), x, y,
-                options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? "none " : "", int(clip.left), int(clip.top),
-                int(clip.right), int(clip.bottom), Shown(text).c_str(), spacing.empty() ? "" : ", spacing");
+                  options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? "none " : "", int(clip.left), int(clip.top),
+                  int(clip.right), int(clip.bottom), Shown(text).c_str(), spacing.empty() ? "" : ", spacing");
             RecordExtTextOut(state_, dc, x, y, options & (ETO_OPAQUE | ETO_CLIPPED), (options & 0x40) ? nullptr : &clip,
-                text.c_str(), static_cast<UINT>(text.size()), spacing.empty() ? nullptr : spacing.data());
+                             text.c_str(), static_cast<UINT>(text.size()), spacing.empty() ? nullptr : spacing.data());
             break;
         }
         case 12: {
@@ -412,7 +418,7 @@ private:
             const UINT format = in_.U16() & ~UINT(DT_CALCRECT);
             const std::u16string text = Text();
             Trace("DrawText(%s, \"%s\", %d %d %d %d, format %#x)", Name(dc), Shown(text).c_str(), int(box.left),
-                int(box.top), int(box.right), int(box.bottom), format);
+                  int(box.top), int(box.right), int(box.bottom), format);
             RecordDrawText(state_, dc, text.c_str(), static_cast<int>(text.size()), &box, format);
             break;
         }
@@ -424,7 +430,7 @@ private:
             const int sw = op == 14 ? Coord() : 0, sh = op == 14 ? Coord() : 0;
             const DWORD rop = DWORD(in_.U8()) << 16;
             Trace("%s(page, %d, %d, %d, %d, %s, %d, %d, %d, %d, %#x)", op == 13 ? "BitBlt" : "StretchBlt", x, y, w, h,
-                Name(source), sx, sy, sw, sh, unsigned(rop));
+                  Name(source), sx, sy, sw, sh, unsigned(rop));
             if (op == 13)
                 RecordBitBlt(state_, printer_, x, y, w, h, source, sx, sy, rop);
             else
@@ -443,7 +449,7 @@ private:
                 break;
             memoryDcs_.push_back(memory);
             Trace("%s = CreateCompatibleDC(page), with a %d x %d bitmap of %d bits, fill %d", Name(memory), w, h, depth,
-                fill);
+                  fill);
             NewBitmap(depth, w, h, fill);
             if (!bitmaps_.empty())
                 RecordSelectObject(state_, memory, bitmaps_.back().handle);
@@ -518,7 +524,7 @@ std::string FirstDifference(const std::vector<std::uint8_t>& a, const std::vecto
         if (std::memcmp(&a[i], &b[i], 3) != 0) {
             char text[96];
             std::snprintf(text, sizeof text, "(%zu, %zu): %02x%02x%02x, one band %02x%02x%02x", i / 3 % width,
-                i / 3 / width, b[i + 2], b[i + 1], b[i], a[i + 2], a[i + 1], a[i]);
+                          i / 3 / width, b[i + 2], b[i + 1], b[i], a[i + 2], a[i + 1], a[i]);
             return text;
         }
     }
@@ -537,12 +543,12 @@ int FuzzPage(const std::uint8_t* data, std::size_t size)
     const auto rows = program.Render(program.rowBand, false);
     if (rows != whole)
         Broken("a " + std::to_string(program.width) + " x " + std::to_string(program.height) + " page in bands of "
-            + std::to_string(program.rowBand) + " rows differs at " + FirstDifference(whole, rows, program.width));
+               + std::to_string(program.rowBand) + " rows differs at " + FirstDifference(whole, rows, program.width));
     const auto columns = program.Render(program.columnBand, true);
     if (columns != whole)
         Broken("a " + std::to_string(program.width) + " x " + std::to_string(program.height) + " page in bands of "
-            + std::to_string(program.columnBand) + " columns differs at "
-            + FirstDifference(whole, columns, program.width));
+               + std::to_string(program.columnBand) + " columns differs at "
+               + FirstDifference(whole, columns, program.width));
     return 0;
 }
 

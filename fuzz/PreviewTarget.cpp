@@ -26,7 +26,7 @@ int FuzzPreview(const std::uint8_t* data, std::size_t size)
     if (!result.ok) {
         if (result.errorOffset > length)
             Broken("error offset " + std::to_string(result.errorOffset) + " beyond a stream of "
-                + std::to_string(length) + " bytes");
+                   + std::to_string(length) + " bytes");
         if (result.error.empty())
             Broken("a refused stream without a reason");
         if (!result.pages.empty())
@@ -40,7 +40,7 @@ int FuzzPreview(const std::uint8_t* data, std::size_t size)
         const std::uint64_t pixels = std::uint64_t(page.width()) * page.height();
         if (!rgb.empty() && rgb.size() != pixels * 3)
             Broken("a page of " + std::to_string(page.width()) + " x " + std::to_string(page.height())
-                + " renders to " + std::to_string(rgb.size()) + " bytes");
+                   + " renders to " + std::to_string(rgb.size()) + " bytes");
     }
     return 0;
 }

@@ -95,7 +95,7 @@ constexpr float kSpecialFloats[16] = {
 };
 
 constexpr char16_t kSpecialUnits[] = {u'\n', u'\r', u'\t', u' ', 0xD800, 0xDC00, 0xDBFF, 0x00E9, 0x4E2D, 0x0627,
-    0x200B, 0xFFFD, 0x0301, u'W', 0x3000};
+                                      0x200B, 0xFFFD, 0x0301, u'W', 0x3000};
 
 // What goes before a picture's body for each kind; kind 0 is the body alone.
 const std::string kSignatures[] = {
@@ -148,7 +148,10 @@ bool SameBits(float a, float b)
 
 class Program {
 public:
-    Program(const std::uint8_t* data, std::size_t size) : in_(data, size) {}
+    Program(const std::uint8_t* data, std::size_t size)
+        : in_(data, size)
+    {
+    }
 
     void Run()
     {
@@ -223,7 +226,7 @@ private:
         const bool known = from >= Pixels && from <= Points && to >= Pixels && to <= Points;
         if ((!known || from == to) && !SameBits(converted, value))
             Broken("a conversion between units " + std::to_string(from) + " and " + std::to_string(to)
-                + " changed its value");
+                   + " changed its value");
     }
 
     void SetFontName()
@@ -267,18 +270,18 @@ private:
         if (read == 1) {
             if (!(pictureWidth >= 1 && pictureWidth <= 10000 && pictureHeight >= 1 && pictureHeight <= 10000))
                 Broken("a picture read with a size of " + std::to_string(pictureWidth) + " x "
-                    + std::to_string(pictureHeight));
+                       + std::to_string(pictureHeight));
         } else if (read != 0 || pictureWidth != 0 || pictureHeight != 0) {
             Broken("prnGetPictureSize failed without 0 and 0 x 0");
         }
         if (std::getenv("TARVEL_FUZZ_TRACE"))
             std::fprintf(stderr, "picture of kind %d, %zu bytes: size read %d (%g x %g)\n", kind, bytes.size(), read,
-                pictureWidth, pictureHeight);
+                         pictureWidth, pictureHeight);
         const bool finite = std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height);
         const int drawn = prnDrawPicture(u"\\picture", x, y, width, height, scale);
         if (drawn != (read == 1 && finite ? 1 : 0))
             Broken("prnDrawPicture gave " + std::to_string(drawn) + " for a picture whose size read gave "
-                + std::to_string(read));
+                   + std::to_string(read));
     }
 
     void Step(int op)
@@ -314,8 +317,10 @@ private:
         case 4: {
             const std::uint8_t which = in_.U8() % 3;
             const COLORREF colour = in_.U32();
-            void (*const setters[])(COLORREF) = {prnSetLineColor, prnSetFillColor, prnSetTextColor};
-            COLORREF (*const getters[])() = {prnGetLineColor, prnGetFillColor, prnGetTextColor};
+            using Setter = void (*)(COLORREF);
+            using Getter = COLORREF (*)();
+            const Setter setters[] = {prnSetLineColor, prnSetFillColor, prnSetTextColor};
+            const Getter getters[] = {prnGetLineColor, prnGetFillColor, prnGetTextColor};
             setters[which](colour);
             if (getters[which]() != colour)
                 Broken("a colour getter does not give the colour set");

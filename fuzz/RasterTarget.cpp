@@ -49,7 +49,7 @@ std::string& LogText()
 std::FILE* Log()
 {
     static std::FILE* log = [] {
-        cookie_io_functions_t io {};
+        cookie_io_functions_t io{};
         io.write = [](void*, const char* bytes, std::size_t size) -> ssize_t {
             LogText().append(bytes, size);
             return static_cast<ssize_t>(size);

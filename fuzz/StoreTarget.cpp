@@ -49,7 +49,7 @@ void CheckTextRoundTrip(const StoreValues& values)
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (!Same(values[i], again.values[i]))
             Broken("value " + std::to_string(i) + " (" + Describe(values[i]) + ") comes back as "
-                + Describe(again.values[i]));
+                   + Describe(again.values[i]));
     }
 }
 
@@ -112,7 +112,7 @@ void CheckRegistryRoundTrip(const StoreValues& parsed)
     StoreValues expected;
     for (const StoreValue& value : ValuesToSet(parsed)) {
         if (platform::RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
-                static_cast<DWORD>(value.data.size()))
+                                     static_cast<DWORD>(value.data.size()))
             == ERROR_SUCCESS)
             platform::SetValue(expected, value.name, value.type, value.data);
     }
@@ -130,7 +130,7 @@ void CheckRegistryRoundTrip(const StoreValues& parsed)
         data.resize(size);
         if (type != value.type || data != value.data)
             Broken("a value set (" + Describe(value) + ") reads back as type " + std::to_string(type) + ", "
-                + std::to_string(size) + " bytes");
+                   + std::to_string(size) + " bytes");
     }
     platform::RegCloseKey(key);
 }

@@ -34,7 +34,7 @@ constexpr int kWidth = 64;
 constexpr int kHeight = 40;
 
 const char16_t* const kFaces[] = {u"DejaVu Sans", u"DejaVu Sans Mono", u"DejaVu Serif", u"Liberation Sans",
-    u"Liberation Serif", u"Liberation Mono", u"", u"No Such Face"};
+                                  u"Liberation Serif", u"Liberation Mono", u"", u"No Such Face"};
 
 // A DIB section of the depth selected into a new memory DC, with a grey
 // ramp palette where the depth has one.
@@ -80,7 +80,7 @@ void CheckExtent(HDC dc, const std::u16string& text, int maxExtent)
     const int count = static_cast<int>(text.size());
     int fit = -12345;
     std::vector<INT> extents(text.size() + 1, -12345);
-    SIZE size {};
+    SIZE size{};
     if (!GetTextExtentExPointW(dc, text.c_str(), count, maxExtent, &fit, extents.data(), &size))
         return;
     if (fit < 0 || fit > count)
@@ -88,7 +88,7 @@ void CheckExtent(HDC dc, const std::u16string& text, int maxExtent)
     for (int i = 1; i < fit; ++i) {
         if (extents[i] < extents[i - 1])
             Broken("partial extent " + std::to_string(i) + " falls from " + std::to_string(extents[i - 1]) + " to "
-                + std::to_string(extents[i]));
+                   + std::to_string(extents[i]));
     }
 }
 
@@ -98,8 +98,8 @@ void CheckCalcRect(HDC dc, const std::u16string& text, int count, RECT box, UINT
     DrawTextW(dc, text.c_str(), count, &measured, format | DT_CALCRECT);
     if (measured.left != box.left || measured.top != box.top)
         Broken("DT_CALCRECT moves the rectangle's corner from (" + std::to_string(box.left) + ", "
-            + std::to_string(box.top) + ") to (" + std::to_string(measured.left) + ", "
-            + std::to_string(measured.top) + ")");
+               + std::to_string(box.top) + ") to (" + std::to_string(measured.left) + ", "
+               + std::to_string(measured.top) + ")");
 }
 
 }  // namespace
@@ -109,7 +109,7 @@ int FuzzText(const std::uint8_t* data, std::size_t size)
     Reader in(data, size);
     const std::uint8_t flags = in.U8();
     static constexpr int kDepths[] = {1, 8, 24, 32};
-    LOGFONTW font {};
+    LOGFONTW font{};
     const char16_t* face = kFaces[in.U8() % std::size(kFaces)];
     for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i)
         font.lfFaceName[i] = face[i];
@@ -156,9 +156,9 @@ int FuzzText(const std::uint8_t* data, std::size_t size)
     RECT drawn = box;
     DrawTextW(canvas.dc, text.c_str(), drawCount, &drawn, format);
     ExtTextOutW(canvas.dc, box.left, box.top, options, &box, text.c_str(), static_cast<UINT>(count),
-        spacing.empty() ? nullptr : spacing.data());
+                spacing.empty() ? nullptr : spacing.data());
     ExtTextOutW(canvas.dc, box.right, box.bottom, options & ~UINT(ETO_CLIPPED | ETO_OPAQUE), nullptr, text.c_str(),
-        static_cast<UINT>(count), spacing.empty() ? nullptr : spacing.data());
+                static_cast<UINT>(count), spacing.empty() ? nullptr : spacing.data());
 
     if (created) {
         SelectObject(canvas.dc, keptFont);

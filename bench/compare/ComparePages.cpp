@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     HDC dc = PDC_GetPrinterDC();
     HBITMAP picture = mixed ? jobpages::Picture() : nullptr;
     const std::u16string name(output.filename().u16string());
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszOutput = name.c_str();
     int status = 0;

@@ -67,7 +67,7 @@ int RasterJob(int printer, const std::vector<std::uint8_t>& picture)
     const int width = Dots(Papers()[0].width, resolution), height = Dots(Papers()[0].height, resolution);
     const int fd = memfd_create("raster", 0);
     cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE_COMPRESSED);
-    cups_page_header2_t header {};
+    cups_page_header2_t header{};
     header.HWResolution[0] = header.HWResolution[1] = static_cast<unsigned>(resolution);
     header.cupsWidth = static_cast<unsigned>(width);
     header.cupsHeight = static_cast<unsigned>(height);
@@ -133,13 +133,13 @@ void BM_Pdc(benchmark::State& state)
     tarvel::ports::SetDeviceRootFolder(folder);
     tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
     const std::vector<std::uint8_t> picture = Picture();
-    BITMAPINFO info {};
+    BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), kPictureWidth, -kPictureHeight, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     for (int y = 0; y < kPictureHeight; ++y)
         std::memcpy(static_cast<std::uint8_t*>(bits) + y * ((kPictureWidth * 3 + 3) & ~3),
-            &picture[static_cast<std::size_t>(y) * kPictureWidth * 3], kPictureWidth * 3);
+                    &picture[static_cast<std::size_t>(y) * kPictureWidth * 3], kPictureWidth * 3);
     PrinterDevice device;
     device.settings.printer = printer;
     device.settings.colorMode = ColorModeOf(printer);
@@ -148,7 +148,7 @@ void BM_Pdc(benchmark::State& state)
     device.xResolution = device.yResolution = ModelResolution(printer, 0);
     tarvel::render::ReplacePrinterDc(device.recording);  // what confirming the print dialog does
     HDC dc = PDC_GetPrinterDC();
-    DOCINFOW doc {};
+    DOCINFOW doc{};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = u"bench";
     doc.lpszOutput = u"/dev/null";

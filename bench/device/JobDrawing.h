@@ -14,7 +14,7 @@ namespace jobpages {
 
 inline HFONT MakeFont(int points, int weight = FW_NORMAL)
 {
-    LOGFONTW font {};
+    LOGFONTW font{};
     font.lfHeight = -points * kDpi / 72;
     font.lfWeight = weight;
     const std::u16string face = kFace;
@@ -39,9 +39,9 @@ inline void TextPage(HDC dc)
 
 inline HBITMAP Picture()
 {
-    BITMAPINFO info {};
+    BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), kPictureWidth, -kPictureHeight, 1, 24, BI_RGB, 0,
-        0, 0, 0, 0};
+                      0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     FillPicture(static_cast<std::uint8_t*>(bits), (kPictureWidth * 3 + 3) & ~3);
@@ -72,7 +72,7 @@ inline void MixedPage(HDC dc, HBITMAP picture)
     HDC memory = PDC_CreateCompatibleDC(dc);
     HGDIOBJ kept = PDC_SelectObject(memory, picture);
     PDC_BitBlt(dc, kPictureAt.x, kPictureAt.y, kPictureWidth, kPictureHeight,
-        memory, 0, 0, SRCCOPY);
+               memory, 0, 0, SRCCOPY);
     PDC_SelectObject(memory, kept);
     PDC_DeleteDC(memory);
     PDC_SelectObject(dc, GetStockObject(SYSTEM_FONT));

@@ -24,7 +24,7 @@ namespace {
 
 long PeakResidentKilobytes()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -50,7 +50,7 @@ void PrintPages(benchmark::State& state, bool mixed, bool smallBands, std::int64
     tarvel::platform::PretendFreeMemory(smallBands ? std::optional<std::uint64_t>(7444u * 96u) : std::nullopt);
     hooks::SetBandBudget(budgetKiB ? std::optional<std::uint64_t>(std::uint64_t(budgetKiB) << 10) : std::nullopt);
     HBITMAP picture = jobpages::Picture();
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszOutput = u"bench.prn";
     PDC_StartDoc(dc, &info);

@@ -16,7 +16,8 @@ struct DitheredPage {
     int height = 0;
     std::vector<std::uint8_t> pixels;  // rows of blue, green, red
     const std::uint8_t* Row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * width * 3; }
-    bool RowIsWhite(int y) const {
+    bool RowIsWhite(int y) const
+    {
         const std::uint8_t* row = Row(y);
         for (int i = 0; i < width * 3; ++i)
             if (row[i] != 255) return false;
@@ -27,7 +28,8 @@ struct DitheredPage {
 // A4 (210 x 297 mm) at `dpi`, with a white margin of a quarter inch all
 // round and a white band across the middle, as a page with a picture and
 // some space would have.
-inline DitheredPage MakeA4Page(int dpi, bool monochrome) {
+inline DitheredPage MakeA4Page(int dpi, bool monochrome)
+{
     DitheredPage page;
     page.width = static_cast<int>(21000.0 * dpi / 2540.0);
     page.height = static_cast<int>(29700.0 * dpi / 2540.0);
@@ -60,7 +62,8 @@ inline DitheredPage MakeA4Page(int dpi, bool monochrome) {
 
 class CountingWriter : public ports::PortWriter {
 public:
-    int Write(const std::uint8_t*, int length) override {
+    int Write(const std::uint8_t*, int length) override
+    {
         bytes += static_cast<std::uint64_t>(length);
         return length;
     }

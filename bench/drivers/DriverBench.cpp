@@ -11,7 +11,8 @@ using namespace tarvel;
 
 namespace {
 
-const bench::DitheredPage& Page(int dpi, bool monochrome) {
+const bench::DitheredPage& Page(int dpi, bool monochrome)
+{
     static std::map<std::pair<int, bool>, bench::DitheredPage> pages;
     auto key = std::make_pair(dpi, monochrome);
     auto it = pages.find(key);
@@ -22,7 +23,8 @@ const bench::DitheredPage& Page(int dpi, bool monochrome) {
 // The page pipeline's loop: white rows counted, announced before the next
 // inked row, never at the bottom.
 std::uint64_t PrintPage(int model, std::uint32_t planes, std::uint32_t compression,
-                        const bench::DitheredPage& page) {
+                        const bench::DitheredPage& page)
+{
     auto driver = drivers::CreateDriver(model);
     bench::CountingWriter port;
     if (!driver || !driver->Open(planes, page.width, 0, compression, 0) || !driver->BeginPage(&port))
@@ -41,7 +43,8 @@ std::uint64_t PrintPage(int model, std::uint32_t planes, std::uint32_t compressi
     return port.bytes;
 }
 
-void BM_Page(benchmark::State& state) {
+void BM_Page(benchmark::State& state)
+{
     const int model = static_cast<int>(state.range(0));
     const auto planes = static_cast<std::uint32_t>(state.range(1));
     const auto compression = static_cast<std::uint32_t>(state.range(2));

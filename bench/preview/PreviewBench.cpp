@@ -12,14 +12,16 @@ namespace {
 
 class CollectingWriter : public ports::PortWriter {
 public:
-    int Write(const std::uint8_t* bytes, int length) override {
+    int Write(const std::uint8_t* bytes, int length) override
+    {
         data.insert(data.end(), bytes, bytes + length);
         return length;
     }
     std::vector<std::uint8_t> data;
 };
 
-std::vector<std::uint8_t> PageStream(int model, std::uint32_t planes) {
+std::vector<std::uint8_t> PageStream(int model, std::uint32_t planes)
+{
     const bench::DitheredPage page = bench::MakeA4Page(drivers::ModelResolution(model, 0), planes == 1);
     auto driver = drivers::CreateDriver(model);
     CollectingWriter port;
@@ -39,7 +41,8 @@ std::vector<std::uint8_t> PageStream(int model, std::uint32_t planes) {
     return port.data;
 }
 
-void BM_Decode(benchmark::State& state) {
+void BM_Decode(benchmark::State& state)
+{
     const int model = static_cast<int>(state.range(0));
     const auto planes = static_cast<std::uint32_t>(state.range(1));
     const std::vector<std::uint8_t> stream = PageStream(model, planes);
@@ -56,5 +59,4 @@ void BM_Decode(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Decode)->Args({0, 4})->Args({1, 4})->Args({2, 4})->Args({3, 1})->Args({5, 4})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode)->Args({0, 4})->Args({1, 4})->Args({2, 4})->Args({3, 1})->Args({5, 4})->Unit(benchmark::kMillisecond);

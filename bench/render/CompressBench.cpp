@@ -104,8 +104,7 @@ void CompressPlanes(benchmark::State& state, const std::vector<std::uint8_t>& da
         }
     }
     // Bytes of plane rows handed in, counted in MiB by the report.
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(data.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(data.size()));
     state.counters["ratio"] = static_cast<double>(compressed) / static_cast<double>(data.size());
 }
 

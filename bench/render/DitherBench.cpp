@@ -37,8 +37,7 @@ void DitherPage(benchmark::State& state, bool monochrome)
     }
     const double pixels = static_cast<double>(kPageWidth) * kPageHeight;
     // Shown as "Mpixel=<millions of pixels>/s".
-    state.counters["Mpixel"] =
-        benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["Mpixel"] = benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_DitherRowColour(benchmark::State& state)
@@ -75,8 +74,7 @@ void BM_PureTextRowsMonochrome(benchmark::State& state)
         benchmark::DoNotOptimize(page.data());
     }
     const double pixels = static_cast<double>(kPageWidth) * kPageHeight;
-    state.counters["Mpixel"] =
-        benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["Mpixel"] = benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 }  // namespace

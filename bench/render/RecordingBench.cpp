@@ -36,7 +36,7 @@ struct Objects {
         for (int i = 0; i < 8; ++i) {
             pens.push_back(CreatePen(PS_SOLID, i % 4, RGB(i * 30, 0, 0)));
             brushes.push_back(CreateSolidBrush(RGB(0, i * 30, 200)));
-            LOGFONTW font {};
+            LOGFONTW font{};
             font.lfHeight = -(20 + i * 6);
             const char16_t face[] = u"DejaVu Sans";
             std::memcpy(font.lfFaceName, face, sizeof face);
@@ -93,7 +93,7 @@ class Band {
 public:
     Band(int width, int height)
     {
-        BITMAPINFO info {};
+        BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
         dc = CreateCompatibleDC(nullptr);
         bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -62,7 +62,7 @@ TARVEL_API HBITMAP CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBit
 TARVEL_API HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 // 1, 8, 24 or 32 bits per pixel, BI_RGB; *ppvBits receives the pixels.
 TARVEL_API HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage,
-                                   void** ppvBits, HANDLE hSection, DWORD offset);
+                                    void** ppvBits, HANDLE hSection, DWORD offset);
 TARVEL_API HGDIOBJ GetStockObject(int i);
 // FALSE for an unknown handle or a bitmap still selected into a device context.
 TARVEL_API BOOL DeleteObject(HGDIOBJ ho);

@@ -18,11 +18,11 @@ extern "C" {
 // only hwndOwner, Flags and rcMargin are read and written.
 typedef struct tagPRINTDLGW {
     DWORD lStructSize;
-    HWND hwndOwner;       // null: the active window
+    HWND hwndOwner;  // null: the active window
     HDC hdc;
-    DWORD Flags;          // PD_* below
+    DWORD Flags;  // PD_* below
     RECT rcMinMargin;
-    RECT rcMargin;        // thousandths of an inch, or hundredths of a mm with PD_INHUNDREDTHSOFMILLIMETERS
+    RECT rcMargin;  // thousandths of an inch, or hundredths of a mm with PD_INHUNDREDTHSOFMILLIMETERS
     HINSTANCE hInstance;
     LPARAM lCustData;
     void* lpfnPrintHook;
@@ -51,10 +51,10 @@ typedef struct tagPRINTDLGW {
 // written.
 typedef struct tagPAGESETUPDLGW {
     DWORD lStructSize;
-    HWND hwndOwner;       // null: the active window
+    HWND hwndOwner;  // null: the active window
     HANDLE hDevMode;
     HANDLE hDevNames;
-    DWORD Flags;          // PSD_* below
+    DWORD Flags;  // PSD_* below
     POINT ptPaperSize;
     RECT rtMinMargin;
     RECT rtMargin;
@@ -116,17 +116,17 @@ TARVEL_API BOOL PDC_Polyline(HDC hdc, const POINT* points, int count);
 TARVEL_API BOOL PDC_DrawLine(HDC hdc, int x1, int y1, int x2, int y2);
 TARVEL_API int PDC_DrawText(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format);
 TARVEL_API BOOL PDC_ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
-    const int* spacing);
+                               const int* spacing);
 TARVEL_API BOOL PDC_BitBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-    DWORD rop);
+                           DWORD rop);
 TARVEL_API BOOL PDC_StretchBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-    int sourceWidth, int sourceHeight, DWORD rop);
+                               int sourceWidth, int sourceHeight, DWORD rop);
 TARVEL_API HDC PDC_CreateCompatibleDC(HDC hdc);
 TARVEL_API BOOL PDC_DeleteDC(HDC hdc);
 TARVEL_API BOOL PDC_GetTextMetrics(HDC hdc, TEXTMETRICW* metrics);
 TARVEL_API BOOL PDC_GetTextExtentPoint(HDC hdc, LPCWSTR text, int count, SIZE* size);
 TARVEL_API BOOL PDC_GetTextExtentExPoint(HDC hdc, LPCWSTR text, int count, int maxExtent, int* fit, int* extents,
-    SIZE* size);
+                                         SIZE* size);
 
 #if defined(__cplusplus)
 }

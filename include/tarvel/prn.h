@@ -25,16 +25,20 @@
 
 // The unit of every position, size and length the functions take or return.
 enum MeasureUnit : std::int32_t {
-    Pixels = 0,       // printer dots
+    Pixels = 0,  // printer dots
     Inches = 1,
     Millimeters = 2,
     Centimeters = 3,
-    Points = 4,       // 1/72 inch
+    Points = 4,  // 1/72 inch
 };
 
 // Which edge or centre of the text the point given to prnDrawAlignedText is.
-enum class TextHorAlign : std::int32_t { Left = 0, Right = 1, Center = 2 };
-enum class TextVertAlign : std::int32_t { Top = 0, Bottom = 1, Center = 2 };
+enum class TextHorAlign : std::int32_t { Left = 0,
+                                         Right = 1,
+                                         Center = 2 };
+enum class TextVertAlign : std::int32_t { Top = 0,
+                                          Bottom = 1,
+                                          Center = 2 };
 
 // Units and page metrics. Margins and the page size are kept in inches and
 // converted to the current unit on every call. A unit outside 0 to 4 leaves

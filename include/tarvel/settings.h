@@ -21,15 +21,15 @@ extern "C" {
 
 // The stored settings. Lengths are in hundredths of a millimetre.
 typedef struct TarvelSettings {
-    int printer;        // 0..6, index into the models table
-    int port;           // 0..11
-    int paperSize;      // 0..6 (6: custom)
-    int colorMode;      // 0 monochrome, 1 CMYK, 2 CMY
-    int portrait;       // 1 portrait, 0 landscape
-    RECT margins;       // left, top, right, bottom
-    int draftMode;      // 0 or 1
-    int compression;    // 0 or 1
-    int customWidth;    // custom paper, portrait
+    int printer;      // 0..6, index into the models table
+    int port;         // 0..11
+    int paperSize;    // 0..6 (6: custom)
+    int colorMode;    // 0 monochrome, 1 CMYK, 2 CMY
+    int portrait;     // 1 portrait, 0 landscape
+    RECT margins;     // left, top, right, bottom
+    int draftMode;    // 0 or 1
+    int compression;  // 0 or 1
+    int customWidth;  // custom paper, portrait
     int customHeight;
     char networkHost[TARVEL_HOST_CHARS];  // UTF-8, no spaces; needed by TARVEL_PORT_NETWORK
     int networkPort;                      // 1..65535, default 9100
@@ -37,21 +37,24 @@ typedef struct TarvelSettings {
 } TarvelSettings;
 
 typedef struct TarvelModel {
-    const char* name;        // as the print dialog lists it, UTF-8
-    int resolution;          // dots per inch
-    int draftResolution;     // dots per inch in draft mode (== resolution when none)
-    int colorModes;          // bit i set: colour mode i is available
-    const char* language;    // "pcl", "escp2", "stylus", "pocketjet", "canonbj"
+    const char* name;      // as the print dialog lists it, UTF-8
+    int resolution;        // dots per inch
+    int draftResolution;   // dots per inch in draft mode (== resolution when none)
+    int colorModes;        // bit i set: colour mode i is available
+    const char* language;  // "pcl", "escp2", "stylus", "pocketjet", "canonbj"
 } TarvelModel;
 
 typedef struct TarvelPageSize {
-    const char* name;        // paper name as the dialogs list it, UTF-8
-    int width, height;       // hundredths of a millimetre, portrait
-    int widthDots, heightDots;      // at the model's resolution
-    RECT printableDots;      // printable area in dots at that resolution
+    const char* name;           // paper name as the dialogs list it, UTF-8
+    int width, height;          // hundredths of a millimetre, portrait
+    int widthDots, heightDots;  // at the model's resolution
+    RECT printableDots;         // printable area in dots at that resolution
 } TarvelPageSize;
 
-typedef enum TarvelMessageKind { TARVEL_MESSAGE_NONE = 0, TARVEL_MESSAGE_INFO = 1, TARVEL_MESSAGE_WARNING = 2, TARVEL_MESSAGE_ERROR = 3 } TarvelMessageKind;
+typedef enum TarvelMessageKind { TARVEL_MESSAGE_NONE = 0,
+                                 TARVEL_MESSAGE_INFO = 1,
+                                 TARVEL_MESSAGE_WARNING = 2,
+                                 TARVEL_MESSAGE_ERROR = 3 } TarvelMessageKind;
 
 // Reads the settings: those stored (defaults where none are stored), as a
 // dialog or TarvelSetSettings last changed them. Returns 1, or 0 for a null pointer.

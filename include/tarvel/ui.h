@@ -310,7 +310,9 @@ struct MessageBoxEntry {
     UINT type;
 };
 
-enum class Backend { Automatic = 0, Headless = 1, Fltk = 2 };
+enum class Backend { Automatic = 0,
+                     Headless = 1,
+                     Fltk = 2 };
 
 }  // namespace tarvel::ui
 

@@ -48,18 +48,26 @@ struct RasterCloser {
     void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
 };
 
-enum class PageEnd { Printed, Cancelled, Truncated, WriteFailed, OutOfMemory };
+enum class PageEnd { Printed,
+                     Cancelled,
+                     Truncated,
+                     WriteFailed,
+                     OutOfMemory };
 
 class FilterRun {
 public:
-    explicit FilterRun(const FilterJob& job) : job(job), input {job.inputFd, job.cancel} {}
+    explicit FilterRun(const FilterJob& job)
+        : job(job)
+        , input{job.inputFd, job.cancel}
+    {
+    }
     int Run();
 
 private:
     bool Cancelled() const { return job.cancel && job.cancel->load() != 0; }
     PageEnd PrintPage(cups_raster_t* raster, const cups_page_header2_t& header, const PageSetup& setup);
     PageEnd SendRows(cups_raster_t* raster, const cups_page_header2_t& header, const PageSetup& setup,
-        drivers::PrinterDriver& driver);
+                     drivers::PrinterDriver& driver);
     int Fail(const std::string& message)
     {
         std::fprintf(job.log, "ERROR: %s\n", message.c_str());
@@ -102,10 +110,10 @@ int FilterRun::Run()
             return Fail("Page " + std::to_string(page) + ": " + error);
         std::fprintf(job.log, "INFO: Printing page %d\n", page);
         std::fprintf(job.log,
-            "DEBUG: Page %d: %ux%u pixels at %d dpi from dot %d of row %d; paper %d of %dx%d dots, %u planes, "
-            "compression %s\n",
-            page, header.cupsWidth, header.cupsHeight, setup.resolution, setup.left, setup.top, setup.paper,
-            setup.rowWidth, setup.rowCount, setup.planeCount, setup.compression ? "on" : "off");
+                     "DEBUG: Page %d: %ux%u pixels at %d dpi from dot %d of row %d; paper %d of %dx%d dots, %u planes, "
+                     "compression %s\n",
+                     page, header.cupsWidth, header.cupsHeight, setup.resolution, setup.left, setup.top, setup.paper,
+                     setup.rowWidth, setup.rowCount, setup.planeCount, setup.compression ? "on" : "off");
         switch (PrintPage(raster.get(), header, setup)) {
         case PageEnd::Printed:
             std::fprintf(job.log, "PAGE: %d 1\n", page);
@@ -134,7 +142,7 @@ PageEnd FilterRun::PrintPage(cups_raster_t* raster, const cups_page_header2_t& h
     std::unique_ptr<drivers::PrinterDriver> driver = drivers::CreateDriver(job.printer);
     if (!driver
         || !driver->Open(setup.planeCount, static_cast<std::uint32_t>(setup.rowWidth), setup.draft, setup.compression,
-            static_cast<std::uint32_t>(setup.paper)))
+                         static_cast<std::uint32_t>(setup.paper)))
         return PageEnd::OutOfMemory;
     line.reset(new (std::nothrow) std::uint8_t[header.cupsBytesPerLine]);
     row.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(setup.rowWidth) * 3]);
@@ -148,7 +156,7 @@ PageEnd FilterRun::PrintPage(cups_raster_t* raster, const cups_page_header2_t& h
 }
 
 PageEnd FilterRun::SendRows(cups_raster_t* raster, const cups_page_header2_t& header, const PageSetup& setup,
-    drivers::PrinterDriver& driver)
+                            drivers::PrinterDriver& driver)
 {
     if (!driver.BeginPage(job.output))
         return PageEnd::WriteFailed;

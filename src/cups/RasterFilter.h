@@ -20,7 +20,10 @@ namespace tarvel::cups {
 // a system call.
 class DescriptorWriter final : public tarvel::ports::PortWriter {
 public:
-    explicit DescriptorWriter(int fd) : fd(fd) {}
+    explicit DescriptorWriter(int fd)
+        : fd(fd)
+    {
+    }
     ~DescriptorWriter() override;
     DescriptorWriter(const DescriptorWriter&) = delete;
     DescriptorWriter& operator=(const DescriptorWriter&) = delete;
@@ -41,8 +44,8 @@ private:
 };
 
 struct FilterJob {
-    int inputFd = 0;       // the raster stream
-    int printer = 0;       // the model, from the PPD
+    int inputFd = 0;  // the raster stream
+    int printer = 0;  // the model, from the PPD
     tarvel::ports::PortWriter* output = nullptr;
     // Flushes the output at the end of every page; may be null.
     DescriptorWriter* flushable = nullptr;

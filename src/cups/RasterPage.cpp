@@ -75,8 +75,8 @@ bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup,
         *error = "The page is rendered at " + std::to_string(x) + "x" + std::to_string(y) + " dpi; the " + model->name
             + " prints at " + std::to_string(model->resolution) + " dpi"
             + (model->draftResolution != model->resolution
-                    ? " or " + std::to_string(model->draftResolution) + " dpi in draft"
-                    : "");
+                   ? " or " + std::to_string(model->draftResolution) + " dpi in draft"
+                   : "");
         return false;
     }
     page.resolution = static_cast<int>(x);
@@ -104,7 +104,8 @@ bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup,
     // The colour mode travels in cupsInteger0; a raster that does not say
     // prints the way its colours suggest.
     const unsigned planes = header.cupsInteger[kPlaneCountInteger];
-    page.planeCount = (planes == 1 || planes == 3 || planes == 4) ? planes : gray ? 1 : 4;
+    page.planeCount = (planes == 1 || planes == 3 || planes == 4) ? planes : gray ? 1
+                                                                                  : 4;
     if (model->monochromeOnly)
         page.planeCount = 1;
     page.compression = header.cupsCompression != 0 ? 1 : 0;

@@ -41,6 +41,6 @@ bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup,
 // paper the raster does not cover is white, raster beyond the row is cut
 // off. The header must have passed SetUpPage.
 void ConvertRow(const cups_page_header2_t& header, const std::uint8_t* line, std::uint8_t* row,
-    const PageSetup& setup);
+                const PageSetup& setup);
 
 }  // namespace tarvel::cups

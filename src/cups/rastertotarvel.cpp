@@ -21,7 +21,7 @@
 
 namespace {
 
-std::atomic<int> cancelled {0};
+std::atomic<int> cancelled{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnTerminate(int)
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     // printer is left between pages. Without SA_RESTART a blocked read
     // returns at once. A printer that went away makes writes fail instead
     // of killing the filter.
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnTerminate;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);

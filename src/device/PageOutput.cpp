@@ -41,7 +41,9 @@ constexpr const char16_t* kOutOfMemoryText = u"Not enough memory. Close some run
 // Longest time the progress window goes unpainted while a band is drawn.
 constexpr DWORD kPumpPeriodMs = 50;
 
-enum class PageResult { Printed = 1, SendFailed = -1, OutOfMemory = -2 };
+enum class PageResult { Printed = 1,
+                        SendFailed = -1,
+                        OutOfMemory = -2 };
 
 // A top-down 24-bit band bitmap selected into a memory device context;
 // everything it made is released when it goes.
@@ -49,7 +51,7 @@ class BandTarget {
 public:
     BandTarget(HDC printer, std::int32_t width, std::int32_t height)
     {
-        BITMAPINFO info {};
+        BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         info.bmiHeader.biWidth = width;
         info.bmiHeader.biHeight = -height;
@@ -97,7 +99,11 @@ struct PageGeometry {
 
 class PageOutput {
 public:
-    PageOutput(PrinterDevice& device, const PageGeometry& page) : device(device), page(page) {}
+    PageOutput(PrinterDevice& device, const PageGeometry& page)
+        : device(device)
+        , page(page)
+    {
+    }
 
     PageResult Run();
 
@@ -129,14 +135,14 @@ PageResult PageOutput::Run()
     device.driver = CreateDriver(s.printer);
     if (!device.driver
         || !device.driver->Open(page.planeCount, static_cast<std::uint32_t>(page.rowWidth),
-            static_cast<std::uint32_t>(s.draftMode), static_cast<std::uint32_t>(s.compression),
-            static_cast<std::uint32_t>(s.paperSize)))
+                                static_cast<std::uint32_t>(s.draftMode), static_cast<std::uint32_t>(s.compression),
+                                static_cast<std::uint32_t>(s.paperSize)))
         return PageResult::OutOfMemory;
     if (!device.ditherer.Prepare(page.rowWidth, 0.5))
         return PageResult::OutOfMemory;
 
     std::int32_t bandLines = BandLinesFor(tarvel::platform::FreePhysicalMemory(), page.rowWidth, page.rowCount,
-        page.portrait);
+                                          page.portrait);
     // The free-memory rule hands a band two thirds of what it is given.
     const std::uint64_t budget = bandBudgetOverride.value_or(kBandBudgetBytes);
     bandLines = std::min(bandLines, BandLinesFor(budget / 2 * 3, page.rowWidth, page.rowCount, page.portrait));
@@ -178,8 +184,8 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
     std::int32_t origin = 0;  // first page row (portrait) or column (landscape) of the band
     // The page as one bitmap would hold it: copies of the page onto itself
     // see nothing beyond it. In landscape the page's x runs down the paper.
-    const RECT pageArea = page.portrait ? RECT {0, 0, page.rowWidth, page.rowCount}
-                                        : RECT {0, 0, page.rowCount, page.rowWidth};
+    const RECT pageArea = page.portrait ? RECT{0, 0, page.rowWidth, page.rowCount}
+                                        : RECT{0, 0, page.rowCount, page.rowWidth};
     // A band can take long (thousands of records, copies of the page onto
     // itself): the progress window stays painted and Cancel is looked at
     // between records, as while the port is waited for.
@@ -200,8 +206,8 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
         if (!worker.Deliver(slot, *port, pump))
             return PageResult::SendFailed;
         BandTarget& band = *bands[slot];
-        const RECT area = page.portrait ? RECT {0, origin, page.rowWidth, origin + n}
-                                        : RECT {origin, 0, origin + n, page.rowWidth};
+        const RECT area = page.portrait ? RECT{0, origin, page.rowWidth, origin + n}
+                                        : RECT{origin, 0, origin + n, page.rowWidth};
         if (!tarvel::render::PlayBand(device.recording, band.dc, pageArea, area, keepPlaying))
             return PageResult::SendFailed;
         worker.Submit(slot, {band.bits, band.stride, n});
@@ -270,11 +276,12 @@ int EndPage(PrinterDevice& device, HDC dc)
         return FinishPage(device, 1);
 
     const bool portrait = device.settings.portrait != 0;
-    PageGeometry page {};
+    PageGeometry page{};
     page.portrait = portrait;
     page.rowWidth = DeviceCapability(device, portrait ? PHYSICALWIDTH : PHYSICALHEIGHT);
     page.rowCount = DeviceCapability(device, portrait ? PHYSICALHEIGHT : PHYSICALWIDTH);
-    page.planeCount = device.settings.colorMode == 0 ? 1 : device.settings.colorMode == 2 ? 3 : 4;
+    page.planeCount = device.settings.colorMode == 0 ? 1 : device.settings.colorMode == 2 ? 3
+                                                                                          : 4;
     if (page.rowWidth < 1 || page.rowCount < 1)
         return FinishPage(device, 1);
 

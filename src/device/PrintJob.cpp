@@ -30,7 +30,7 @@ std::unique_ptr<tarvel::ports::OutputPort> CreatePort(const PrinterSettings& set
     if (!port)
         return nullptr;
     if (setting == kNetworkPort) {
-        const tarvel::ports::NetworkAddress address {settings.networkHost.c_str(), settings.networkPort};
+        const tarvel::ports::NetworkAddress address{settings.networkHost.c_str(), settings.networkPort};
         port->SetTarget(&address);
     } else if (setting == kDevicePort) {
         port->SetTarget(settings.devicePath.c_str());
@@ -46,7 +46,7 @@ std::unique_ptr<tarvel::ports::OutputPort> CreatePort(const PrinterSettings& set
 
 void CentreAndShow(HWND window)
 {
-    RECT rect {};
+    RECT rect{};
     if (!GetWindowRect(window, &rect))
         return;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - rect.right + rect.left) / 2;

@@ -78,7 +78,7 @@ void SetText(HKEY key, const char16_t* name, const std::string& value)
     // Only valid UTF-8 reaches the settings (the setter refuses the rest).
     const std::u16string text = Utf8ToUtf16Replacing(value);
     RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-        static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+                   static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
 }
 
 bool SameTargets(const PrinterSettings& a, const PrinterSettings& b)
@@ -200,14 +200,14 @@ LSTATUS PrinterDevice::SaveSettings()
         return ERROR_SUCCESS;
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, 0,
-        nullptr, &key, nullptr);
+                                     nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return status;
     for (const SettingValue& value : SettingValues(settings))
         RegSetValueExW(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(value.field), sizeof(std::int32_t));
     SetText(key, kNetworkHostName, settings.networkHost);
     RegSetValueExW(key, kNetworkPortName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&settings.networkPort),
-        sizeof(std::int32_t));
+                   sizeof(std::int32_t));
     SetText(key, kDevicePathName, settings.devicePath);
     status = RegCloseKey(key);
     if (status == ERROR_SUCCESS) {

@@ -30,7 +30,7 @@ inline constexpr std::array<std::u16string_view, kModelCount> kPrinterModelNames
 // 9 a file; after them come the printers people have today: 10 a network
 // printer's raw TCP socket, 11 a printer device node (USB or parallel).
 inline constexpr std::array<std::u16string_view, kPortCount> kPortNames = {u"Infrared", u"COM1", u"COM2", u"COM3",
-    u"COM4", u"COM5", u"COM6", u"COM7", u"COM8", u"File", u"Network", u"USB/parallel printer"};
+                                                                           u"COM4", u"COM5", u"COM6", u"COM7", u"COM8", u"File", u"Network", u"USB/parallel printer"};
 inline constexpr int kInfraredPort = 0;
 inline constexpr int kFilePort = 9;
 inline constexpr int kNetworkPort = 10;

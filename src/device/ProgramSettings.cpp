@@ -20,7 +20,7 @@ constexpr const char16_t* kSettingsCaption = u"Settings";
 
 // The printer languages by model, as a program names them.
 constexpr const char* kLanguages[kModelCount] = {"pcl", "escp2", "stylus", "pocketjet", "pocketjet", "canonbj",
-    "canonbj"};
+                                                 "canonbj"};
 
 void Refuse(const std::string& reason)
 {
@@ -62,7 +62,7 @@ bool HostLike(const std::string& host)
 void ReadProgramSettings(const PrinterDevice& device, TarvelSettings& out)
 {
     const PrinterSettings& s = device.settings;
-    out = TarvelSettings {};
+    out = TarvelSettings{};
     out.printer = s.printer;
     out.port = s.port;
     out.paperSize = s.paperSize;
@@ -105,7 +105,7 @@ int WriteProgramSettings(PrinterDevice& device, const TarvelSettings& in)
     for (const NumberField& field : numbers) {
         if (field.value < field.lowest || field.value > field.highest) {
             Refuse(std::string(field.name) + " " + std::to_string(field.value) + " is refused: it must be "
-                + std::to_string(field.lowest) + " to " + std::to_string(field.highest) + ".");
+                   + std::to_string(field.lowest) + " to " + std::to_string(field.highest) + ".");
             return 0;
         }
     }

@@ -28,7 +28,7 @@ bool IsWhiteRow(const std::uint8_t* row, std::size_t size)
 }
 
 RowOutput::RowOutput(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-    tarvel::ports::PortWriter* port, std::int32_t rowWidth, bool monochrome)
+                     tarvel::ports::PortWriter* port, std::int32_t rowWidth, bool monochrome)
     : ditherer(ditherer)
     , driver(driver)
     , port(port)
@@ -69,7 +69,7 @@ int BandRowWorker::BandBytes::Write(const std::uint8_t* bytes, int length)
 }
 
 BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-    std::int32_t rowWidth, bool monochrome, bool portrait)
+                             std::int32_t rowWidth, bool monochrome, bool portrait)
     : rows(ditherer, driver, nullptr, rowWidth, monochrome)
     , rowWidth(rowWidth)
     , portrait(portrait)

@@ -25,14 +25,16 @@ namespace tarvel::device {
 // True when every byte of the row is 255.
 bool IsWhiteRow(const std::uint8_t* row, std::size_t size);
 
-enum class RowStep { Blank, Sent, Failed };
+enum class RowStep { Blank,
+                     Sent,
+                     Failed };
 
 class RowOutput {
 public:
     // The ditherer must be prepared for rows of `rowWidth` pixels and the
     // driver opened and begun for the page.
     RowOutput(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-        tarvel::ports::PortWriter* port, std::int32_t rowWidth, bool monochrome);
+              tarvel::ports::PortWriter* port, std::int32_t rowWidth, bool monochrome);
 
     // Takes the next printer row (rowWidth pixels of blue, green, red) and
     // dithers it in place unless it is white. Failed when the driver could
@@ -76,7 +78,7 @@ public:
     // page; both belong to the worker from the first Submit until the last
     // Deliver has returned.
     BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-        std::int32_t rowWidth, bool monochrome, bool portrait);
+                  std::int32_t rowWidth, bool monochrome, bool portrait);
     // Waits for a band still being worked on, then ends the thread.
     ~BandRowWorker();
     BandRowWorker(const BandRowWorker&) = delete;

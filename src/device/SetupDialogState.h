@@ -18,8 +18,8 @@ struct SetupDialogState {
     BOOL marginsLocked = 0;
     BOOL orientationLocked = 0;
     BOOL workPortrait = 1;
-    RECT workMargins = {};               // hundredths of a millimetre
-    BOOL metric = 1;                     // 1: centimetres; 0: inches
+    RECT workMargins = {};  // hundredths of a millimetre
+    BOOL metric = 1;        // 1: centimetres; 0: inches
     std::int32_t workFirstPage = 1;
     std::int32_t workLastPage = 1;
     BOOL workDraft = 0;

@@ -6,29 +6,35 @@ namespace {
 
 constexpr std::uint8_t kEsc = 0x1B;
 
-void AppendInitialise(CommandBuffer& cmd) {
+void AppendInitialise(CommandBuffer& cmd)
+{
     cmd.Bytes({kEsc, '[', 'K', 0x02, 0x00, 0x00, 0x0F});
 }
 
-std::uint8_t ColourLetter(std::uint8_t colour) {
+std::uint8_t ColourLetter(std::uint8_t colour)
+{
     switch (colour) {
-        case kColourMagenta: return 'M';
-        case kColourCyan: return 'C';
-        case kColourYellow: return 'Y';
-        default: return 'K';
+    case kColourMagenta: return 'M';
+    case kColourCyan: return 'C';
+    case kColourYellow: return 'Y';
+    default: return 'K';
     }
 }
 
 }  // namespace
 
-void CanonBjDriver::EnableMethods() {
+void CanonBjDriver::EnableMethods()
+{
     // Unencoded data drops its trailing zero bytes: the length field tells
     // the printer how many bytes follow.
-    if (compression) compressor.EnableMethods(false, false, true, false);
-    else compressor.EnableMethods(true, false, false, false);
+    if (compression)
+        compressor.EnableMethods(false, false, true, false);
+    else
+        compressor.EnableMethods(true, false, false, false);
 }
 
-bool CanonBjDriver::BeginPage(PortWriter* port) {
+bool CanonBjDriver::BeginPage(PortWriter* port)
+{
     CommandBuffer cmd;
     AppendInitialise(cmd);
     cmd.Bytes({kEsc, '(', 'd', 0x02, 0x00});
@@ -37,14 +43,16 @@ bool CanonBjDriver::BeginPage(PortWriter* port) {
     return cmd.WriteTo(port);
 }
 
-bool CanonBjDriver::EjectPage(PortWriter* port) {
+bool CanonBjDriver::EjectPage(PortWriter* port)
+{
     CommandBuffer cmd;
     cmd.Byte(0x0C);
     AppendInitialise(cmd);
     return cmd.WriteTo(port);
 }
 
-bool CanonBjDriver::SkipRows(PortWriter* port, std::uint32_t count) {
+bool CanonBjDriver::SkipRows(PortWriter* port, std::uint32_t count)
+{
     if (!port) return false;
     if (count == 0) return true;
     // The count is high byte first here, unlike the raster lengths.
@@ -59,7 +67,8 @@ bool CanonBjDriver::SkipRows(PortWriter* port, std::uint32_t count) {
 }
 
 bool CanonBjDriver::SendPlane(PortWriter* port, std::uint32_t, std::uint8_t colour,
-                              const std::uint8_t* data, std::uint32_t size) {
+                              const std::uint8_t* data, std::uint32_t size)
+{
     // The length counts the colour letter too. A row is at most
     // kMaxRowWidth / 8 plane bytes, so the length always fits 16 bits.
     if (size + 1 > 0xFFFF) return false;

@@ -6,14 +6,19 @@
 
 namespace tarvel::drivers {
 
-enum class CanonBjModel { Dpi300, Dpi360 };
+enum class CanonBjModel { Dpi300,
+                          Dpi360 };
 
 class CanonBjDriver final : public ColourCodedDriver {
 public:
-    explicit CanonBjDriver(CanonBjModel model) : model_(model) {}
+    explicit CanonBjDriver(CanonBjModel model)
+        : model_(model)
+    {
+    }
 
     // These printers have no draft mode.
-    static int Resolution(CanonBjModel model, std::uint32_t) {
+    static int Resolution(CanonBjModel model, std::uint32_t)
+    {
         return model == CanonBjModel::Dpi300 ? 300 : 360;
     }
 

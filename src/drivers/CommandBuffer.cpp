@@ -4,7 +4,8 @@
 
 namespace tarvel::drivers {
 
-void CommandBuffer::Decimal(std::int64_t value) {
+void CommandBuffer::Decimal(std::int64_t value)
+{
     char digits[24];
     int count = 0;
     std::uint64_t magnitude;
@@ -21,7 +22,8 @@ void CommandBuffer::Decimal(std::int64_t value) {
     while (count > 0) Byte(static_cast<std::uint8_t>(digits[--count]));
 }
 
-bool CommandBuffer::WriteTo(PortWriter* port) const {
+bool CommandBuffer::WriteTo(PortWriter* port) const
+{
     if (overflow_) return false;
     return WriteAll(port, bytes_, size_);
 }

@@ -12,22 +12,29 @@ namespace tarvel::drivers {
 
 class CommandBuffer {
 public:
-    void Byte(std::uint8_t b) {
-        if (size_ < kCapacity) bytes_[size_++] = b;
-        else overflow_ = true;
+    void Byte(std::uint8_t b)
+    {
+        if (size_ < kCapacity)
+            bytes_[size_++] = b;
+        else
+            overflow_ = true;
     }
-    void Bytes(std::initializer_list<std::uint8_t> list) {
+    void Bytes(std::initializer_list<std::uint8_t> list)
+    {
         for (std::uint8_t b : list) Byte(b);
     }
-    void Text(const char* text) {
+    void Text(const char* text)
+    {
         while (*text) Byte(static_cast<std::uint8_t>(*text++));
     }
     void Decimal(std::int64_t value);
-    void Le16(std::uint32_t value) {
+    void Le16(std::uint32_t value)
+    {
         Byte(static_cast<std::uint8_t>(value & 0xFF));
         Byte(static_cast<std::uint8_t>((value >> 8) & 0xFF));
     }
-    void Be16(std::uint32_t value) {
+    void Be16(std::uint32_t value)
+    {
         Byte(static_cast<std::uint8_t>((value >> 8) & 0xFF));
         Byte(static_cast<std::uint8_t>(value & 0xFF));
     }

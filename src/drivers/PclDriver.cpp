@@ -8,19 +8,24 @@ constexpr std::uint8_t kEsc = 0x1B;
 
 // Universal exit language: leaves whatever language a previous job left
 // the printer in.
-void UniversalExit(CommandBuffer& cmd) {
+void UniversalExit(CommandBuffer& cmd)
+{
     cmd.Byte(kEsc);
     cmd.Text("%-12345X");
 }
 
 }  // namespace
 
-void PclDriver::EnableMethods() {
-    if (compression) compressor.EnableMethods(true, true, true, true);
-    else compressor.EnableMethods(true, false, false, false);
+void PclDriver::EnableMethods()
+{
+    if (compression)
+        compressor.EnableMethods(true, true, true, true);
+    else
+        compressor.EnableMethods(true, false, false, false);
 }
 
-bool PclDriver::BeginPage(PortWriter* port) {
+bool PclDriver::BeginPage(PortWriter* port)
+{
     CommandBuffer cmd;
     UniversalExit(cmd);
     cmd.Byte(kEsc);
@@ -36,7 +41,8 @@ bool PclDriver::BeginPage(PortWriter* port) {
     cmd.Byte(kEsc);
     // Negative plane counts select the CMY palette, which is how the three
     // colour planes are meant.
-    cmd.Text(planeCount == 4 ? "*r-4U" : planeCount == 3 ? "*r-3U" : "*r1U");
+    cmd.Text(planeCount == 4 ? "*r-4U" : planeCount == 3 ? "*r-3U"
+                                                         : "*r1U");
     cmd.Byte(kEsc);
     cmd.Text(draft ? "*t150R" : "*t300R");
     cmd.Byte(kEsc);
@@ -44,7 +50,8 @@ bool PclDriver::BeginPage(PortWriter* port) {
     return cmd.WriteTo(port);
 }
 
-bool PclDriver::EjectPage(PortWriter* port) {
+bool PclDriver::EjectPage(PortWriter* port)
+{
     CommandBuffer cmd;
     cmd.Byte(kEsc);
     cmd.Text("*rC");
@@ -55,7 +62,8 @@ bool PclDriver::EjectPage(PortWriter* port) {
     return cmd.WriteTo(port);
 }
 
-bool PclDriver::SkipRows(PortWriter* port, std::uint32_t count) {
+bool PclDriver::SkipRows(PortWriter* port, std::uint32_t count)
+{
     if (!port) return false;
     if (count == 0) return true;
     CommandBuffer cmd;
@@ -70,7 +78,8 @@ bool PclDriver::SkipRows(PortWriter* port, std::uint32_t count) {
     return ok;
 }
 
-bool PclDriver::SendRow(PortWriter* port, const std::uint8_t* row) {
+bool PclDriver::SendRow(PortWriter* port, const std::uint8_t* row)
+{
     if (!port || !row || !IsOpen()) return false;
     if (!SplitPlanes(row, width)) return false;
 

@@ -9,7 +9,6 @@ namespace tarvel::drivers {
 
 class PclDriver final : public RasterDriver {
 public:
-
     static int Resolution(std::uint32_t draft) { return draft ? 150 : 300; }
 
     bool BeginPage(PortWriter* port) override;

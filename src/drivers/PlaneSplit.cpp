@@ -8,7 +8,8 @@ namespace {
 
 // All bits set when the condition holds. Dithered pixels are random enough
 // that a branch per pixel and ink costs more than it saves.
-inline std::uint8_t Mask(bool condition) {
+inline std::uint8_t Mask(bool condition)
+{
     return static_cast<std::uint8_t>(-static_cast<int>(condition));
 }
 
@@ -16,14 +17,16 @@ inline std::uint8_t Mask(bool condition) {
 // last byte of a row takes the remaining pixels in its high bits.
 // Eight pixels of paper (most of the margins and gaps) give no ink in any
 // plane and are settled from three words.
-inline bool WhiteGroup(const std::uint8_t* p) {
+inline bool WhiteGroup(const std::uint8_t* p)
+{
     std::uint64_t w[3];
     std::memcpy(w, p, sizeof w);
     return (w[0] & w[1] & w[2]) == ~std::uint64_t(0);
 }
 
 template <typename PixelFn>
-void SplitBytes(const std::uint8_t* row, int n, PixelFn&& pixelFn) {
+void SplitBytes(const std::uint8_t* row, int n, PixelFn&& pixelFn)
+{
     int x = 0;
     while (x < n) {
         const int count = n - x < 8 ? n - x : 8;
@@ -47,7 +50,8 @@ struct BlackBits {
     std::uint8_t* black;
     std::uint8_t k = 0;
     void Begin() { k = 0; }
-    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
+    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit)
+    {
         k |= bit & Mask((b | g | r) == 0);
     }
     void Store(int i) { black[i] = k; }
@@ -59,12 +63,14 @@ struct CmyBits {
     std::uint8_t* yellow;
     std::uint8_t c = 0, m = 0, y = 0;
     void Begin() { c = m = y = 0; }
-    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
+    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit)
+    {
         c |= bit & Mask(r == 0);
         m |= bit & Mask(g == 0);
         y |= bit & Mask(b == 0);
     }
-    void Store(int i) {
+    void Store(int i)
+    {
         cyan[i] = c;
         magenta[i] = m;
         yellow[i] = y;
@@ -78,7 +84,8 @@ struct CmykBits {
     std::uint8_t* black;
     std::uint8_t c = 0, m = 0, y = 0, k = 0;
     void Begin() { c = m = y = k = 0; }
-    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit) {
+    void Pixel(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t bit)
+    {
         // A black pixel is printed with black ink alone, never as a mix of
         // the three colours.
         const std::uint8_t black = Mask((b | g | r) == 0);
@@ -88,7 +95,8 @@ struct CmykBits {
         m |= colour & Mask(g == 0);
         y |= colour & Mask(b == 0);
     }
-    void Store(int i) {
+    void Store(int i)
+    {
         cyan[i] = c;
         magenta[i] = m;
         yellow[i] = y;
@@ -98,7 +106,8 @@ struct CmykBits {
 
 }  // namespace
 
-void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n) {
+void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n)
+{
     if (n <= 0 || !row || !black) return;
     // Most of a printed text row is paper or solid ink: eight black pixels
     // are settled from three words as well.
@@ -123,13 +132,15 @@ void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n) {
 }
 
 void SplitCmy(const std::uint8_t* row, std::uint8_t* cyan, std::uint8_t* magenta,
-              std::uint8_t* yellow, int n) {
+              std::uint8_t* yellow, int n)
+{
     if (n <= 0 || !row || !cyan || !magenta || !yellow) return;
     SplitBytes(row, n, CmyBits{cyan, magenta, yellow});
 }
 
 void SplitCmyk(const std::uint8_t* row, std::uint8_t* cyan, std::uint8_t* magenta,
-               std::uint8_t* yellow, std::uint8_t* black, int n) {
+               std::uint8_t* yellow, std::uint8_t* black, int n)
+{
     if (n <= 0 || !row || !cyan || !magenta || !yellow || !black) return;
     SplitBytes(row, n, CmykBits{cyan, magenta, yellow, black});
 }

@@ -15,7 +15,8 @@ constexpr std::uint32_t kPaperA4 = 0;
 constexpr std::uint32_t kPaperLetter = 3;
 constexpr std::uint32_t kPaperLegal = 4;
 
-std::uint32_t CountWhite(const std::uint8_t* row, std::uint32_t from, std::uint32_t end) {
+std::uint32_t CountWhite(const std::uint8_t* row, std::uint32_t from, std::uint32_t end)
+{
     std::uint32_t x = from;
     while (x < end && IsWhitePixel(row + 3 * static_cast<std::size_t>(x))) ++x;
     return x - from;
@@ -23,7 +24,8 @@ std::uint32_t CountWhite(const std::uint8_t* row, std::uint32_t from, std::uint3
 
 // Length of the segment that starts at `start`: it ends where a run of
 // kWhiteGap white pixels begins, or at n.
-std::uint32_t SegmentLength(const std::uint8_t* row, std::uint32_t start, std::uint32_t n) {
+std::uint32_t SegmentLength(const std::uint8_t* row, std::uint32_t start, std::uint32_t n)
+{
     std::uint32_t run = 0;
     for (std::uint32_t x = start; x < n; ++x) {
         if (!IsWhitePixel(row + 3 * static_cast<std::size_t>(x))) {
@@ -37,17 +39,20 @@ std::uint32_t SegmentLength(const std::uint8_t* row, std::uint32_t start, std::u
 
 }  // namespace
 
-PocketJetDriver::~PocketJetDriver() {
+PocketJetDriver::~PocketJetDriver()
+{
     PocketJetDriver::FreeBuffers();
 }
 
-std::uint32_t PocketJetDriver::LineWidthBytes(PocketJetModel model, std::uint32_t paperIndex) {
+std::uint32_t PocketJetDriver::LineWidthBytes(PocketJetModel model, std::uint32_t paperIndex)
+{
     const bool a4 = paperIndex == kPaperA4;
     if (model == PocketJetModel::PocketJetII) return a4 ? 300 : 308;
     return a4 ? 200 : 204;
 }
 
-std::uint32_t PocketJetDriver::PageLength(PocketJetModel model, std::uint32_t paperIndex) {
+std::uint32_t PocketJetDriver::PageLength(PocketJetModel model, std::uint32_t paperIndex)
+{
     const bool two = model == PocketJetModel::PocketJetII;
     if (paperIndex == kPaperLetter) return two ? 3200 : 2133;
     if (paperIndex == kPaperLegal) return two ? 4100 : 2733;
@@ -55,7 +60,8 @@ std::uint32_t PocketJetDriver::PageLength(PocketJetModel model, std::uint32_t pa
 }
 
 bool PocketJetDriver::Open(std::uint32_t, std::uint32_t widthArg, std::uint32_t,
-                           std::uint32_t, std::uint32_t paperArg) {
+                           std::uint32_t, std::uint32_t paperArg)
+{
     width = widthArg;
     paper = paperArg;
     column = 0;
@@ -67,11 +73,13 @@ bool PocketJetDriver::Open(std::uint32_t, std::uint32_t widthArg, std::uint32_t,
     return dotRow != nullptr;
 }
 
-void PocketJetDriver::FreeBuffers() {
+void PocketJetDriver::FreeBuffers()
+{
     dotRow.reset();
 }
 
-bool PocketJetDriver::BeginPage(PortWriter* port) {
+bool PocketJetDriver::BeginPage(PortWriter* port)
+{
     column = 0;
     CommandBuffer cmd;
     cmd.Bytes({kEsc, '@'});
@@ -85,7 +93,8 @@ bool PocketJetDriver::BeginPage(PortWriter* port) {
     return cmd.WriteTo(port);
 }
 
-bool PocketJetDriver::EjectPage(PortWriter* port) {
+bool PocketJetDriver::EjectPage(PortWriter* port)
+{
     CommandBuffer cmd;
     cmd.Bytes({kEsc, '~', '*', 0x00, 0x00});
     cmd.Bytes({kEsc, '~', 0x0C});
@@ -93,7 +102,8 @@ bool PocketJetDriver::EjectPage(PortWriter* port) {
     return cmd.WriteTo(port);
 }
 
-bool PocketJetDriver::SkipRows(PortWriter* port, std::uint32_t count) {
+bool PocketJetDriver::SkipRows(PortWriter* port, std::uint32_t count)
+{
     if (!port) return false;
     if (count == 0) return true;
     // One advance moves at most 255 rows. A command buffer holds 64 of
@@ -111,7 +121,8 @@ bool PocketJetDriver::SkipRows(PortWriter* port, std::uint32_t count) {
 }
 
 bool PocketJetDriver::SendSegment(PortWriter* port, const std::uint8_t* row, std::uint32_t n,
-                                  std::uint32_t start, std::uint32_t length8) {
+                                  std::uint32_t start, std::uint32_t length8)
+{
     if (start != column) {
         column = start;
         CommandBuffer cmd;
@@ -134,7 +145,8 @@ bool PocketJetDriver::SendSegment(PortWriter* port, const std::uint8_t* row, std
     return WriteAll(port, dotRow.get(), bytes);
 }
 
-bool PocketJetDriver::SendRow(PortWriter* port, const std::uint8_t* row) {
+bool PocketJetDriver::SendRow(PortWriter* port, const std::uint8_t* row)
+{
     if (!port || !row || !dotRow) return false;
     const std::uint32_t n = InkedColumns(row, width);
     if (n == 0) return SkipRows(port, 1);

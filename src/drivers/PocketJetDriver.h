@@ -9,7 +9,8 @@
 
 namespace tarvel::drivers {
 
-enum class PocketJetModel { PocketJetII, PocketJet200 };
+enum class PocketJetModel { PocketJetII,
+                            PocketJet200 };
 
 class PocketJetDriver final : public PrinterDriver {
 public:
@@ -17,11 +18,15 @@ public:
     // the segment, because a new start column costs more than the bytes.
     static constexpr std::uint32_t kWhiteGap = 48;
 
-    explicit PocketJetDriver(PocketJetModel model) : model_(model) {}
+    explicit PocketJetDriver(PocketJetModel model)
+        : model_(model)
+    {
+    }
     ~PocketJetDriver() override;
 
     // There is neither a draft mode nor compression on these printers.
-    static int Resolution(PocketJetModel model, std::uint32_t) {
+    static int Resolution(PocketJetModel model, std::uint32_t)
+    {
         return model == PocketJetModel::PocketJetII ? 300 : 200;
     }
     // Line width in bytes and page length in dot rows that BeginPage

@@ -25,51 +25,57 @@ constexpr PrinterModel kModels[kPrinterModelCount] = {
 };
 
 template <typename Driver, typename... Args>
-std::unique_ptr<PrinterDriver> Make(Args... args) {
+std::unique_ptr<PrinterDriver> Make(Args... args)
+{
     return std::unique_ptr<PrinterDriver>(new (std::nothrow) Driver(args...));
 }
 
 }  // namespace
 
-const PrinterModel* GetPrinterModel(int printer) {
+const PrinterModel* GetPrinterModel(int printer)
+{
     if (printer < 0 || printer >= kPrinterModelCount) return nullptr;
     return &kModels[printer];
 }
 
-int ModelResolution(int printer, std::uint32_t draft) {
+int ModelResolution(int printer, std::uint32_t draft)
+{
     switch (printer) {
-        case 0: return PclDriver::Resolution(draft);
-        case 1: return EscP2Driver::Resolution(draft);
-        case 2: return StylusColorDriver::Resolution(draft);
-        case 3: return PocketJetDriver::Resolution(PocketJetModel::PocketJetII, draft);
-        case 4: return PocketJetDriver::Resolution(PocketJetModel::PocketJet200, draft);
-        case 5: return CanonBjDriver::Resolution(CanonBjModel::Dpi300, draft);
-        case 6: return CanonBjDriver::Resolution(CanonBjModel::Dpi360, draft);
-        default: return 0;
+    case 0: return PclDriver::Resolution(draft);
+    case 1: return EscP2Driver::Resolution(draft);
+    case 2: return StylusColorDriver::Resolution(draft);
+    case 3: return PocketJetDriver::Resolution(PocketJetModel::PocketJetII, draft);
+    case 4: return PocketJetDriver::Resolution(PocketJetModel::PocketJet200, draft);
+    case 5: return CanonBjDriver::Resolution(CanonBjModel::Dpi300, draft);
+    case 6: return CanonBjDriver::Resolution(CanonBjModel::Dpi360, draft);
+    default: return 0;
     }
 }
 
-std::unique_ptr<PrinterDriver> CreateDriver(int printer) {
+std::unique_ptr<PrinterDriver> CreateDriver(int printer)
+{
     switch (printer) {
-        case 0: return Make<PclDriver>();
-        case 1: return Make<EscP2Driver>();
-        case 2: return Make<StylusColorDriver>();
-        case 3: return Make<PocketJetDriver>(PocketJetModel::PocketJetII);
-        case 4: return Make<PocketJetDriver>(PocketJetModel::PocketJet200);
-        case 5: return Make<CanonBjDriver>(CanonBjModel::Dpi300);
-        case 6: return Make<CanonBjDriver>(CanonBjModel::Dpi360);
-        default: return nullptr;
+    case 0: return Make<PclDriver>();
+    case 1: return Make<EscP2Driver>();
+    case 2: return Make<StylusColorDriver>();
+    case 3: return Make<PocketJetDriver>(PocketJetModel::PocketJetII);
+    case 4: return Make<PocketJetDriver>(PocketJetModel::PocketJet200);
+    case 5: return Make<CanonBjDriver>(CanonBjModel::Dpi300);
+    case 6: return Make<CanonBjDriver>(CanonBjModel::Dpi360);
+    default: return nullptr;
     }
 }
 
-std::uint32_t InkedColumns(const std::uint8_t* row, std::uint32_t width) {
+std::uint32_t InkedColumns(const std::uint8_t* row, std::uint32_t width)
+{
     if (!row) return 0;
     std::uint32_t n = width;
     while (n > 0 && IsWhitePixel(row + 3 * static_cast<std::size_t>(n - 1))) --n;
     return n;
 }
 
-bool WriteAll(PortWriter* port, const std::uint8_t* bytes, std::size_t count) {
+bool WriteAll(PortWriter* port, const std::uint8_t* bytes, std::size_t count)
+{
     if (!port) return false;
     // Nothing to send is not a write: a plane without data is only its
     // command.

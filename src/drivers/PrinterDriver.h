@@ -31,7 +31,8 @@ public:
     // Allocates the buffers for rows of `width` pixels; false when a buffer
     // cannot be allocated or the arguments are out of range.
     virtual bool Open(std::uint32_t planeCount, std::uint32_t width, std::uint32_t draft,
-                      std::uint32_t compression, std::uint32_t paper) = 0;
+                      std::uint32_t compression, std::uint32_t paper)
+        = 0;
     // Releases the row buffers; harmless at any time, also twice.
     virtual void FreeBuffers() = 0;
     // Writes the page start sequence; false on a short write or a null port.
@@ -75,12 +76,14 @@ std::unique_ptr<PrinterDriver> CreateDriver(int printer);
 
 // Plane row bytes for `width` pixels: ceil(width / 8), computed without
 // overflow.
-inline std::uint32_t PlaneBytes(std::uint32_t width) {
+inline std::uint32_t PlaneBytes(std::uint32_t width)
+{
     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(width) + 7) / 8);
 }
 
 // True when the pixel at `pixel` (three bytes) is white.
-inline bool IsWhitePixel(const std::uint8_t* pixel) {
+inline bool IsWhitePixel(const std::uint8_t* pixel)
+{
     return pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255;
 }
 

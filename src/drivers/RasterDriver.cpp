@@ -8,20 +8,23 @@ namespace tarvel::drivers {
 
 namespace {
 
-std::unique_ptr<std::uint8_t[]> AllocatePlane(std::uint32_t bytes) {
+std::unique_ptr<std::uint8_t[]> AllocatePlane(std::uint32_t bytes)
+{
     return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[bytes]());
 }
 
 }  // namespace
 
-RasterDriver::~RasterDriver() {
+RasterDriver::~RasterDriver()
+{
     // Called directly: the derived part is gone by now.
     RasterDriver::FreeBuffers();
     compressor.Free();
 }
 
 bool RasterDriver::Open(std::uint32_t planeCountArg, std::uint32_t widthArg,
-                        std::uint32_t draftArg, std::uint32_t compressionArg, std::uint32_t) {
+                        std::uint32_t draftArg, std::uint32_t compressionArg, std::uint32_t)
+{
     planeCount = planeCountArg;
     width = widthArg;
     draft = draftArg;
@@ -52,42 +55,46 @@ bool RasterDriver::Open(std::uint32_t planeCountArg, std::uint32_t widthArg,
     return true;
 }
 
-void RasterDriver::FreeBuffers() {
+void RasterDriver::FreeBuffers()
+{
     cyanPlane.reset();
     magentaPlane.reset();
     yellowPlane.reset();
     blackPlane.reset();
 }
 
-bool RasterDriver::IsOpen() const {
+bool RasterDriver::IsOpen() const
+{
     if (compressor.rowBytes() == 0) return false;
     switch (planeCount) {
-        case 1: return blackPlane != nullptr;
-        case 3: return cyanPlane && magentaPlane && yellowPlane;
-        case 4: return cyanPlane && magentaPlane && yellowPlane && blackPlane;
-        default: return false;
+    case 1: return blackPlane != nullptr;
+    case 3: return cyanPlane && magentaPlane && yellowPlane;
+    case 4: return cyanPlane && magentaPlane && yellowPlane && blackPlane;
+    default: return false;
     }
 }
 
-bool RasterDriver::SplitPlanes(const std::uint8_t* row, std::uint32_t n) {
+bool RasterDriver::SplitPlanes(const std::uint8_t* row, std::uint32_t n)
+{
     const int pixels = static_cast<int>(n);
     switch (planeCount) {
-        case 1:
-            SplitBlack(row, blackPlane.get(), pixels);
-            return true;
-        case 3:
-            SplitCmy(row, cyanPlane.get(), magentaPlane.get(), yellowPlane.get(), pixels);
-            return true;
-        case 4:
-            SplitCmyk(row, cyanPlane.get(), magentaPlane.get(), yellowPlane.get(),
-                      blackPlane.get(), pixels);
-            return true;
-        default:
-            return false;
+    case 1:
+        SplitBlack(row, blackPlane.get(), pixels);
+        return true;
+    case 3:
+        SplitCmy(row, cyanPlane.get(), magentaPlane.get(), yellowPlane.get(), pixels);
+        return true;
+    case 4:
+        SplitCmyk(row, cyanPlane.get(), magentaPlane.get(), yellowPlane.get(),
+                  blackPlane.get(), pixels);
+        return true;
+    default:
+        return false;
     }
 }
 
-bool ColourCodedDriver::SendRow(PortWriter* port, const std::uint8_t* row) {
+bool ColourCodedDriver::SendRow(PortWriter* port, const std::uint8_t* row)
+{
     if (!port || !row || !IsOpen()) return false;
     const std::uint32_t n = InkedColumns(row, width);
     // A row that dithering turned white only moves the paper.

@@ -57,7 +57,8 @@ protected:
     // `size` bytes of data (compressed, or the raw plane bytes when the
     // driver sends them raw). False on a short write.
     virtual bool SendPlane(PortWriter* port, std::uint32_t columns, std::uint8_t colour,
-                           const std::uint8_t* data, std::uint32_t size) = 0;
+                           const std::uint8_t* data, std::uint32_t size)
+        = 0;
 
     // True when the plane bytes go out exactly as separated instead of
     // through the compressor.

@@ -326,8 +326,7 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
     if (change) {
         *change = kNoChange;
     }
-    if (!data || length < 0 || length > rowBytes_ || plane < 0 || plane >= planes_ ||
-        !seedRows_[plane]) {
+    if (!data || length < 0 || length > rowBytes_ || plane < 0 || plane >= planes_ || !seedRows_[plane]) {
         return 0;
     }
 

@@ -11,7 +11,8 @@ constexpr std::uint8_t kLeftEdge = 0xE2;
 // The three forms of a count in the compressed raster mode: one byte for
 // small values, a byte for up to 255, a 16-bit value beyond.
 void AppendShortCount(CommandBuffer& cmd, std::uint8_t small, std::uint8_t byteForm,
-                      std::uint8_t wordForm, std::uint32_t value) {
+                      std::uint8_t wordForm, std::uint32_t value)
+{
     if (value < 16) {
         cmd.Byte(static_cast<std::uint8_t>(small | value));
     } else if (value < 256) {
@@ -24,13 +25,15 @@ void AppendShortCount(CommandBuffer& cmd, std::uint8_t small, std::uint8_t byteF
 
 }  // namespace
 
-void StylusColorDriver::EnableMethods() {
+void StylusColorDriver::EnableMethods()
+{
     // The compressed raster mode takes only PackBits data, whatever the
     // compression setting says.
     compressor.EnableMethods(false, false, true, false);
 }
 
-bool StylusColorDriver::BeginPage(PortWriter* port) {
+bool StylusColorDriver::BeginPage(PortWriter* port)
+{
     CommandBuffer cmd;
     AppendPageStart(cmd);
     // A zero-column raster command with compression mode 2 switches the
@@ -39,13 +42,15 @@ bool StylusColorDriver::BeginPage(PortWriter* port) {
     return cmd.WriteTo(port);
 }
 
-bool StylusColorDriver::EjectPage(PortWriter* port) {
+bool StylusColorDriver::EjectPage(PortWriter* port)
+{
     CommandBuffer cmd;
     cmd.Bytes({kLeaveRasterMode, 0x0C, kEsc, '@'});
     return cmd.WriteTo(port);
 }
 
-bool StylusColorDriver::SkipRows(PortWriter* port, std::uint32_t count) {
+bool StylusColorDriver::SkipRows(PortWriter* port, std::uint32_t count)
+{
     if (!port) return false;
     if (count == 0) return true;
     CommandBuffer cmd;
@@ -58,7 +63,8 @@ bool StylusColorDriver::SkipRows(PortWriter* port, std::uint32_t count) {
 }
 
 bool StylusColorDriver::SendPlane(PortWriter* port, std::uint32_t, std::uint8_t colour,
-                                  const std::uint8_t* data, std::uint32_t size) {
+                                  const std::uint8_t* data, std::uint32_t size)
+{
     CommandBuffer cmd;
     cmd.Byte(static_cast<std::uint8_t>(0x80 | colour));
     AppendShortCount(cmd, 0x20, 0x31, 0x32, size);

@@ -60,7 +60,7 @@ BOOL PDC_Rectangle(HDC hdc, int left, int top, int right, int bottom)
 BOOL PDC_RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height)
 {
     return OnRecording<BOOL>(FALSE,
-        [&](RecordingState& s) { return RecordRoundRect(s, hdc, left, top, right, bottom, width, height); });
+                             [&](RecordingState& s) { return RecordRoundRect(s, hdc, left, top, right, bottom, width, height); });
 }
 
 BOOL PDC_Polyline(HDC hdc, const POINT* points, int count)
@@ -80,10 +80,10 @@ int PDC_DrawText(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format)
 }
 
 BOOL PDC_ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
-    const int* spacing)
+                    const int* spacing)
 {
     return OnRecording<BOOL>(FALSE,
-        [&](RecordingState& s) { return RecordExtTextOut(s, hdc, x, y, options, rect, text, count, spacing); });
+                             [&](RecordingState& s) { return RecordExtTextOut(s, hdc, x, y, options, rect, text, count, spacing); });
 }
 
 BOOL PDC_BitBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop)
@@ -94,7 +94,7 @@ BOOL PDC_BitBlt(HDC hdc, int x, int y, int width, int height, HDC source, int so
 }
 
 BOOL PDC_StretchBlt(HDC hdc, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
-    int sourceWidth, int sourceHeight, DWORD rop)
+                    int sourceWidth, int sourceHeight, DWORD rop)
 {
     return OnRecording<BOOL>(FALSE, [&](RecordingState& s) {
         return RecordStretchBlt(s, hdc, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, rop);

@@ -27,7 +27,7 @@ BOOL EntryHook(HINSTANCE instance, DWORD reason)
 // which is what dladdr reports for any address inside it.
 HINSTANCE ThisModule()
 {
-    Dl_info info {};
+    Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&EntryHook), &info) == 0)
         return nullptr;
     return static_cast<HINSTANCE>(info.dli_fbase);

@@ -42,7 +42,7 @@ int DevicePort::Open()
         const int error = errno;
         if (error == EINTR)
             continue;
-        struct stat info {};
+        struct stat info { };
         const bool fifo = ::stat(path_.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
         if (error != ENXIO || !fifo || Clock::now() >= deadline)
             break;
@@ -52,7 +52,7 @@ int DevicePort::Open()
             return kCancelledStatus;
         }
     }
-    struct stat info {};
+    struct stat info { };
     if (descriptor >= 0 && (::fstat(descriptor, &info) != 0 || !(S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)))) {
         // A regular file or a directory is no printer; the file port is
         // the one for files.
@@ -66,7 +66,7 @@ int DevicePort::Open()
     // A printer behind a terminal line (a USB serial adapter, a test's
     // pseudo-terminal) must get the bytes as they are: no newline
     // translation, no flow-control characters taken out.
-    termios line {};
+    termios line{};
     if (::isatty(descriptor) && ::tcgetattr(descriptor, &line) == 0) {
         ::cfmakeraw(&line);
         ::tcsetattr(descriptor, TCSANOW, &line);

@@ -108,7 +108,7 @@ int FilePort::Open()
         SetState(PortState::Closed);
         return status;
     }
-    struct stat info {};
+    struct stat info { };
     stream_ = ::fstat(file_, &info) == 0 && !S_ISREG(info.st_mode);
     if (!StartWriter(kQueueCapacity, {kChunkSize, kIdleMs})) {
         ReleaseTransport();
@@ -134,7 +134,7 @@ int FilePort::OpenTarget()
             continue;
         // ENXIO from a FIFO: no reader yet. From anything else (a socket,
         // a device node without its device) it will not change by waiting.
-        struct stat info {};
+        struct stat info { };
         bool fifo = ::stat(local_.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
         if (error != ENXIO || !fifo || Clock::now() >= deadline)
             return -1;

@@ -89,7 +89,8 @@ int IrdaPort::Connect()
         int length = sizeof devices;
         devices.numDevice = 0;
         if (irda::getsockopt(socket, irda::SOL_IRLMP, irda::IRLMP_ENUMDEVICES,
-                reinterpret_cast<char*>(&devices), &length) == irda::SOCKET_ERROR)
+                             reinterpret_cast<char*>(&devices), &length)
+            == irda::SOCKET_ERROR)
             return Fail(-2);
         if (devices.numDevice != 0)
             break;
@@ -109,13 +110,15 @@ int IrdaPort::Connect()
     std::memcpy(query.irdaAttribName, kLsapSelAttribute, sizeof kLsapSelAttribute);
     int queryLength = sizeof query;
     if (irda::getsockopt(socket, irda::SOL_IRLMP, irda::IRLMP_IAS_QUERY, reinterpret_cast<char*>(&query),
-            &queryLength) == irda::SOCKET_ERROR)
+                         &queryLength)
+        == irda::SOCKET_ERROR)
         return Fail(-9);
     int lsapSel = query.irdaAttribute.irdaAttribInt;
 
     std::int32_t on = 1;
     if (irda::setsockopt(socket, irda::SOL_IRLMP, irda::IRLMP_IRLPT_MODE, reinterpret_cast<const char*>(&on),
-            sizeof on) == irda::SOCKET_ERROR)
+                         sizeof on)
+        == irda::SOCKET_ERROR)
         return Fail(-4);
 
     irda::SOCKADDR_IRDA address;
@@ -138,7 +141,8 @@ int IrdaPort::Connect()
     std::int32_t sendSize = 0;
     int sizeLength = sizeof sendSize;
     if (irda::getsockopt(socket, irda::SOL_IRLMP, irda::IRLMP_SEND_PDU_LEN, reinterpret_cast<char*>(&sendSize),
-            &sizeLength) == irda::SOCKET_ERROR
+                         &sizeLength)
+            == irda::SOCKET_ERROR
         || sendSize <= 0)
         return Fail(-6);
     maxSendSize_ = sendSize;

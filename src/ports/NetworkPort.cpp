@@ -39,7 +39,7 @@ int NetworkPort::Open()
         SetState(PortState::Closed);
         return -1;
     }
-    addrinfo hints {};
+    addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV;
@@ -70,7 +70,7 @@ int NetworkPort::Open()
 int NetworkPort::ConnectTo(const addrinfo& address, int& status)
 {
     const int descriptor = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-        address.ai_protocol);
+                                    address.ai_protocol);
     if (descriptor < 0)
         return -1;
     if (::connect(descriptor, address.ai_addr, address.ai_addrlen) == 0)
@@ -82,7 +82,7 @@ int NetworkPort::ConnectTo(const addrinfo& address, int& status)
     // The connection completes on the kernel's side while the progress
     // window keeps painting and Cancel is watched.
     auto answered = [&] {
-        pollfd done {descriptor, POLLOUT, 0};
+        pollfd done{descriptor, POLLOUT, 0};
         return ::poll(&done, 1, 0) > 0 || CancelRequested();
     };
     if (!WaitPumping(answered, connectTimeoutMs_) || CancelRequested()) {

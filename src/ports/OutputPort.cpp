@@ -94,7 +94,9 @@ void OutputPort::Notify()
     // Taking the lock orders this change against a waiter that has just
     // tested its condition, so the notification cannot fall between the
     // test and the wait.
-    { std::lock_guard guard(wakeLock_); }
+    {
+        std::lock_guard guard(wakeLock_);
+    }
     wake_.notify_all();
 }
 
@@ -250,7 +252,7 @@ void OutputPort::CountSent(int bytes)
 bool OutputPort::PauseWhileOpen(int milliseconds)
 {
     WaitFor([this] { return state_.load() != PortState::Open || CancelRequested(); },
-        std::chrono::milliseconds(std::max(milliseconds, 0)));
+            std::chrono::milliseconds(std::max(milliseconds, 0)));
     return state_.load() == PortState::Open && !CancelRequested();
 }
 
@@ -271,7 +273,8 @@ int OutputPort::QueueBytes(const std::uint8_t* bytes, int length, int retryMs)
             break;
         WaitPumping([this] {
             return state_.load() != PortState::Open || CancelRequested() || queue_.FreeSpace() > 0;
-        }, retryMs);
+        },
+                    retryMs);
         // The writer notices a cancel too, but it may be inside a slow
         // transfer; closing from here interrupts that at once.
         CheckCancel();
@@ -286,7 +289,8 @@ int OutputPort::Flush()
     while (state_.load() == PortState::Open && flushRequest_.load() != 0) {
         WaitPumping([this] {
             return state_.load() != PortState::Open || CancelRequested() || flushRequest_.load() == 0;
-        }, 300);
+        },
+                    300);
         CheckCancel();
     }
     return state_.load() == PortState::Open ? 1 : 0;
@@ -297,7 +301,7 @@ OutputPort::RoomWait OutputPort::WaitForRoom(
 {
     if (std::chrono::steady_clock::now() - lastProgress >= std::chrono::milliseconds(stallMs))
         return RoomWait::Stalled;
-    pollfd room {descriptor, POLLOUT, 0};
+    pollfd room{descriptor, POLLOUT, 0};
     ::poll(&room, 1, 50);
     if (GetState() != PortState::Open || CancelRequested())
         return RoomWait::Stopped;

@@ -94,8 +94,8 @@ public:
 protected:
     // What a concrete port tells the writer thread.
     struct WriterPlan {
-        int chunkSize;   // bytes per transmission outside a flush
-        int idleMs;      // longest doze while less than a chunk is queued
+        int chunkSize;  // bytes per transmission outside a flush
+        int idleMs;     // longest doze while less than a chunk is queued
     };
 
     // First steps of every Open: Close, wait for a previous writer to be
@@ -132,7 +132,9 @@ protected:
     // when it has taken nothing for stallMs since lastProgress (the reader
     // is not coming back); otherwise waits up to 50 ms for room, then
     // Stopped when the port left Open or the job was cancelled, Again else.
-    enum class RoomWait { Again, Stalled, Stopped };
+    enum class RoomWait { Again,
+                          Stalled,
+                          Stopped };
     RoomWait WaitForRoom(int descriptor, std::chrono::steady_clock::time_point lastProgress, int stallMs);
     // The writer thread sleeps here between retries; wakes early when the
     // port leaves the Open state or the job is cancelled. False then.

@@ -17,13 +17,14 @@ using detail::kEsc;
 using detail::kFormFeed;
 using detail::kMaxRowBytes;
 
-bool InkOfLetter(std::uint8_t letter, Ink* ink) {
+bool InkOfLetter(std::uint8_t letter, Ink* ink)
+{
     switch (letter) {
-        case 'K': *ink = Ink::Black; return true;
-        case 'M': *ink = Ink::Magenta; return true;
-        case 'C': *ink = Ink::Cyan; return true;
-        case 'Y': *ink = Ink::Yellow; return true;
-        default: return false;
+    case 'K': *ink = Ink::Black; return true;
+    case 'M': *ink = Ink::Magenta; return true;
+    case 'C': *ink = Ink::Cyan; return true;
+    case 'Y': *ink = Ink::Yellow; return true;
+    default: return false;
     }
 }
 
@@ -31,7 +32,8 @@ class CanonBjDecoding : public Decoding {
 public:
     using Decoding::Decoding;
 
-    bool Run() {
+    bool Run()
+    {
         while (!AtEnd()) {
             const std::size_t start = pos();
             const std::uint8_t b = Take();
@@ -53,7 +55,8 @@ public:
     }
 
 private:
-    bool Command(std::size_t start, std::uint8_t bracket, std::uint8_t letter, std::uint32_t length) {
+    bool Command(std::size_t start, std::uint8_t bracket, std::uint8_t letter, std::uint32_t length)
+    {
         if (bracket == '[' && letter == 'K') {
             if (length != 2) return Fail(start, "unsupported initialisation");
             compressed_ = false;
@@ -62,29 +65,30 @@ private:
         }
         if (bracket != '(') return Fail(start, "unknown command");
         switch (letter) {
-            case 'd': {
-                if (length != 2) return Fail(start, "unsupported resolution");
-                const std::uint32_t dpi = TakeBe16();
-                if (dpi == 0 || dpi > 1440) return Fail(start, "unsupported resolution");
-                page.resolutionX = page.resolutionY = static_cast<int>(dpi);
-                return true;
-            }
-            case 'b': {
-                if (length != 1 || Peek() > 1) return Fail(start, "unsupported compression");
-                compressed_ = Take() == 1;
-                return true;
-            }
-            case 'e': {
-                if (length != 2) return Fail(start, "unsupported vertical move");
-                return MoveDown(start, y_, TakeBe16());
-            }
-            case 'A': return RasterData(start, length);
-            default: return Fail(start, "unknown command");
+        case 'd': {
+            if (length != 2) return Fail(start, "unsupported resolution");
+            const std::uint32_t dpi = TakeBe16();
+            if (dpi == 0 || dpi > 1440) return Fail(start, "unsupported resolution");
+            page.resolutionX = page.resolutionY = static_cast<int>(dpi);
+            return true;
+        }
+        case 'b': {
+            if (length != 1 || Peek() > 1) return Fail(start, "unsupported compression");
+            compressed_ = Take() == 1;
+            return true;
+        }
+        case 'e': {
+            if (length != 2) return Fail(start, "unsupported vertical move");
+            return MoveDown(start, y_, TakeBe16());
+        }
+        case 'A': return RasterData(start, length);
+        default: return Fail(start, "unknown command");
         }
     }
 
     // The length counts the colour letter and then the data.
-    bool RasterData(std::size_t start, std::uint32_t length) {
+    bool RasterData(std::size_t start, std::uint32_t length)
+    {
         if (length < 1) return Fail(start, "raster data without colour");
         Ink ink;
         if (!InkOfLetter(Take(), &ink)) return Fail(start, "unknown colour");
@@ -106,7 +110,8 @@ private:
 
 }  // namespace
 
-DecodeResult DecodeCanonBj(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+DecodeResult DecodeCanonBj(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits)
+{
     return detail::Decode<CanonBjDecoding>(data, size, Language::CanonBj, limits);
 }
 

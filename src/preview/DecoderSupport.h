@@ -23,7 +23,12 @@ inline constexpr std::uint8_t kCarriageReturn = 0x0D;
 class Decoding {
 public:
     Decoding(const std::uint8_t* data, std::size_t size, Language language, const DecodeLimits& limits)
-        : data_(data), size_(size), largest_(LargestPage(language)), limits_(limits) {}
+        : data_(data)
+        , size_(size)
+        , largest_(LargestPage(language))
+        , limits_(limits)
+    {
+    }
 
     std::size_t pos() const { return pos_; }
     bool AtEnd() const { return pos_ >= size_; }
@@ -32,12 +37,14 @@ public:
     std::uint8_t Peek(std::size_t ahead = 0) const { return data_[pos_ + ahead]; }
     void Skip(std::size_t n) { pos_ += n; }
     std::uint8_t Take() { return data_[pos_++]; }
-    std::uint32_t TakeLe16() {
+    std::uint32_t TakeLe16()
+    {
         const std::uint32_t v = data_[pos_] | (data_[pos_ + 1] << 8);
         pos_ += 2;
         return v;
     }
-    std::uint32_t TakeBe16() {
+    std::uint32_t TakeBe16()
+    {
         const std::uint32_t v = (data_[pos_] << 8) | data_[pos_ + 1];
         pos_ += 2;
         return v;
@@ -54,7 +61,8 @@ public:
     // resolution. Fails when the stream's pages grow past the limits: a few
     // bytes can declare page after page, each of which costs its area when
     // it is rendered.
-    bool FormFeed(std::size_t start) {
+    bool FormFeed(std::size_t start)
+    {
         if (result.pages.size() >= limits_.pages) return Fail(start, "too many pages");
         pageDots_ += std::uint64_t{page.width()} * page.height();
         if (pageDots_ > limits_.totalPageDots) return Fail(start, "stream too large to preview");
@@ -70,7 +78,8 @@ public:
 
     // Makes the page at least width x height (a declared line width or page
     // length), no larger than the largest paper.
-    bool Grow(std::size_t start, std::uint32_t width, std::uint32_t height) {
+    bool Grow(std::size_t start, std::uint32_t width, std::uint32_t height)
+    {
         if (width > largest_.width) return Fail(start, "page wider than the largest paper");
         if (height > largest_.height) return Fail(start, "page longer than the largest paper");
         page.Extend(width, height);
@@ -78,7 +87,8 @@ public:
     }
 
     // Advances the paper by `rows` from row y; the page grows with it.
-    bool MoveDown(std::size_t start, std::uint32_t& y, std::uint64_t rows) {
+    bool MoveDown(std::size_t start, std::uint32_t& y, std::uint64_t rows)
+    {
         if (rows > largest_.height - std::min(y, largest_.height))
             return Fail(start, "page longer than the largest paper");
         y += static_cast<std::uint32_t>(rows);
@@ -88,7 +98,8 @@ public:
 
     // Puts `dots` dots of ink from `bits` on row y, from column x on.
     bool PutRow(std::size_t start, Ink ink, std::uint32_t x, std::uint32_t y, const std::uint8_t* bits,
-                std::size_t dots) {
+                std::size_t dots)
+    {
         if (x > largest_.width || dots > largest_.width - x) return Fail(start, "page wider than the largest paper");
         if (y >= largest_.height) return Fail(start, "page longer than the largest paper");
         if (!page.PutBits(ink, x, y, bits, dots)) return Fail(start, "page too large");
@@ -105,7 +116,8 @@ public:
 
     // Records the failure at `offset` and returns false, so a decoder can
     // write `return Fail(start, "...")`.
-    bool Fail(std::size_t offset, std::string message) {
+    bool Fail(std::size_t offset, std::string message)
+    {
         result.ok = false;
         result.errorOffset = offset;
         result.error = std::move(message);
@@ -113,11 +125,15 @@ public:
     }
 
     // Checks the end of the stream: every page closed, at least one page.
-    DecodeResult Finish(bool decodedWhole) {
+    DecodeResult Finish(bool decodedWhole)
+    {
         if (decodedWhole) {
-            if (touched) Fail(size_, "stream ends inside a page");
-            else if (result.pages.empty()) Fail(size_, "stream holds no complete page");
-            else result.ok = true;
+            if (touched)
+                Fail(size_, "stream ends inside a page");
+            else if (result.pages.empty())
+                Fail(size_, "stream holds no complete page");
+            else
+                result.ok = true;
         }
         if (!result.ok) result.pages.clear();
         return std::move(result);
@@ -139,7 +155,8 @@ private:
 // Runs one language's decoding over a whole stream. A null stream with
 // bytes in it is refused before any decoding.
 template <class Decoder, class... Options>
-DecodeResult Decode(const std::uint8_t* data, std::size_t size, Options... options) {
+DecodeResult Decode(const std::uint8_t* data, std::size_t size, Options... options)
+{
     if (!data && size) {
         DecodeResult refused;
         refused.ok = false;

@@ -17,23 +17,27 @@ using detail::kEsc;
 using detail::kFormFeed;
 using detail::kMaxRowBytes;
 
-bool InkOfColour(std::uint8_t code, Ink* ink) {
+bool InkOfColour(std::uint8_t code, Ink* ink)
+{
     switch (code) {
-        case 0: *ink = Ink::Black; return true;
-        case 1: *ink = Ink::Magenta; return true;
-        case 2: *ink = Ink::Cyan; return true;
-        case 4: *ink = Ink::Yellow; return true;
-        default: return false;
+    case 0: *ink = Ink::Black; return true;
+    case 1: *ink = Ink::Magenta; return true;
+    case 2: *ink = Ink::Cyan; return true;
+    case 4: *ink = Ink::Yellow; return true;
+    default: return false;
     }
 }
 
 class EpsonDecoding : public Decoding {
 public:
     EpsonDecoding(const std::uint8_t* data, std::size_t size, bool compressedMode, const DecodeLimits& limits)
-        : Decoding(data, size, compressedMode ? Language::StylusColor : Language::EscP2, limits),
-          allowCompressedMode_(compressedMode) {}
+        : Decoding(data, size, compressedMode ? Language::StylusColor : Language::EscP2, limits)
+        , allowCompressedMode_(compressedMode)
+    {
+    }
 
-    bool Run() {
+    bool Run()
+    {
         while (!AtEnd()) {
             const std::size_t start = pos();
             const bool ok = inCompressedMode_ ? CompressedCommand(start) : Command(start);
@@ -44,7 +48,8 @@ public:
     }
 
 private:
-    bool Command(std::size_t start) {
+    bool Command(std::size_t start)
+    {
         const std::uint8_t b = Take();
         if (b == kCarriageReturn) {
             x_ = 0;
@@ -60,59 +65,61 @@ private:
         if (AtEnd()) return Fail(start, "command cut short");
         const std::uint8_t c = Take();
         switch (c) {
-            case '@':
-                // Initialising resets the modes, not the paper position.
-                unit_ = 0;
-                ink_ = Ink::Black;
-                graphics_ = false;
-                x_ = 0;
-                return true;
-            case 'r': {
-                if (AtEnd()) return Fail(start, "command cut short");
-                if (!InkOfColour(Take(), &ink_)) return Fail(start, "unknown colour");
-                return true;
-            }
-            case '(': return Extended(start);
-            case '.': return Raster(start);
-            default: return Fail(start, "unknown command");
+        case '@':
+            // Initialising resets the modes, not the paper position.
+            unit_ = 0;
+            ink_ = Ink::Black;
+            graphics_ = false;
+            x_ = 0;
+            return true;
+        case 'r': {
+            if (AtEnd()) return Fail(start, "command cut short");
+            if (!InkOfColour(Take(), &ink_)) return Fail(start, "unknown colour");
+            return true;
+        }
+        case '(': return Extended(start);
+        case '.': return Raster(start);
+        default: return Fail(start, "unknown command");
         }
     }
 
     // ESC ( letter, a 16-bit parameter length, the parameters.
-    bool Extended(std::size_t start) {
+    bool Extended(std::size_t start)
+    {
         if (!Has(3)) return Fail(start, "command cut short");
         const std::uint8_t letter = Take();
         const std::uint32_t length = TakeLe16();
         if (!Has(length)) return Fail(start, "command cut short");
         switch (letter) {
-            case 'G':
-                if (length != 1 || Peek() != 1) return Fail(start, "unsupported graphics mode");
-                graphics_ = true;
-                break;
-            case 'U': {
-                if (length != 1) return Fail(start, "unsupported unit");
-                const std::uint8_t unit = Peek();
-                if (unit == 0 || 3600 % unit != 0) return Fail(start, "unsupported unit");
-                unit_ = unit;
-                page.resolutionX = page.resolutionY = 3600 / unit;
-                break;
-            }
-            case 'v': {
-                if (length != 2) return Fail(start, "unsupported vertical move");
-                if (unit_ == 0) return Fail(start, "move before the unit is set");
-                const std::uint32_t rows = Peek() | (Peek(1) << 8);
-                if (!MoveDown(start, y_, rows)) return false;
-                break;
-            }
-            default:
-                return Fail(start, "unknown command");
+        case 'G':
+            if (length != 1 || Peek() != 1) return Fail(start, "unsupported graphics mode");
+            graphics_ = true;
+            break;
+        case 'U': {
+            if (length != 1) return Fail(start, "unsupported unit");
+            const std::uint8_t unit = Peek();
+            if (unit == 0 || 3600 % unit != 0) return Fail(start, "unsupported unit");
+            unit_ = unit;
+            page.resolutionX = page.resolutionY = 3600 / unit;
+            break;
+        }
+        case 'v': {
+            if (length != 2) return Fail(start, "unsupported vertical move");
+            if (unit_ == 0) return Fail(start, "move before the unit is set");
+            const std::uint32_t rows = Peek() | (Peek(1) << 8);
+            if (!MoveDown(start, y_, rows)) return false;
+            break;
+        }
+        default:
+            return Fail(start, "unknown command");
         }
         Skip(length);
         return true;
     }
 
     // ESC . m v h rows columns(lo hi), then the data.
-    bool Raster(std::size_t start) {
+    bool Raster(std::size_t start)
+    {
         if (!Has(6)) return Fail(start, "command cut short");
         const std::uint8_t mode = Take();
         const std::uint8_t vertical = Take();
@@ -150,7 +157,8 @@ private:
         return true;
     }
 
-    bool CompressedCommand(std::size_t start) {
+    bool CompressedCommand(std::size_t start)
+    {
         const std::uint8_t b = Take();
         if (b >= 0x80 && b <= 0x8F) {
             if (!InkOfColour(b & 0x0F, &ink_)) return Fail(start, "unknown colour");
@@ -203,17 +211,20 @@ private:
 };
 
 DecodeResult DecodeEpson(const std::uint8_t* data, std::size_t size, bool compressedMode,
-                         const DecodeLimits& limits) {
+                         const DecodeLimits& limits)
+{
     return detail::Decode<EpsonDecoding>(data, size, compressedMode, limits);
 }
 
 }  // namespace
 
-DecodeResult DecodeEscP2(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+DecodeResult DecodeEscP2(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits)
+{
     return DecodeEpson(data, size, false, limits);
 }
 
-DecodeResult DecodeStylusColor(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+DecodeResult DecodeStylusColor(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits)
+{
     return DecodeEpson(data, size, true, limits);
 }
 

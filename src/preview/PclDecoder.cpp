@@ -29,7 +29,8 @@ class PclDecoding : public Decoding {
 public:
     using Decoding::Decoding;
 
-    bool Run() {
+    bool Run()
+    {
         while (!AtEnd()) {
             const std::size_t start = pos();
             const std::uint8_t b = Take();
@@ -59,7 +60,8 @@ public:
 private:
     // A reset ejects a page that has anything on it, as the printer does,
     // and restores the defaults.
-    bool Reset(std::size_t start) {
+    bool Reset(std::size_t start)
+    {
         if (touched && !FormFeed(start)) return false;
         rasterActive_ = false;
         planes_ = 1;
@@ -69,7 +71,8 @@ private:
         return true;
     }
 
-    bool UniversalExit(std::size_t start) {
+    bool UniversalExit(std::size_t start)
+    {
         static const char kRest[] = "-12345X";
         for (const char* p = kRest; *p; ++p) {
             if (AtEnd()) return Fail(start, "command cut short");
@@ -78,7 +81,8 @@ private:
         return Reset(start);
     }
 
-    bool ReadParameter(std::size_t start, Parameter& p) {
+    bool ReadParameter(std::size_t start, Parameter& p)
+    {
         bool negative = false;
         if (!AtEnd() && (Peek() == '+' || Peek() == '-')) negative = Take() == '-';
         int digits = 0;
@@ -106,7 +110,8 @@ private:
         return true;
     }
 
-    bool Parameterised(std::size_t start, char family) {
+    bool Parameterised(std::size_t start, char family)
+    {
         if (AtEnd()) return Fail(start, "command cut short");
         const std::uint8_t group = Take();
         if (group < 0x60 || group > 0x7E) return Fail(start, "unknown command");
@@ -118,7 +123,8 @@ private:
         }
     }
 
-    bool Apply(std::size_t start, char family, char group, const Parameter& p) {
+    bool Apply(std::size_t start, char family, char group, const Parameter& p)
+    {
         const auto is = [&](char f, char g, char l) {
             return family == f && group == g && p.letter == l;
         };
@@ -173,13 +179,15 @@ private:
         return Fail(start, "unknown command");
     }
 
-    Ink PlaneInk(int index) const {
+    Ink PlaneInk(int index) const
+    {
         if (planes_ == 1) return Ink::Black;
         static constexpr Ink kOrder[] = {Ink::Cyan, Ink::Magenta, Ink::Yellow, Ink::Black};
         return kOrder[index];
     }
 
-    bool Transfer(std::size_t start, bool lastPlane, std::int64_t count) {
+    bool Transfer(std::size_t start, bool lastPlane, std::int64_t count)
+    {
         if (!rasterActive_) return Fail(start, "raster data outside raster graphics");
         if (count < 0) return Fail(start, "negative data size");
         if (!Has(static_cast<std::size_t>(count))) return Fail(start, "data cut short");
@@ -193,16 +201,16 @@ private:
         std::vector<std::uint8_t> row;
         bool ok = true;
         switch (method_) {
-            case 0:
-                ok = size <= kMaxRowBytes;
-                if (ok) row.assign(data, data + size);
-                break;
-            case 1: ok = DecodeRunLength(data, size, kMaxRowBytes, row); break;
-            case 2: ok = UnpackBits(data, size, kMaxRowBytes, row); break;
-            default:
-                row = seed;
-                ok = ApplyDeltaRow(data, size, kMaxRowBytes, row);
-                break;
+        case 0:
+            ok = size <= kMaxRowBytes;
+            if (ok) row.assign(data, data + size);
+            break;
+        case 1: ok = DecodeRunLength(data, size, kMaxRowBytes, row); break;
+        case 2: ok = UnpackBits(data, size, kMaxRowBytes, row); break;
+        default:
+            row = seed;
+            ok = ApplyDeltaRow(data, size, kMaxRowBytes, row);
+            break;
         }
         if (!ok) return Fail(start, "bad compressed data");
         if (!PutRow(start, PlaneInk(planeIndex_), 0, y_, row.data(), row.size() * 8)) return false;
@@ -227,7 +235,8 @@ private:
 
 }  // namespace
 
-DecodeResult DecodePcl(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+DecodeResult DecodePcl(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits)
+{
     return detail::Decode<PclDecoding>(data, size, Language::Pcl, limits);
 }
 

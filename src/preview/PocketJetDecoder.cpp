@@ -14,7 +14,8 @@ using detail::kEsc;
 
 // The two models announce different line widths; that is how a stream
 // tells its resolution.
-int ResolutionOfLineWidth(std::uint32_t bytes) {
+int ResolutionOfLineWidth(std::uint32_t bytes)
+{
     if (bytes == 300 || bytes == 308) return 300;
     if (bytes == 200 || bytes == 204) return 200;
     return 0;
@@ -24,7 +25,8 @@ class PocketJetDecoding : public Decoding {
 public:
     using Decoding::Decoding;
 
-    bool Run() {
+    bool Run()
+    {
         while (!AtEnd()) {
             const std::size_t start = pos();
             if (Take() != kEsc) return Fail(start, "byte outside any command");
@@ -41,59 +43,60 @@ public:
     }
 
 private:
-    bool Tilde(std::size_t start) {
+    bool Tilde(std::size_t start)
+    {
         if (AtEnd()) return Fail(start, "command cut short");
         const std::uint8_t c = Take();
         switch (c) {
-            case 'q':
-            case 'f':
-                // Printer set-up values without effect on the dots.
-                if (!Has(1)) return Fail(start, "command cut short");
-                Skip(1);
-                return true;
-            case 'd':
-                if (!Has(2)) return Fail(start, "command cut short");
-                Skip(2);
-                return true;
-            case 'w': {
-                if (!Has(2)) return Fail(start, "command cut short");
-                const std::uint32_t bytes = TakeLe16();
-                const int dpi = ResolutionOfLineWidth(bytes);
-                page.resolutionX = page.resolutionY = dpi;
-                lineWidth_ = bytes * 8;
-                return Grow(start, lineWidth_, pageLength_);
+        case 'q':
+        case 'f':
+            // Printer set-up values without effect on the dots.
+            if (!Has(1)) return Fail(start, "command cut short");
+            Skip(1);
+            return true;
+        case 'd':
+            if (!Has(2)) return Fail(start, "command cut short");
+            Skip(2);
+            return true;
+        case 'w': {
+            if (!Has(2)) return Fail(start, "command cut short");
+            const std::uint32_t bytes = TakeLe16();
+            const int dpi = ResolutionOfLineWidth(bytes);
+            page.resolutionX = page.resolutionY = dpi;
+            lineWidth_ = bytes * 8;
+            return Grow(start, lineWidth_, pageLength_);
+        }
+        case 'h':
+            if (!Has(2)) return Fail(start, "command cut short");
+            pageLength_ = TakeLe16();
+            return Grow(start, lineWidth_, pageLength_);
+        case 'J': {
+            if (!Has(1)) return Fail(start, "command cut short");
+            return MoveDown(start, y_, Take());
+        }
+        case '$':
+            if (!Has(2)) return Fail(start, "command cut short");
+            column_ = TakeLe16();
+            return true;
+        case '*': {
+            if (!Has(2)) return Fail(start, "command cut short");
+            const std::uint32_t count = TakeLe16();
+            if (!Has(count)) return Fail(start, "data cut short");
+            // An empty transfer prints nothing; the page ends with one.
+            if (count) {
+                if (!PutRow(start, Ink::Black, column_, y_, Here(), count * 8u)) return false;
             }
-            case 'h':
-                if (!Has(2)) return Fail(start, "command cut short");
-                pageLength_ = TakeLe16();
-                return Grow(start, lineWidth_, pageLength_);
-            case 'J': {
-                if (!Has(1)) return Fail(start, "command cut short");
-                return MoveDown(start, y_, Take());
-            }
-            case '$':
-                if (!Has(2)) return Fail(start, "command cut short");
-                column_ = TakeLe16();
-                return true;
-            case '*': {
-                if (!Has(2)) return Fail(start, "command cut short");
-                const std::uint32_t count = TakeLe16();
-                if (!Has(count)) return Fail(start, "data cut short");
-                // An empty transfer prints nothing; the page ends with one.
-                if (count) {
-                    if (!PutRow(start, Ink::Black, column_, y_, Here(), count * 8u)) return false;
-                }
-                Skip(count);
-                return true;
-            }
-            case 0x0C: {
-                if (!FormFeed(start)) return false;
-                page.Extend(lineWidth_, pageLength_);
-                y_ = 0;
-                return true;
-            }
-            default:
-                return Fail(start, "unknown command");
+            Skip(count);
+            return true;
+        }
+        case 0x0C: {
+            if (!FormFeed(start)) return false;
+            page.Extend(lineWidth_, pageLength_);
+            y_ = 0;
+            return true;
+        }
+        default:
+            return Fail(start, "unknown command");
         }
     }
 
@@ -105,7 +108,8 @@ private:
 
 }  // namespace
 
-DecodeResult DecodePocketJet(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits) {
+DecodeResult DecodePocketJet(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits)
+{
     return detail::Decode<PocketJetDecoding>(data, size, Language::PocketJet, limits);
 }
 

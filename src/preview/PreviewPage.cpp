@@ -17,7 +17,8 @@ constexpr std::uint64_t kMaxPicturePixels = 1ull << 28;
 
 }  // namespace
 
-bool PreviewPage::Extend(std::uint32_t width, std::uint32_t height) {
+bool PreviewPage::Extend(std::uint32_t width, std::uint32_t height)
+{
     if (width > kMaxPageDots || height > kMaxPageDots) return false;
     if (width > width_) width_ = width;
     if (height > height_) height_ = height;
@@ -25,7 +26,8 @@ bool PreviewPage::Extend(std::uint32_t width, std::uint32_t height) {
 }
 
 bool PreviewPage::PutBits(Ink ink, std::uint32_t x, std::uint32_t y, const std::uint8_t* bits,
-                          std::size_t bitCount) {
+                          std::size_t bitCount)
+{
     if (!bits && bitCount) return false;
     const int plane = static_cast<int>(ink);
     if (plane < 0 || plane >= kInkCount) return false;
@@ -73,13 +75,15 @@ bool PreviewPage::PutBits(Ink ink, std::uint32_t x, std::uint32_t y, const std::
     return true;
 }
 
-bool PreviewPage::Dot(Ink ink, std::uint32_t x, std::uint32_t y) const {
+bool PreviewPage::Dot(Ink ink, std::uint32_t x, std::uint32_t y) const
+{
     const std::vector<std::uint8_t>& row = PlaneRow(ink, y);
     const std::size_t byte = x / 8;
     return byte < row.size() && (row[byte] & (0x80 >> (x % 8)));
 }
 
-bool PreviewPage::HasInk(Ink ink) const {
+bool PreviewPage::HasInk(Ink ink) const
+{
     const int plane = static_cast<int>(ink);
     if (plane < 0 || plane >= kInkCount) return false;
     for (const auto& row : planes_[plane])
@@ -88,13 +92,15 @@ bool PreviewPage::HasInk(Ink ink) const {
     return false;
 }
 
-const std::vector<std::uint8_t>& PreviewPage::PlaneRow(Ink ink, std::uint32_t y) const {
+const std::vector<std::uint8_t>& PreviewPage::PlaneRow(Ink ink, std::uint32_t y) const
+{
     const int plane = static_cast<int>(ink);
     if (plane < 0 || plane >= kInkCount || y >= planes_[plane].size()) return kEmptyRow;
     return planes_[plane][y];
 }
 
-std::vector<std::uint8_t> RenderRgb(const PreviewPage& page) {
+std::vector<std::uint8_t> RenderRgb(const PreviewPage& page)
+{
     const std::uint64_t pixels = static_cast<std::uint64_t>(page.width()) * page.height();
     if (pixels == 0 || pixels > kMaxPicturePixels) return {};
     std::vector<std::uint8_t> rgb;
@@ -133,10 +139,10 @@ std::vector<std::uint8_t> RenderRgb(const PreviewPage& page) {
     return rgb;
 }
 
-bool WritePng(const PreviewPage& page, const char* path) {
+bool WritePng(const PreviewPage& page, const char* path)
+{
     if (!path || !*path) return false;
-    if (page.width() > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) ||
-        page.height() > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
+    if (page.width() > static_cast<std::uint32_t>(std::numeric_limits<int>::max()) || page.height() > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
         return false;
     const std::vector<std::uint8_t> rgb = RenderRgb(page);
     if (rgb.empty()) return false;

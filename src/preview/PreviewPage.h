@@ -10,7 +10,10 @@
 
 namespace tarvel::preview {
 
-enum class Ink { Black = 0, Cyan = 1, Magenta = 2, Yellow = 3 };
+enum class Ink { Black = 0,
+                 Cyan = 1,
+                 Magenta = 2,
+                 Yellow = 3 };
 inline constexpr int kInkCount = 4;
 
 // No page dimension of any of our printers comes near this many dots; a

@@ -8,7 +8,8 @@ namespace {
 // Returns false when the unit's data is missing. Control 0x80 is a no-op,
 // as TIFF defines it.
 bool UnpackUnit(const std::uint8_t* data, std::size_t size, std::size_t& i,
-                std::vector<std::uint8_t>& out, std::size_t limit) {
+                std::vector<std::uint8_t>& out, std::size_t limit)
+{
     // The control byte is signed by definition: -1 to -127 announce runs.
     // NOLINTNEXTLINE(bugprone-signed-char-misuse)
     const int control = static_cast<std::int8_t>(data[i]);
@@ -33,7 +34,8 @@ bool UnpackUnit(const std::uint8_t* data, std::size_t size, std::size_t& i,
 }  // namespace
 
 bool UnpackBits(const std::uint8_t* data, std::size_t size, std::size_t maxOut,
-                std::vector<std::uint8_t>& out) {
+                std::vector<std::uint8_t>& out)
+{
     if (!data && size) return false;
     const std::size_t limit = out.size() + maxOut;
     std::size_t i = 0;
@@ -43,7 +45,8 @@ bool UnpackBits(const std::uint8_t* data, std::size_t size, std::size_t maxOut,
 }
 
 bool UnpackBitsExactly(const std::uint8_t* data, std::size_t available, std::size_t wanted,
-                       std::vector<std::uint8_t>& out, std::size_t* consumed) {
+                       std::vector<std::uint8_t>& out, std::size_t* consumed)
+{
     if (!data && available) return false;
     const std::size_t start = out.size();
     const std::size_t limit = start + wanted;
@@ -57,7 +60,8 @@ bool UnpackBitsExactly(const std::uint8_t* data, std::size_t available, std::siz
 }
 
 bool DecodeRunLength(const std::uint8_t* data, std::size_t size, std::size_t maxOut,
-                     std::vector<std::uint8_t>& out) {
+                     std::vector<std::uint8_t>& out)
+{
     if ((!data && size) || size % 2) return false;
     const std::size_t limit = out.size() + maxOut;
     for (std::size_t i = 0; i < size; i += 2) {
@@ -69,7 +73,8 @@ bool DecodeRunLength(const std::uint8_t* data, std::size_t size, std::size_t max
 }
 
 bool ApplyDeltaRow(const std::uint8_t* data, std::size_t size, std::size_t maxOut,
-                   std::vector<std::uint8_t>& row) {
+                   std::vector<std::uint8_t>& row)
+{
     if (!data && size) return false;
     std::size_t pos = 0;
     std::size_t i = 0;

@@ -8,7 +8,8 @@
 
 namespace tarvel::preview {
 
-bool ReadStreamFile(const char* path, std::vector<std::uint8_t>& stream, std::string& error) {
+bool ReadStreamFile(const char* path, std::vector<std::uint8_t>& stream, std::string& error)
+{
     stream.clear();
     if (!path || !*path) {
         error = "no file name";
@@ -21,9 +22,8 @@ bool ReadStreamFile(const char* path, std::vector<std::uint8_t>& stream, std::st
     };
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return fail(std::strerror(errno));
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::uint64_t>(info.st_size) > kMaxStreamFileBytes) {
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > kMaxStreamFileBytes) {
         ::close(fd);
         return fail("file too large to preview");
     }
@@ -47,23 +47,25 @@ bool ReadStreamFile(const char* path, std::vector<std::uint8_t>& stream, std::st
     return true;
 }
 
-bool LanguageOfModel(int printer, Language* language) {
+bool LanguageOfModel(int printer, Language* language)
+{
     Language found;
     switch (printer) {
-        case 0: found = Language::Pcl; break;
-        case 1: found = Language::EscP2; break;
-        case 2: found = Language::StylusColor; break;
-        case 3:
-        case 4: found = Language::PocketJet; break;
-        case 5:
-        case 6: found = Language::CanonBj; break;
-        default: return false;
+    case 0: found = Language::Pcl; break;
+    case 1: found = Language::EscP2; break;
+    case 2: found = Language::StylusColor; break;
+    case 3:
+    case 4: found = Language::PocketJet; break;
+    case 5:
+    case 6: found = Language::CanonBj; break;
+    default: return false;
     }
     if (language) *language = found;
     return true;
 }
 
-PageSize LargestPage(Language language) {
+PageSize LargestPage(Language language)
+{
     // Our HP PCL and PocketJet printers print at most 300 dpi, the Epson
     // and Canon ones 360.
     const std::uint32_t dpi = (language == Language::Pcl || language == Language::PocketJet) ? 300 : 360;
@@ -73,13 +75,14 @@ PageSize LargestPage(Language language) {
 }
 
 DecodeResult DecodeStream(Language language, const std::uint8_t* data, std::size_t size,
-                          const DecodeLimits& limits) {
+                          const DecodeLimits& limits)
+{
     switch (language) {
-        case Language::Pcl: return DecodePcl(data, size, limits);
-        case Language::EscP2: return DecodeEscP2(data, size, limits);
-        case Language::StylusColor: return DecodeStylusColor(data, size, limits);
-        case Language::PocketJet: return DecodePocketJet(data, size, limits);
-        case Language::CanonBj: return DecodeCanonBj(data, size, limits);
+    case Language::Pcl: return DecodePcl(data, size, limits);
+    case Language::EscP2: return DecodeEscP2(data, size, limits);
+    case Language::StylusColor: return DecodeStylusColor(data, size, limits);
+    case Language::PocketJet: return DecodePocketJet(data, size, limits);
+    case Language::CanonBj: return DecodeCanonBj(data, size, limits);
     }
     DecodeResult unknown;
     unknown.error = "unknown language";

@@ -13,7 +13,11 @@
 
 namespace tarvel::preview {
 
-enum class Language { Pcl, EscP2, StylusColor, PocketJet, CanonBj };
+enum class Language { Pcl,
+                      EscP2,
+                      StylusColor,
+                      PocketJet,
+                      CanonBj };
 
 // The largest page a stream may describe, in dots: the largest paper our
 // printers take (Legal, 8.5 x 14 inches) at the highest resolution our

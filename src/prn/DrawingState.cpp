@@ -98,7 +98,7 @@ void MakePen()
 void BuildFont()
 {
     PrnState& s = State();
-    LOGFONTW log {};
+    LOGFONTW log{};
     // A negative height asks for the em height in printer dots.
     const int dy = PDC_GetDeviceCaps(s.jobDc, LOGPIXELSY);
     const float negated = -(static_cast<float>(dy) * s.fontSize);

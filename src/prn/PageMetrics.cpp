@@ -69,13 +69,17 @@ double LengthFactor(MeasureUnit from, MeasureUnit to)
 {
     switch (from) {
     case Inches:
-        return to == Millimeters ? 25.4 : to == Centimeters ? 2.54 : 72.0;
+        return to == Millimeters ? 25.4 : to == Centimeters ? 2.54
+                                                            : 72.0;
     case Millimeters:
-        return to == Inches ? kInchPerMillimetre : to == Centimeters ? 0.1 : kPointsPerMillimetre;
+        return to == Inches ? kInchPerMillimetre : to == Centimeters ? 0.1
+                                                                     : kPointsPerMillimetre;
     case Centimeters:
-        return to == Inches ? kInchPerCentimetre : to == Millimeters ? 10.0 : kPointsPerCentimetre;
+        return to == Inches ? kInchPerCentimetre : to == Millimeters ? 10.0
+                                                                     : kPointsPerCentimetre;
     default:  // Points
-        return to == Inches ? kInchPerPoint : to == Millimeters ? kMillimetresPerPoint : kCentimetresPerPoint;
+        return to == Inches ? kInchPerPoint : to == Millimeters ? kMillimetresPerPoint
+                                                                : kCentimetresPerPoint;
     }
 }
 
@@ -178,7 +182,7 @@ int prnSetupDlg(HWND owner)
 {
     PrnState& s = State();
     const bool metric = s.measureUnit == Millimeters || s.measureUnit == Centimeters;
-    PRINTDLGW request {};
+    PRINTDLGW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
     request.Flags = metric ? PD_INHUNDREDTHSOFMILLIMETERS : PD_INTHOUSANDTHSOFINCHES;
@@ -207,7 +211,7 @@ int prnStartDoc()
     PrnState& s = State();
     // No document name and no output name: the job's defaults, which put a
     // file port's output into "\out.prn".
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     s.jobDc = PDC_GetPrinterDC();
     // The objects of the previous document's last page were printed with it;

@@ -37,7 +37,7 @@ bool Picture::Load(LPCWSTR path)
     HBITMAP bitmap = tarvel::platform::LoadPicture(local);
     if (!bitmap)
         return false;
-    BITMAP description {};
+    BITMAP description{};
     if (GetObjectW(bitmap, sizeof description, &description) == 0) {
         DeleteObject(bitmap);
         return false;
@@ -62,7 +62,7 @@ TargetSize TargetFor(const Picture& picture, float width, float height, int scal
     // Below one unit on both sides counts as no size at all.
     if (Truncate(width) == 0 && Truncate(height) == 0)
         return {true, picture.Width(), picture.Height()};
-    TargetSize target {false, DeviceSize(width), DeviceSize(height)};
+    TargetSize target{false, DeviceSize(width), DeviceSize(height)};
     const double imageWidth = picture.Width(), imageHeight = picture.Height();
     // One side of exactly 0 follows the other in the picture's proportions.
     if (width == 0.0f)
@@ -121,7 +121,7 @@ int prnDrawPicture(LPCWSTR path, float x, float y, float width, float height, in
         PDC_BitBlt(page, left, top, picture.Width(), picture.Height(), memory, 0, 0, SRCCOPY);
     else
         PDC_StretchBlt(page, left, top, target.width, target.height, memory, 0, 0, picture.Width(), picture.Height(),
-            SRCCOPY);
+                       SRCCOPY);
     // The bitmap must leave the memory DC before either can be deleted.
     if (previous)
         SelectObject(memory, previous);

@@ -20,7 +20,7 @@ PrnState& State()
 void ResetPrnState()
 {
     ReleaseObjects();
-    state = PrnState {};
+    state = PrnState{};
 }
 
 std::int32_t Truncate(double value)

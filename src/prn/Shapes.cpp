@@ -44,7 +44,7 @@ void prnDrawRoundRect(float x1, float y1, float x2, float y2, float width, float
         return;
     // The corner ellipse is a size, not a position: no margin.
     PDC_RoundRect(State().jobDc, DeviceX(x1), DeviceY(y1), DeviceX(x2), DeviceY(y2), DeviceSize(width),
-        DeviceSize(height));
+                  DeviceSize(height));
 }
 
 void prnDrawEllipse(float x1, float y1, float x2, float y2)

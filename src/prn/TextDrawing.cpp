@@ -25,7 +25,7 @@ struct Text {
 
 Text Scan(LPCWSTR chars)
 {
-    Text text {chars};
+    Text text{chars};
     if (!chars)
         return text;
     const int limit = std::numeric_limits<int>::max();
@@ -51,12 +51,12 @@ SIZE Measure(const Text& text)
 {
     HDC dc = State().jobDc;
     if (text.block) {
-        RECT bounds {0, 0, kMeasureExtent, kMeasureExtent};
+        RECT bounds{0, 0, kMeasureExtent, kMeasureExtent};
         if (PDC_DrawText(dc, text.chars, text.length, &bounds, kMeasureFormat) == 0)
             return {0, 0};
         return {Offset(bounds.right, -std::int64_t(bounds.left)), Offset(bounds.bottom, -std::int64_t(bounds.top))};
     }
-    SIZE size {};
+    SIZE size{};
     if (!PDC_GetTextExtentPoint(dc, text.chars, text.length, &size))
         return {0, 0};
     return size;
@@ -92,7 +92,7 @@ void DrawAligned(const Text& text, float x, float y, TextHorAlign horizontal, Te
         DrawLine(text, left, top);
         return;
     }
-    RECT box {left, top, left, top};
+    RECT box{left, top, left, top};
     UINT format = kBlockFormat;
     switch (horizontal) {
     case TextHorAlign::Left:
@@ -152,7 +152,7 @@ void prnDrawText(LPCWSTR text, float x, float y)
         DrawLine(scanned, left, top);
         return;
     }
-    RECT box {left, top, Offset(left, kBlockExtent), Offset(top, kBlockExtent)};
+    RECT box{left, top, Offset(left, kBlockExtent), Offset(top, kBlockExtent)};
     PDC_DrawText(State().jobDc, scanned.chars, scanned.length, &box, kBlockFormat);
 }
 

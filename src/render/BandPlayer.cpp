@@ -40,7 +40,7 @@ RECT Joined(const RECT& a, const RECT& b)
 
 RECT Overlap(const RECT& a, const RECT& b)
 {
-    RECT overlap {};
+    RECT overlap{};
     IntersectRect(&overlap, &a, &b);
     return overlap;
 }
@@ -193,7 +193,7 @@ void PlayDrawing(HDC dc, const DisplayRecord& record)
     case RecordKind::ExtTextOut: {
         const auto& p = std::get<ExtTextOutParams>(record.params);
         ExtTextOutW(dc, p.x, p.y, p.options, p.clip ? &*p.clip : nullptr, p.text.c_str(), p.count,
-            p.spacing ? p.spacing->data() : nullptr);
+                    p.spacing ? p.spacing->data() : nullptr);
         break;
     }
     case RecordKind::Polyline: {
@@ -246,7 +246,7 @@ public:
 // is drawn into every place it touches, in order, so each place holds the
 // page as it stands at any record, and a copy reads its source from there.
 struct Canvas {
-    RECT region;                       // page area it holds
+    RECT region;  // page area it holds
     HDC dc = nullptr;
     std::unique_ptr<Scratch> scratch;  // for all but the band
 };
@@ -265,7 +265,7 @@ std::vector<Canvas> PlanCanvases(const DisplayList& list, std::int64_t end, cons
         const DisplayRecord& record = list[static_cast<std::size_t>(index)];
         if (!IsSelfCopy(record))
             continue;
-        RECT needed {};
+        RECT needed{};
         for (const Canvas& canvas : canvases)
             needed = Joined(needed, SourceNeeded(record, canvas.region));
         needed = Overlap(needed, page);
@@ -311,7 +311,7 @@ std::int64_t CanvasPixels(const std::vector<Canvas>& canvases)
 // The same bitmap again in a new bitmap of our own.
 HBITMAP Duplicate(HDC scratch, HBITMAP original)
 {
-    BITMAP info {};
+    BITMAP info{};
     if (GetObjectW(original, sizeof info, &info) < static_cast<int>(sizeof info))
         return nullptr;
     HBITMAP copy = CreateDib24(scratch, info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight);
@@ -358,8 +358,8 @@ private:
     // library's copy stays as it was selected and a band never draws on
     // what an earlier band drew.
     std::vector<bool> drawnOn;
-    std::array<bool, kDcSlots> drawnBeforeSelection {};
-    std::array<HGDIOBJ, kDcSlots> heldBitmaps {};
+    std::array<bool, kDcSlots> drawnBeforeSelection{};
+    std::array<HGDIOBJ, kDcSlots> heldBitmaps{};
     std::vector<std::pair<HBITMAP, HGDIOBJ>> workingCopies;  // copy, the table's bitmap
     HDC scratchDc = nullptr;
 };
@@ -376,7 +376,7 @@ bool Walk::Play(HDC target, const RECT& band)
         // the walks. The page state then stays within the page.
         const auto [first, second] = Halves(band);
         const std::int64_t most = std::max(CanvasPixels(PlanCanvases(state.list, end, page, first)),
-            CanvasPixels(PlanCanvases(state.list, end, page, second)));
+                                           CanvasPixels(PlanCanvases(state.list, end, page, second)));
         if (most <= pixels / 4 * 3)
             return PlayInParts(target, band);
     }
@@ -593,7 +593,7 @@ void Walk::PlayCopy(const DisplayRecord& record)
             const RECT part = Overlap(from.region, needed);
             if (from.dc && Area(part) > 0)
                 BitBlt(gathered->dc, part.left, part.top, part.right - part.left, part.bottom - part.top, from.dc,
-                    part.left, part.top, SRCCOPY);
+                       part.left, part.top, SRCCOPY);
         }
         sources[i] = std::move(gathered);
     }
@@ -613,7 +613,7 @@ void Walk::CopyInto(const Canvas& canvas, const DisplayRecord& record, HDC sourc
         // Drawn whole; the bitmap clips it, and the source's bitmap leaves
         // out what lies beyond the page state it holds.
         StretchBlt(canvas.dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY,
-            blit.sourceWidth, blit.sourceHeight, blit.rop);
+                   blit.sourceWidth, blit.sourceHeight, blit.rop);
         return;
     }
     // Only the part that falls into this place is made, read from the
@@ -642,7 +642,7 @@ void Walk::ReleaseWorkingCopies()
 }
 
 bool PlayWalk(RecordingState& state, HDC target, const RECT& page, const RECT& band, std::int64_t stopIndex,
-    const KeepPlaying& keepPlaying)
+              const KeepPlaying& keepPlaying)
 {
     if (!state.dcs.handles[0] || Area(band) == 0)
         return true;
@@ -654,7 +654,7 @@ bool PlayWalk(RecordingState& state, HDC target, const RECT& page, const RECT& b
     SelectObject(target, GetStockObject(SYSTEM_FONT));
     const HDC savedPrinterDc = state.dcs.handles[0];
     state.dcs.handles[0] = target;
-    POINT savedOrigin {};
+    POINT savedOrigin{};
     SetViewportOrgEx(target, -band.left, -band.top, &savedOrigin);
 
     const auto size = static_cast<std::int64_t>(state.list.size());
@@ -694,7 +694,7 @@ void PlayBand(RecordingState& state, HDC target, int left, int top, int width, i
     // Bands come from the page pipeline; clamping only keeps absurd numbers
     // from overflowing.
     const RECT band = {left, top, Clamp32(std::int64_t(left) + std::max(width, 0)),
-        Clamp32(std::int64_t(top) + std::max(height, 0))};
+                       Clamp32(std::int64_t(top) + std::max(height, 0))};
     const RECT page = {0, 0, INT32_MAX, INT32_MAX};
     PlayWalk(state, target, page, band, stopIndex, {});
 }

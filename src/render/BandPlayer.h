@@ -34,7 +34,7 @@ using KeepPlaying = std::function<bool()>;
 // Nothing is drawn when there is no printer DC. False when keepPlaying
 // stopped it.
 bool PlayBand(RecordingState& state, HDC target, const RECT& page, const RECT& band,
-    const KeepPlaying& keepPlaying = {});
+              const KeepPlaying& keepPlaying = {});
 
 // The same for the band whose upper-left page pixel is (left, top), on a
 // page without a far edge, ending the walk before record stopIndex (-1: the

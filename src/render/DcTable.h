@@ -12,9 +12,9 @@ namespace tarvel::render {
 inline constexpr int kDcSlots = 100;
 
 struct DcTable {
-    std::array<HDC, kDcSlots> handles {};
+    std::array<HDC, kDcSlots> handles{};
     // Nonzero: the slot's device context is deleted at the next page clear.
-    std::array<std::uint32_t, kDcSlots> deletePending {};
+    std::array<std::uint32_t, kDcSlots> deletePending{};
 };
 
 // The slot of the device context, or -1 for null or a handle in no slot.

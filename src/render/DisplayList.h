@@ -78,13 +78,13 @@ struct SelectParams {
 };
 
 using RecordParams = std::variant<StateParams, BlitParams, DrawTextParams, ShapeParams, ExtTextOutParams,
-    PolylineParams, SelectParams>;
+                                  PolylineParams, SelectParams>;
 
 struct DisplayRecord {
     RecordKind kind;
     std::uint32_t slot;  // the DcTable slot of the device context drawn on
     RecordParams params;
-    RECT bounds {};      // page area the record may touch; kinds 4 to 11 only
+    RECT bounds{};  // page area the record may touch; kinds 4 to 11 only
 };
 
 // Records in call order. A vector keeps them in one block instead of one heap

@@ -77,7 +77,8 @@ bool MonochromePixelIsPure(const std::uint8_t* p)
 constexpr std::size_t kBlock = 48;
 struct PairMask {
     std::uint8_t byte[kBlock];
-    constexpr PairMask() : byte()
+    constexpr PairMask()
+        : byte()
     {
         for (std::size_t j = 0; j < kBlock; ++j)
             byte[j] = j % 3 != 2 ? 0xFF : 0x00;
@@ -116,7 +117,10 @@ bool MonochromeRowIsPure(const std::uint8_t* row, int width)
 // entry of the next error row is written once.
 class ErrorRowWriter {
 public:
-    explicit ErrorRowWriter(std::int32_t* next) : next_(next) {}
+    explicit ErrorRowWriter(std::int32_t* next)
+        : next_(next)
+    {
+    }
 
     // Stores the shares kept down from pixel x (qR, qG, qB), completing the
     // entry of pixel x - 1 with its down-left share.

@@ -164,7 +164,7 @@ std::int32_t FindOrAddFont(FontTable& table, LOGFONTW font)
 
 HBITMAP CreateDib24(HDC dc, std::int32_t width, std::int32_t height)
 {
-    BITMAPINFO info {};
+    BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = height;  // positive: bottom-up rows
@@ -196,20 +196,56 @@ std::int32_t AddBitmapCopy(BitmapTable& table, HDC dc, HBITMAP bitmap, std::int3
     return table.count++;
 }
 
-HGDIOBJ GetHandle(const BrushTable& table, std::int32_t index) { return HandleAt(table, index); }
-HGDIOBJ GetHandle(const PenTable& table, std::int32_t index) { return HandleAt(table, index); }
-HGDIOBJ GetHandle(const FontTable& table, std::int32_t index) { return HandleAt(table, index); }
-HGDIOBJ GetHandle(const BitmapTable& table, std::int32_t index) { return HandleAt(table, index); }
+HGDIOBJ GetHandle(const BrushTable& table, std::int32_t index)
+{
+    return HandleAt(table, index);
+}
+HGDIOBJ GetHandle(const PenTable& table, std::int32_t index)
+{
+    return HandleAt(table, index);
+}
+HGDIOBJ GetHandle(const FontTable& table, std::int32_t index)
+{
+    return HandleAt(table, index);
+}
+HGDIOBJ GetHandle(const BitmapTable& table, std::int32_t index)
+{
+    return HandleAt(table, index);
+}
 
-void Clear(BrushTable& table) { ClearHandles(table); }
-void Clear(PenTable& table) { ClearHandles(table); }
-void Clear(FontTable& table) { ClearHandles(table); }
-void Clear(BitmapTable& table) { ClearHandles(table); }
+void Clear(BrushTable& table)
+{
+    ClearHandles(table);
+}
+void Clear(PenTable& table)
+{
+    ClearHandles(table);
+}
+void Clear(FontTable& table)
+{
+    ClearHandles(table);
+}
+void Clear(BitmapTable& table)
+{
+    ClearHandles(table);
+}
 
-void Destroy(BrushTable& table) { DestroyTable(table); }
-void Destroy(PenTable& table) { DestroyTable(table); }
-void Destroy(FontTable& table) { DestroyTable(table); }
-void Destroy(BitmapTable& table) { DestroyTable(table); }
+void Destroy(BrushTable& table)
+{
+    DestroyTable(table);
+}
+void Destroy(PenTable& table)
+{
+    DestroyTable(table);
+}
+void Destroy(FontTable& table)
+{
+    DestroyTable(table);
+}
+void Destroy(BitmapTable& table)
+{
+    DestroyTable(table);
+}
 
 bool ResolveSelection(ObjectTables& tables, std::uint32_t slot, HDC dc, HGDIOBJ object, Selection& selection)
 {
@@ -218,7 +254,7 @@ bool ResolveSelection(ObjectTables& tables, std::uint32_t slot, HDC dc, HGDIOBJ 
     std::int32_t index = -1;
     switch (GetObjectType(object)) {
     case OBJ_BRUSH: {
-        LOGBRUSH brush {};
+        LOGBRUSH brush{};
         if (GetObjectW(object, sizeof brush, &brush) != sizeof brush)
             return false;
         index = FindOrAddBrush(tables.brushes, brush);
@@ -226,7 +262,7 @@ bool ResolveSelection(ObjectTables& tables, std::uint32_t slot, HDC dc, HGDIOBJ 
         break;
     }
     case OBJ_PEN: {
-        LOGPEN pen {};
+        LOGPEN pen{};
         if (GetObjectW(object, sizeof pen, &pen) != sizeof pen)
             return false;
         index = FindOrAddPen(tables.pens, pen);
@@ -234,7 +270,7 @@ bool ResolveSelection(ObjectTables& tables, std::uint32_t slot, HDC dc, HGDIOBJ 
         break;
     }
     case OBJ_FONT: {
-        LOGFONTW font {};
+        LOGFONTW font{};
         if (GetObjectW(object, sizeof font, &font) != sizeof font)
             return false;
         index = FindOrAddFont(tables.fonts, font);
@@ -246,11 +282,11 @@ bool ResolveSelection(ObjectTables& tables, std::uint32_t slot, HDC dc, HGDIOBJ 
         // drawn into an application bitmap.
         if (slot == 0)
             return false;
-        BITMAP bitmap {};
+        BITMAP bitmap{};
         if (GetObjectW(object, sizeof bitmap, &bitmap) < static_cast<int>(sizeof bitmap))
             return false;
         index = AddBitmapCopy(tables.bitmaps, dc, static_cast<HBITMAP>(object), bitmap.bmWidth,
-            bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight);
+                              bitmap.bmHeight < 0 ? -bitmap.bmHeight : bitmap.bmHeight);
         selection.kind = OBJ_BITMAP;
         break;
     }

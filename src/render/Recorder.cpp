@@ -17,7 +17,7 @@ namespace {
 // outline may reach beyond its rectangle.
 std::int32_t PenWidth(HDC dc)
 {
-    LOGPEN pen {};
+    LOGPEN pen{};
     HGDIOBJ current = GetCurrentObject(dc, OBJ_PEN);
     if (!current || GetObjectW(current, sizeof pen, &pen) != sizeof pen)
         return 0;
@@ -37,7 +37,7 @@ Result RecordState(RecordingState& state, HDC dc, RecordKind kind, std::uint32_t
     if (slot < 0)
         return failure;
     NoteFirstUse(state, slot, dc, false);
-    Append(state, kind, slot, StateParams {value});
+    Append(state, kind, slot, StateParams{value});
     return apply(dc, value);
 }
 
@@ -51,7 +51,7 @@ BOOL RecordShape(RecordingState& state, HDC dc, RecordKind kind, ShapeParams sha
     DisplayRecord& record = Append(state, kind, slot, shape);
     // Corners may come in either order: the shape is drawn between them.
     record.bounds = {Clamp32(std::min(shape.left, shape.right) - w), Clamp32(std::min(shape.top, shape.bottom) - w),
-        Clamp32(std::max(shape.left, shape.right) + w), Clamp32(std::max(shape.top, shape.bottom) + w)};
+                     Clamp32(std::max(shape.left, shape.right) + w), Clamp32(std::max(shape.top, shape.bottom) + w)};
     switch (kind) {
     case RecordKind::Ellipse:
         return Ellipse(dc, shape.left, shape.top, shape.right, shape.bottom);
@@ -106,7 +106,7 @@ RECT DrawTextBounds(const RECT& box, const RECT& measured, UINT format)
         spareY = 1;
     }
     const RECT placed = {Clamp32(left - spareX), Clamp32(top - spareY), Clamp32(left + width + spareX),
-        Clamp32(top + height + spareY)};
+                         Clamp32(top + height + spareY)};
     RECT bounds;
     UnionRect(&bounds, &measured, &placed);
     return bounds;
@@ -128,11 +128,11 @@ BOOL CopyBlit(RecordingState& state, HDC dc, RecordKind kind, BlitParams blit, H
     // stretched copy).
     const std::int64_t farX = std::int64_t(blit.x) + blit.width, farY = std::int64_t(blit.y) + blit.height;
     record.bounds = {Clamp32(std::min<std::int64_t>(blit.x, farX)), Clamp32(std::min<std::int64_t>(blit.y, farY)),
-        Clamp32(std::max<std::int64_t>(blit.x, farX)), Clamp32(std::max<std::int64_t>(blit.y, farY))};
+                     Clamp32(std::max<std::int64_t>(blit.x, farX)), Clamp32(std::max<std::int64_t>(blit.y, farY))};
     if (kind == RecordKind::BitBlt)
         return BitBlt(dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY, blit.rop);
     return StretchBlt(dc, blit.x, blit.y, blit.width, blit.height, source, blit.sourceX, blit.sourceY,
-        blit.sourceWidth, blit.sourceHeight, blit.rop);
+                      blit.sourceWidth, blit.sourceHeight, blit.rop);
 }
 
 }  // namespace
@@ -140,25 +140,25 @@ BOOL CopyBlit(RecordingState& state, HDC dc, RecordKind kind, BlitParams blit, H
 COLORREF RecordSetTextColor(RecordingState& state, HDC dc, COLORREF color)
 {
     return RecordState<COLORREF>(state, dc, RecordKind::SetTextColor, color, CLR_INVALID,
-        [](HDC d, std::uint32_t v) { return SetTextColor(d, v); });
+                                 [](HDC d, std::uint32_t v) { return SetTextColor(d, v); });
 }
 
 COLORREF RecordSetBkColor(RecordingState& state, HDC dc, COLORREF color)
 {
     return RecordState<COLORREF>(state, dc, RecordKind::SetBkColor, color, CLR_INVALID,
-        [](HDC d, std::uint32_t v) { return SetBkColor(d, v); });
+                                 [](HDC d, std::uint32_t v) { return SetBkColor(d, v); });
 }
 
 int RecordSetBkMode(RecordingState& state, HDC dc, int mode)
 {
     return RecordState<int>(state, dc, RecordKind::SetBkMode, static_cast<std::uint32_t>(mode), 0,
-        [](HDC d, std::uint32_t v) { return SetBkMode(d, static_cast<int>(v)); });
+                            [](HDC d, std::uint32_t v) { return SetBkMode(d, static_cast<int>(v)); });
 }
 
 int RecordSetROP2(RecordingState& state, HDC dc, int mode)
 {
     return RecordState<int>(state, dc, RecordKind::SetROP2, static_cast<std::uint32_t>(mode), 0,
-        [](HDC d, std::uint32_t v) { return SetROP2(d, static_cast<int>(v)); });
+                            [](HDC d, std::uint32_t v) { return SetROP2(d, static_cast<int>(v)); });
 }
 
 HGDIOBJ RecordSelectObject(RecordingState& state, HDC dc, HGDIOBJ object)
@@ -167,10 +167,10 @@ HGDIOBJ RecordSelectObject(RecordingState& state, HDC dc, HGDIOBJ object)
     if (slot < 0 || !object)
         return nullptr;
     NoteFirstUse(state, slot, dc, GetObjectType(object) == OBJ_BITMAP);
-    Selection selection {};
+    Selection selection{};
     if (!ResolveSelection(state.tables, static_cast<std::uint32_t>(slot), dc, object, selection))
         return nullptr;
-    Append(state, RecordKind::SelectObject, slot, SelectParams {selection.kind, selection.index});
+    Append(state, RecordKind::SelectObject, slot, SelectParams{selection.kind, selection.index});
     return SelectObject(dc, object);
 }
 
@@ -203,12 +203,12 @@ BOOL RecordPolyline(RecordingState& state, HDC dc, const POINT* points, int coun
     std::int64_t margin = PenWidth(dc);
     if (margin == 0)
         margin = 1;
-    RECT bounds {};
+    RECT bounds{};
     for (int i = 1; i < count; ++i) {
         const POINT& a = points[i - 1];
         const POINT& b = points[i];
         RECT box = {Clamp32(std::int64_t(std::min(a.x, b.x)) - margin), Clamp32(std::int64_t(std::min(a.y, b.y)) - margin),
-            Clamp32(std::int64_t(std::max(a.x, b.x)) + margin), Clamp32(std::int64_t(std::max(a.y, b.y)) + margin)};
+                    Clamp32(std::int64_t(std::max(a.x, b.x)) + margin), Clamp32(std::int64_t(std::max(a.y, b.y)) + margin)};
         RECT joined;
         UnionRect(&joined, &bounds, &box);
         bounds = joined;
@@ -240,14 +240,14 @@ int RecordDrawText(RecordingState& state, HDC dc, LPCWSTR text, int count, RECT*
     UnionRect(&bounds, &box, &area);
     NoteFirstUse(state, slot, dc, false);
     DisplayRecord& record = Append(state, RecordKind::DrawText, slot,
-        DrawTextParams {std::move(*copy), storedCount, *rect, format});
+                                   DrawTextParams{std::move(*copy), storedCount, *rect, format});
     record.bounds = bounds;
     const auto& params = std::get<DrawTextParams>(record.params);
     return DrawTextW(dc, params.text.c_str(), storedCount, rect, format);
 }
 
 BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text,
-    UINT count, const int* spacing)
+                      UINT count, const int* spacing)
 {
     int slot = LookupDc(state.dcs, dc);
     if (slot < 0)
@@ -256,13 +256,13 @@ BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options,
     if (!copy)
         return FALSE;
     const UINT length = static_cast<UINT>(copy->size());
-    ExtTextOutParams params {x, y, options, std::nullopt, std::move(*copy), length, std::nullopt};
+    ExtTextOutParams params{x, y, options, std::nullopt, std::move(*copy), length, std::nullopt};
     if (rect)
         params.clip = *rect;
     if (spacing)
         params.spacing.emplace(spacing, spacing + length);
 
-    SIZE size {};
+    SIZE size{};
     GetTextExtentExPointW(dc, params.text.c_str(), static_cast<int>(length), 0, nullptr, nullptr, &size);
     RECT bounds = {x, y, Clamp32(std::int64_t(x) + size.cx), Clamp32(std::int64_t(y) + size.cy)};
     if (rect) {
@@ -278,7 +278,7 @@ BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options,
     // on any side of the point and ink beyond the advances all reach past
     // the measured box; the graphics layer's own area covers them.
     const RECT area = tarvel::gdi::ExtTextOutArea(dc, x, y, options, rect, params.text.c_str(), length,
-        params.spacing ? params.spacing->data() : nullptr);
+                                                  params.spacing ? params.spacing->data() : nullptr);
     RECT joined;
     UnionRect(&joined, &bounds, &area);
     NoteFirstUse(state, slot, dc, false);
@@ -286,20 +286,20 @@ BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options,
     record.bounds = joined;
     const auto& stored = std::get<ExtTextOutParams>(record.params);
     return ExtTextOutW(dc, x, y, options, rect, stored.text.c_str(), length,
-        stored.spacing ? stored.spacing->data() : nullptr);
+                       stored.spacing ? stored.spacing->data() : nullptr);
 }
 
 BOOL RecordBitBlt(RecordingState& state, HDC dc, int x, int y, int width, int height, HDC source, int sourceX,
-    int sourceY, DWORD rop)
+                  int sourceY, DWORD rop)
 {
     return CopyBlit(state, dc, RecordKind::BitBlt, {x, y, width, height, 0, sourceX, sourceY, 0, 0, rop}, source);
 }
 
 BOOL RecordStretchBlt(RecordingState& state, HDC dc, int x, int y, int width, int height, HDC source, int sourceX,
-    int sourceY, int sourceWidth, int sourceHeight, DWORD rop)
+                      int sourceY, int sourceWidth, int sourceHeight, DWORD rop)
 {
     return CopyBlit(state, dc, RecordKind::StretchBlt,
-        {x, y, width, height, 0, sourceX, sourceY, sourceWidth, sourceHeight, rop}, source);
+                    {x, y, width, height, 0, sourceX, sourceY, sourceWidth, sourceHeight, rop}, source);
 }
 
 HDC RecordCreateCompatibleDC(RecordingState& state, HDC dc)
@@ -343,7 +343,7 @@ BOOL MeasureTextExtent(RecordingState& state, HDC dc, LPCWSTR text, int count, S
 }
 
 BOOL MeasureTextExtentEx(RecordingState& state, HDC dc, LPCWSTR text, int count, int maxExtent, int* fit,
-    int* extents, SIZE* size)
+                         int* extents, SIZE* size)
 {
     if (LookupDc(state.dcs, dc) < 0)
         return FALSE;

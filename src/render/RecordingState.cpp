@@ -28,7 +28,7 @@ void NoteFirstUse(RecordingState& state, int slot, HDC dc, bool isBitmapSelectio
     start.rop2 = GetROP2(dc);
     if (isBitmapSelection)
         return;
-    BITMAP info {};
+    BITMAP info{};
     HGDIOBJ current = GetCurrentObject(dc, OBJ_BITMAP);
     if (!current || GetObjectW(current, sizeof info, &info) < static_cast<int>(sizeof info))
         return;

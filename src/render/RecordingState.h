@@ -39,7 +39,7 @@ struct RecordingState {
         COLORREF textColor = 0, bkColor = 0;
         int bkMode = 0, rop2 = 0;
     };
-    std::array<SlotStart, kDcSlots> starts {};
+    std::array<SlotStart, kDcSlots> starts{};
 };
 
 // Notes how the memory device context in slot stands before the page's
@@ -74,11 +74,11 @@ BOOL RecordRoundRect(RecordingState& state, HDC dc, int left, int top, int right
 BOOL RecordPolyline(RecordingState& state, HDC dc, const POINT* points, int count);
 int RecordDrawText(RecordingState& state, HDC dc, LPCWSTR text, int count, RECT* rect, UINT format);
 BOOL RecordExtTextOut(RecordingState& state, HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text,
-    UINT count, const int* spacing);
+                      UINT count, const int* spacing);
 BOOL RecordBitBlt(RecordingState& state, HDC dc, int x, int y, int width, int height, HDC source, int sourceX,
-    int sourceY, DWORD rop);
+                  int sourceY, DWORD rop);
 BOOL RecordStretchBlt(RecordingState& state, HDC dc, int x, int y, int width, int height, HDC source, int sourceX,
-    int sourceY, int sourceWidth, int sourceHeight, DWORD rop);
+                      int sourceY, int sourceWidth, int sourceHeight, DWORD rop);
 
 // Device contexts and measuring; not recorded.
 HDC RecordCreateCompatibleDC(RecordingState& state, HDC dc);
@@ -86,7 +86,7 @@ BOOL RecordDeleteDC(RecordingState& state, HDC dc);
 BOOL MeasureTextMetrics(RecordingState& state, HDC dc, TEXTMETRICW* metrics);
 BOOL MeasureTextExtent(RecordingState& state, HDC dc, LPCWSTR text, int count, SIZE* size);
 BOOL MeasureTextExtentEx(RecordingState& state, HDC dc, LPCWSTR text, int count, int maxExtent, int* fit,
-    int* extents, SIZE* size);
+                         int* extents, SIZE* size);
 
 // Longest text a call may pass; longer counts are refused as absurd.
 inline constexpr std::int64_t kMaxTextLength = 1 << 20;

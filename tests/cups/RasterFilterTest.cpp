@@ -158,7 +158,7 @@ struct Picture {
 
 Picture MakePicture(int width, int height, bool gray)
 {
-    Picture picture {width, height, gray, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
+    Picture picture{width, height, gray, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
     auto fill = [&](int x0, int y0, int x1, int y1, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) {
@@ -198,7 +198,7 @@ struct RasterPage {
 
 cups_page_header2_t HeaderFor(const RasterPage& page, const Picture& picture)
 {
-    cups_page_header2_t header {};
+    cups_page_header2_t header{};
     header.HWResolution[0] = header.HWResolution[1] = static_cast<unsigned>(page.resolution);
     header.cupsWidth = static_cast<unsigned>(picture.width);
     header.cupsHeight = static_cast<unsigned>(picture.height);
@@ -300,13 +300,13 @@ protected:
         device.xResolution = device.yResolution = ModelResolution(c.printer, c.draft);
         EXPECT_TRUE(tarvel::render::ReplacePrinterDc(device.recording));
         HDC dc = PDC_GetPrinterDC();
-        DOCINFOW info {};
+        DOCINFOW info{};
         info.cbSize = sizeof info;
         info.lpszDocName = u"cups";
         info.lpszOutput = u"pdc.prn";
         EXPECT_EQ(PDC_StartDoc(dc, &info), 1);
 
-        BITMAPINFO bitmapInfo {};
+        BITMAPINFO bitmapInfo{};
         bitmapInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(nullptr, &bitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -371,8 +371,8 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
         SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " colour " << c.colorMode << " draft "
                                           << c.draft << " compression " << c.compression << " paper " << c.paper);
         const int resolution = ModelResolution(c.printer, c.draft);
-        RasterPage page {resolution, c.space, kColorModes[static_cast<std::size_t>(c.colorMode)].planeCount,
-            static_cast<unsigned>(c.compression), c.bits};
+        RasterPage page{resolution, c.space, kColorModes[static_cast<std::size_t>(c.colorMode)].planeCount,
+                        static_cast<unsigned>(c.compression), c.bits};
         Picture picture;
         int x = 0, y = 0;
         if (c.paper == kCustomPaper) {
@@ -399,7 +399,7 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
         EXPECT_NE(result.log.find("PAGE: 3 1"), std::string::npos) << result.log;
         ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 3));
 
-        tarvel::preview::Language language {};
+        tarvel::preview::Language language{};
         ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
         const auto decoded = tarvel::preview::DecodeStream(language, result.stream.data(), result.stream.size());
         ASSERT_TRUE(decoded.ok) << decoded.error;
@@ -441,7 +441,7 @@ TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
                          bytes.insert(bytes.end(), second.begin() + 4, second.end());
                          return bytes;
                      }(),
-        "ended inside page 2"});
+                     "ended inside page 2"});
     cups_page_header2_t header = good;
     header.cupsWidth = 0x40000000;
     header.cupsBytesPerLine = 0xC0000000;
@@ -533,7 +533,7 @@ void WritePdf(const fs::path& file)
 // The share of dots inside a rectangle (points, shrunk by two points so
 // the RIP's edge rounding does not count) that carry every ink asked for.
 double Coverage(const tarvel::preview::PreviewPage& page, const double (&area)[4], int resolution,
-    std::initializer_list<Ink> inks)
+                std::initializer_list<Ink> inks)
 {
     const auto dot = [&](double points) { return static_cast<std::uint32_t>(points * resolution / 72.0); };
     std::size_t all = 0, inked = 0;
@@ -583,11 +583,11 @@ TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " " << c.option);
         Child child({cupsfilter, "-c", conf.string(), "-p", PpdOf(c.printer), "-m", "printer/foo", "-o", c.option,
-                        "-e", pdf.string()},
-            PpdOf(c.printer), {});
+                     "-e", pdf.string()},
+                    PpdOf(c.printer), {});
         ASSERT_EQ(child.Wait(), 0) << ReadText(Child::LogPath());
         const auto stream = ReadBytes(Child::OutPath());
-        tarvel::preview::Language language {};
+        tarvel::preview::Language language{};
         ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
         const auto decoded = tarvel::preview::DecodeStream(language, stream.data(), stream.size());
         ASSERT_TRUE(decoded.ok) << decoded.error << " at " << decoded.errorOffset;

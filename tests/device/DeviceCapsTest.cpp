@@ -24,8 +24,8 @@ protected:
 
 struct Reference {
     int paper;
-    int width, height;          // PHYSICALWIDTH x PHYSICALHEIGHT
-    int horzres, vertres;       // HORZRES x VERTRES
+    int width, height;     // PHYSICALWIDTH x PHYSICALHEIGHT
+    int horzres, vertres;  // HORZRES x VERTRES
 };
 
 TEST_F(DeviceCaps, EveryPaperAt300DotsPerInchMatchesTheReferenceInBothOrientations)
@@ -106,9 +106,9 @@ TEST_F(DeviceCaps, ColourDepthAndUnlistedIndexes)
 
 TEST(Dots, MultipliesBeforeScalingAndTruncatesTowardZero)
 {
-    EXPECT_EQ(Dots(21000, 300), 2480);   // 2480.31...
-    EXPECT_EQ(Dots(2540, 300), 300);     // exact: the product is scaled, not the length
-    EXPECT_EQ(Dots(-680, 300), -80);     // -80.31 truncates toward zero
+    EXPECT_EQ(Dots(21000, 300), 2480);  // 2480.31...
+    EXPECT_EQ(Dots(2540, 300), 300);    // exact: the product is scaled, not the length
+    EXPECT_EQ(Dots(-680, 300), -80);    // -80.31 truncates toward zero
     EXPECT_EQ(Dots(0, 360), 0);
     EXPECT_EQ(Dots(INT32_MAX, INT32_MAX), INT32_MAX);  // clamped, never undefined
     EXPECT_EQ(Dots(INT32_MIN, INT32_MAX), INT32_MIN);

@@ -114,7 +114,7 @@ protected:
 
     int Start(const char16_t* output = u"job.prn")
     {
-        DOCINFOW info {};
+        DOCINFOW info{};
         info.cbSize = sizeof info;
         info.lpszDocName = u"test document";
         info.lpszOutput = output;
@@ -151,7 +151,7 @@ protected:
         const bool portrait = device.settings.portrait != 0;
         const int width = Caps(PHYSICALWIDTH), height = Caps(PHYSICALHEIGHT);
         const int rowWidth = portrait ? width : height, rowCount = portrait ? height : width;
-        BITMAPINFO info {};
+        BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -238,7 +238,7 @@ protected:
 
     tarvel::preview::DecodeResult Decode(const std::filesystem::path& file)
     {
-        tarvel::preview::Language language {};
+        tarvel::preview::Language language{};
         EXPECT_TRUE(tarvel::preview::LanguageOfModel(device.settings.printer, &language));
         const auto bytes = ReadFile(file);
         return tarvel::preview::DecodeStream(language, bytes.data(), bytes.size());
@@ -278,9 +278,9 @@ TEST_F(PrintJob, EveryModelColourModeAndOrientationPrintsTheDitheredPage)
 TEST_F(PrintJob, BandLinesComeFromTwoThirdsOfTheFreeMemory)
 {
     EXPECT_EQ(BandLinesFor(0, 2480, 3507, true), 1);
-    EXPECT_EQ(BandLinesFor(7444 * 3 / 2, 2480, 3507, true), 1);       // one portrait row costs 7444 bytes
+    EXPECT_EQ(BandLinesFor(7444 * 3 / 2, 2480, 3507, true), 1);  // one portrait row costs 7444 bytes
     EXPECT_EQ(BandLinesFor(7444 * 30, 2480, 3507, true), 20);
-    EXPECT_EQ(BandLinesFor(9920 * 30, 2480, 3507, false), 20);        // landscape: rowWidth x 4
+    EXPECT_EQ(BandLinesFor(9920 * 30, 2480, 3507, false), 20);                // landscape: rowWidth x 4
     EXPECT_EQ(BandLinesFor(std::uint64_t(6) << 30, 2480, 3507, true), 3507);  // more than 4 GB free
     EXPECT_EQ(BandLinesFor(UINT64_MAX, 2480, 3507, true), 3507);
 }
@@ -304,7 +304,7 @@ TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
     EXPECT_EQ(StartPage(device, printer_), 0);
     EndDoc(device, printer_);
     ExpectOneMessageBox(u"Not enough memory. Close some running programs and repeat printing.", u"Error printing",
-        MB_OK);
+                        MB_OK);
 }
 
 TEST_F(PrintJob, OnlyPagesInTheRangeArePrinted)
@@ -371,7 +371,7 @@ TEST_F(PrintJob, PagesLeftOpenAreEndedByTheNextPageAndByEndDoc)
 TEST_F(PrintJob, JobCallsRefuseOtherDcsAndCallsOutOfOrder)
 {
     HDC stranger = CreateCompatibleDC(nullptr);
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     EXPECT_EQ(StartDoc(device, nullptr, &info), 0);  // no printer DC yet
     Confirm(0, 0, true);
@@ -434,7 +434,7 @@ TEST_F(PrintJob, CancelEndsTheWaitForAFifoThatNobodyReads)
     ASSERT_EQ(Start(fifo.u16string().c_str()), 1);
     // A reader that comes after a while frees an open stuck in the kernel,
     // so a regression fails instead of hanging.
-    std::atomic<bool> done {false};
+    std::atomic<bool> done{false};
     std::thread rescuer([&] {
         const auto start = std::chrono::steady_clock::now();
         while (!done.load()) {
@@ -606,7 +606,7 @@ TEST(BandRowWorker, GivesTheBytesOfTheRowsPutOneByOneInEveryBandingAndOrientatio
                     const std::int64_t stride = ((portrait ? kWorkerWidth : bandLines) * 3 + 3) & ~3;
                     const int height = portrait ? bandLines : kWorkerWidth;
                     std::vector<std::uint8_t> bits[2] = {std::vector<std::uint8_t>(stride * height, 255),
-                        std::vector<std::uint8_t>(stride * height, 255)};
+                                                         std::vector<std::uint8_t>(stride * height, 255)};
                     BandRowWorker worker(ditherer, *driver, kWorkerWidth, monochrome, portrait);
                     ASSERT_TRUE(worker.Start());
                     for (int first = 0, band = 0; first < kWorkerRows; first += bandLines, ++band) {
@@ -614,7 +614,7 @@ TEST(BandRowWorker, GivesTheBytesOfTheRowsPutOneByOneInEveryBandingAndOrientatio
                         if (worker.InUse(slot)) {
                             ASSERT_TRUE(worker.Deliver(slot, out, {}));
                             EXPECT_EQ(std::count(bits[slot].begin(), bits[slot].end(), 255),
-                                std::ptrdiff_t(bits[slot].size()));
+                                      std::ptrdiff_t(bits[slot].size()));
                         }
                         for (int i = 0; i < n; ++i)
                             for (int k = 0; k < kWorkerWidth; ++k) {

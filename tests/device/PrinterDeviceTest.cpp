@@ -25,7 +25,8 @@ std::filesystem::path SettingsFile()
 void WriteSettings(const std::string& lines, int count)
 {
     std::filesystem::create_directories(SettingsFile().parent_path());
-    std::ofstream(SettingsFile()) << "tarvel-store 1\n" << lines << "end " << count << "\n";
+    std::ofstream(SettingsFile()) << "tarvel-store 1\n"
+                                  << lines << "end " << count << "\n";
 }
 
 std::string ReadSettings()
@@ -43,8 +44,8 @@ std::vector<int> StoredFields(const PrinterDevice& device)
 {
     const PrinterSettings& s = device.settings;
     return {s.printer, s.colorMode, s.port, s.paperSize, s.portrait, s.margins.left, s.margins.right,
-        s.margins.top, s.margins.bottom, s.draftMode, s.compression, Papers()[kCustomPaper].width,
-        Papers()[kCustomPaper].height};
+            s.margins.top, s.margins.bottom, s.draftMode, s.compression, Papers()[kCustomPaper].width,
+            Papers()[kCustomPaper].height};
 }
 
 // Port 9 (File): this machine has no infrared support.
@@ -77,24 +78,24 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
     }
     EXPECT_EQ(Device(), nullptr);
     EXPECT_EQ(ReadSettings(),
-        "tarvel-store 1\n"
-        "Printer=dword:00000000\n"
-        "ColorMode=dword:00000001\n"
-        "Port=dword:00000009\n"
-        "PaperSize=dword:00000000\n"
-        "Portrait=dword:00000001\n"
-        "MarginLeft=dword:00001900\n"
-        "MarginRight=dword:00001900\n"
-        "MarginTop=dword:00000c80\n"
-        "MarginBottom=dword:00002710\n"
-        "DraftMode=dword:00000000\n"
-        "Compression=dword:00000001\n"
-        "CustomSizeX=dword:00000000\n"
-        "CustomSizeY=dword:00000000\n"
-        "NetworkHost=sz:\n"
-        "NetworkPort=dword:0000238c\n"
-        "DevicePath=sz:/dev/usb/lp0\n"
-        "end 16\n");
+              "tarvel-store 1\n"
+              "Printer=dword:00000000\n"
+              "ColorMode=dword:00000001\n"
+              "Port=dword:00000009\n"
+              "PaperSize=dword:00000000\n"
+              "Portrait=dword:00000001\n"
+              "MarginLeft=dword:00001900\n"
+              "MarginRight=dword:00001900\n"
+              "MarginTop=dword:00000c80\n"
+              "MarginBottom=dword:00002710\n"
+              "DraftMode=dword:00000000\n"
+              "Compression=dword:00000001\n"
+              "CustomSizeX=dword:00000000\n"
+              "CustomSizeY=dword:00000000\n"
+              "NetworkHost=sz:\n"
+              "NetworkPort=dword:0000238c\n"
+              "DevicePath=sz:/dev/usb/lp0\n"
+              "end 16\n");
 }
 
 TEST_F(PrinterDeviceTest, AKeyWithSomeValuesChangesExactlyThoseFields)
@@ -190,7 +191,8 @@ TEST_F(PrinterDeviceTest, TheDefaultPortIsInfraredOnlyWhereAnInfraredSocketCanBe
 TEST_F(PrinterDeviceTest, GarbageInTheStoreLoadsTheDefaultsAndTheNextSaveIsClean)
 {
     std::filesystem::create_directories(SettingsFile().parent_path());
-    std::ofstream(SettingsFile()) << "\x7f" "ELF garbage\n\0\0\0";
+    std::ofstream(SettingsFile()) << "\x7f"
+                                     "ELF garbage\n\0\0\0";
     {
         PrinterDevice device;
         EXPECT_EQ(device.LoadSettings(), ERROR_FILE_NOT_FOUND);

@@ -8,7 +8,8 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-TEST(CanonBjDriver, ThreePlanePageWithOneInkedRowIsSentAsWorkedOut) {
+TEST(CanonBjDriver, ThreePlanePageWithOneInkedRowIsSentAsWorkedOut)
+{
     // Row 2: eight red pixels, then eight blue: yellow FF 00, cyan 00 FF,
     // magenta FF FF.
     auto rows = BlankPage(64, 3);
@@ -24,7 +25,8 @@ TEST(CanonBjDriver, ThreePlanePageWithOneInkedRowIsSentAsWorkedOut) {
                     "0C 1B 5B 4B 02 00 00 0F"));
 }
 
-TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter) {
+TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter)
+{
     Row row = WhiteRow(16);
     Paint(row, 0, 8, kRed);
     CanonBjDriver driver(CanonBjModel::Dpi300);
@@ -40,7 +42,8 @@ TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter) {
                     "1B 28 65 02 00 00 01"));
 }
 
-TEST(CanonBjDriver, ModelsDifferOnlyInResolutionAndIgnoreDraft) {
+TEST(CanonBjDriver, ModelsDifferOnlyInResolutionAndIgnoreDraft)
+{
     std::mt19937 rng(7);
     std::vector<Row> rows;
     for (int y = 0; y < 40; ++y) rows.push_back(y % 5 == 0 ? WhiteRow(300) : RandomRow(rng, 300, false));

@@ -10,9 +10,10 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-TEST(PrinterModels, TableHoldsTheSevenModelsInDialogOrder) {
-    const char* names[] = {"HP PCL",       "Epson ESC/P 2",      "Epson Stylus COLOR",
-                           "PocketJet II", "PocketJet 200",      "Canon BJ (300 dpi)",
+TEST(PrinterModels, TableHoldsTheSevenModelsInDialogOrder)
+{
+    const char* names[] = {"HP PCL", "Epson ESC/P 2", "Epson Stylus COLOR",
+                           "PocketJet II", "PocketJet 200", "Canon BJ (300 dpi)",
                            "Canon BJ (360 dpi)"};
     const int normal[] = {300, 360, 360, 300, 200, 300, 360};
     const int draft[] = {150, 180, 180, 300, 200, 300, 360};
@@ -31,7 +32,8 @@ TEST(PrinterModels, TableHoldsTheSevenModelsInDialogOrder) {
     }
 }
 
-TEST(PrinterModels, UnknownIndexHasNoModelNoResolutionAndNoDriver) {
+TEST(PrinterModels, UnknownIndexHasNoModelNoResolutionAndNoDriver)
+{
     for (int bad : {-1, 7, 1000, INT32_MIN}) {
         EXPECT_EQ(GetPrinterModel(bad), nullptr);
         EXPECT_EQ(ModelResolution(bad, 0), 0);
@@ -39,7 +41,8 @@ TEST(PrinterModels, UnknownIndexHasNoModelNoResolutionAndNoDriver) {
     }
 }
 
-TEST(PrinterDriverUse, EveryDriverRefusesMisuseWithoutWriting) {
+TEST(PrinterDriverUse, EveryDriverRefusesMisuseWithoutWriting)
+{
     for (int model = 0; model < kPrinterModelCount; ++model) {
         auto driver = CreateDriver(model);
         CollectingWriter port;
@@ -69,7 +72,8 @@ TEST(PrinterDriverUse, EveryDriverRefusesMisuseWithoutWriting) {
     }
 }
 
-TEST(PrinterDriverUse, RasterDriversRefusePlaneCountsOtherThanOneThreeFour) {
+TEST(PrinterDriverUse, RasterDriversRefusePlaneCountsOtherThanOneThreeFour)
+{
     for (int model : {0, 1, 2, 5, 6}) {
         auto driver = CreateDriver(model);
         for (std::uint32_t planes : {0u, 2u, 5u, 0xFFFFFFFFu})
@@ -79,7 +83,8 @@ TEST(PrinterDriverUse, RasterDriversRefusePlaneCountsOtherThanOneThreeFour) {
     }
 }
 
-TEST(PrinterDriverUse, ReopeningForANewWidthPrintsTheNewWidth) {
+TEST(PrinterDriverUse, ReopeningForANewWidthPrintsTheNewWidth)
+{
     auto driver = CreateDriver(1);
     ASSERT_TRUE(driver->Open(1, 8, 0, 0, 0));
     ASSERT_TRUE(driver->Open(1, 800, 0, 0, 0));
@@ -94,7 +99,8 @@ TEST(PrinterDriverUse, ReopeningForANewWidthPrintsTheNewWidth) {
     EXPECT_EQ(port.data[11 + 99], 0x01);
 }
 
-TEST(PrinterDriverUse, ZeroWidthPagesOnlyMovePaper) {
+TEST(PrinterDriverUse, ZeroWidthPagesOnlyMovePaper)
+{
     for (int model = 1; model < kPrinterModelCount; ++model) {
         auto driver = CreateDriver(model);
         ASSERT_TRUE(driver->Open(1, 0, 0, 1, 0)) << model;
@@ -106,7 +112,8 @@ TEST(PrinterDriverUse, ZeroWidthPagesOnlyMovePaper) {
     }
 }
 
-TEST(PrinterDriverUse, SkipsTakeEachLanguagesShortestFormsInOneWrite) {
+TEST(PrinterDriverUse, SkipsTakeEachLanguagesShortestFormsInOneWrite)
+{
     struct Case {
         int model;
         std::uint32_t rows;
@@ -143,7 +150,8 @@ TEST(PrinterDriverUse, SkipsTakeEachLanguagesShortestFormsInOneWrite) {
     }
 }
 
-TEST(CommandBuffer, ACommandThatDidNotFitIsNeverSentInPart) {
+TEST(CommandBuffer, ACommandThatDidNotFitIsNeverSentInPart)
+{
     CommandBuffer cmd;
     cmd.Decimal(INT64_MIN);
     EXPECT_EQ(cmd.size(), 20u) << "-9223372036854775808";

@@ -18,7 +18,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 class CollectingWriter : public ports::PortWriter {
 public:
-    int Write(const std::uint8_t* bytes, int length) override {
+    int Write(const std::uint8_t* bytes, int length) override
+    {
         ++writes;
         if (length > 0) data.insert(data.end(), bytes, bytes + length);
         return length;
@@ -32,8 +33,12 @@ public:
 // short one is counted, because a driver must not make any.
 class LimitedWriter : public ports::PortWriter {
 public:
-    explicit LimitedWriter(std::size_t limit) : limit_(limit) {}
-    int Write(const std::uint8_t* bytes, int length) override {
+    explicit LimitedWriter(std::size_t limit)
+        : limit_(limit)
+    {
+    }
+    int Write(const std::uint8_t* bytes, int length) override
+    {
         if (failed) ++writesAfterFailure;
         const std::size_t room = limit_ - data.size();
         const std::size_t take = static_cast<std::size_t>(length) < room ? length : room;
@@ -50,14 +55,18 @@ private:
 };
 
 // "1B 40 0C" -> bytes. Anything but hex digits separates.
-inline Bytes Hex(const std::string& text) {
+inline Bytes Hex(const std::string& text)
+{
     Bytes out;
     int nibble = -1;
     for (char c : text) {
         int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
         else {
             nibble = -1;
             continue;
@@ -72,18 +81,26 @@ inline Bytes Hex(const std::string& text) {
     return out;
 }
 
-inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes Text(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
 
-inline Bytes Concat(std::initializer_list<Bytes> parts) {
+inline Bytes Concat(std::initializer_list<Bytes> parts)
+{
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
 // An escape sequence: ESC followed by the text.
-inline Bytes Esc(const std::string& text) { return Concat({Bytes{0x1B}, Text(text)}); }
+inline Bytes Esc(const std::string& text)
+{
+    return Concat({Bytes{0x1B}, Text(text)});
+}
 
-inline std::string ToHex(const Bytes& bytes) {
+inline std::string ToHex(const Bytes& bytes)
+{
     static const char* digits = "0123456789ABCDEF";
     std::string s;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -110,9 +127,13 @@ inline constexpr Bgr kPalette[8] = {kWhite, kBlack, kRed, kGreen, kBlue, kYellow
 
 using Row = Bytes;
 
-inline Row WhiteRow(int width) { return Row(static_cast<std::size_t>(width) * 3, 255); }
+inline Row WhiteRow(int width)
+{
+    return Row(static_cast<std::size_t>(width) * 3, 255);
+}
 
-inline void Paint(Row& row, int from, int to, Bgr c) {
+inline void Paint(Row& row, int from, int to, Bgr c)
+{
     for (int x = from; x < to; ++x) {
         row[3 * x] = c.b;
         row[3 * x + 1] = c.g;
@@ -121,7 +142,8 @@ inline void Paint(Row& row, int from, int to, Bgr c) {
 }
 
 // A monochrome row whose pixels follow the bits of `planeBytes`.
-inline Row RowFromBits(const Bytes& planeBytes, int width) {
+inline Row RowFromBits(const Bytes& planeBytes, int width)
+{
     Row row = WhiteRow(width);
     for (int x = 0; x < width && x / 8 < static_cast<int>(planeBytes.size()); ++x)
         if (planeBytes[x / 8] & (0x80 >> (x % 8))) Paint(row, x, x + 1, kBlack);
@@ -131,7 +153,8 @@ inline Row RowFromBits(const Bytes& planeBytes, int width) {
 // A dithered-looking row: seeded random palette colours (black and white
 // only when monochrome), in runs so that every compression method has
 // something to find, with a white right-hand part now and then.
-inline Row RandomRow(std::mt19937& rng, int width, bool monochrome) {
+inline Row RandomRow(std::mt19937& rng, int width, bool monochrome)
+{
     Row row = WhiteRow(width);
     const int colours = monochrome ? 2 : 8;
     int x = 0;
@@ -145,7 +168,8 @@ inline Row RandomRow(std::mt19937& rng, int width, bool monochrome) {
     return row;
 }
 
-inline bool IsWhite(const Row& row) {
+inline bool IsWhite(const Row& row)
+{
     for (std::uint8_t b : row)
         if (b != 255) return false;
     return true;
@@ -164,7 +188,8 @@ struct PageSetup {
 // bottom never. Returns false at the first failed step, skips included, so
 // a short-write test sees which operation met the short write.
 inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
-                      const PageSetup& setup, const std::vector<Row>& rows) {
+                      const PageSetup& setup, const std::vector<Row>& rows)
+{
     if (!driver.Open(setup.planeCount, setup.width, setup.draft, setup.compression, setup.paper))
         return false;
     if (!driver.BeginPage(&port)) return false;
@@ -183,21 +208,27 @@ inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
 
 // The whole page's stream as hex, or "failed".
 inline std::string PageHex(drivers::PrinterDriver&& driver, const PageSetup& setup,
-                           const std::vector<Row>& rows) {
+                           const std::vector<Row>& rows)
+{
     CollectingWriter port;
     return PrintPage(driver, port, setup, rows) ? ToHex(port.data) : "failed";
 }
 
 // One row sent to an opened driver, as hex, or "failed".
-inline std::string RowHex(drivers::PrinterDriver& driver, const Row& row) {
+inline std::string RowHex(drivers::PrinterDriver& driver, const Row& row)
+{
     CollectingWriter port;
     return driver.SendRow(&port, row.data()) ? ToHex(port.data) : "failed";
 }
 
-inline std::string HexOf(const std::string& text) { return ToHex(Hex(text)); }
+inline std::string HexOf(const std::string& text)
+{
+    return ToHex(Hex(text));
+}
 
 // A page of `height` white rows.
-inline std::vector<Row> BlankPage(int width, int height) {
+inline std::vector<Row> BlankPage(int width, int height)
+{
     return std::vector<Row>(static_cast<std::size_t>(height), WhiteRow(width));
 }
 

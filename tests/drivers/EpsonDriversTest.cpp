@@ -11,7 +11,8 @@ namespace {
 
 // Ink in every column from 0 to 99: 13 plane bytes, FF x 12 and F0, which
 // PackBits sends as a run of twelve and a literal of one.
-Row InkTo99(int width) {
+Row InkTo99(int width)
+{
     Row row = WhiteRow(width);
     Paint(row, 0, 100, kBlack);
     return row;
@@ -19,7 +20,8 @@ Row InkTo99(int width) {
 
 // A monochrome row whose plane bytes are `count` bytes cycling through
 // 1..255: no two neighbours equal, so PackBits can only use literals.
-Row LiteralRow(int count) {
+Row LiteralRow(int count)
+{
     Bytes bits(count);
     for (int i = 0; i < count; ++i) bits[i] = static_cast<std::uint8_t>(i % 255 + 1);
     return RowFromBits(bits, count * 8);
@@ -27,7 +29,8 @@ Row LiteralRow(int count) {
 
 }  // namespace
 
-TEST(EscP2Driver, MonochromePageWithOneInkedRowIsSentAsWorkedOut) {
+TEST(EscP2Driver, MonochromePageWithOneInkedRowIsSentAsWorkedOut)
+{
     auto rows = BlankPage(2880, 11);
     rows[10] = InkTo99(2880);
     EXPECT_EQ(PageHex(EscP2Driver(), {1, 2880, 0, 1, 0}, rows),
@@ -38,7 +41,8 @@ TEST(EscP2Driver, MonochromePageWithOneInkedRowIsSentAsWorkedOut) {
                     "0C 1B 40"));
 }
 
-TEST(EscP2Driver, DraftModeSetsUnitAndDensitiesTo180Dpi) {
+TEST(EscP2Driver, DraftModeSetsUnitAndDensitiesTo180Dpi)
+{
     auto rows = BlankPage(1440, 1);
     rows[0] = InkTo99(1440);
     EXPECT_EQ(PageHex(EscP2Driver(), {1, 1440, 1, 1, 0}, rows),
@@ -48,7 +52,8 @@ TEST(EscP2Driver, DraftModeSetsUnitAndDensitiesTo180Dpi) {
                     "0C 1B 40"));
 }
 
-TEST(EscP2Driver, RawPlanesKeepEveryByteAndBlackInkDependsOnPlaneCount) {
+TEST(EscP2Driver, RawPlanesKeepEveryByteAndBlackInkDependsOnPlaneCount)
+{
     Row row = WhiteRow(20);
     Paint(row, 0, 10, kBlack);  // ten columns: FF C0
     {
@@ -73,13 +78,15 @@ TEST(EscP2Driver, RawPlanesKeepEveryByteAndBlackInkDependsOnPlaneCount) {
     }
 }
 
-TEST(EscP2Driver, RowThatDitheredToWhiteOnlyAdvances) {
+TEST(EscP2Driver, RowThatDitheredToWhiteOnlyAdvances)
+{
     EscP2Driver driver;
     ASSERT_TRUE(driver.Open(4, 30, 0, 1, 0));
     EXPECT_EQ(RowHex(driver, WhiteRow(30)), HexOf("1B 28 76 02 00 01 00"));
 }
 
-TEST(StylusColorDriver, MonochromePageWithFirstRowInkedIsSentAsWorkedOut) {
+TEST(StylusColorDriver, MonochromePageWithFirstRowInkedIsSentAsWorkedOut)
+{
     const Bytes expected = Hex(
         "1B 40 1B 28 47 01 00 01 1B 28 55 01 00 0A 1B 2E 02 0A 0A 01 00 00"
         "80 24 F5 FF 00 F0 E2"
@@ -94,7 +101,8 @@ TEST(StylusColorDriver, MonochromePageWithFirstRowInkedIsSentAsWorkedOut) {
     }
 }
 
-TEST(StylusColorDriver, DraftModeSetsUnitAndBothDensities) {
+TEST(StylusColorDriver, DraftModeSetsUnitAndBothDensities)
+{
     StylusColorDriver driver;
     ASSERT_TRUE(driver.Open(3, 100, 1, 1, 0));
     CollectingWriter port;
@@ -102,15 +110,16 @@ TEST(StylusColorDriver, DraftModeSetsUnitAndBothDensities) {
     EXPECT_EQ(port.data, Hex("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 14 1B 2E 02 14 14 01 00 00"));
 }
 
-TEST(StylusColorDriver, TransferHeaderTakesTheShortestOfThreeForms) {
+TEST(StylusColorDriver, TransferHeaderTakesTheShortestOfThreeForms)
+{
     struct Case {
         int planeBytes;  // literal bytes; PackBits adds one control byte per 128
         Bytes header;
     };
     const Case cases[] = {
-        {14, Hex("2F")},            // 15 bytes of data
-        {15, Hex("31 10")},         // 16
-        {297, Hex("32 2C 01")},     // 129 + 129 + 42 = 300
+        {14, Hex("2F")},         // 15 bytes of data
+        {15, Hex("31 10")},      // 16
+        {297, Hex("32 2C 01")},  // 129 + 129 + 42 = 300
     };
     for (const Case& c : cases) {
         const Row row = LiteralRow(c.planeBytes);

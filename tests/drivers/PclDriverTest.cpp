@@ -13,7 +13,8 @@ const Bytes kStartOnePlane = Hex(
     "1B 2A 70 30 59  1B 2A 70 30 58  1B 2A 72 31 55  1B 2A 74 33 30 30 52  1B 2A 72 31 41");
 const Bytes kEnd = Hex("1B 2A 72 43  0C  1B 45  1B 25 2D 31 32 33 34 35 58");
 
-Bytes Begin(std::uint32_t planes, std::uint32_t draft) {
+Bytes Begin(std::uint32_t planes, std::uint32_t draft)
+{
     PclDriver driver;
     EXPECT_TRUE(driver.Open(planes, 64, draft, 1, 0));
     CollectingWriter port;
@@ -24,7 +25,8 @@ Bytes Begin(std::uint32_t planes, std::uint32_t draft) {
 
 }  // namespace
 
-TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut) {
+TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut)
+{
     // Row 100: 100 bytes of ink, ten distinct bytes, then paper white. PackBits
     // beats run-length (22 bytes), unencoded (110) and delta row here.
     Bytes bits(300, 0x00);
@@ -45,7 +47,8 @@ TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut) {
     EXPECT_EQ(kEnd.size(), 16u);
 }
 
-TEST(PclDriver, StartSequenceNamesPlanesAndResolution) {
+TEST(PclDriver, StartSequenceNamesPlanesAndResolution)
+{
     EXPECT_EQ(Begin(1, 0), kStartOnePlane);
     const Bytes prefix(kStartOnePlane.begin(), kStartOnePlane.begin() + 31);
     EXPECT_EQ(Begin(3, 0), Concat({prefix, Esc("*r-3U"), Esc("*t300R"), Esc("*r1A")}));
@@ -53,7 +56,8 @@ TEST(PclDriver, StartSequenceNamesPlanesAndResolution) {
     EXPECT_EQ(Begin(3, 0).size(), 49u);
 }
 
-TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZeros) {
+TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZeros)
+{
     PclDriver driver;
     ASSERT_TRUE(driver.Open(4, 24, 0, 0, 0));
     Row row = WhiteRow(24);
@@ -61,14 +65,18 @@ TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZer
     Paint(row, 8, 16, kRed);
     // No method change is ever announced with only method 0.
     EXPECT_EQ(RowHex(driver, row), ToHex(Concat({
-                                    Esc("*b0V"),
-                                    Esc("*b2V"), Hex("00 FF"),
-                                    Esc("*b2V"), Hex("00 FF"),
-                                    Esc("*b1W"), Hex("FF"),
-                                })));
+                                       Esc("*b0V"),
+                                       Esc("*b2V"),
+                                       Hex("00 FF"),
+                                       Esc("*b2V"),
+                                       Hex("00 FF"),
+                                       Esc("*b1W"),
+                                       Hex("FF"),
+                                   })));
 }
 
-TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges) {
+TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges)
+{
     PclDriver driver;
     ASSERT_TRUE(driver.Open(1, 16, 0, 1, 0));
     Row row = WhiteRow(16);
@@ -82,15 +90,18 @@ TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges) {
     // The skip zeroed the seed: delta row now costs 3 bytes, unencoded 2.
     ASSERT_TRUE(driver.SendRow(&port, row.data()));
     EXPECT_EQ(ToHex(port.data), ToHex(Concat({
-                                    Esc("*b2W"), Hex("F0 0F"),
+                                    Esc("*b2W"),
+                                    Hex("F0 0F"),
                                     Esc("*b3m0W"),
                                     Esc("*b0W"),
                                     Esc("*b1Y"),
-                                    Esc("*b0m2W"), Hex("F0 0F"),
+                                    Esc("*b0m2W"),
+                                    Hex("F0 0F"),
                                 })));
 }
 
-TEST(PclDriver, WholeRowIsSentWithoutTrimmingWhiteAtTheRight) {
+TEST(PclDriver, WholeRowIsSentWithoutTrimmingWhiteAtTheRight)
+{
     PclDriver driver;
     ASSERT_TRUE(driver.Open(1, 40, 0, 1, 0));
     Row row = WhiteRow(40);

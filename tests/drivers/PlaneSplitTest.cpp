@@ -6,7 +6,8 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts) {
+TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts)
+{
     Row row = WhiteRow(9);
     Paint(row, 0, 9, kBlack);
     std::uint8_t k = 0x5A, c = 0x5A, m = 0x5A, y = 0x5A;
@@ -20,7 +21,8 @@ TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts) {
     EXPECT_EQ(y, 0x5A);
 }
 
-TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows) {
+TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows)
+{
     // Rows built from runs of paper, solid ink, pure colours and any bytes
     // (near black too: components of 1 and 2), at every offset and width,
     // against the rules read literally pixel by pixel. One byte past each
@@ -35,7 +37,9 @@ TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows) {
             for (int i = 0; i < run && x < n; ++i, ++x) {
                 std::uint8_t* p = &row[static_cast<std::size_t>(x) * 3];
                 for (int c = 0; c < 3; ++c) {
-                    p[c] = kind == 0 ? 255 : kind == 1 ? 0 : kind == 2 ? (rng() % 2 ? 255 : 0) : static_cast<std::uint8_t>(rng() % 3);
+                    p[c] = kind == 0 ? 255 : kind == 1 ? 0
+                        : kind == 2                    ? (rng() % 2 ? 255 : 0)
+                                                       : static_cast<std::uint8_t>(rng() % 3);
                 }
             }
         }

@@ -6,7 +6,8 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-TEST(PocketJetDriver, PageWithOneInkedRowIsSentAsWorkedOut) {
+TEST(PocketJetDriver, PageWithOneInkedRowIsSentAsWorkedOut)
+{
     auto rows = BlankPage(2400, 6);
     Paint(rows[5], 0, 100, kBlack);
     EXPECT_EQ(PageHex(PocketJetDriver(PocketJetModel::PocketJetII), {1, 2400, 0, 1, 0}, rows),
@@ -17,7 +18,8 @@ TEST(PocketJetDriver, PageWithOneInkedRowIsSentAsWorkedOut) {
                     "1B 7E 2A 00 00 1B 7E 0C 1B 40"));
 }
 
-TEST(PocketJetDriver, LongWhiteGapsSplitARowIntoSegmentsWithStartColumns) {
+TEST(PocketJetDriver, LongWhiteGapsSplitARowIntoSegmentsWithStartColumns)
+{
     PocketJetDriver driver(PocketJetModel::PocketJetII);
     ASSERT_TRUE(driver.Open(1, 400, 0, 0, 0));
     Row row = WhiteRow(400);
@@ -29,7 +31,8 @@ TEST(PocketJetDriver, LongWhiteGapsSplitARowIntoSegmentsWithStartColumns) {
                     "1B 7E 4A 01"));
 }
 
-TEST(PocketJetDriver, GapOf47StaysInTheSegmentAndColumnIsKeptAcrossRows) {
+TEST(PocketJetDriver, GapOf47StaysInTheSegmentAndColumnIsKeptAcrossRows)
+{
     PocketJetDriver driver(PocketJetModel::PocketJet200);
     ASSERT_TRUE(driver.Open(1, 200, 0, 0, 0));
     Row narrowGap = WhiteRow(200);
@@ -56,7 +59,8 @@ TEST(PocketJetDriver, GapOf47StaysInTheSegmentAndColumnIsKeptAcrossRows) {
     EXPECT_EQ(RowHex(driver, narrowGap), ToHex(oneSegment));
 }
 
-TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothing) {
+TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothing)
+{
     PocketJetDriver driver(PocketJetModel::PocketJetII);
     ASSERT_TRUE(driver.Open(1, 32, 0, 0, 0));
     Row row = WhiteRow(32);
@@ -66,7 +70,8 @@ TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothing) {
               HexOf("1B 7E 2A 03 00 00 00 80  1B 7E 4A 01"));
 }
 
-TEST(PocketJetDriver, PaperChoosesLineWidthAndPageLength) {
+TEST(PocketJetDriver, PaperChoosesLineWidthAndPageLength)
+{
     struct Case {
         PocketJetModel model;
         std::uint32_t paper;

@@ -193,8 +193,7 @@ TEST(Lifecycle, AllocateRefusesBadSizesRestartsAtMethodZeroAndFreeKeepsSettings)
     int change = 0;
     c.Compress(Repeat(8, 3).data(), 8, 0, nullptr, &change);
     EXPECT_EQ(change, 1);
-    for (auto [rowBytes, planes] : {std::pair{0, 1}, {-5, 1}, {10, 0}, {10, 9}, {10, -1},
-                                    {INT_MAX, 1}, {INT_MAX / 2 + 1, 4}}) {
+    for (auto [rowBytes, planes] : {std::pair{0, 1}, {-5, 1}, {10, 0}, {10, 9}, {10, -1}, {INT_MAX, 1}, {INT_MAX / 2 + 1, 4}}) {
         EXPECT_FALSE(c.Allocate(rowBytes, planes)) << rowBytes << " x " << planes;
         EXPECT_EQ(c.planes() + c.rowBytes(), 0);
         EXPECT_EQ(c.seedRow(0), nullptr);
@@ -219,8 +218,10 @@ TEST(Lifecycle, CompressRefusesBadArgumentsWithoutChangingState)
 
     ASSERT_TRUE(c.Allocate(4, 2));
     for (auto [data, length, plane] : {std::tuple{(const std::uint8_t*)nullptr, 4, 0},
-                                       {row.data(), 5, 0}, {row.data(), -1, 0},
-                                       {row.data(), 4, 2}, {row.data(), 4, -1}}) {
+                                       {row.data(), 5, 0},
+                                       {row.data(), -1, 0},
+                                       {row.data(), 4, 2},
+                                       {row.data(), 4, -1}}) {
         out = row.data();
         EXPECT_EQ(c.Compress(data, length, plane, &out, &change), 0);
         EXPECT_EQ(out, nullptr);
@@ -246,12 +247,12 @@ Bytes RandomRow(std::mt19937& rng, int length, const Bytes& previous)
             run = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : rng());
         }
         const bool keep = i < previous.size() && rng() % 6 != 0;
-        row[i] = kind == 0   ? static_cast<std::uint8_t>(rng())
-                 : kind == 1 ? run
-                 : kind == 2 ? (rng() % 10 == 0 ? static_cast<std::uint8_t>(1u << (rng() % 8)) : 0)
-                 : kind == 3 ? static_cast<std::uint8_t>(rng() % 3 == 0 ? rng() % 4 : 0)
-                 : keep      ? previous[i]
-                             : static_cast<std::uint8_t>(rng());
+        row[i] = kind == 0 ? static_cast<std::uint8_t>(rng())
+            : kind == 1    ? run
+            : kind == 2    ? (rng() % 10 == 0 ? static_cast<std::uint8_t>(1u << (rng() % 8)) : 0)
+            : kind == 3    ? static_cast<std::uint8_t>(rng() % 3 == 0 ? rng() % 4 : 0)
+            : keep         ? previous[i]
+                           : static_cast<std::uint8_t>(rng());
     }
     return row;
 }

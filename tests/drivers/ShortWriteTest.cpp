@@ -13,7 +13,8 @@ using namespace tarvel::testing;
 
 namespace {
 
-std::vector<Row> SmallPage(std::uint32_t width, bool monochrome) {
+std::vector<Row> SmallPage(std::uint32_t width, bool monochrome)
+{
     std::mt19937 rng(99);
     std::vector<Row> rows;
     rows.push_back(WhiteRow(width));
@@ -28,7 +29,8 @@ std::vector<Row> SmallPage(std::uint32_t width, bool monochrome) {
 
 }  // namespace
 
-TEST(ShortWrite, EveryDriverStopsAtTheFirstShortWriteOfAPage) {
+TEST(ShortWrite, EveryDriverStopsAtTheFirstShortWriteOfAPage)
+{
     const std::uint32_t width = 90;
     for (int model = 0; model < kPrinterModelCount; ++model) {
         for (std::uint32_t planes : {1u, 3u, 4u}) {
@@ -58,7 +60,8 @@ TEST(ShortWrite, EveryDriverStopsAtTheFirstShortWriteOfAPage) {
     }
 }
 
-TEST(ShortWrite, PclSkipClearsSeedsEvenWhenTheWriteFails) {
+TEST(ShortWrite, PclSkipClearsSeedsEvenWhenTheWriteFails)
+{
     // The printer never saw the skip, but our seeds must still be zero:
     // the page is abandoned, and a reused driver must not encode against
     // stale rows.

@@ -42,7 +42,8 @@ int PinLoadedObject(dl_phdr_info* info, size_t, void*)
 // One load of the library: dlopen in the constructor, dlclose in the destructor.
 class LoadedLibrary {
 public:
-    LoadedLibrary() : handle(dlopen(TARVEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL))
+    LoadedLibrary()
+        : handle(dlopen(TARVEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL))
     {
         dl_iterate_phdr(PinLoadedObject, nullptr);
     }
@@ -65,8 +66,14 @@ public:
 // Allocations made while one lives are not leaks to the leak checker.
 struct StockObjectsOutliveTheLibrary {
 #if defined(__SANITIZE_ADDRESS__)
-    StockObjectsOutliveTheLibrary() { __lsan_disable(); }
-    ~StockObjectsOutliveTheLibrary() { __lsan_enable(); }
+    StockObjectsOutliveTheLibrary()
+    {
+        __lsan_disable();
+    }
+    ~StockObjectsOutliveTheLibrary()
+    {
+        __lsan_enable();
+    }
 #endif
 };
 

@@ -68,14 +68,14 @@ TEST_F(PdcExports, DrawingCallsRecordOnKnownDcsAndFailOnOthers)
     EXPECT_TRUE(PDC_RoundRect(printer, 0, 0, 10, 10, 3, 3));
     EXPECT_EQ(list.size(), 8u);
 
-    TEXTMETRICW metrics {};
+    TEXTMETRICW metrics{};
     EXPECT_TRUE(PDC_GetTextMetrics(printer, &metrics));
     EXPECT_GT(metrics.tmHeight, 0);
-    SIZE size {};
+    SIZE size{};
     EXPECT_TRUE(PDC_GetTextExtentPoint(printer, u"abc", 3, &size));
     int fit = -1;
     int extents[3] = {};
-    SIZE exSize {};
+    SIZE exSize{};
     EXPECT_TRUE(PDC_GetTextExtentExPoint(printer, u"abc", 3, 1000, &fit, extents, &exSize));
     EXPECT_EQ(fit, 3);
     EXPECT_EQ(extents[2], size.cx);

@@ -46,7 +46,7 @@ std::string Message(int* kind = nullptr)
 
 TarvelSettings Example()
 {
-    TarvelSettings s {};
+    TarvelSettings s{};
     s.printer = 2;
     s.port = TARVEL_PORT_NETWORK;
     s.paperSize = 6;
@@ -72,12 +72,12 @@ class SettingsExports : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME")); }
     void SetUp() override { TarvelClearLastMessage(); }
-    std::optional<PrinterDevice> device {std::in_place};
+    std::optional<PrinterDevice> device{std::in_place};
 };
 
 TEST_F(SettingsExports, ASetIsStoredMakesAPrinterDcAndComesBackAfterTheNextLoad)
 {
-    TarvelSettings before {};
+    TarvelSettings before{};
     ASSERT_EQ(TarvelGetSettings(&before), 1);
     EXPECT_EQ(before.port, 9) << "no infrared here: a new user starts on the file port";
     EXPECT_EQ(before.networkPort, 9100);
@@ -92,7 +92,7 @@ TEST_F(SettingsExports, ASetIsStoredMakesAPrinterDcAndComesBackAfterTheNextLoad)
 
     device.reset();
     device.emplace();
-    TarvelSettings loaded {};
+    TarvelSettings loaded{};
     ASSERT_EQ(TarvelGetSettings(&loaded), 1);
     EXPECT_TRUE(Same(loaded, wanted));
     EXPECT_EQ(TarvelGetSettings(nullptr), 0);
@@ -138,7 +138,7 @@ TEST_F(SettingsExports, EveryRefusedFieldChangesNothingAndNamesTheFieldAndRange)
         const std::string message = Message(&kind);
         EXPECT_NE(message.find(c.says), std::string::npos) << message;
         EXPECT_EQ(kind, TARVEL_MESSAGE_ERROR);
-        TarvelSettings now {};
+        TarvelSettings now{};
         TarvelGetSettings(&now);
         EXPECT_TRUE(Same(now, valid)) << c.says;
         EXPECT_EQ(StoreText(), stored) << c.says;
@@ -156,11 +156,11 @@ TEST_F(SettingsExports, SettingsFollowTheDialogsRules)
     pocketJet.printer = 3;
     pocketJet.colorMode = 1;
     ASSERT_EQ(TarvelSetSettings(&pocketJet), 1);
-    TarvelSettings now {};
+    TarvelSettings now{};
     TarvelGetSettings(&now);
     EXPECT_EQ(now.colorMode, 0) << "a model without colour prints monochrome, as the dialog makes it";
 
-    DOCINFOW info {sizeof(DOCINFOW), u"job", u"/dev/null", nullptr, 0};
+    DOCINFOW info{sizeof(DOCINFOW), u"job", u"/dev/null", nullptr, 0};
     TarvelSettings file = Example();
     file.port = 9;
     ASSERT_EQ(TarvelSetSettings(&file), 1);
@@ -174,7 +174,7 @@ TEST_F(SettingsExports, SettingsFollowTheDialogsRules)
 TEST_F(SettingsExports, ModelsAndPagesMatchTheDeviceCapabilities)
 {
     ASSERT_EQ(TarvelModelCount(), 7);
-    TarvelModel model {};
+    TarvelModel model{};
     ASSERT_EQ(TarvelGetModel(0, &model), 1);
     EXPECT_STREQ(model.name, "HP PCL");
     EXPECT_EQ(model.resolution, 300);
@@ -197,7 +197,7 @@ TEST_F(SettingsExports, ModelsAndPagesMatchTheDeviceCapabilities)
     pcl.draftMode = 0;
     ASSERT_EQ(TarvelSetSettings(&pcl), 1);
     HDC printer = PDC_GetPrinterDC();
-    TarvelPageSize page {};
+    TarvelPageSize page{};
     ASSERT_EQ(TarvelGetPageSize(0, 0, 0, &page), 1);
     EXPECT_STREQ(page.name, "A4");
     EXPECT_EQ(page.width, 21000);
@@ -251,7 +251,7 @@ TEST_F(SettingsExports, PagesOfAJobThatCannotConnectCountAsFailed)
     infrared.port = 0;
     ASSERT_EQ(TarvelSetSettings(&infrared), 1);
     HDC printer = PDC_GetPrinterDC();
-    DOCINFOW info {sizeof(DOCINFOW), u"job", nullptr, nullptr, 0};
+    DOCINFOW info{sizeof(DOCINFOW), u"job", nullptr, nullptr, 0};
     ASSERT_EQ(PDC_StartDoc(printer, &info), 1);
     EXPECT_EQ(TarvelFailedPages(), 0);
     EXPECT_EQ(PDC_StartPage(printer), 0);
@@ -271,7 +271,7 @@ TEST_F(SettingsExports, LostPrintersOnTheNewPortsAreReportedAsTheOthersAre)
     network.networkPort = 1;  // nothing listens on tcpmux here
     ASSERT_EQ(TarvelSetSettings(&network), 1);
     HDC printer = PDC_GetPrinterDC();
-    DOCINFOW info {sizeof(DOCINFOW), u"job", nullptr, nullptr, 0};
+    DOCINFOW info{sizeof(DOCINFOW), u"job", nullptr, nullptr, 0};
     ASSERT_EQ(PDC_StartDoc(printer, &info), 1);
     EXPECT_EQ(PDC_StartPage(printer), 0);
     EXPECT_EQ(Message(), "Error printing: Cannot establish connection");

@@ -45,7 +45,7 @@ void Replay(const fs::path& file)
     std::fprintf(stderr, "replaying %s\n", file.c_str());
     std::ifstream in(file, std::ios::binary);
     ASSERT_TRUE(in) << file;
-    const std::vector<std::uint8_t> bytes {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     // Through a buffer of exactly the input's size, as libFuzzer calls it,
     // so that AddressSanitizer sees a read past the end.
     std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[bytes.size()]);

@@ -182,7 +182,7 @@ TEST_F(FilePortTest, AFullMediumLosesTheBytesButTheLossIsKeptAndReportedOnce)
     EXPECT_EQ(loss.reason, std::strerror(ENOSPC));
     EXPECT_EQ(loss.target, "/dev/full");
     EXPECT_EQ(said,
-        "Tarvel: 5000 bytes could not be written to /dev/full: No space left on device; the output is incomplete.\n");
+              "Tarvel: 5000 bytes could not be written to /dev/full: No space left on device; the output is incomplete.\n");
     const auto message = ui::ReadLastMessage();
     EXPECT_EQ(message.kind, ui::MessageKind::Error) << "a program without a display reads the loss too";
     EXPECT_EQ(message.text, u"5000 bytes could not be written to /dev/full: No space left on device; the output is incomplete.");

@@ -199,7 +199,7 @@ TEST_F(SerialPortTest, ARefusingLineOrNoWriterThreadFailsWithItsStatusAndRelease
         int status;
     };
     for (Case c : {Case{platform::LineRefusal::Settings, false, -3}, Case{platform::LineRefusal::Timeouts, false, -4},
-             Case{platform::LineRefusal::None, true, -6}}) {
+                   Case{platform::LineRefusal::None, true, -6}}) {
         SCOPED_TRACE(c.status);
         platform::PretendLineRefuses(c.refusal);
         platform::PretendThreadCreationFails(c.threadFails);
@@ -292,8 +292,7 @@ TEST_F(SerialPortTest, APrinterThatStopsReadingLosesChunksAndTheLossIsReported)
     EXPECT_EQ(loss.bytes + port->GetBytesSent(), 60000u);
     EXPECT_EQ(loss.reason, std::strerror(ETIMEDOUT));
     EXPECT_EQ(loss.target, "COM1 (" + printer.Path() + ")");
-    EXPECT_EQ(said, "Tarvel: " + std::to_string(loss.bytes) + " bytes could not be written to COM1 (" + printer.Path()
-            + "): Connection timed out; the output is incomplete.\n");
+    EXPECT_EQ(said, "Tarvel: " + std::to_string(loss.bytes) + " bytes could not be written to COM1 (" + printer.Path() + "): Connection timed out; the output is incomplete.\n");
 }
 
 }  // namespace

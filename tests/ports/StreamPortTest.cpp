@@ -33,12 +33,14 @@ using test::WaitUntil;
 // some and resets the connection.
 class LoopbackPrinter {
 public:
-    enum class Behaviour { Record, Stall, ResetAfter16k };
+    enum class Behaviour { Record,
+                           Stall,
+                           ResetAfter16k };
 
     explicit LoopbackPrinter(Behaviour behaviour)
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
+        sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         // A small receive window makes a stalled printer felt soon.
@@ -59,13 +61,13 @@ public:
     }
 
     std::vector<std::uint8_t> received;
-    std::atomic<bool> ended {false};
+    std::atomic<bool> ended{false};
     int port = 0;
 
 private:
     void Serve(Behaviour behaviour)
     {
-        pollfd waiting {listener_, POLLIN, 0};
+        pollfd waiting{listener_, POLLIN, 0};
         while (!stop_ && ::poll(&waiting, 1, 20) <= 0) {
         }
         if (stop_)
@@ -73,7 +75,7 @@ private:
         const int peer = ::accept(listener_, nullptr, nullptr);
         std::uint8_t buffer[4096];
         while (!stop_ && behaviour != Behaviour::Stall) {
-            pollfd readable {peer, POLLIN, 0};
+            pollfd readable{peer, POLLIN, 0};
             if (::poll(&readable, 1, 20) <= 0)
                 continue;
             const ssize_t got = ::read(peer, buffer, sizeof buffer);
@@ -81,7 +83,7 @@ private:
                 break;
             received.insert(received.end(), buffer, buffer + got);
             if (behaviour == Behaviour::ResetAfter16k && received.size() >= 16384) {
-                const linger abort {1, 0};
+                const linger abort{1, 0};
                 ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
                 break;
             }
@@ -93,7 +95,7 @@ private:
     }
 
     int listener_ = -1;
-    std::atomic<bool> stop_ {false};
+    std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
@@ -116,12 +118,12 @@ class NetworkPortTest : public ::testing::Test {
 protected:
     int OpenOn(int printerPort, const char* host = "127.0.0.1")
     {
-        const NetworkAddress address {host, printerPort};
+        const NetworkAddress address{host, printerPort};
         port.SetTarget(&address);
         port.Attach(&cancel, nullptr);
         return port.Open();
     }
-    std::atomic<std::int32_t> cancel {0};
+    std::atomic<std::int32_t> cancel{0};
     NetworkPort port;
 };
 
@@ -185,7 +187,7 @@ protected:
         port.Attach(&cancel, nullptr);
         return port.Open();
     }
-    std::atomic<std::int32_t> cancel {0};
+    std::atomic<std::int32_t> cancel{0};
     DevicePort port;
 };
 
@@ -220,7 +222,7 @@ TEST_F(DevicePortTest, BytesReachAPrinterOnATerminalLineUntranslated)
     std::thread reader([&] {
         std::uint8_t buffer[4096];
         while (received.size() < job.size()) {
-            pollfd readable {printer.master, POLLIN, 0};
+            pollfd readable{printer.master, POLLIN, 0};
             if (::poll(&readable, 1, 5000) <= 0)
                 break;
             const ssize_t got = ::read(printer.master, buffer, sizeof buffer);
@@ -301,7 +303,9 @@ TEST_F(DevicePortTest, OnlyAnExistingDeviceOrFifoIsOpenedAndNothingIsCreatedOrTr
     EXPECT_EQ(OpenOn(missing.string()), -1);
     EXPECT_FALSE(std::filesystem::exists(missing));
     const auto file = folder / "notes.txt";
-    { std::ofstream(file) << "keep me"; }
+    {
+        std::ofstream(file) << "keep me";
+    }
     EXPECT_EQ(OpenOn(file.string()), -1);
     EXPECT_EQ(test::ReadAll(file).size(), 7u);
     EXPECT_EQ(OpenOn(folder.string()), -1);

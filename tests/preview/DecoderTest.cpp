@@ -17,11 +17,13 @@ using namespace tarvel::testing;
 
 namespace {
 
-DecodeResult Decode(Language language, const Bytes& bytes) {
+DecodeResult Decode(Language language, const Bytes& bytes)
+{
     return DecodeStream(language, bytes.data(), bytes.size());
 }
 
-Bytes ReadFileBytes(const std::filesystem::path& file) {
+Bytes ReadFileBytes(const std::filesystem::path& file)
+{
     std::ifstream in(file, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -31,7 +33,8 @@ const Bytes kPclEnd = Concat({Esc("*rC"), Hex("0C"), Esc("E")});
 
 }  // namespace
 
-TEST(RasterCodecs, PackBitsRunsLiteralsAndTheNoOpControl) {
+TEST(RasterCodecs, PackBitsRunsLiteralsAndTheNoOpControl)
+{
     Bytes out;
     ASSERT_TRUE(UnpackBits(Hex("81 AA 80 02 01 02 03 FF 07").data(), 9, 1000, out));
     Bytes expected(128, 0xAA);
@@ -53,7 +56,8 @@ TEST(RasterCodecs, PackBitsRunsLiteralsAndTheNoOpControl) {
     EXPECT_FALSE(UnpackBitsExactly(stream.data(), stream.size(), 2, over, &used));  // run spills
 }
 
-TEST(RasterCodecs, RunLengthPairsAndDeltaRowOffsets) {
+TEST(RasterCodecs, RunLengthPairsAndDeltaRowOffsets)
+{
     Bytes out;
     ASSERT_TRUE(DecodeRunLength(Hex("FF 05 00 05 02 09").data(), 6, 1000, out));
     EXPECT_EQ(out.size(), 257u + 3u);
@@ -82,7 +86,8 @@ TEST(RasterCodecs, RunLengthPairsAndDeltaRowOffsets) {
     EXPECT_FALSE(ApplyDeltaRow(Hex("1F FF").data(), 2, 1000, shortSeed));
 }
 
-TEST(PreviewPage, BitsLandAtAnyColumnAndOnlyAddInk) {
+TEST(PreviewPage, BitsLandAtAnyColumnAndOnlyAddInk)
+{
     PreviewPage page;
     const Bytes bits = Hex("A5 C0");
     ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, bits.data(), 10));
@@ -107,7 +112,8 @@ TEST(PreviewPage, BitsLandAtAnyColumnAndOnlyAddInk) {
     EXPECT_FALSE(page.PutBits(Ink::Black, 0, 0, nullptr, 8));
 }
 
-TEST(PreviewPage, PictureMixesInksAndWritesAPng) {
+TEST(PreviewPage, PictureMixesInksAndWritesAPng)
+{
     PreviewPage page;
     const Bytes one = Hex("80");
     // Column 0 cyan+magenta+yellow, 1 magenta+yellow, 2 black, 3 yellow, 4 white.
@@ -143,7 +149,8 @@ TEST(PreviewPage, PictureMixesInksAndWritesAPng) {
     EXPECT_FALSE(WritePng(page, "/nonexistent-dir/x.png"));
 }
 
-TEST(Decoders, PocketJetPageTakesItsSizeFromTheAnnouncedFormat) {
+TEST(Decoders, PocketJetPageTakesItsSizeFromTheAnnouncedFormat)
+{
     // The PocketJet II page with ink in columns 0 to 99 of row 5.
     const auto pj = Decode(Language::PocketJet,
                            Hex("1B 40 1B 7E 71 01 1B 7E 64 AF 00 1B 7E 66 01 1B 7E 77 2C 01 1B 7E 68 E4 0C"
@@ -162,7 +169,8 @@ TEST(Decoders, PocketJetPageTakesItsSizeFromTheAnnouncedFormat) {
     }
 }
 
-TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand) {
+TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand)
+{
     struct Case {
         const char* what;
         Language language;
@@ -222,7 +230,8 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand) {
 
 // Inputs that once took minutes and gigabytes: each is refused at the
 // command that goes too far, and whatever decodes renders.
-TEST(Decoders, StreamsThatOnceCostGigabytesAreRefusedAtTheCommandThatGoesTooFar) {
+TEST(Decoders, StreamsThatOnceCostGigabytesAreRefusedAtTheCommandThatGoesTooFar)
+{
     struct Expected {
         const char* file;
         std::size_t offset;
@@ -255,7 +264,8 @@ TEST(Decoders, StreamsThatOnceCostGigabytesAreRefusedAtTheCommandThatGoesTooFar)
     EXPECT_EQ(replayed, std::size(known));
 }
 
-TEST(Decoders, AStreamsPagesInkAndAreaAreBounded) {
+TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
+{
     const std::uint32_t rows = LargestPage(Language::Pcl).height;
     // A full row at the widest, then empty delta rows that each copy it.
     const Bytes fullRow = Concat({Esc("*b319W"), Bytes(319, 0xFF)});
@@ -296,7 +306,8 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded) {
     EXPECT_EQ(tooMany.errorOffset, format.size() + 6);
 }
 
-TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName) {
+TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName)
+{
     const std::filesystem::path folder = std::filesystem::path(std::getenv("TARVEL_TEST_SCRATCH")) / "streams";
     std::filesystem::create_directories(folder);
     std::vector<std::uint8_t> stream{1};

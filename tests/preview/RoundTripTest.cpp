@@ -17,52 +17,57 @@ namespace {
 
 // The inks a dithered pixel is printed with, written out independently of
 // the drivers' separation code.
-bool Inks(const Row& row, int x, std::uint32_t planeCount, Ink ink) {
+bool Inks(const Row& row, int x, std::uint32_t planeCount, Ink ink)
+{
     const std::uint8_t b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
     const bool black = b == 0 && g == 0 && r == 0;
     switch (planeCount) {
-        case 1: return ink == Ink::Black && black;
-        case 3:
-            return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) ||
-                   (ink == Ink::Yellow && b == 0);
-        default:
-            if (black) return ink == Ink::Black;
-            return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) ||
-                   (ink == Ink::Yellow && b == 0);
+    case 1: return ink == Ink::Black && black;
+    case 3:
+        return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) || (ink == Ink::Yellow && b == 0);
+    default:
+        if (black) return ink == Ink::Black;
+        return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) || (ink == Ink::Yellow && b == 0);
     }
 }
 
-Bytes Trimmed(Bytes bytes) {
+Bytes Trimmed(Bytes bytes)
+{
     while (!bytes.empty() && bytes.back() == 0) bytes.pop_back();
     return bytes;
 }
 
-Bytes ExpectedPlaneRow(const Row& row, int width, std::uint32_t planeCount, Ink ink) {
+Bytes ExpectedPlaneRow(const Row& row, int width, std::uint32_t planeCount, Ink ink)
+{
     Bytes bits((width + 7) / 8, 0);
     for (int x = 0; x < width; ++x)
         if (Inks(row, x, planeCount, ink)) bits[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     return Trimmed(bits);
 }
 
-std::vector<Row> RandomPage(std::mt19937& rng, int width, int height, bool monochrome) {
+std::vector<Row> RandomPage(std::mt19937& rng, int width, int height, bool monochrome)
+{
     std::vector<Row> rows;
     for (int y = 0; y < height; ++y) {
         const unsigned kind = rng() % 8;
-        if (kind == 0) rows.push_back(WhiteRow(width));
-        else if (kind == 1 && !rows.empty()) rows.push_back(rows.back());  // delta row's best case
-        else rows.push_back(RandomRow(rng, width, monochrome));
+        if (kind == 0)
+            rows.push_back(WhiteRow(width));
+        else if (kind == 1 && !rows.empty())
+            rows.push_back(rows.back());  // delta row's best case
+        else
+            rows.push_back(RandomRow(rng, width, monochrome));
     }
     rows.push_back(WhiteRow(width));  // white at the bottom is never announced
     return rows;
 }
 
 void ExpectSameDots(const preview::PreviewPage& page, const std::vector<Row>& rows, int width,
-                    std::uint32_t planeCount, const std::string& where) {
+                    std::uint32_t planeCount, const std::string& where)
+{
     const std::uint32_t height = std::max<std::uint32_t>(page.height(), rows.size());
     for (std::uint32_t y = 0; y < height; ++y) {
         for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow}) {
-            const Bytes expected =
-                y < rows.size() ? ExpectedPlaneRow(rows[y], width, planeCount, ink) : Bytes{};
+            const Bytes expected = y < rows.size() ? ExpectedPlaneRow(rows[y], width, planeCount, ink) : Bytes{};
             const Bytes decoded = Trimmed(page.PlaneRow(ink, y));
             ASSERT_EQ(ToHex(decoded), ToHex(expected))
                 << where << " row " << y << " ink " << static_cast<int>(ink);
@@ -71,17 +76,22 @@ void ExpectSameDots(const preview::PreviewPage& page, const std::vector<Row>& ro
 }
 
 // Plane counts the model can print: the PocketJets have only black.
-std::uint32_t MostPlanes(int model, std::uint32_t colour) { return model == 3 || model == 4 ? 1 : colour; }
+std::uint32_t MostPlanes(int model, std::uint32_t colour)
+{
+    return model == 3 || model == 4 ? 1 : colour;
+}
 
 // The stream a fresh driver of the model writes for the rows.
-Bytes Printed(int model, const PageSetup& setup, const std::vector<Row>& rows) {
+Bytes Printed(int model, const PageSetup& setup, const std::vector<Row>& rows)
+{
     auto driver = drivers::CreateDriver(model);
     CollectingWriter port;
     EXPECT_TRUE(PrintPage(*driver, port, setup, rows)) << "model " << model;
     return port.data;
 }
 
-preview::DecodeResult Decoded(int model, const Bytes& stream, std::size_t size) {
+preview::DecodeResult Decoded(int model, const Bytes& stream, std::size_t size)
+{
     preview::Language language{};
     EXPECT_TRUE(preview::LanguageOfModel(model, &language));
     return preview::DecodeStream(language, stream.data(), size);
@@ -89,7 +99,8 @@ preview::DecodeResult Decoded(int model, const Bytes& stream, std::size_t size) 
 
 }  // namespace
 
-TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
+TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots)
+{
     std::mt19937 rng(20261205);
     int pagesChecked = 0;
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
@@ -102,13 +113,9 @@ TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
                     // dithering gives, and now and then colour rows too.
                     const bool monochrome = planes == 1 && rng() % 3 != 0;
                     const auto rows = RandomPage(rng, width, 60, monochrome);
-                    const Bytes stream =
-                        Printed(model, {planes, static_cast<std::uint32_t>(width), draft, compression, 0}, rows);
+                    const Bytes stream = Printed(model, {planes, static_cast<std::uint32_t>(width), draft, compression, 0}, rows);
                     const auto result = Decoded(model, stream, stream.size());
-                    const std::string where = "model " + std::to_string(model) + " planes " +
-                                              std::to_string(planes) + " compression " +
-                                              std::to_string(compression) + " draft " +
-                                              std::to_string(draft);
+                    const std::string where = "model " + std::to_string(model) + " planes " + std::to_string(planes) + " compression " + std::to_string(compression) + " draft " + std::to_string(draft);
                     ASSERT_TRUE(result.ok) << where << ": " << result.error << " at "
                                            << result.errorOffset;
                     ASSERT_EQ(result.pages.size(), 1u) << where;
@@ -124,7 +131,8 @@ TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots) {
     EXPECT_EQ(pagesChecked, 5 * 3 * 4 + 2 * 4);
 }
 
-TEST(RoundTrip, PagesOfOneDocumentDecodeAsSeparatePages) {
+TEST(RoundTrip, PagesOfOneDocumentDecodeAsSeparatePages)
+{
     std::mt19937 rng(3);
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
         const std::uint32_t planes = MostPlanes(model, 4);
@@ -152,7 +160,8 @@ TEST(RoundTrip, PagesOfOneDocumentDecodeAsSeparatePages) {
     }
 }
 
-TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut) {
+TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut)
+{
     // A stream cut anywhere inside its page is refused, never misread as a
     // shorter page.
     std::mt19937 rng(11);
@@ -172,7 +181,8 @@ TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut) {
     }
 }
 
-TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly) {
+TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly)
+{
     // Seeded random damage to real streams: every result must be a clean
     // refusal inside the stream or a decoded page; the sanitizers watch
     // for anything else.
@@ -196,7 +206,8 @@ TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly) {
     }
 }
 
-TEST(RoundTrip, TheLargestPaperDecodesAtEveryModelsResolutionAndNothingBeyondIt) {
+TEST(RoundTrip, TheLargestPaperDecodesAtEveryModelsResolutionAndNothingBeyondIt)
+{
     constexpr std::uint32_t kLegal = 4;
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
         preview::Language language{};
@@ -225,8 +236,7 @@ TEST(RoundTrip, TheLargestPaperDecodesAtEveryModelsResolutionAndNothingBeyondIt)
             const std::size_t end = port.data.size();
             ASSERT_TRUE(driver->EjectPage(&port));
             const auto result = Decoded(model, port.data, port.data.size());
-            const std::string where = "model " + std::to_string(model) + " " + std::to_string(p.width) + " x " +
-                                      std::to_string(p.height);
+            const std::string where = "model " + std::to_string(model) + " " + std::to_string(p.width) + " x " + std::to_string(p.height);
             EXPECT_EQ(result.error, p.error) << where;
             if (result.ok) {
                 ASSERT_EQ(result.pages.size(), 1u) << where;

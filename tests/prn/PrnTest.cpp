@@ -231,16 +231,16 @@ TEST_F(Prn, EveryPageStartsFromTheDefaultDrawingState)
     StartPage();
     auto& state = tarvel::prn::State();
     HDC dc = PDC_GetPrinterDC();
-    LOGPEN pen {};
+    LOGPEN pen{};
     ASSERT_EQ(GetCurrentObject(dc, OBJ_PEN), state.pen);
     GetObjectW(state.pen, sizeof pen, &pen);
     EXPECT_EQ(pen.lopnWidth.x, 3);  // 0.01 inch
     EXPECT_EQ(pen.lopnColor, RGB(0, 0, 0));
-    LOGBRUSH brush {};
+    LOGBRUSH brush{};
     ASSERT_EQ(GetCurrentObject(dc, OBJ_BRUSH), state.brush);
     GetObjectW(state.brush, sizeof brush, &brush);
     EXPECT_EQ(brush.lbColor, RGB(255, 255, 255));
-    LOGFONTW font {};
+    LOGFONTW font{};
     ASSERT_EQ(GetCurrentObject(dc, OBJ_FONT), state.font);
     GetObjectW(state.font, sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -50);  // 12 points
@@ -349,7 +349,7 @@ TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
     StartPage();
     prnSetMeasureUnit(Pixels);
     HDC dc = PDC_GetPrinterDC();
-    SIZE one {};
+    SIZE one{};
     ASSERT_TRUE(PDC_GetTextExtentPoint(dc, u"AB", 2, &one));
     EXPECT_EQ(prnGetTextWidth(u"AB"), float(one.cx));
     EXPECT_EQ(prnGetTextHeight(u"A\rB"), float(one.cy));  // a carriage return alone is one line
@@ -470,7 +470,7 @@ std::vector<std::uint8_t> Preview(const std::filesystem::path& file)
     const auto decoded = tarvel::preview::DecodeStream(tarvel::preview::Language::Pcl, bytes.data(), bytes.size());
     EXPECT_TRUE(decoded.ok) << decoded.error;
     EXPECT_EQ(decoded.pages.size(), 1u);
-    return decoded.pages.empty() ? std::vector<std::uint8_t> {} : tarvel::preview::RenderRgb(decoded.pages[0]);
+    return decoded.pages.empty() ? std::vector<std::uint8_t>{} : tarvel::preview::RenderRgb(decoded.pages[0]);
 }
 
 TEST_F(Prn, APagePrintedThroughPrnCallsEqualsTheSamePageDrawnWithPdcCalls)
@@ -495,12 +495,12 @@ TEST_F(Prn, APagePrintedThroughPrnCallsEqualsTheSamePageDrawnWithPdcCalls)
 
     // The same page in printer dots at 300 dpi, the margin's 30 dots added.
     HDC dc = PDC_GetPrinterDC();
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszOutput = u"pdc.prn";
     ASSERT_EQ(PDC_StartDoc(dc, &info), 1);
     ASSERT_EQ(PDC_StartPage(dc), 1);
-    LOGFONTW log {};
+    LOGFONTW log{};
     log.lfHeight = -41;  // 10 points
     log.lfWeight = FW_BOLD;
     log.lfCharSet = DEFAULT_CHARSET;
@@ -519,7 +519,7 @@ TEST_F(Prn, APagePrintedThroughPrnCallsEqualsTheSamePageDrawnWithPdcCalls)
     PDC_SelectObject(dc, blue);
     PDC_Rectangle(dc, 60, 300, 180, 360);
     PDC_SelectObject(dc, red);
-    BITMAPINFO bitmapInfo {};
+    BITMAPINFO bitmapInfo{};
     bitmapInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), 40, -30, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &bitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);

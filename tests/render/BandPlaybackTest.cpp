@@ -62,10 +62,10 @@ TEST_F(Playback, ARectangleIsDrawnInEveryBandItTouchesAtTheRightPlace)
 
     BandBitmap lower(64, 150);
     PlayBand(state, lower.dc, 0, 150, 64, 150, -1);
-    EXPECT_EQ(lower.Color(49, 0), kBlack);    // right edge
-    EXPECT_EQ(lower.Color(30, 49), kBlack);   // bottom edge at page row 199
+    EXPECT_EQ(lower.Color(49, 0), kBlack);   // right edge
+    EXPECT_EQ(lower.Color(30, 49), kBlack);  // bottom edge at page row 199
     EXPECT_EQ(lower.Color(30, 50), kWhite);
-    EXPECT_EQ(lower.Color(30, 20), kWhite);   // inside: white brush
+    EXPECT_EQ(lower.Color(30, 20), kWhite);  // inside: white brush
 
     BandBitmap missed(64, 100);
     PlayBand(state, missed.dc, 0, 300, 64, 100, -1);
@@ -74,7 +74,7 @@ TEST_F(Playback, ARectangleIsDrawnInEveryBandItTouchesAtTheRightPlace)
             ASSERT_EQ(missed.Color(x, y), kWhite);
 
     // The target is handed back as it came.
-    POINT origin {};
+    POINT origin{};
     GetViewportOrgEx(lower.dc, &origin);
     EXPECT_EQ(origin.x, 0);
     EXPECT_EQ(origin.y, 0);
@@ -86,7 +86,7 @@ TEST_F(Playback, WithoutAPrinterDcNothingIsDrawn)
     RecordRectangle(state, printer, 0, 0, 10, 10);
     state.dcs.deletePending[0] = 1;
     ClearPage(state);
-    state.list.push_back({RecordKind::Rectangle, 0, ShapeParams {0, 0, 10, 10, 0, 0}, {0, 0, 10, 10}});
+    state.list.push_back({RecordKind::Rectangle, 0, ShapeParams{0, 0, 10, 10, 0, 0}, {0, 0, 10, 10}});
     BandBitmap band(10, 10);
     PlayBand(state, band.dc, 0, 0, 10, 10, -1);
     EXPECT_EQ(band.Color(0, 0), kWhite);
@@ -101,7 +101,8 @@ public:
     static constexpr int kMemories = 2;
     static constexpr int kBitmaps = 2;  // per memory DC, selected only there
 
-    Painter(RecordingState* recording, int width, int height) : state(recording)
+    Painter(RecordingState* recording, int width, int height)
+        : state(recording)
     {
         if (state) {
             page = PrinterDc(*state);
@@ -136,7 +137,7 @@ public:
     // The application writes into its bitmap's pixels itself.
     void Paint(int memory, int k, COLORREF color)
     {
-        DIBSECTION dib {};
+        DIBSECTION dib{};
         GetObjectW(bitmaps[memory][k], sizeof dib, &dib);
         auto* bits = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
         for (int y = 0; y < dib.dsBm.bmHeight; ++y) {
@@ -204,9 +205,9 @@ public:
                   : BitBlt(page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY, b.rop);
         else
             state ? RecordStretchBlt(*state, page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY,
-                b.sourceWidth, b.sourceHeight, b.rop)
+                                     b.sourceWidth, b.sourceHeight, b.rop)
                   : StretchBlt(page, b.x, b.y, b.width, b.height, source, b.sourceX, b.sourceY, b.sourceWidth,
-                      b.sourceHeight, b.rop);
+                               b.sourceHeight, b.rop);
     }
 
     // The direct page, in rows of BGR.
@@ -222,8 +223,8 @@ private:
     RecordingState* state;
     std::unique_ptr<BandBitmap> whole;
     HDC page = nullptr;
-    HDC memories[kMemories] {};
-    HBITMAP bitmaps[kMemories][kBitmaps] {};
+    HDC memories[kMemories]{};
+    HBITMAP bitmaps[kMemories][kBitmaps]{};
 };
 
 // The objects a random page draws with, shared by both ways of drawing.
@@ -231,8 +232,8 @@ struct Objects {
     Objects()
     {
         pens = {CreatePen(PS_SOLID, 1, RGB(0, 0, 200)), CreatePen(PS_DASH, 1, RGB(200, 0, 0)),
-            CreatePen(PS_DOT, 1, RGB(0, 120, 0)), CreatePen(3, 1, RGB(90, 0, 90)), CreatePen(PS_SOLID, 3, RGB(250, 120, 0)),
-            CreatePen(PS_SOLID, 6, RGB(0, 0, 0)), CreatePen(PS_NULL, 1, 0)};
+                CreatePen(PS_DOT, 1, RGB(0, 120, 0)), CreatePen(3, 1, RGB(90, 0, 90)), CreatePen(PS_SOLID, 3, RGB(250, 120, 0)),
+                CreatePen(PS_SOLID, 6, RGB(0, 0, 0)), CreatePen(PS_NULL, 1, 0)};
         pattern = CreateDib24(nullptr, 5, 3);
         HDC painter = CreateCompatibleDC(nullptr);
         HGDIOBJ kept = SelectObject(painter, pattern);
@@ -242,12 +243,12 @@ struct Objects {
         SelectObject(painter, kept);
         DeleteDC(painter);
         brushes = {CreateSolidBrush(RGB(250, 200, 0)), CreateSolidBrush(RGB(40, 40, 160)), GetStockObject(NULL_BRUSH),
-            CreatePatternBrush(pattern)};
+                   CreatePatternBrush(pattern)};
         const struct {
             int height, escapement, italic;
         } fonts[] = {{-14, 0, 0}, {-9, 0, 1}, {-4, 0, 0}, {-13, 900, 0}, {-12, 450, 1}, {-16, 2700, 0}};
         for (const auto& f : fonts) {
-            LOGFONTW font {};
+            LOGFONTW font{};
             font.lfHeight = f.height;
             font.lfEscapement = font.lfOrientation = f.escapement;
             font.lfItalic = static_cast<BYTE>(f.italic);
@@ -286,7 +287,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
     static const DWORD rops[] = {SRCCOPY, SRCINVERT, SRCAND, SRCPAINT, NOTSRCCOPY, MERGECOPY, DSTINVERT, PATINVERT};
     // Arabic is shaped and right to left; the ideograph comes from a fallback face.
     static const std::u16string texts[] = {u"Band", u"in bands\nalike", u"ab cd ef gh ij",
-        u"Wy \u0633\u0644\u0627\u0645 \u4e2d", u"A"};
+                                           u"Wy \u0633\u0644\u0627\u0645 \u4e2d", u"A"};
     for (int i = 0; i < calls; ++i) {
         // Mostly the page; memory DCs get drawn on too, and then copied.
         const int dc = pick(4) == 0 ? 1 + pick(Painter::kMemories) : 0;
@@ -294,17 +295,18 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
         switch (pick(14)) {
         case 0: {
             static const RecordKind kinds[] = {RecordKind::SetTextColor, RecordKind::SetBkColor, RecordKind::SetBkMode,
-                RecordKind::SetROP2};
+                                               RecordKind::SetROP2};
             const RecordKind kind = kinds[pick(4)];
             static const int rop2s[] = {R2_COPYPEN, R2_COPYPEN, R2_XORPEN, R2_NOTXORPEN, R2_MASKPEN, R2_NOT};
             const std::uint32_t value = kind == RecordKind::SetBkMode ? (pick(2) ? OPAQUE : TRANSPARENT)
-                : kind == RecordKind::SetROP2                          ? rop2s[pick(6)]
-                                                                       : color();
+                : kind == RecordKind::SetROP2                         ? rop2s[pick(6)]
+                                                                      : color();
             page.push_back([=](Painter& p) { p.State(kind, dc, value); });
             break;
         }
         case 1: {
-            const auto& list = pick(3) == 0 ? objects.fonts : pick(2) ? objects.pens : objects.brushes;
+            const auto& list = pick(3) == 0 ? objects.fonts : pick(2) ? objects.pens
+                                                                      : objects.brushes;
             HGDIOBJ object = list[static_cast<std::size_t>(pick(static_cast<int>(list.size())))];
             page.push_back([=](Painter& p) { p.Select(dc, object); });
             break;
@@ -314,7 +316,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
         case 4: {
             static const RecordKind kinds[] = {RecordKind::Rectangle, RecordKind::Ellipse, RecordKind::RoundRect};
             const RecordKind kind = kinds[pick(3)];
-            ShapeParams shape {coord(w), coord(h), coord(w), coord(h), pick(30), pick(30)};
+            ShapeParams shape{coord(w), coord(h), coord(w), coord(h), pick(30), pick(30)};
             if (pick(8) == 0) {  // far beyond the page on both sides
                 shape.left = -pick(70000);
                 shape.right = w + pick(70000);
@@ -346,7 +348,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
             const std::u16string text = texts[pick(5)];
             const RECT rect = {coord(w), coord(h), coord(w), coord(h)};
             static const UINT formats[] = {DT_LEFT | DT_WORDBREAK, DT_CENTER | DT_WORDBREAK, DT_RIGHT | DT_SINGLELINE | DT_VCENTER,
-                DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP, DT_NOCLIP | DT_WORDBREAK};
+                                           DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP, DT_NOCLIP | DT_WORDBREAK};
             const UINT format = formats[pick(5)];
             page.push_back([=](Painter& p) { p.Box(dc, text, rect, format); });
             break;
@@ -361,8 +363,8 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
             const bool self = pick(2) == 0;
             const int source = self ? 0 : 1 + pick(Painter::kMemories);
             const int sw = self ? width : 27, sh = self ? height : 18;
-            BlitParams b {coord(width), coord(height), pick(60) - 10, pick(50) - 10, static_cast<std::uint32_t>(source),
-                coord(sw), coord(sh), pick(40) - 10, pick(30) - 10, rops[pick(8)]};
+            BlitParams b{coord(width), coord(height), pick(60) - 10, pick(50) - 10, static_cast<std::uint32_t>(source),
+                         coord(sw), coord(sh), pick(40) - 10, pick(30) - 10, rops[pick(8)]};
             const RecordKind kind = pick(2) ? RecordKind::BitBlt : RecordKind::StretchBlt;
             page.push_back([=](Painter& p) { p.Copy(b, kind); });
             break;
@@ -387,7 +389,7 @@ TEST_F(Playback, ABitmapSelectedAgainWhileStillSelectedIsCopiedWithItsNewPixels)
     HBITMAP bitmap = CreateDib24(memory, 20, 20);  // black
     RecordSelectObject(state, memory, bitmap);
     RecordBitBlt(state, printer, 0, 0, 20, 20, memory, 0, 0, SRCCOPY);
-    DIBSECTION dib {};
+    DIBSECTION dib{};
     GetObjectW(bitmap, sizeof dib, &dib);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x)
@@ -441,7 +443,7 @@ TEST_F(Playback, NestedCopiesOfThePageOntoItselfAreDrawnOnceEach)
         draw([&] { RecordEllipse(state, dc, 0, 0, 30, 20); }, [&] { Ellipse(dc, 0, 0, 30, 20); });
         for (int i = 1; i <= kCopies; ++i) {
             draw([&] { RecordBitBlt(state, dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); },
-                [&] { BitBlt(dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); });
+                 [&] { BitBlt(dc, 3 * i, 2 * i, 60, 40, dc, 0, 0, SRCINVERT); });
         }
     }
     // A shrinking copy from far beyond the page reads only the page.
@@ -495,10 +497,10 @@ TEST_F(Playback, APlaybackAsksWhetherToGoOnAndStopsWhenTold)
         RecordRectangle(state, printer, i, 0, i + 2, 10);
     BandBitmap band(210, 10);
     int asked = 0;
-    EXPECT_TRUE(PlayBand(state, band.dc, RECT {0, 0, 210, 10}, RECT {0, 0, 210, 10}, [&] { return ++asked > 0; }));
+    EXPECT_TRUE(PlayBand(state, band.dc, RECT{0, 0, 210, 10}, RECT{0, 0, 210, 10}, [&] { return ++asked > 0; }));
     EXPECT_GT(asked, 2);
     BandBitmap stopped(210, 10);
-    EXPECT_FALSE(PlayBand(state, stopped.dc, RECT {0, 0, 210, 10}, RECT {0, 0, 210, 10}, [] { return false; }));
+    EXPECT_FALSE(PlayBand(state, stopped.dc, RECT{0, 0, 210, 10}, RECT{0, 0, 210, 10}, [] { return false; }));
     EXPECT_EQ(stopped.Color(1, 0), kWhite);
 }
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-using tarvel::render::DitherPalette;
 using tarvel::render::Ditherer;
+using tarvel::render::DitherPalette;
 using tarvel::render::NearestPaletteIndex;
 
 namespace {
@@ -89,8 +89,7 @@ struct ReferenceDitherer {
             std::uint8_t* px = row + 3 * x;
             const int* cur = &current[3 * x];
             int* nxt = &next[3 * x];
-            if (Pure(px, mono) && cur[0] == 0 && cur[1] == 0 && cur[2] == 0 && carry[0] == 0 &&
-                carry[1] == 0 && carry[2] == 0) {
+            if (Pure(px, mono) && cur[0] == 0 && cur[1] == 0 && cur[2] == 0 && carry[0] == 0 && carry[1] == 0 && carry[2] == 0) {
                 nxt[0] = nxt[1] = nxt[2] = 0;
                 continue;
             }
@@ -128,8 +127,7 @@ Row Pixels(std::initializer_list<std::array<int, 3>> rgb)
 {
     Row row;
     for (const auto& p : rgb) {
-        row.insert(row.end(), {static_cast<std::uint8_t>(p[2]), static_cast<std::uint8_t>(p[1]),
-                               static_cast<std::uint8_t>(p[0])});
+        row.insert(row.end(), {static_cast<std::uint8_t>(p[2]), static_cast<std::uint8_t>(p[1]), static_cast<std::uint8_t>(p[0])});
     }
     return row;
 }
@@ -150,12 +148,12 @@ Row RandomRow(std::mt19937& rng, int width, int y)
         std::uint8_t* p = &row[3 * x];
         const bool black = rng() % 2 == 0;
         for (int c = 0; c < 3; ++c) {
-            const unsigned v = kind == 0   ? rng()
-                               : kind == 1 ? x * (c + 1) + y * 3
-                               : kind == 2 ? (rng() % 8 == 0 ? rng() : 255)
-                               : kind == 3 ? (rng() % 2 ? 255 : 0)
-                               : kind == 4 ? 255
-                                           : (black ? 0 : 255);
+            const unsigned v = kind == 0 ? rng()
+                : kind == 1              ? x * (c + 1) + y * 3
+                : kind == 2              ? (rng() % 8 == 0 ? rng() : 255)
+                : kind == 3              ? (rng() % 2 ? 255 : 0)
+                : kind == 4              ? 255
+                                         : (black ? 0 : 255);
             p[c] = static_cast<std::uint8_t>(v);
         }
         if (kind == 2 && rng() % 10 == 0) {
@@ -306,8 +304,7 @@ TEST(Lifecycle, BadArgumentsAreRefusedAndMissingArraysMeanNoWork)
     ASSERT_TRUE(d.Prepare(10, 0.5));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    for (auto [width, gamma] : {std::pair{0, 0.5}, {-1, 0.5}, {Ditherer::kMaxWidth + 1, 0.5},
-                                {std::numeric_limits<int>::max(), 0.5}, {10, nan}, {10, inf}}) {
+    for (auto [width, gamma] : {std::pair{0, 0.5}, {-1, 0.5}, {Ditherer::kMaxWidth + 1, 0.5}, {std::numeric_limits<int>::max(), 0.5}, {10, nan}, {10, inf}}) {
         EXPECT_FALSE(d.Prepare(width, gamma)) << width << " " << gamma;
         EXPECT_EQ(d.width(), 10);
         EXPECT_EQ(d.gamma(), 0.5);

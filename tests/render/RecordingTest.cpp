@@ -31,7 +31,7 @@ TEST_F(Recording, PensBrushesAndFontsAreSharedByDescription)
     EXPECT_EQ(std::get<SelectParams>(state.list[1].params).index, 0);
     EXPECT_EQ(std::get<SelectParams>(state.list[1].params).objectKind, std::uint32_t(OBJ_PEN));
 
-    LOGFONTW font {};
+    LOGFONTW font{};
     font.lfHeight = -20;
     std::u16string face = u"DejaVu Sans";
     std::copy(face.begin(), face.end(), font.lfFaceName);
@@ -229,7 +229,7 @@ TEST_F(Recording, DegeneratePolylinesAreRecordedWithEmptyBounds)
 // no more than the clipping rectangle allows.
 TEST_F(Recording, TextBoundsHoldTheMeasuredExtentAndTheRectangle)
 {
-    SIZE size {};
+    SIZE size{};
     ASSERT_TRUE(MeasureTextExtent(state, printer, u"Hello, page", 11, &size));
     ASSERT_GT(size.cx, 20);
     auto contains = [](const RECT& outer, const RECT& inner) {
@@ -244,13 +244,13 @@ TEST_F(Recording, TextBoundsHoldTheMeasuredExtentAndTheRectangle)
     RecordExtTextOut(state, printer, 10, 10, ETO_OPAQUE, &opaque, u"Hello, page", 11, nullptr);
     ExpectRect(Last().bounds, 0, 0, 500, 400);  // the whole opaque box, also left of and above the point
     RecordExtTextOut(state, printer, 10, 10, 0, nullptr, u"Hello, page", 11, nullptr);
-    EXPECT_TRUE(contains(Last().bounds, RECT {10, 10, 10 + size.cx, 10 + size.cy}));
+    EXPECT_TRUE(contains(Last().bounds, RECT{10, 10, 10 + size.cx, 10 + size.cy}));
     EXPECT_FALSE(std::get<ExtTextOutParams>(Last().params).clip.has_value());
 
     RECT box = {5, 5, 400, 400};
     const int height = RecordDrawText(state, printer, u"one line", -1, &box, DT_LEFT | DT_TOP);
     EXPECT_GT(height, 0);
-    EXPECT_TRUE(contains(Last().bounds, RECT {5, 5, 6, 5 + height}));
+    EXPECT_TRUE(contains(Last().bounds, RECT{5, 5, 6, 5 + height}));
     EXPECT_LT(Last().bounds.right, 400);  // measured, not the caller's rectangle
     EXPECT_EQ(std::get<DrawTextParams>(Last().params).rect.right, 400);
 }
@@ -263,7 +263,7 @@ TEST_F(Recording, TextsAreCopiedWithTheCharactersTheyHave)
     const auto& params = std::get<ExtTextOutParams>(Last().params);
     EXPECT_EQ(params.text, u"abc");
     ASSERT_TRUE(params.spacing.has_value());
-    EXPECT_EQ(*params.spacing, (std::vector<int> {7, 8, 9}));
+    EXPECT_EQ(*params.spacing, (std::vector<int>{7, 8, 9}));
 
     // A count beyond the terminator stops at it instead of reading on.
     RecordExtTextOut(state, printer, 0, 0, 0, nullptr, text, 1000, nullptr);

@@ -33,9 +33,11 @@ protected:
 // A top-down 24-bit bitmap selected into its own memory device context.
 class BandBitmap {
 public:
-    BandBitmap(int width, int height) : width(width), height(height)
+    BandBitmap(int width, int height)
+        : width(width)
+        , height(height)
     {
-        BITMAPINFO info {};
+        BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         info.bmiHeader.biWidth = width;
         info.bmiHeader.biHeight = -height;
@@ -82,9 +84,9 @@ inline std::vector<std::uint8_t> RenderInBands(RecordingState& state, int width,
         BandBitmap band(turned ? n : width, turned ? height : n);
         const RECT area = {0, 0, width, height};
         if (turned)
-            PlayBand(state, band.dc, area, RECT {start, 0, start + n, height});
+            PlayBand(state, band.dc, area, RECT{start, 0, start + n, height});
         else
-            PlayBand(state, band.dc, area, RECT {0, start, width, start + n});
+            PlayBand(state, band.dc, area, RECT{0, start, width, start + n});
         for (int y = 0; y < band.height; ++y) {
             for (int x = 0; x < band.width; ++x) {
                 const int pageX = turned ? start + x : x;
@@ -104,7 +106,7 @@ inline std::string FirstDifference(const std::vector<std::uint8_t>& a, const std
             const std::size_t pixel = i / 3;
             char text[96];
             std::snprintf(text, sizeof text, "first difference at (%zu, %zu): %02x%02x%02x vs %02x%02x%02x",
-                pixel % width, pixel / width, a[i + 2], a[i + 1], a[i], b[i + 2], b[i + 1], b[i]);
+                          pixel % width, pixel / width, a[i + 2], a[i + 1], a[i], b[i + 2], b[i + 1], b[i]);
             return text;
         }
     }

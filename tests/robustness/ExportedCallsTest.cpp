@@ -21,7 +21,7 @@ struct Canvas {
 
     Canvas(int width, int height)
     {
-        BITMAPINFO info {};
+        BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -69,20 +69,19 @@ TEST(ExportedCalls, PatternBrushTilesFromOriginsBeyondThirtyTwoBits)
     DeleteObject(brush);
 }
 
-
 TEST(ExportedCalls, AFontAsWideAsItMayBeIsMadeAndMeasured)
 {
     Canvas canvas(40, 20);
-    LOGFONTW wide {};
+    LOGFONTW wide{};
     wide.lfHeight = INT_MIN;  // the largest em there is
     wide.lfWidth = INT_MAX;
     HFONT font = CreateFontIndirectW(&wide);
     HGDIOBJ old = SelectObject(canvas.dc, font);
-    TEXTMETRICW metrics {};
+    TEXTMETRICW metrics{};
     ASSERT_TRUE(GetTextMetricsW(canvas.dc, &metrics));
     EXPECT_GT(metrics.tmHeight, 1000);
     EXPECT_GE(metrics.tmMaxCharWidth, metrics.tmAveCharWidth);
-    SIZE size {};
+    SIZE size{};
     EXPECT_TRUE(GetTextExtentPoint32W(canvas.dc, u"xx", 2, &size));
     EXPECT_GT(size.cx, 0);
     SelectObject(canvas.dc, old);
@@ -91,7 +90,11 @@ TEST(ExportedCalls, AFontAsWideAsItMayBeIsMadeAndMeasured)
 
 // A band of white paper from page (0, 0), 16 x 8 pixels.
 struct WhiteBand : Canvas {
-    WhiteBand() : Canvas(16, 8) { std::fill(pixels, pixels + 16 * 8, 0xFFFFFFu); }
+    WhiteBand()
+        : Canvas(16, 8)
+    {
+        std::fill(pixels, pixels + 16 * 8, 0xFFFFFFu);
+    }
 };
 
 class ExportedCallsPlayback : public ::testing::Test {

@@ -35,7 +35,7 @@ public:
             close(fds[0]);
             std::string fd = std::to_string(fds[1]);
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                "-noreset", static_cast<char*>(nullptr));
+                   "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -63,7 +63,7 @@ private:
 cairo_surface_t* Capture(Fl_Window* window)
 {
     XImage* image = XGetImage(fl_display, fl_xid(window), 0, 0, static_cast<unsigned>(window->w()),
-        static_cast<unsigned>(window->h()), AllPlanes, ZPixmap);
+                              static_cast<unsigned>(window->h()), AllPlanes, ZPixmap);
     if (image == nullptr)
         return nullptr;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, window->w(), window->h());
@@ -158,7 +158,9 @@ void ClickControl(HWND dialog, int id)
 void SendKeys(Fl_Window* window, const std::string& keys)
 {
     for (char ch : keys) {
-        std::string name = ch == '\r' ? "Return" : ch == '\x1b' ? "Escape" : ch == '.' ? "period" : std::string(1, ch);
+        std::string name = ch == '\r' ? "Return" : ch == '\x1b' ? "Escape"
+            : ch == '.'                                         ? "period"
+                                                                : std::string(1, ch);
         KeySym sym = XStringToKeysym(name.c_str());
         for (int type : {KeyPress, KeyRelease}) {
             XEvent e{};

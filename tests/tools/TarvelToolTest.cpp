@@ -57,7 +57,7 @@ protected:
 
     // Whether any dot of the ink lies in the box (fractions of the page).
     static bool InkIn(const tarvel::preview::PreviewPage& page, Ink ink, double left, double top, double right,
-        double bottom)
+                      double bottom)
     {
         for (auto y = static_cast<std::uint32_t>(top * page.height()); y < bottom * page.height(); ++y)
             for (auto x = static_cast<std::uint32_t>(left * page.width()); x < right * page.width(); ++x)

@@ -12,7 +12,11 @@ namespace {
 // Positions are given in thousandths of an inch and turned into the
 // printer's dots, so the page looks the same at every resolution.
 struct Page {
-    explicit Page(HDC dc) : dc(dc), dpi(PDC_GetDeviceCaps(dc, LOGPIXELSX)) {}
+    explicit Page(HDC dc)
+        : dc(dc)
+        , dpi(PDC_GetDeviceCaps(dc, LOGPIXELSX))
+    {
+    }
     int Dots(int mils) const { return static_cast<int>(static_cast<long long>(mils) * dpi / 1000); }
 
     HDC dc;
@@ -22,9 +26,9 @@ struct Page {
 class Font {
 public:
     Font(const Page& page, const char16_t* face, int points, int weight = FW_NORMAL, bool italic = false,
-        bool underline = false)
+         bool underline = false)
     {
-        LOGFONTW description {};
+        LOGFONTW description{};
         description.lfHeight = -points * page.dpi / 72;
         description.lfWeight = weight;
         description.lfItalic = italic;
@@ -40,7 +44,7 @@ public:
 void Text(const Page& page, int x, int y, const std::u16string& text)
 {
     PDC_ExtTextOut(page.dc, page.Dots(x), page.Dots(y), 0, nullptr, text.c_str(), static_cast<UINT>(text.size()),
-        nullptr);
+                   nullptr);
 }
 
 // Selects a new pen and brush for one shape and puts the stock ones back.
@@ -61,7 +65,7 @@ void WithPenAndBrush(const Page& page, int penWidth, COLORREF line, COLORREF fil
 // A 256 x 1 bitmap running from one colour to another.
 HBITMAP Gradient(COLORREF from, COLORREF to)
 {
-    BITMAPINFO info {};
+    BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = 256;
     info.bmiHeader.biHeight = 1;
@@ -113,8 +117,7 @@ void DrawTextAndShapesPage(HDC printer)
         Font font(page, sample.face, sample.points, sample.weight, sample.italic, sample.underline);
         PDC_SelectObject(printer, font.handle);
         PDC_SetTextColor(printer, sample.color);
-        Text(page, 700, y, std::u16string(sample.face) + u", " + std::u16string(1, u'0' + sample.points / 10)
-                + std::u16string(1, u'0' + sample.points % 10) + u" points: the quick brown fox");
+        Text(page, 700, y, std::u16string(sample.face) + u", " + std::u16string(1, u'0' + sample.points / 10) + std::u16string(1, u'0' + sample.points % 10) + u" points: the quick brown fox");
         y += sample.points * 1000 / 72 + 150;
     }
     {
@@ -124,19 +127,18 @@ void DrawTextAndShapesPage(HDC printer)
         PDC_SelectObject(printer, world.handle);
         PDC_SetTextColor(printer, RGB(0, 70, 140));
         Text(page, 700, 3300,
-            u"Hello: \u4f60\u597d\uff0c\u4e16\u754c \u00b7 "
-            u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 \u00b7 "
-            u"\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e");
+             u"Hello: \u4f60\u597d\uff0c\u4e16\u754c \u00b7 "
+             u"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 \u00b7 "
+             u"\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e");
         PDC_SelectObject(printer, GetStockObject(SYSTEM_FONT));
     }
     {
         Font body(page, u"Liberation Serif", 11);
         PDC_SelectObject(printer, body.handle);
         PDC_SetTextColor(printer, RGB(0, 0, 0));
-        const std::u16string paragraph =
-            u"Every page is recorded, rendered in bands into 24-bit pixels, dithered to the pure ink colours "
-            u"of the printer and sent in its own language. This paragraph is laid out by DrawText with word "
-            u"breaks inside a box of four inches, and centred.";
+        const std::u16string paragraph = u"Every page is recorded, rendered in bands into 24-bit pixels, dithered to the pure ink colours "
+                                         u"of the printer and sent in its own language. This paragraph is laid out by DrawText with word "
+                                         u"breaks inside a box of four inches, and centred.";
         RECT box = {page.Dots(2200), page.Dots(4300), page.Dots(6200), page.Dots(6000)};
         PDC_DrawText(printer, paragraph.c_str(), -1, &box, DT_WORDBREAK | DT_CENTER);
         PDC_SelectObject(printer, GetStockObject(SYSTEM_FONT));
@@ -149,7 +151,7 @@ void DrawTextAndShapesPage(HDC printer)
     });
     WithPenAndBrush(page, 10, RGB(0, 120, 0), RGB(255, 120, 200), [&] {
         PDC_RoundRect(printer, page.Dots(5300), page.Dots(6500), page.Dots(7500), page.Dots(8000), page.Dots(500),
-            page.Dots(500));
+                      page.Dots(500));
     });
     WithPenAndBrush(page, 15, RGB(120, 0, 160), RGB(255, 255, 255), [&] {
         POINT zigzag[9];
@@ -178,7 +180,7 @@ void DrawGradientPage(HDC printer)
         HBITMAP strip = Gradient(stop[0], stop[1]);
         HGDIOBJ kept = PDC_SelectObject(memory, strip);
         PDC_StretchBlt(printer, page.Dots(700), page.Dots(y), page.Dots(6800), page.Dots(1100), memory, 0, 0, 256, 1,
-            SRCCOPY);
+                       SRCCOPY);
         if (kept)
             PDC_SelectObject(memory, kept);
         DeleteObject(strip);
@@ -206,7 +208,7 @@ void DrawLandscapePage(HDC printer)
     Page page(printer);
     WithPenAndBrush(page, 40, RGB(0, 0, 120), RGB(220, 235, 255), [&] {
         PDC_RoundRect(printer, page.Dots(500), page.Dots(500), page.Dots(10500), page.Dots(2200), page.Dots(600),
-            page.Dots(600));
+                      page.Dots(600));
     });
     {
         Font banner(page, u"Liberation Sans", 40, FW_BOLD);
@@ -225,7 +227,7 @@ void DrawLandscapePage(HDC printer)
             const COLORREF fill = RGB(255 - column * 30, 200 - row * 40, 60 + column * 24);
             WithPenAndBrush(page, 10, RGB(0, 0, 0), fill, [&] {
                 PDC_Rectangle(printer, page.Dots(500 + column * 1250), page.Dots(2600 + row * 1300),
-                    page.Dots(1650 + column * 1250), page.Dots(3800 + row * 1300));
+                              page.Dots(1650 + column * 1250), page.Dots(3800 + row * 1300));
             });
             const std::u16string label = {char16_t(u'A' + row), char16_t(u'1' + column)};
             Text(page, 600 + column * 1250, 2700 + row * 1300, label);

@@ -18,7 +18,7 @@ constexpr int kPictureHeight = 160;
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0)
 {
     static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t {};
+        std::array<std::uint32_t, 256> t{};
         for (std::uint32_t n = 0; n < 256; ++n) {
             std::uint32_t c = n;
             for (int k = 0; k < 8; ++k)
@@ -100,7 +100,7 @@ void Alignments(float width)
     prnDrawAlignedText(u"bottom", 7, 6.5f, TextHorAlign::Left, TextVertAlign::Bottom);
     prnSetFontItalic(1);
     prnDrawAlignedText(u"A block of lines\nis wrapped at word breaks\nand aligned as one", width, 6.5f,
-        TextHorAlign::Right, TextVertAlign::Center);
+                       TextHorAlign::Right, TextVertAlign::Center);
     prnSetFontItalic(0);
     prnDrawText(u"Text in a colour of its own", 0, 7.8f, RGB(0, 90, 200));
 }

@@ -68,7 +68,7 @@ void AnswerDialogWith(const Model& model, bool portrait)
 bool ChooseInDialog(const Model& model, bool portrait)
 {
     AnswerDialogWith(model, portrait);
-    PRINTDLGW request {};
+    PRINTDLGW request{};
     request.lStructSize = sizeof request;
     const bool confirmed = PDC_PrintDlg(&request) == 1;
     tarvel::ui::SetResponder({});
@@ -81,7 +81,7 @@ bool PrintDocument(const std::string& path, const char16_t* name, Draw... pages)
 {
     HDC printer = PDC_GetPrinterDC();
     const std::u16string output = Wide(path);
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszDocName = name;
     info.lpszOutput = output.c_str();
@@ -154,7 +154,7 @@ int main(int argc, char** argv)
                 && (portrait ? PrintDocument(file, u"Tarvel demo", demo::DrawTextAndShapesPage, demo::DrawGradientPage)
                              : PrintDocument(file, u"Tarvel demo, landscape", demo::DrawLandscapePage));
             std::printf("%-24s %-9s %s %s\n", model.slug, portrait ? "portrait" : "landscape",
-                printed ? "->" : "FAILED", file.c_str());
+                        printed ? "->" : "FAILED", file.c_str());
             if (printed)
                 manifest << file << ' ' << model.language << '\n';
             else
@@ -172,7 +172,7 @@ int main(int argc, char** argv)
     if (interactive && tarvel::ui::SelectBackend(tarvel::ui::Backend::Fltk)) {
         std::printf("A display is present: choose a printer in the print dialog (the port \"File\" writes "
                     "into the current folder).\n");
-        PRINTDLGW request {};
+        PRINTDLGW request{};
         request.lStructSize = sizeof request;
         if (PDC_PrintDlg(&request) == 1) {
             const std::string file = (folder / "interactive.prn");

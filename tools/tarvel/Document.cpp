@@ -20,7 +20,7 @@ bool EndsWithNoCase(std::string_view text, std::string_view end)
     if (text.size() < end.size())
         return false;
     return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // PDF readers accept the header anywhere in the first kilobyte, and so do we.
@@ -35,19 +35,21 @@ bool LooksLikePdf(const std::vector<std::uint8_t>& bytes)
 bool LooksLikeText(const std::vector<std::uint8_t>& bytes)
 {
     const std::size_t checked = std::min<std::size_t>(bytes.size(), 8192);
-    return std::find(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(checked), 0) ==
-        bytes.begin() + static_cast<std::ptrdiff_t>(checked);
+    return std::find(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(checked), 0) == bytes.begin() + static_cast<std::ptrdiff_t>(checked);
 }
 
 bool PictureName(std::string_view name)
 {
     static constexpr std::string_view kEndings[] = {".png", ".jpg", ".jpeg", ".gif", ".bmp", ".tif", ".tiff",
-        ".webp", ".ico", ".pnm", ".ppm", ".pgm", ".pbm", ".xpm", ".tga", ".svg", ".avif", ".heic"};
+                                                    ".webp", ".ico", ".pnm", ".ppm", ".pgm", ".pbm", ".xpm", ".tga", ".svg", ".avif", ".heic"};
     return std::any_of(std::begin(kEndings), std::end(kEndings), [&](std::string_view e) { return EndsWithNoCase(name, e); });
 }
 
 struct MemoryDc {
-    explicit MemoryDc(HDC printer) : dc(PDC_CreateCompatibleDC(printer)) {}
+    explicit MemoryDc(HDC printer)
+        : dc(PDC_CreateCompatibleDC(printer))
+    {
+    }
     ~MemoryDc()
     {
         if (dc)
@@ -107,7 +109,7 @@ bool BlitPixels(HDC printer, int x, int y, int width, int height, const std::uin
         }
         if (white)
             continue;
-        BITMAPINFO info {};
+        BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         info.bmiHeader.biWidth = width;
         info.bmiHeader.biHeight = -rows;  // top-down, as the rows are held
@@ -119,7 +121,7 @@ bool BlitPixels(HDC printer, int x, int y, int width, int height, const std::uin
             return false;
         for (int row = 0; row < rows; ++row)
             std::memcpy(static_cast<std::uint8_t*>(bits) + static_cast<std::size_t>(row) * dibStride,
-                bgr + static_cast<std::size_t>(top + row) * stride, rowBytes);
+                        bgr + static_cast<std::size_t>(top + row) * stride, rowBytes);
         HGDIOBJ kept = PDC_SelectObject(memory.dc, strip);
         const bool copied = kept && PDC_BitBlt(printer, x, y + top, width, rows, memory.dc, 0, 0, SRCCOPY);
         if (kept)

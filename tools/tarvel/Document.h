@@ -19,8 +19,8 @@ struct PageGeometry {
     int width = 0;
     int height = 0;
     int dpi = 0;
-    RECT printable {};
-    RECT text {};
+    RECT printable{};
+    RECT text{};
 };
 
 class Document {
@@ -43,7 +43,7 @@ std::string DisplayName(const std::string& path);
 // Makes a document of each kind from bytes already read.
 std::unique_ptr<Document> OpenPdf(std::vector<std::uint8_t> bytes, const std::string& name, std::string& error);
 std::unique_ptr<Document> OpenPicture(const std::vector<std::uint8_t>& bytes, const std::string& name,
-    const PageGeometry& page, bool knownPicture, std::string& error);
+                                      const PageGeometry& page, bool knownPicture, std::string& error);
 std::unique_ptr<Document> OpenText(
     const std::vector<std::uint8_t>& bytes, const PageGeometry& page, const std::string& name, std::string& error);
 

@@ -13,7 +13,10 @@ namespace {
 
 template <typename T>
 struct GObjectPtr {
-    explicit GObjectPtr(T* object = nullptr) : object(object) {}
+    explicit GObjectPtr(T* object = nullptr)
+        : object(object)
+    {
+    }
     ~GObjectPtr()
     {
         if (object)
@@ -26,7 +29,11 @@ struct GObjectPtr {
 
 class PdfDocument final : public Document {
 public:
-    PdfDocument(std::vector<std::uint8_t> bytes, std::string name) : bytes_(std::move(bytes)), name_(std::move(name)) {}
+    PdfDocument(std::vector<std::uint8_t> bytes, std::string name)
+        : bytes_(std::move(bytes))
+        , name_(std::move(name))
+    {
+    }
     ~PdfDocument() override
     {
         if (document_)

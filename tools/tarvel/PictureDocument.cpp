@@ -11,7 +11,10 @@ namespace tarvel::tool {
 namespace {
 
 struct PixbufPtr {
-    explicit PixbufPtr(GdkPixbuf* pixbuf = nullptr) : pixbuf(pixbuf) {}
+    explicit PixbufPtr(GdkPixbuf* pixbuf = nullptr)
+        : pixbuf(pixbuf)
+    {
+    }
     ~PixbufPtr()
     {
         if (pixbuf)
@@ -39,13 +42,15 @@ void LimitSize(GdkPixbufLoader* loader, int width, int height, gpointer data)
         return;
     const double scale = static_cast<double>(longest) / side;
     gdk_pixbuf_loader_set_size(loader, std::max(1, static_cast<int>(width * scale)),
-        std::max(1, static_cast<int>(height * scale)));
+                               std::max(1, static_cast<int>(height * scale)));
 }
 
 class PictureDocument final : public Document {
 public:
     PictureDocument(std::vector<std::uint8_t> bgr, int width, int height)
-        : bgr_(std::move(bgr)), width_(width), height_(height)
+        : bgr_(std::move(bgr))
+        , width_(width)
+        , height_(height)
     {
     }
 
@@ -71,7 +76,7 @@ private:
 }  // namespace
 
 std::unique_ptr<Document> OpenPicture(const std::vector<std::uint8_t>& bytes, const std::string& name,
-    const PageGeometry& page, bool knownPicture, std::string& error)
+                                      const PageGeometry& page, bool knownPicture, std::string& error)
 {
     const int areaWidth = page.printable.right - page.printable.left;
     const int areaHeight = page.printable.bottom - page.printable.top;
@@ -116,9 +121,9 @@ std::unique_ptr<Document> OpenPicture(const std::vector<std::uint8_t>& bytes, co
     const int fitHeight = std::clamp(static_cast<int>(std::lround(height * scale)), 1, areaHeight);
     // Transparent parts print as the paper they stand on: white.
     PixbufPtr fitted(gdk_pixbuf_get_has_alpha(picture)
-            ? gdk_pixbuf_composite_color_simple(picture, fitWidth, fitHeight, GDK_INTERP_BILINEAR, 255, 64,
-                0xffffff, 0xffffff)
-            : gdk_pixbuf_scale_simple(picture, fitWidth, fitHeight, GDK_INTERP_BILINEAR));
+                         ? gdk_pixbuf_composite_color_simple(picture, fitWidth, fitHeight, GDK_INTERP_BILINEAR, 255, 64,
+                                                             0xffffff, 0xffffff)
+                         : gdk_pixbuf_scale_simple(picture, fitWidth, fitHeight, GDK_INTERP_BILINEAR));
     if (!fitted.pixbuf) {
         error = name + ": not enough memory to fit the picture to the page";
         return nullptr;

@@ -27,9 +27,7 @@ struct LanguageName {
     Language language;
     int resolution;  // of the language's usual model, when the stream does not say
 };
-constexpr LanguageName kLanguages[] = {{"pcl", Language::Pcl, 300}, {"escp2", Language::EscP2, 360},
-    {"stylus", Language::StylusColor, 360}, {"pocketjet", Language::PocketJet, 300},
-    {"canon", Language::CanonBj, 360}};
+constexpr LanguageName kLanguages[] = {{"pcl", Language::Pcl, 300}, {"escp2", Language::EscP2, 360}, {"stylus", Language::StylusColor, 360}, {"pocketjet", Language::PocketJet, 300}, {"canon", Language::CanonBj, 360}};
 
 bool ParseLanguage(const std::string& text, Language& language)
 {
@@ -55,7 +53,7 @@ const LanguageName& Describe(Language language)
 // The languages share few commands and a decoder stops at the first
 // command it does not know, so a stream fails the other languages early.
 bool DetectLanguage(const std::vector<std::uint8_t>& stream, Language& language,
-    tarvel::preview::DecodeResult& decoded)
+                    tarvel::preview::DecodeResult& decoded)
 {
     for (const LanguageName& n : kLanguages) {
         auto attempt = tarvel::preview::DecodeStream(n.language, stream.data(), stream.size());
@@ -71,7 +69,7 @@ bool DetectLanguage(const std::vector<std::uint8_t>& stream, Language& language,
 struct Paper {
     int width = 0;  // dots, as the page lies
     int height = 0;
-    RECT printable {};
+    RECT printable{};
 };
 
 int Dots(int length, int resolution)
@@ -117,7 +115,7 @@ Paper PaperOf(const tarvel::preview::PreviewPage& page, int resolution)
     }
     const RECT& hard = tarvel::device::kHardMargins;
     best.printable = {Dots(hard.left, resolution), Dots(hard.top, resolution),
-        best.width - Dots(hard.right, resolution), best.height - Dots(hard.bottom, resolution)};
+                      best.width - Dots(hard.right, resolution), best.height - Dots(hard.bottom, resolution)};
     return best;
 }
 
@@ -145,7 +143,7 @@ bool WritePaperPng(const tarvel::preview::PreviewPage& page, int resolution, con
     cairo_set_dash(cr, &dash, 1, 0);
     cairo_set_source_rgb(cr, 0.55, 0.7, 1.0);
     cairo_rectangle(cr, paper.printable.left + line / 2, paper.printable.top + line / 2,
-        paper.printable.right - paper.printable.left - line, paper.printable.bottom - paper.printable.top - line);
+                    paper.printable.right - paper.printable.left - line, paper.printable.bottom - paper.printable.top - line);
     cairo_stroke(cr);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
@@ -188,7 +186,7 @@ int PreviewCommand(const PreviewOptions& options)
         prefix = streamPath == "-" ? std::string("page")
                                    : std::filesystem::path(streamPath).replace_extension().string();
     }
-    Language language {};
+    Language language{};
     if (!languageName.empty() && !ParseLanguage(languageName, language)) {
         Complain("preview: unknown language '" + languageName + "' (pcl, escp2, stylus, pocketjet, canon, or a model)");
         return kExitUsage;
@@ -225,7 +223,7 @@ int PreviewCommand(const PreviewOptions& options)
             return kExitFailure;
         }
         std::printf("%s: %s page %zu, %u x %u dots at %d dpi -> %s\n", name.c_str(), described.name, i + 1,
-            page.width(), page.height(), resolution, png.c_str());
+                    page.width(), page.height(), resolution, png.c_str());
     }
     return kExitOk;
 }

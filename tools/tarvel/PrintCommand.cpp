@@ -40,7 +40,10 @@ struct Destination {
 // Puts the stored settings back when the job is over, whatever happened.
 class RestoreSettings {
 public:
-    explicit RestoreSettings(const TarvelSettings& stored) : stored_(stored) {}
+    explicit RestoreSettings(const TarvelSettings& stored)
+        : stored_(stored)
+    {
+    }
     ~RestoreSettings()
     {
         if (!TarvelSetSettings(&stored_))
@@ -96,7 +99,7 @@ int ApplyOptions(const PrintOptions& options, TarvelSettings& s, Destination& de
                                                        : std::filesystem::absolute(options.output, ignored).string();
         if (path.empty() || path.size() > kLongestOutputPath) {
             Complain(options.output + ": the output path is longer than " + std::to_string(kLongestOutputPath)
-                + " characters");
+                     + " characters");
             return kExitUsage;
         }
         destination.description = options.output == "-" ? "standard output" : options.output;
@@ -105,7 +108,7 @@ int ApplyOptions(const PrintOptions& options, TarvelSettings& s, Destination& de
         const std::filesystem::path folder = std::filesystem::path(path).parent_path();
         if (options.output != "-" && (!std::filesystem::is_directory(folder, ignored) || access(folder.c_str(), W_OK) != 0)) {
             Complain(options.output + ": cannot write into " + folder.string() + ": "
-                + std::strerror(std::filesystem::is_directory(folder, ignored) ? EACCES : ENOENT));
+                     + std::strerror(std::filesystem::is_directory(folder, ignored) ? EACCES : ENOENT));
             return kExitFailure;
         }
         // The job names its file in UTF-16; bytes that are not UTF-8 have no
@@ -158,7 +161,7 @@ int ApplyOptions(const PrintOptions& options, TarvelSettings& s, Destination& de
 bool CheckDestination(const TarvelSettings& s)
 {
     if (s.port == TARVEL_PORT_NETWORK) {
-        addrinfo hints {};
+        addrinfo hints{};
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
         const int failure = getaddrinfo(s.networkHost, std::to_string(s.networkPort).c_str(), &hints, &found);
@@ -168,7 +171,7 @@ bool CheckDestination(const TarvelSettings& s)
         }
         freeaddrinfo(found);
     } else if (s.port == TARVEL_PORT_DEVICE) {
-        struct stat node {};
+        struct stat node { };
         if (stat(s.devicePath, &node) != 0) {
             Complain(std::string(s.devicePath) + ": " + std::strerror(errno));
             return false;
@@ -201,15 +204,19 @@ PageGeometry Measure(HDC printer, const RECT& margins)
     // never leaves the area the printer reaches.
     auto dots = [&](LONG length) { return static_cast<int>(static_cast<long long>(length) * page.dpi / 2540); };
     page.text = {std::max<int>(page.printable.left, dots(margins.left)),
-        std::max<int>(page.printable.top, dots(margins.top)),
-        std::min<int>(page.printable.right, page.width - dots(margins.right)),
-        std::min<int>(page.printable.bottom, page.height - dots(margins.bottom))};
+                 std::max<int>(page.printable.top, dots(margins.top)),
+                 std::min<int>(page.printable.right, page.width - dots(margins.right)),
+                 std::min<int>(page.printable.bottom, page.height - dots(margins.bottom))};
     return page;
 }
 
 class Progress {
 public:
-    explicit Progress(int total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
+    explicit Progress(int total)
+        : total_(total)
+        , shown_(isatty(STDERR_FILENO) != 0)
+    {
+    }
     ~Progress()
     {
         if (shown_ && drawn_)
@@ -235,7 +242,7 @@ private:
 // Every document is read and every range checked before the first byte
 // goes out. False after saying which file failed and why.
 bool OpenSelections(const PrintOptions& options, const PageGeometry& page, int first, int last,
-    std::vector<Selection>& selections, int& total)
+                    std::vector<Selection>& selections, int& total)
 {
     total = 0;
     for (const std::string& file : options.files) {
@@ -252,7 +259,7 @@ bool OpenSelections(const PrintOptions& options, const PageGeometry& page, int f
         selection.last = last == 0 ? count - 1 : last - 1;
         if (selection.first >= count || selection.last >= count) {
             Complain(selection.name + ": pages " + options.pages + " are outside the document, which has "
-                + std::to_string(count) + (count == 1 ? " page" : " pages"));
+                     + std::to_string(count) + (count == 1 ? " page" : " pages"));
             return false;
         }
         total += selection.last - selection.first + 1;
@@ -265,7 +272,7 @@ bool OpenSelections(const PrintOptions& options, const PageGeometry& page, int f
 // Sends every page of the open document, copies collated; stops at the
 // first page that fails. Returns the pages sent.
 int SendPages(HDC printer, const PageGeometry& page, std::vector<Selection>& selections, int copies, int total,
-    const Destination& destination)
+              const Destination& destination)
 {
     Progress progress(total);
     int sent = 0;
@@ -286,7 +293,7 @@ int SendPages(HDC printer, const PageGeometry& page, std::vector<Selection>& sel
                 const int result = PDC_EndPage(printer);
                 if (result != 1) {
                     Complain(destination.description + ": " + where + ": "
-                        + LibraryMessage(result == -2 ? "not enough memory" : "the page was not sent"));
+                             + LibraryMessage(result == -2 ? "not enough memory" : "the page was not sent"));
                     return sent;
                 }
                 if (!drawn)
@@ -312,7 +319,7 @@ int PrintCommand(const PrintOptions& options)
         return kExitUsage;
     }
 
-    TarvelSettings stored {};
+    TarvelSettings stored{};
     TarvelGetSettings(&stored);
     TarvelSettings job = stored;
     Destination destination;
@@ -327,7 +334,7 @@ int PrintCommand(const PrintOptions& options)
         Complain(LibraryMessage("the settings were refused"));
         return kExitFailure;
     }
-    PRINTDLGW request {};
+    PRINTDLGW request{};
     request.lStructSize = sizeof request;
     // The dialog hands back the stored margins; asking for them in
     // hundredths of a millimetre keeps the units of the settings.
@@ -344,7 +351,7 @@ int PrintCommand(const PrintOptions& options)
         return kExitFailure;
 
     const std::u16string jobName = tarvel::platform::Utf8ToUtf16Replacing(selections.front().name);
-    DOCINFOW info {};
+    DOCINFOW info{};
     info.cbSize = sizeof info;
     info.lpszDocName = jobName.c_str();
     info.lpszOutput = destination.outputFile.empty() ? nullptr : destination.outputFile.c_str();

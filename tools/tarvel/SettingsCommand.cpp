@@ -103,25 +103,25 @@ void PrintCapabilities(PrinterDevice& device)
     const PrinterSettings saved = device.settings;
     device.xResolution = device.yResolution = ModelResolution(saved.printer, saved.draftMode);
     std::printf("Page of each paper on \"%s\" at %d dpi%s, %s (dots)\n", ModelName(saved.printer).c_str(),
-        device.xResolution, saved.draftMode ? ", draft" : "", ColorModeName(saved.colorMode).c_str());
+                device.xResolution, saved.draftMode ? ", draft" : "", ColorModeName(saved.colorMode).c_str());
     std::printf("  %-10s %-11s %14s %14s %8s %8s %9s\n", "paper", "orientation", "PHYSICALWIDTH", "PHYSICALHEIGHT",
-        "HORZRES", "VERTRES", "OFFSET");
+                "HORZRES", "VERTRES", "OFFSET");
     for (int paper = 0; paper < kPaperCount; ++paper) {
         for (int portrait : {1, 0}) {
             device.settings.paperSize = paper;
             device.settings.portrait = portrait;
             const bool chosen = paper == saved.paperSize && portrait == saved.portrait;
             std::printf("%c %-10s %-11s %14d %14d %8d %8d %4d,%-4d\n", chosen ? '*' : ' ', PaperName(paper).c_str(),
-                portrait ? "portrait" : "landscape", DeviceCapability(device, PHYSICALWIDTH),
-                DeviceCapability(device, PHYSICALHEIGHT), DeviceCapability(device, HORZRES),
-                DeviceCapability(device, VERTRES), DeviceCapability(device, PHYSICALOFFSETX),
-                DeviceCapability(device, PHYSICALOFFSETY));
+                        portrait ? "portrait" : "landscape", DeviceCapability(device, PHYSICALWIDTH),
+                        DeviceCapability(device, PHYSICALHEIGHT), DeviceCapability(device, HORZRES),
+                        DeviceCapability(device, VERTRES), DeviceCapability(device, PHYSICALOFFSETX),
+                        DeviceCapability(device, PHYSICALOFFSETY));
         }
     }
     device.settings.paperSize = saved.paperSize;
     device.settings.portrait = saved.portrait;
     std::printf("  LOGPIXELSX %d, LOGPIXELSY %d, BITSPIXEL %d, NUMCOLORS %d\n", DeviceCapability(device, LOGPIXELSX),
-        DeviceCapability(device, LOGPIXELSY), DeviceCapability(device, BITSPIXEL), DeviceCapability(device, NUMCOLORS));
+                DeviceCapability(device, LOGPIXELSY), DeviceCapability(device, BITSPIXEL), DeviceCapability(device, NUMCOLORS));
     device.settings = saved;
 }
 
@@ -129,17 +129,17 @@ void PrintCapabilities(PrinterDevice& device)
 
 int SettingsCommand()
 {
-    TarvelSettings s {};
+    TarvelSettings s{};
     TarvelGetSettings(&s);
     std::printf("Settings (%s)\n",
-        tarvel::platform::KeyFilePath(tarvel::platform::HKEY_CURRENT_USER, kSettingsKey).c_str());
+                tarvel::platform::KeyFilePath(tarvel::platform::HKEY_CURRENT_USER, kSettingsKey).c_str());
     std::printf("  Printer       %d  %s\n", s.printer, ModelName(s.printer).c_str());
     std::printf("  Port          %d  %s\n", s.port, PortName(s.port).c_str());
     std::printf("  PaperSize     %d  %s\n", s.paperSize, PaperName(s.paperSize).c_str());
     std::printf("  ColorMode     %d  %s\n", s.colorMode, ColorModeName(s.colorMode).c_str());
     std::printf("  Portrait      %d  %s\n", s.portrait, s.portrait ? "portrait" : "landscape");
     std::printf("  Margins       left %d, top %d, right %d, bottom %d (1/100 mm)\n", static_cast<int>(s.margins.left),
-        static_cast<int>(s.margins.top), static_cast<int>(s.margins.right), static_cast<int>(s.margins.bottom));
+                static_cast<int>(s.margins.top), static_cast<int>(s.margins.right), static_cast<int>(s.margins.bottom));
     std::printf("  DraftMode     %d\n", s.draftMode);
     std::printf("  Compression   %d\n", s.compression);
     std::printf("  CustomSize    %d x %d (1/100 mm)\n", s.customWidth, s.customHeight);
@@ -153,7 +153,7 @@ int SettingsCommand()
 
 int SettingsSetCommand(const std::vector<std::string>& assignments)
 {
-    TarvelSettings s {};
+    TarvelSettings s{};
     TarvelGetSettings(&s);
     for (const std::string& assignment : assignments) {
         const std::size_t equals = assignment.find('=');
@@ -178,7 +178,7 @@ int ModelsCommand()
 {
     std::printf("%-3s %-13s %-20s %-11s %-9s %s\n", "#", "alias", "model", "resolution", "language", "colour modes");
     for (int i = 0; i < TarvelModelCount(); ++i) {
-        TarvelModel model {};
+        TarvelModel model{};
         if (!TarvelGetModel(i, &model))
             continue;
         std::string modes;
@@ -189,7 +189,7 @@ int ModelsCommand()
             ? std::to_string(model.resolution) + "/" + std::to_string(model.draftResolution)
             : std::to_string(model.resolution);
         std::printf("%-3d %-13s %-20s %-11s %-9s %s\n", i, std::string(ModelAlias(i)).c_str(), model.name,
-            (resolution + " dpi").c_str(), model.language, modes.c_str());
+                    (resolution + " dpi").c_str(), model.language, modes.c_str());
     }
     return kExitOk;
 }

@@ -28,8 +28,13 @@ std::u32string DecodeUtf8(const std::vector<std::uint8_t>& bytes)
         i = 3;  // a byte order mark is no text
     while (i < bytes.size()) {
         const std::uint8_t lead = bytes[i];
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2
+            : (lead >> 4) == 0xE                          ? 3
+            : (lead >> 3) == 0x1E                         ? 4
+                                                          : 0;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F
+            : length == 3                             ? lead & 0x0F
+                                                      : lead & 0x07;
         bool valid = length > 0 && i + length <= bytes.size();
         for (int k = 1; valid && k < length; ++k) {
             valid = (bytes[i + k] & 0xC0) == 0x80;
@@ -52,7 +57,10 @@ using Page = std::vector<Line>;
 class TextDocument final : public Document {
 public:
     TextDocument(std::vector<Page> pages, int cellWidth, int cellHeight, int emHeight)
-        : pages_(std::move(pages)), cellWidth_(cellWidth), cellHeight_(cellHeight), emHeight_(emHeight)
+        : pages_(std::move(pages))
+        , cellWidth_(cellWidth)
+        , cellHeight_(cellHeight)
+        , emHeight_(emHeight)
     {
     }
 
@@ -81,7 +89,7 @@ public:
                     spacing[i] = 0;
             if (!line.text.empty())
                 drawn = PDC_ExtTextOut(printer, page.text.left, y, 0, nullptr, line.text.c_str(),
-                            static_cast<UINT>(line.text.size()), spacing.data())
+                                       static_cast<UINT>(line.text.size()), spacing.data())
                     && drawn;
             y += cellHeight_;
         }
@@ -94,7 +102,7 @@ public:
 
     static HFONT MakeFont(int emHeight)
     {
-        LOGFONTW description {};
+        LOGFONTW description{};
         description.lfHeight = -emHeight;
         description.lfWeight = FW_NORMAL;
         description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
@@ -131,7 +139,7 @@ std::vector<Page> Paginate(const std::u32string& text, int columns, int rows)
         if (static_cast<int>(pages.back().size()) == rows)
             pages.emplace_back();
         pages.back().push_back(std::move(line));
-        line = Line {};
+        line = Line{};
         pageEndsWithFeed = false;
     };
     auto endPage = [&] {
@@ -177,13 +185,13 @@ std::vector<Page> Paginate(const std::u32string& text, int columns, int rows)
 }  // namespace
 
 std::unique_ptr<Document> OpenText(const std::vector<std::uint8_t>& bytes, const PageGeometry& page, const std::string& name,
-    std::string& error)
+                                   std::string& error)
 {
     const int emHeight = std::max(1, kPointSize * page.dpi / 72);
     HDC measure = CreateCompatibleDC(nullptr);
     HFONT font = TextDocument::MakeFont(emHeight);
-    TEXTMETRICW metrics {};
-    SIZE cell {};
+    TEXTMETRICW metrics{};
+    SIZE cell{};
     HGDIOBJ kept = measure && font ? SelectObject(measure, font) : nullptr;
     const bool measured = kept && GetTextMetricsW(measure, &metrics) && GetTextExtentPoint32W(measure, u"M", 1, &cell);
     if (kept)

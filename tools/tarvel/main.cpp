@@ -32,8 +32,8 @@ namespace {
 void AddPageOptions(CLI::App& command, PageOptions& page)
 {
     command.add_option("--model", page.model,
-        "printer model: a name from 'tarvel models' (any case) or pcl, escp2, stylus, pocketjet2, "
-        "pocketjet200, bj300, bj360");
+                       "printer model: a name from 'tarvel models' (any case) or pcl, escp2, stylus, pocketjet2, "
+                       "pocketjet200, bj300, bj360");
     command.add_option("--paper", page.paper, "A4, A5, B5, Letter, Legal, Executive or Custom");
     command.add_option("--color", page.color, "mono, cmyk or cmy");
     command.add_flag("--landscape", page.landscape, "print across the long side of the paper");
@@ -47,7 +47,7 @@ int main(int argc, char** argv)
 {
     using namespace tarvel::tool;
     CLI::App app("Prints PDF files, pictures and text on the printers of the Tarvel library, without a driver.",
-        "tarvel");
+                 "tarvel");
     app.set_version_flag("--version", "tarvel 1.0.0");
     app.require_subcommand(1);
     app.footer("Run 'tarvel COMMAND --help' for the options of a command.");
@@ -77,21 +77,21 @@ int main(int argc, char** argv)
     CLI::App* settingsCommand = app.add_subcommand("settings", "show the stored settings (never changes them)");
     CLI::App* setCommand = settingsCommand->add_subcommand("set", "change stored settings: KEY=VALUE...");
     setCommand->add_option("assignments", assignments,
-        "Printer, Port, PaperSize, ColorMode, Portrait, MarginLeft, MarginTop, MarginRight, MarginBottom "
-        "(1/100 mm), DraftMode, Compression, CustomSizeX, CustomSizeY (1/100 mm), NetworkHost, NetworkPort, "
-        "DevicePath")
+                           "Printer, Port, PaperSize, ColorMode, Portrait, MarginLeft, MarginTop, MarginRight, MarginBottom "
+                           "(1/100 mm), DraftMode, Compression, CustomSizeX, CustomSizeY (1/100 mm), NetworkHost, NetworkPort, "
+                           "DevicePath")
         ->required();
 
     PreviewOptions preview;
     CLI::App* previewCommand = app.add_subcommand("preview",
-        "turn a printer stream into PNG pictures of its pages: STREAM [LANGUAGE] [PREFIX]");
+                                                  "turn a printer stream into PNG pictures of its pages: STREAM [LANGUAGE] [PREFIX]");
     previewCommand->add_option("arguments", preview.arguments,
-        "the stream (- for standard input), optionally its language, and the prefix of the pictures "
-        "(PREFIX-1.png, PREFIX-2.png, ...; the stream's name without its extension when not given)")
+                               "the stream (- for standard input), optionally its language, and the prefix of the pictures "
+                               "(PREFIX-1.png, PREFIX-2.png, ...; the stream's name without its extension when not given)")
         ->required()
         ->expected(1, 3);
     previewCommand->add_option("--language", preview.language,
-        "pcl, escp2, stylus, pocketjet, canon or a model; detected from the stream when not given");
+                               "pcl, escp2, stylus, pocketjet, canon or a model; detected from the stream when not given");
 
     try {
         app.parse(argc, argv);

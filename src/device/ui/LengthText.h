@@ -8,7 +8,8 @@
 
 namespace tarvel::device {
 
-enum class LengthUnit { Inch, Centimetre };
+enum class LengthUnit { Inch,
+                        Centimetre };
 
 // A length in hundredths of a millimetre as "%.3f" inches or centimetres,
 // trailing zeros and a trailing point dropped, with the inch sign or "cm":

@@ -158,7 +158,7 @@ INT_PTR ShowOptionsDialog(PrinterDevice& device, HWND owner)
         return -1;
     PrinterDevice* outer = optionsDevice;
     INT_PTR result = DialogBoxIndirectParamW(moduleInstance, dialogTemplate, owner, OptionsDialogProc,
-        reinterpret_cast<LPARAM>(&device));
+                                             reinterpret_cast<LPARAM>(&device));
     optionsDevice = outer;
     return result;
 }

@@ -67,11 +67,11 @@ void InitPrintDialog(HWND dialog)
     FillList(dialog, kPortList, kPortNames, settings.port);
     std::array<std::u16string_view, kColorModeCount> colorNames;
     std::transform(kColorModes.begin(), kColorModes.end(), colorNames.begin(),
-        [](const ColorMode& mode) { return mode.name; });
+                   [](const ColorMode& mode) { return mode.name; });
     FillList(dialog, kColorList, colorNames, settings.colorMode);
     std::array<std::u16string_view, kPaperCount> paperNames;
     std::transform(Papers().begin(), Papers().end(), paperNames.begin(),
-        [](const PaperSize& paper) { return paper.name; });
+                   [](const PaperSize& paper) { return paper.name; });
     FillList(dialog, kPaperList, paperNames, settings.paperSize);
     EnableWindow(GetDlgItem(dialog, kPaperList), !state.paperLocked);
 
@@ -92,7 +92,7 @@ void ConfirmPrintDialog(HWND dialog)
     PrinterSettings& settings = printDevice->settings;
     const SetupDialogState& state = printDevice->setup;
     for (auto [id, field] : {std::pair{kPrinterList, &settings.printer}, std::pair{kPortList, &settings.port},
-             std::pair{kColorList, &settings.colorMode}, std::pair{kPaperList, &settings.paperSize}}) {
+                             std::pair{kColorList, &settings.colorMode}, std::pair{kPaperList, &settings.paperSize}}) {
         int selected = Selection(dialog, id);
         if (selected != CB_ERR)
             *field = selected;
@@ -175,7 +175,7 @@ void PrepareForShell(HWND dialog)
     SHINITDLGINFO info{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
     SHInitDialog(&info);
     CreateWindowExW(0, u"SIPPREF", u"", WS_CHILD, -10, -10, 5, 5, dialog,
-        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kSipPrefId)), moduleInstance, nullptr);
+                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kSipPrefId)), moduleInstance, nullptr);
 }
 
 INT_PTR ShowPrintDialog(PrinterDevice& device, HWND owner)
@@ -185,7 +185,7 @@ INT_PTR ShowPrintDialog(PrinterDevice& device, HWND owner)
         return -1;
     PrinterDevice* outer = printDevice;
     INT_PTR result = DialogBoxIndirectParamW(moduleInstance, dialogTemplate, owner, PrintDialogProc,
-        reinterpret_cast<LPARAM>(&device));
+                                             reinterpret_cast<LPARAM>(&device));
     printDevice = outer;
     return result;
 }

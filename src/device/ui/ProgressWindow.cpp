@@ -58,7 +58,7 @@ void ShowPortState(HWND window)
             // The status line changes once, when sending starts; from then
             // on only the count moves.
             SetLines(window, view.lastState != ports::PortState::Open ? u"Sending data to printer..." : nullptr,
-                BytesSentText(bytes).c_str());
+                     BytesSentText(bytes).c_str());
         } else {
             SetLines(window, u"Connected", u"");
         }
@@ -110,7 +110,7 @@ HWND CreateProgressWindow(PrinterDevice& device, HWND owner)
     if (dialogTemplate == nullptr)
         return nullptr;
     return CreateDialogIndirectParamW(moduleInstance, dialogTemplate, owner, ProgressProc,
-        reinterpret_cast<LPARAM>(&device));
+                                      reinterpret_cast<LPARAM>(&device));
 }
 
 }  // namespace tarvel::device

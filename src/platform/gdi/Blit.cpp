@@ -20,18 +20,20 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 struct Span {
-    long long start;  // first device coordinate
+    long long start;   // first device coordinate
     long long length;  // > 0
 };
 
 // A signed extent from an origin: negative sizes run the other way.
-Span Normalise(long long origin, long long size) {
+Span Normalise(long long origin, long long size)
+{
     return size < 0 ? Span{origin + size, -size} : Span{origin, size};
 }
 
 // Source coordinate of each destination position, sampling pixel centres,
 // mirrored when the two sizes have opposite signs.
-long long MapPosition(long long i, const Span& dst, const Span& src, bool mirror) {
+long long MapPosition(long long i, const Span& dst, const Span& src, bool mirror)
+{
     // 128-bit products: both lengths may approach 2^32.
     long long offset = (long long)(((__int128)(2 * i + 1) * src.length) / (2 * (__int128)dst.length));
     return mirror ? src.start + src.length - 1 - offset : src.start + offset;
@@ -42,7 +44,8 @@ long long MapPosition(long long i, const Span& dst, const Span& src, bool mirror
 // (srcLimit < 0: no source). The mapping is monotonic, so those positions
 // form one run whose ends are found by bisection.
 void VisibleRun(const Span& d, const Span& s, bool mirror, int dstLimit, int srcLimit,
-                long long& first, long long& last) {
+                long long& first, long long& last)
+{
     first = std::max<long long>(0, -d.start);
     last = std::min<long long>(d.length, dstLimit - d.start);
     if (srcLimit < 0 || first >= last) return;
@@ -69,7 +72,8 @@ void VisibleRun(const Span& d, const Span& s, bool mirror, int dstLimit, int src
 }
 
 // Rows first..last-1 of a bitmap as a bitmap of their own.
-std::shared_ptr<Bitmap> SnapshotRows(const Bitmap& bitmap, int first, int last) {
+std::shared_ptr<Bitmap> SnapshotRows(const Bitmap& bitmap, int first, int last)
+{
     auto copy = AllocateBitmap(bitmap.width, last - first, bitmap.bpp, true, 4);
     if (!copy) return nullptr;
     copy->palette = bitmap.palette;
@@ -82,7 +86,11 @@ std::shared_ptr<Bitmap> SnapshotRows(const Bitmap& bitmap, int first, int last) 
 class SourceConverter {
 public:
     SourceConverter(const Bitmap& src, const Dc& srcDc, const Bitmap& dst, const Dc& dstDc)
-        : src_(src), dst_(dst), wb_(WorkBytes(dst.bpp)), srcBk_(srcDc.bkColor) {
+        : src_(src)
+        , dst_(dst)
+        , wb_(WorkBytes(dst.bpp))
+        , srcBk_(srcDc.bkColor)
+    {
         if (src.bpp <= 8) {
             int entries = 1 << src.bpp;
             lut_.resize(std::size_t(entries));
@@ -96,49 +104,48 @@ public:
                 }
             }
         }
-        sameFormat_ = src.bpp == dst.bpp && src.bpp > 1 &&
-                      (src.bpp != 8 || std::equal(src.palette.begin(), src.palette.end(),
-                                                  dst.palette.begin(), dst.palette.end(),
-                                                  [](const RGBQUAD& a, const RGBQUAD& b) {
-                                                      return std::memcmp(&a, &b, 3) == 0;
-                                                  }));
+        sameFormat_ = src.bpp == dst.bpp && src.bpp > 1 && (src.bpp != 8 || std::equal(src.palette.begin(), src.palette.end(), dst.palette.begin(), dst.palette.end(), [](const RGBQUAD& a, const RGBQUAD& b) {
+                                                                return std::memcmp(&a, &b, 3) == 0;
+                                                            }));
     }
 
     bool SameFormat() const { return sameFormat_; }
 
     // Converts source row sy at the given columns into working pixels.
-    void Row(int sy, const int* columns, int n, std::uint8_t* out) {
+    void Row(int sy, const int* columns, int n, std::uint8_t* out)
+    {
         const std::uint8_t* row = src_.Row(sy);
         switch (src_.bpp) {
-            case 1:
-                for (int i = 0; i < n; ++i) {
-                    int x = columns[i];
-                    Put(out, i, lut_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
-                }
-                break;
-            case 8:
-                for (int i = 0; i < n; ++i) Put(out, i, lut_[row[columns[i]]]);
-                break;
-            default: {
-                int sb = src_.bpp / 8;
-                for (int i = 0; i < n; ++i) {
-                    const std::uint8_t* px = row + std::size_t(columns[i]) * sb;
-                    if (dst_.bpp >= 24) {
-                        out[i * wb_] = px[0];
-                        out[i * wb_ + 1] = px[1];
-                        out[i * wb_ + 2] = px[2];
-                        if (wb_ == 4) out[i * wb_ + 3] = 0;
-                    } else {
-                        Put(out, i, Convert(RGB(px[2], px[1], px[0])));
-                    }
-                }
-                break;
+        case 1:
+            for (int i = 0; i < n; ++i) {
+                int x = columns[i];
+                Put(out, i, lut_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
             }
+            break;
+        case 8:
+            for (int i = 0; i < n; ++i) Put(out, i, lut_[row[columns[i]]]);
+            break;
+        default: {
+            int sb = src_.bpp / 8;
+            for (int i = 0; i < n; ++i) {
+                const std::uint8_t* px = row + std::size_t(columns[i]) * sb;
+                if (dst_.bpp >= 24) {
+                    out[i * wb_] = px[0];
+                    out[i * wb_ + 1] = px[1];
+                    out[i * wb_ + 2] = px[2];
+                    if (wb_ == 4) out[i * wb_ + 3] = 0;
+                } else {
+                    Put(out, i, Convert(RGB(px[2], px[1], px[0])));
+                }
+            }
+            break;
+        }
         }
     }
 
 private:
-    WorkPixel Convert(COLORREF color) {
+    WorkPixel Convert(COLORREF color)
+    {
         if (dst_.bpp == 1) {
             WorkPixel px;
             px.b[0] = color == srcBk_ ? 0xFF : 0x00;
@@ -150,7 +157,8 @@ private:
         return cachedPixel_;
     }
 
-    void Put(std::uint8_t* out, int i, const WorkPixel& px) {
+    void Put(std::uint8_t* out, int i, const WorkPixel& px)
+    {
         std::memcpy(out + std::size_t(i) * wb_, px.b, std::size_t(wb_));
     }
 
@@ -167,7 +175,8 @@ private:
 // dst/src: logical rectangles; the source is ignored when the operation
 // does not read it.
 BOOL Transfer(Dc& dstDc, long long x, long long y, long long w, long long h, Dc* srcDc,
-              long long sx, long long sy, long long sw, long long sh, DWORD code) {
+              long long sx, long long sy, long long sw, long long sh, DWORD code)
+{
     std::uint8_t rop = Rop3Of(code);
     bool usesSource = RopUsesSource(rop);
     if (usesSource && !srcDc) return FALSE;
@@ -251,7 +260,8 @@ BOOL Transfer(Dc& dstDc, long long x, long long y, long long w, long long h, Dc*
 
 }  // namespace
 
-BOOL CopyBitmapPixels(HDC target, HBITMAP source) {
+BOOL CopyBitmapPixels(HDC target, HBITMAP source)
+{
     Guard guard(GdiLock());
     auto dst = LookupDc(target);
     auto bitmap = LookupAs<Bitmap>(source, OBJ_BITMAP);
@@ -270,7 +280,8 @@ using namespace tarvel::gdi;
 
 extern "C" {
 
-BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
+BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
+{
     Guard guard(GdiLock());
     auto dst = LookupDc(hdc);
     if (!dst) return FALSE;
@@ -280,7 +291,8 @@ BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, D
 }
 
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc,
-                int ySrc, int wSrc, int hSrc, DWORD rop) {
+                int ySrc, int wSrc, int hSrc, DWORD rop)
+{
     Guard guard(GdiLock());
     auto dst = LookupDc(hdcDest);
     if (!dst) return FALSE;
@@ -289,7 +301,8 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
     return Transfer(*dst, xDest, yDest, wDest, hDest, src.get(), xSrc, ySrc, wSrc, hSrc, rop);
 }
 
-BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop) {
+BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)
+{
     Guard guard(GdiLock());
     auto dst = LookupDc(hdc);
     if (!dst || RopUsesSource(Rop3Of(rop))) return FALSE;

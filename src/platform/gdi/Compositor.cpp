@@ -6,14 +6,16 @@
 namespace tarvel::gdi {
 namespace {
 
-int Distance(const RGBQUAD& q, COLORREF c) {
+int Distance(const RGBQUAD& q, COLORREF c)
+{
     int dr = int(q.rgbRed) - GetRValue(c);
     int dg = int(q.rgbGreen) - GetGValue(c);
     int db = int(q.rgbBlue) - GetBValue(c);
     return dr * dr + dg * dg + db * db;
 }
 
-int NearestIndex(const Bitmap& bitmap, COLORREF color) {
+int NearestIndex(const Bitmap& bitmap, COLORREF color)
+{
     int best = 0;
     int bestDistance = 1 << 30;
     for (std::size_t i = 0; i < bitmap.palette.size(); ++i) {
@@ -29,7 +31,8 @@ int NearestIndex(const Bitmap& bitmap, COLORREF color) {
     return best;
 }
 
-inline std::uint64_t EvalRop(std::uint8_t rop, std::uint64_t p, std::uint64_t s, std::uint64_t d) {
+inline std::uint64_t EvalRop(std::uint8_t rop, std::uint64_t p, std::uint64_t s, std::uint64_t d)
+{
     std::uint64_t r = 0;
     for (int i = 0; i < 8; ++i) {
         if ((rop >> i) & 1) {
@@ -39,53 +42,62 @@ inline std::uint64_t EvalRop(std::uint8_t rop, std::uint64_t p, std::uint64_t s,
     return r;
 }
 
-inline std::uint64_t Load64(const std::uint8_t* p) {
+inline std::uint64_t Load64(const std::uint8_t* p)
+{
     std::uint64_t v;
     std::memcpy(&v, p, 8);
     return v;
 }
 
-inline void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
+inline void Store64(std::uint8_t* p, std::uint64_t v)
+{
+    std::memcpy(p, &v, 8);
+}
 
-inline int Mod(long long a, int m) {
+inline int Mod(long long a, int m)
+{
     long long r = a % m;
     return int(r < 0 ? r + m : r);
 }
 
 }  // namespace
 
-WorkPixel PixelFor(const Bitmap& bitmap, COLORREF color) {
+WorkPixel PixelFor(const Bitmap& bitmap, COLORREF color)
+{
     WorkPixel px;
     switch (bitmap.bpp) {
-        case 1: px.b[0] = NearestIndex(bitmap, color) ? 0xFF : 0x00; break;
-        case 8: px.b[0] = std::uint8_t(NearestIndex(bitmap, color)); break;
-        default:
-            px.b[0] = GetBValue(color);
-            px.b[1] = GetGValue(color);
-            px.b[2] = GetRValue(color);
-            px.b[3] = 0;
-            break;
+    case 1: px.b[0] = NearestIndex(bitmap, color) ? 0xFF : 0x00; break;
+    case 8: px.b[0] = std::uint8_t(NearestIndex(bitmap, color)); break;
+    default:
+        px.b[0] = GetBValue(color);
+        px.b[1] = GetGValue(color);
+        px.b[2] = GetRValue(color);
+        px.b[3] = 0;
+        break;
     }
     return px;
 }
 
-COLORREF ColorOfIndex(const Bitmap& bitmap, int index) {
+COLORREF ColorOfIndex(const Bitmap& bitmap, int index)
+{
     if (index < 0 || std::size_t(index) >= bitmap.palette.size()) return RGB(0, 0, 0);
     const RGBQUAD& q = bitmap.palette[std::size_t(index)];
     return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
 }
 
-COLORREF ReadColor(const Bitmap& bitmap, int x, int y) {
+COLORREF ReadColor(const Bitmap& bitmap, int x, int y)
+{
     const std::uint8_t* row = bitmap.Row(y);
     switch (bitmap.bpp) {
-        case 1: return ColorOfIndex(bitmap, (row[x >> 3] >> (7 - (x & 7))) & 1);
-        case 8: return ColorOfIndex(bitmap, row[x]);
-        case 24: return RGB(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
-        default: return RGB(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
+    case 1: return ColorOfIndex(bitmap, (row[x >> 3] >> (7 - (x & 7))) & 1);
+    case 8: return ColorOfIndex(bitmap, row[x]);
+    case 24: return RGB(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
+    default: return RGB(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
     }
 }
 
-std::uint8_t Rop3FromRop2(int rop2) {
+std::uint8_t Rop3FromRop2(int rop2)
+{
     int table = (rop2 - 1) & 15;  // bit (P << 1 | D)
     std::uint8_t rop = 0;
     for (int i = 0; i < 8; ++i) {
@@ -97,14 +109,15 @@ std::uint8_t Rop3FromRop2(int rop2) {
 }
 
 void ApplyRop3(std::uint8_t* d, const std::uint8_t* p, const std::uint8_t* s, std::size_t n,
-               std::uint8_t rop) {
+               std::uint8_t rop)
+{
     switch (rop) {
-        case 0xAA: return;
-        case 0x00: std::memset(d, 0x00, n); return;
-        case 0xFF: std::memset(d, 0xFF, n); return;
-        case 0xCC: std::memcpy(d, s, n); return;
-        case 0xF0: std::memcpy(d, p, n); return;
-        default: break;
+    case 0xAA: return;
+    case 0x00: std::memset(d, 0x00, n); return;
+    case 0xFF: std::memset(d, 0xFF, n); return;
+    case 0xCC: std::memcpy(d, s, n); return;
+    case 0xF0: std::memcpy(d, p, n); return;
+    default: break;
     }
     static const std::uint8_t zeros[8] = {};
     std::size_t i = 0;
@@ -120,14 +133,16 @@ void ApplyRop3(std::uint8_t* d, const std::uint8_t* p, const std::uint8_t* s, st
     }
 }
 
-Paint SolidPaint(const Bitmap& target, COLORREF color) {
+Paint SolidPaint(const Bitmap& target, COLORREF color)
+{
     Paint paint;
     paint.solid = true;
     paint.pixel = PixelFor(target, color);
     return paint;
 }
 
-bool BrushPaint(const Bitmap& target, const Brush& brush, const Dc& dc, Paint& out) {
+bool BrushPaint(const Bitmap& target, const Brush& brush, const Dc& dc, Paint& out)
+{
     if (brush.log.lbStyle == BS_NULL) return false;
     if (!brush.pattern) {
         out = SolidPaint(target, brush.log.lbColor);
@@ -166,7 +181,11 @@ bool BrushPaint(const Bitmap& target, const Brush& brush, const Dc& dc, Paint& o
 }
 
 WorkRow::WorkRow(Bitmap& bitmap, int y, int x0, int x1)
-    : bitmap_(bitmap), y_(y), x0_(x0), x1_(x1) {
+    : bitmap_(bitmap)
+    , y_(y)
+    , x0_(x0)
+    , x1_(x1)
+{
     std::uint8_t* row = bitmap.Row(y);
     if (bitmap.bpp == 1) {
         scratch_.resize(std::size_t(x1 - x0));
@@ -179,7 +198,8 @@ WorkRow::WorkRow(Bitmap& bitmap, int y, int x0, int x1)
     }
 }
 
-void WorkRow::Commit() {
+void WorkRow::Commit()
+{
     if (bitmap_.bpp != 1) return;
     std::uint8_t* row = bitmap_.Row(y_);
     for (int x = x0_; x < x1_; ++x) {
@@ -192,7 +212,8 @@ void WorkRow::Commit() {
     }
 }
 
-void PatternRow(const Paint& paint, int wb, int y, int x0, int x1, std::uint8_t* out) {
+void PatternRow(const Paint& paint, int wb, int y, int x0, int x1, std::uint8_t* out)
+{
     int ty = Mod((long long)y - paint.originY, paint.tileHeight);
     int tx = Mod((long long)x0 - paint.originX, paint.tileWidth);
     const std::uint8_t* tileRow = paint.tile.data() + std::size_t(ty) * paint.tileWidth * wb;
@@ -208,7 +229,8 @@ void PatternRow(const Paint& paint, int wb, int y, int x0, int x1, std::uint8_t*
     }
 }
 
-void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::uint8_t rop) {
+void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::uint8_t rop)
+{
     if (x1 <= x0 || bitmap.readOnly) return;
     int wb = WorkBytes(bitmap.bpp);
     if (!paint.solid) {
@@ -306,7 +328,8 @@ void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::ui
 }
 
 void FillRect(Bitmap& bitmap, int left, int top, int right, int bottom, const Paint& paint,
-              std::uint8_t rop) {
+              std::uint8_t rop)
+{
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, bitmap.width);

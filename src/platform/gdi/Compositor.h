@@ -16,7 +16,10 @@
 
 namespace tarvel::gdi {
 
-inline int WorkBytes(int bpp) { return bpp <= 8 ? 1 : bpp / 8; }
+inline int WorkBytes(int bpp)
+{
+    return bpp <= 8 ? 1 : bpp / 8;
+}
 
 // The working pixel that stands for a colour in a bitmap (nearest palette
 // entry for 1 and 8 bpp).
@@ -29,11 +32,20 @@ COLORREF ReadColor(const Bitmap& bitmap, int x, int y);
 
 // The truth table of a ternary operation as it stands in bits 16 to 23 of
 // the raster code; bit (P<<2 | S<<1 | D) gives the result.
-inline std::uint8_t Rop3Of(DWORD rop) { return std::uint8_t((rop >> 16) & 0xFF); }
+inline std::uint8_t Rop3Of(DWORD rop)
+{
+    return std::uint8_t((rop >> 16) & 0xFF);
+}
 // The SetROP2 modes as ternary operations over pattern and destination.
 std::uint8_t Rop3FromRop2(int rop2);
-inline bool RopUsesSource(std::uint8_t rop) { return ((rop >> 2) ^ rop) & 0x33; }
-inline bool RopUsesPattern(std::uint8_t rop) { return ((rop >> 4) ^ rop) & 0x0F; }
+inline bool RopUsesSource(std::uint8_t rop)
+{
+    return ((rop >> 2) ^ rop) & 0x33;
+}
+inline bool RopUsesPattern(std::uint8_t rop)
+{
+    return ((rop >> 4) ^ rop) & 0x0F;
+}
 
 // d[i] = rop(p[i], s[i], d[i]) for n bytes; p or s may be null when the
 // operation does not read them.

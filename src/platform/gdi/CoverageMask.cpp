@@ -5,8 +5,9 @@
 namespace tarvel::gdi {
 
 CoverageMask::CoverageMask(const DeviceRect& area)
-    : area_(area),
-      drawn_{area.left - kMargin, area.top - kMargin, area.right + kMargin, area.bottom + kMargin} {
+    : area_(area)
+    , drawn_{area.left - kMargin, area.top - kMargin, area.right + kMargin, area.bottom + kMargin}
+{
     if (area.Empty()) return;
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_A8, int(drawn_.right - drawn_.left),
                                           int(drawn_.bottom - drawn_.top));
@@ -27,27 +28,31 @@ CoverageMask::CoverageMask(const DeviceRect& area)
     SetLevel(Level::Pen);
 }
 
-CoverageMask::~CoverageMask() {
+CoverageMask::~CoverageMask()
+{
     if (cr_) cairo_destroy(cr_);
     if (surface_) cairo_surface_destroy(surface_);
 }
 
-void CoverageMask::SetLevel(Level level) {
+void CoverageMask::SetLevel(Level level)
+{
     if (cr_) cairo_set_source_rgba(cr_, 0, 0, 0, double(std::uint8_t(level)) / 255.0);
 }
 
-unsigned char* CoverageMask::Data(int y) {
-    return cairo_image_surface_get_data(surface_) +
-           std::size_t(y + kMargin) * std::size_t(cairo_image_surface_get_stride(surface_)) + kMargin;
+unsigned char* CoverageMask::Data(int y)
+{
+    return cairo_image_surface_get_data(surface_) + std::size_t(y + kMargin) * std::size_t(cairo_image_surface_get_stride(surface_)) + kMargin;
 }
 
-const unsigned char* CoverageMask::Row(int y) {
+const unsigned char* CoverageMask::Row(int y)
+{
     if (!cr_) return nullptr;
     cairo_surface_flush(surface_);
     return Data(y);
 }
 
-void CoverageMask::Raise(CoverageMask& a, CoverageMask& b, Level level) {
+void CoverageMask::Raise(CoverageMask& a, CoverageMask& b, Level level)
+{
     if (!cr_ || !a.cr_ || !b.cr_) return;
     cairo_surface_flush(surface_);
     const int width = int(area_.right - area_.left), height = int(area_.bottom - area_.top);
@@ -65,7 +70,8 @@ void CoverageMask::Raise(CoverageMask& a, CoverageMask& b, Level level) {
 namespace {
 
 const Paint* PaintFor(std::uint8_t v, const Paint* pen, const Paint* background,
-                      const Paint* brush) {
+                      const Paint* brush)
+{
     if (v >= 213) return pen;
     if (v >= 128) return background;
     if (v >= 43) return brush;
@@ -75,7 +81,8 @@ const Paint* PaintFor(std::uint8_t v, const Paint* pen, const Paint* background,
 }  // namespace
 
 void CoverageMask::Composite(Bitmap& target, const Paint* pen, const Paint* background,
-                             const Paint* brush, std::uint8_t rop) {
+                             const Paint* brush, std::uint8_t rop)
+{
     if (!cr_ || target.readOnly) return;
     cairo_surface_flush(surface_);
     int width = int(area_.right - area_.left);
@@ -105,7 +112,8 @@ void CoverageMask::Composite(Bitmap& target, const Paint* pen, const Paint* back
     }
 }
 
-void FillDeviceRect(Bitmap& target, const DeviceRect& rect, const Paint& paint, std::uint8_t rop) {
+void FillDeviceRect(Bitmap& target, const DeviceRect& rect, const Paint& paint, std::uint8_t rop)
+{
     DeviceRect r = rect.Intersect(BoundsOf(target));
     if (r.Empty()) return;
     FillRect(target, int(r.left), int(r.top), int(r.right), int(r.bottom), paint, rop);

@@ -18,13 +18,15 @@ namespace tarvel::gdi {
 struct DeviceRect {
     long long left, top, right, bottom;
     bool Empty() const { return right <= left || bottom <= top; }
-    DeviceRect Intersect(const DeviceRect& o) const {
+    DeviceRect Intersect(const DeviceRect& o) const
+    {
         return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
                 std::min(bottom, o.bottom)};
     }
 };
 
-inline DeviceRect BoundsOf(const Bitmap& bitmap) {
+inline DeviceRect BoundsOf(const Bitmap& bitmap)
+{
     return {0, 0, bitmap.width, bitmap.height};
 }
 
@@ -32,12 +34,15 @@ inline DeviceRect BoundsOf(const Bitmap& bitmap) {
 // within this distance of the mask; what lies farther is refused or cut.
 constexpr long long kCairoReach = 1 << 22;
 
-inline bool WithinReach(const DeviceRect& area, double x, double y) {
-    return x > double(area.left - kCairoReach) && x < double(area.right + kCairoReach) &&
-           y > double(area.top - kCairoReach) && y < double(area.bottom + kCairoReach);
+inline bool WithinReach(const DeviceRect& area, double x, double y)
+{
+    return x > double(area.left - kCairoReach) && x < double(area.right + kCairoReach) && y > double(area.top - kCairoReach) && y < double(area.bottom + kCairoReach);
 }
 
-enum class Level : std::uint8_t { None = 0, Brush = 85, Background = 170, Pen = 255 };
+enum class Level : std::uint8_t { None = 0,
+                                  Brush = 85,
+                                  Background = 170,
+                                  Pen = 255 };
 
 class CoverageMask {
 public:

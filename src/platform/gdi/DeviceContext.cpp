@@ -14,7 +14,8 @@ constexpr int kDisplayDpi = 96;
 
 template <class T>
 void Take(std::shared_ptr<T>& slot, HGDIOBJ& slotHandle, std::shared_ptr<GdiObject> object,
-          HGDIOBJ h) {
+          HGDIOBJ h)
+{
     slot = std::static_pointer_cast<T>(std::move(object));
     slotHandle = h;
 }
@@ -26,7 +27,8 @@ using namespace tarvel::gdi;
 
 extern "C" {
 
-HDC CreateCompatibleDC(HDC hdc) {
+HDC CreateCompatibleDC(HDC hdc)
+{
     Guard guard(GdiLock());
     if (hdc && !LookupDc(hdc)) return nullptr;
     auto dc = std::make_shared<Dc>();
@@ -38,7 +40,8 @@ HDC CreateCompatibleDC(HDC hdc) {
     return static_cast<HDC>(RegisterObject(dc));
 }
 
-BOOL DeleteDC(HDC hdc) {
+BOOL DeleteDC(HDC hdc)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
@@ -47,55 +50,58 @@ BOOL DeleteDC(HDC hdc) {
     return TRUE;
 }
 
-HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     auto object = LookupObject(h);
     if (!dc || !object) return nullptr;
     HGDIOBJ previous = nullptr;
     switch (object->type) {
-        case OBJ_PEN:
-            previous = dc->penHandle;
-            Take(dc->pen, dc->penHandle, object, h);
-            return previous;
-        case OBJ_BRUSH:
-            previous = dc->brushHandle;
-            Take(dc->brush, dc->brushHandle, object, h);
-            return previous;
-        case OBJ_FONT:
-            previous = dc->fontHandle;
-            Take(dc->font, dc->fontHandle, object, h);
-            return previous;
-        case OBJ_BITMAP: {
-            auto bitmap = std::static_pointer_cast<Bitmap>(object);
-            if (bitmap == dc->bitmap) return h;
-            // A bitmap belongs to one device context at a time; the stock
-            // bitmap, which nobody can draw on, is shared by all.
-            if (!bitmap->stock && bitmap->selectedInto) return nullptr;
-            previous = dc->bitmapHandle;
-            if (dc->bitmap->selectedInto == hdc) dc->bitmap->selectedInto = nullptr;
-            if (!bitmap->stock) bitmap->selectedInto = hdc;
-            Take(dc->bitmap, dc->bitmapHandle, object, h);
-            return previous;
-        }
-        default: return nullptr;
+    case OBJ_PEN:
+        previous = dc->penHandle;
+        Take(dc->pen, dc->penHandle, object, h);
+        return previous;
+    case OBJ_BRUSH:
+        previous = dc->brushHandle;
+        Take(dc->brush, dc->brushHandle, object, h);
+        return previous;
+    case OBJ_FONT:
+        previous = dc->fontHandle;
+        Take(dc->font, dc->fontHandle, object, h);
+        return previous;
+    case OBJ_BITMAP: {
+        auto bitmap = std::static_pointer_cast<Bitmap>(object);
+        if (bitmap == dc->bitmap) return h;
+        // A bitmap belongs to one device context at a time; the stock
+        // bitmap, which nobody can draw on, is shared by all.
+        if (!bitmap->stock && bitmap->selectedInto) return nullptr;
+        previous = dc->bitmapHandle;
+        if (dc->bitmap->selectedInto == hdc) dc->bitmap->selectedInto = nullptr;
+        if (!bitmap->stock) bitmap->selectedInto = hdc;
+        Take(dc->bitmap, dc->bitmapHandle, object, h);
+        return previous;
+    }
+    default: return nullptr;
     }
 }
 
-HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
+HGDIOBJ GetCurrentObject(HDC hdc, UINT type)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return nullptr;
     switch (type) {
-        case OBJ_PEN: return dc->penHandle;
-        case OBJ_BRUSH: return dc->brushHandle;
-        case OBJ_FONT: return dc->fontHandle;
-        case OBJ_BITMAP: return dc->bitmapHandle;
-        default: return nullptr;
+    case OBJ_PEN: return dc->penHandle;
+    case OBJ_BRUSH: return dc->brushHandle;
+    case OBJ_FONT: return dc->fontHandle;
+    case OBJ_BITMAP: return dc->bitmapHandle;
+    default: return nullptr;
     }
 }
 
-COLORREF SetTextColor(HDC hdc, COLORREF color) {
+COLORREF SetTextColor(HDC hdc, COLORREF color)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return CLR_INVALID;
@@ -104,13 +110,15 @@ COLORREF SetTextColor(HDC hdc, COLORREF color) {
     return previous;
 }
 
-COLORREF GetTextColor(HDC hdc) {
+COLORREF GetTextColor(HDC hdc)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     return dc ? dc->textColor : CLR_INVALID;
 }
 
-COLORREF SetBkColor(HDC hdc, COLORREF color) {
+COLORREF SetBkColor(HDC hdc, COLORREF color)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return CLR_INVALID;
@@ -119,13 +127,15 @@ COLORREF SetBkColor(HDC hdc, COLORREF color) {
     return previous;
 }
 
-COLORREF GetBkColor(HDC hdc) {
+COLORREF GetBkColor(HDC hdc)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     return dc ? dc->bkColor : CLR_INVALID;
 }
 
-int SetBkMode(HDC hdc, int mode) {
+int SetBkMode(HDC hdc, int mode)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
@@ -134,13 +144,15 @@ int SetBkMode(HDC hdc, int mode) {
     return previous;
 }
 
-int GetBkMode(HDC hdc) {
+int GetBkMode(HDC hdc)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     return dc ? dc->bkMode : 0;
 }
 
-int SetROP2(HDC hdc, int rop2) {
+int SetROP2(HDC hdc, int rop2)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || rop2 < R2_BLACK || rop2 > R2_WHITE) return 0;
@@ -149,13 +161,15 @@ int SetROP2(HDC hdc, int rop2) {
     return previous;
 }
 
-int GetROP2(HDC hdc) {
+int GetROP2(HDC hdc)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     return dc ? dc->rop2 : 0;
 }
 
-UINT SetTextAlign(HDC hdc, UINT align) {
+UINT SetTextAlign(HDC hdc, UINT align)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return GDI_ERROR;
@@ -164,13 +178,15 @@ UINT SetTextAlign(HDC hdc, UINT align) {
     return previous;
 }
 
-UINT GetTextAlign(HDC hdc) {
+UINT GetTextAlign(HDC hdc)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     return dc ? dc->textAlign : GDI_ERROR;
 }
 
-BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* lppt) {
+BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* lppt)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
@@ -179,7 +195,8 @@ BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* lppt) {
     return TRUE;
 }
 
-BOOL GetViewportOrgEx(HDC hdc, POINT* lppt) {
+BOOL GetViewportOrgEx(HDC hdc, POINT* lppt)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || !lppt) return FALSE;
@@ -187,7 +204,8 @@ BOOL GetViewportOrgEx(HDC hdc, POINT* lppt) {
     return TRUE;
 }
 
-BOOL SetBrushOrgEx(HDC hdc, int x, int y, POINT* lppt) {
+BOOL SetBrushOrgEx(HDC hdc, int x, int y, POINT* lppt)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
@@ -196,27 +214,29 @@ BOOL SetBrushOrgEx(HDC hdc, int x, int y, POINT* lppt) {
     return TRUE;
 }
 
-int GetDeviceCaps(HDC hdc, int index) {
+int GetDeviceCaps(HDC hdc, int index)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return 0;
     switch (index) {
-        case TECHNOLOGY: return DT_RASDISPLAY;
-        case HORZSIZE: return kDisplayWidth * 254 / (kDisplayDpi * 10);
-        case VERTSIZE: return kDisplayHeight * 254 / (kDisplayDpi * 10);
-        case HORZRES: return kDisplayWidth;
-        case VERTRES: return kDisplayHeight;
-        case BITSPIXEL: return 24;
-        case PLANES: return 1;
-        case NUMCOLORS: return -1;
-        case RASTERCAPS: return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT;
-        case LOGPIXELSX:
-        case LOGPIXELSY: return kDisplayDpi;
-        default: return 0;  // a display has no physical page
+    case TECHNOLOGY: return DT_RASDISPLAY;
+    case HORZSIZE: return kDisplayWidth * 254 / (kDisplayDpi * 10);
+    case VERTSIZE: return kDisplayHeight * 254 / (kDisplayDpi * 10);
+    case HORZRES: return kDisplayWidth;
+    case VERTRES: return kDisplayHeight;
+    case BITSPIXEL: return 24;
+    case PLANES: return 1;
+    case NUMCOLORS: return -1;
+    case RASTERCAPS: return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT;
+    case LOGPIXELSX:
+    case LOGPIXELSY: return kDisplayDpi;
+    default: return 0;  // a display has no physical page
     }
 }
 
-COLORREF GetPixel(HDC hdc, int x, int y) {
+COLORREF GetPixel(HDC hdc, int x, int y)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return CLR_INVALID;

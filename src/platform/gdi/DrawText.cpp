@@ -26,7 +26,8 @@ struct Prepared {
 };
 
 // Removes prefix ampersands: "&x" underlines x, "&&" is one ampersand.
-Prepared Prepare(const char16_t* text, int n, UINT format) {
+Prepared Prepare(const char16_t* text, int n, UINT format)
+{
     Prepared out;
     out.text.reserve(std::size_t(n));
     bool prefixes = !(format & DT_NOPREFIX);
@@ -47,12 +48,18 @@ Prepared Prepare(const char16_t* text, int n, UINT format) {
 class Layouter {
 public:
     Layouter(FontFace& face, const Prepared& text, UINT format, int tabStop)
-        : face_(face), text_(text.text), format_(format), tabWidth_(tabStop) {}
+        : face_(face)
+        , text_(text.text)
+        , format_(format)
+        , tabWidth_(tabStop)
+    {
+    }
 
     // Advance of unit i of a line that starts at `start` and ends before
     // `end`, with the pen `pen` pixels from the line's start (tabs reach to
     // the next stop from there).
-    int Advance(int i, int start, int end, long long pen) {
+    int Advance(int i, int start, int end, long long pen)
+    {
         char32_t c = text_[std::size_t(i)];
         if (c == u'\t' && (format_ & DT_EXPANDTABS) && tabWidth_ > 0) {
             return int(tabWidth_ - pen % tabWidth_);
@@ -67,7 +74,8 @@ public:
     }
 
     // Advances of units start..end-1 of a line that starts at `start`.
-    std::vector<INT> Advances(int start, int end) {
+    std::vector<INT> Advances(int start, int end)
+    {
         std::vector<INT> dx(std::size_t(end - start));
         long long pen = 0;
         for (int i = start; i < end; ++i) {
@@ -77,13 +85,15 @@ public:
         return dx;
     }
 
-    long long Width(int start, int end) {
+    long long Width(int start, int end)
+    {
         long long w = 0;
         for (INT a : Advances(start, end)) w += a;
         return w;
     }
 
-    std::vector<Line> Lines(long long maxWidth) {
+    std::vector<Line> Lines(long long maxWidth)
+    {
         std::vector<Line> lines;
         int n = int(text_.size());
         int pos = 0;
@@ -117,7 +127,8 @@ private:
     // Breaks are found in logical order, with the advances the paragraph
     // has when shaped whole; each line is then put in visual order on its
     // own, with the paragraph's direction.
-    void Shape(int pos, int end) {
+    void Shape(int pos, int end)
+    {
         const char16_t* paragraph = text_.data() + pos;
         direction_ = ParagraphDirection(paragraph, end - pos);
         std::vector<INT> advances = UnitAdvances(face_, paragraph, end - pos, direction_);
@@ -126,7 +137,8 @@ private:
         std::copy(advances.begin(), advances.end(), shaped_.begin() + pos);
     }
 
-    void Wrap(int pos, int end, long long maxWidth, std::vector<Line>& lines) {
+    void Wrap(int pos, int end, long long maxWidth, std::vector<Line>& lines)
+    {
         if (pos == end) {
             lines.push_back(Line{pos, end, 0});
             return;
@@ -174,7 +186,8 @@ private:
 
 // Lays out and draws the text; with `area` given, only adds to it what
 // each line would touch and draws nothing.
-int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format, DeviceRect* area = nullptr) {
+int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format, DeviceRect* area = nullptr)
+{
     auto face = FaceOf(*dc.font);
     if (!face) return 0;
     const TEXTMETRICW& tm = face->Metrics();
@@ -243,13 +256,14 @@ int Draw(Dc& dc, const char16_t* source, int count, RECT* rc, UINT format, Devic
         y += lineHeight;
     }
     long long result = (single && (format & (DT_VCENTER | DT_BOTTOM))) ? (top - rc->top) + height
-                                                                        : height;
+                                                                       : height;
     return int(std::clamp<long long>(result, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
 
-RECT DrawTextArea(HDC hdc, LPCWSTR text, int count, const RECT& rect, UINT format) {
+RECT DrawTextArea(HDC hdc, LPCWSTR text, int count, const RECT& rect, UINT format)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || !text) return RECT{};
@@ -267,7 +281,8 @@ using namespace tarvel::gdi;
 
 extern "C" {
 
-int DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, RECT* lprc, UINT format) {
+int DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, RECT* lprc, UINT format)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || !lpchText || !lprc) return 0;

@@ -24,7 +24,8 @@ namespace {
 constexpr double kMaxEm = 4000;
 constexpr double kDefaultEm = 12;
 
-std::string Utf8FaceName(const WCHAR* face) {
+std::string Utf8FaceName(const WCHAR* face)
+{
     std::string out;
     for (int i = 0; i < LF_FACESIZE && face[i]; ++i) {
         char32_t c = face[i];
@@ -43,7 +44,8 @@ std::string Utf8FaceName(const WCHAR* face) {
     return out;
 }
 
-std::string CacheKey(const LOGFONTW& log) {
+std::string CacheKey(const LOGFONTW& log)
+{
     LOGFONTW key = log;
     for (int i = 0; i < LF_FACESIZE; ++i) {
         WCHAR c = key.lfFaceName[i];
@@ -61,7 +63,8 @@ std::string CacheKey(const LOGFONTW& log) {
 
 // What fontconfig is asked for: the face name, then the generic family
 // its pitch and family bits ask for, the weight and the slant.
-FcPattern* RequestPattern(const LOGFONTW& log) {
+FcPattern* RequestPattern(const LOGFONTW& log)
+{
     std::string family = Utf8FaceName(log.lfFaceName);
     int pitch = log.lfPitchAndFamily & 3;
     int familyBits = log.lfPitchAndFamily & 0xF0;
@@ -88,14 +91,16 @@ FcPattern* RequestPattern(const LOGFONTW& log) {
 }
 
 // Glyphs are drawn as bilevel images with the font's own hinting.
-void MakeBilevel(FcPattern* match) {
+void MakeBilevel(FcPattern* match)
+{
     FcPatternDel(match, FC_ANTIALIAS);
     FcPatternAddBool(match, FC_ANTIALIAS, FcFalse);
     FcPatternDel(match, FC_HINTING);
     FcPatternAddBool(match, FC_HINTING, FcTrue);
 }
 
-std::string FileOf(FcPattern* font, int& index) {
+std::string FileOf(FcPattern* font, int& index)
+{
     FcChar8* file = nullptr;
     index = 0;
     FcPatternGetInteger(font, FC_INDEX, 0, &index);
@@ -103,7 +108,8 @@ std::string FileOf(FcPattern* font, int& index) {
     return reinterpret_cast<const char*>(file);
 }
 
-cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double sx, double sy, double angle) {
+cairo_scaled_font_t* MakeScaled(cairo_font_face_t* face, double sx, double sy, double angle)
+{
     cairo_matrix_t scale, rotate, font;
     cairo_matrix_init_scale(&scale, sx, sy);
     cairo_matrix_init_rotate(&rotate, -angle);
@@ -136,7 +142,8 @@ struct DesignMetrics {
 
 // GDI sizes a font by its Windows ascent and descent (the OS/2 table),
 // falling back to the horizontal header where a face has none.
-bool ReadDesignMetrics(cairo_font_face_t* face, DesignMetrics& out) {
+bool ReadDesignMetrics(cairo_font_face_t* face, DesignMetrics& out)
+{
     cairo_scaled_font_t* probe = MakeScaled(face, 64, 64, 0);
     if (!probe) return false;
     FT_Face ft = cairo_ft_scaled_font_lock_face(probe);
@@ -180,7 +187,8 @@ struct FaceCache {
     std::map<std::string, std::weak_ptr<FontFace>> faces;
     std::vector<std::shared_ptr<FontFace>> recent;  // most recent first
 
-    void Touch(const std::shared_ptr<FontFace>& face) {
+    void Touch(const std::shared_ptr<FontFace>& face)
+    {
         auto it = std::find(recent.begin(), recent.end(), face);
         if (it != recent.end()) {
             std::rotate(recent.begin(), it, it + 1);
@@ -191,14 +199,16 @@ struct FaceCache {
     }
 };
 
-FaceCache& Cache() {
+FaceCache& Cache()
+{
     static FaceCache* cache = new FaceCache;
     return *cache;
 }
 
 }  // namespace
 
-std::shared_ptr<FontFace> FontFace::Realise(const LOGFONTW& log) {
+std::shared_ptr<FontFace> FontFace::Realise(const LOGFONTW& log)
+{
     FaceCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.lock);
     std::string key = CacheKey(log);
@@ -216,7 +226,8 @@ std::shared_ptr<FontFace> FontFace::Realise(const LOGFONTW& log) {
     return face;
 }
 
-FontFace::~FontFace() {
+FontFace::~FontFace()
+{
     if (shaper_) hb_font_destroy(shaper_);
     if (candidates_) FcFontSetDestroy(candidates_);
     if (drawing_ && drawing_ != upright_) cairo_scaled_font_destroy(drawing_);
@@ -224,7 +235,8 @@ FontFace::~FontFace() {
     if (face_) cairo_font_face_destroy(face_);
 }
 
-bool FontFace::Load(const LOGFONTW& log) {
+bool FontFace::Load(const LOGFONTW& log)
+{
     log_ = log;
     FcPattern* request = RequestPattern(log);
     if (!request) return false;
@@ -301,8 +313,7 @@ bool FontFace::Load(const LOGFONTW& log) {
     tm.tmUnderlined = log.lfUnderline ? 1 : 0;
     tm.tmStruckOut = log.lfStrikeOut ? 1 : 0;
     // TMPF_FIXED_PITCH set means a variable pitch; vector and TrueType bits.
-    tm.tmPitchAndFamily = BYTE((fixedPitch ? 0 : 0x01) | 0x02 | 0x04 |
-                               (fixedPitch ? FF_MODERN : (log.lfPitchAndFamily & 0xF0)));
+    tm.tmPitchAndFamily = BYTE((fixedPitch ? 0 : 0x01) | 0x02 | 0x04 | (fixedPitch ? FF_MODERN : (log.lfPitchAndFamily & 0xF0)));
     tm.tmCharSet = log.lfCharSet;
     tm.tmAveCharWidth = avgWidth > 0 ? LONG(std::lround(avgWidth * scale * widthScale))
                                      : OwnGlyph(U'x').advance;
@@ -312,13 +323,13 @@ bool FontFace::Load(const LOGFONTW& log) {
     underlineThickness_ = std::max(1, int(std::lround(underlineSize * scale)));
     underlinePosition_ = std::max(1, int(std::lround(underlinePos * scale)));
     underlinePosition_ = std::min(underlinePosition_, std::max<int>(1, tm.tmDescent - 1));
-    strikeOutThickness_ =
-        std::max(1, int(std::lround((strikeSize > 0 ? strikeSize : underlineSize) * scale)));
+    strikeOutThickness_ = std::max(1, int(std::lround((strikeSize > 0 ? strikeSize : underlineSize) * scale)));
     strikeOutPosition_ = strikePos > 0 ? int(std::lround(strikePos * scale)) : tm.tmAscent / 3;
     return true;
 }
 
-FontFace::Glyph FontFace::OwnGlyph(char32_t codepoint) {
+FontFace::Glyph FontFace::OwnGlyph(char32_t codepoint)
+{
     Glyph glyph{0, 0, 0};
     FT_Face ft = cairo_ft_scaled_font_lock_face(upright_);
     if (ft) {
@@ -332,7 +343,8 @@ FontFace::Glyph FontFace::OwnGlyph(char32_t codepoint) {
     return glyph;
 }
 
-FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
+FontFace::Glyph FontFace::GlyphFor(char32_t codepoint)
+{
     auto it = glyphs_.find(codepoint);
     if (it != glyphs_.end()) return it->second;
     Glyph glyph = OwnGlyph(codepoint);
@@ -346,7 +358,8 @@ FontFace::Glyph FontFace::GlyphFor(char32_t codepoint) {
     return glyph;
 }
 
-bool FontFace::Has(char32_t codepoint) {
+bool FontFace::Has(char32_t codepoint)
+{
     Glyph glyph = GlyphFor(codepoint);
     return glyph.source == 0 && glyph.index != 0;
 }
@@ -355,7 +368,8 @@ namespace {
 
 // Controls, surrogates and noncharacters are nobody's letters: searching
 // every installed face for them would only find a different box.
-bool Searchable(char32_t c) {
+bool Searchable(char32_t c)
+{
     if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return false;
     if (c >= 0xD800 && c < 0xE000) return false;
     if ((c & 0xFFFE) == 0xFFFE || (c >= 0xFDD0 && c < 0xFDF0)) return false;
@@ -364,7 +378,8 @@ bool Searchable(char32_t c) {
 
 // Fallback faces are shared by every face that needs them at the same size.
 std::string FallbackKey(const std::string& file, int index, FcPattern* prepared, double em,
-                        double widthScale, double escapement) {
+                        double widthScale, double escapement)
+{
     FcBool embolden = FcFalse;
     FcPatternGetBool(prepared, FC_EMBOLDEN, 0, &embolden);
     FcMatrix* matrix = nullptr;
@@ -378,13 +393,15 @@ std::string FallbackKey(const std::string& file, int index, FcPattern* prepared,
 
 }  // namespace
 
-std::uint8_t FontFace::FallbackFor(char32_t codepoint) {
+std::uint8_t FontFace::FallbackFor(char32_t codepoint)
+{
     if (!Searchable(codepoint) || isFallback_) return 0;
     // The request is made again when needed rather than kept: fontconfig's
     // patterns hide their pointers from the leak checker.
     struct Request {
         FcPattern* pattern;
-        ~Request() {
+        ~Request()
+        {
             if (pattern) FcPatternDestroy(pattern);
         }
     } request{nullptr};
@@ -400,8 +417,7 @@ std::uint8_t FontFace::FallbackFor(char32_t codepoint) {
     for (int i = 0; i < candidates_->nfont; ++i) {
         FcPattern* font = candidates_->fonts[i];
         FcCharSet* charset = nullptr;
-        if (FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch || !charset ||
-            !FcCharSetHasChar(charset, FcChar32(codepoint))) {
+        if (FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch || !charset || !FcCharSetHasChar(charset, FcChar32(codepoint))) {
             continue;
         }
         int index = 0;
@@ -443,7 +459,8 @@ std::uint8_t FontFace::FallbackFor(char32_t codepoint) {
     return 0;
 }
 
-bool FontFace::LoadMatch(FcPattern* match, double em, double widthScale, double escapement) {
+bool FontFace::LoadMatch(FcPattern* match, double em, double widthScale, double escapement)
+{
     isFallback_ = true;
     FcChar8* familyName = nullptr;
     if (FcPatternGetString(match, FC_FAMILY, 0, &familyName) == FcResultMatch && familyName) {
@@ -470,7 +487,8 @@ bool FontFace::LoadMatch(FcPattern* match, double em, double widthScale, double 
     return true;
 }
 
-hb_font_t* FontFace::Shaper() {
+hb_font_t* FontFace::Shaper()
+{
     if (shaperTried_) return shaper_;
     shaperTried_ = true;
     if (file_.empty()) return nullptr;
@@ -511,13 +529,15 @@ constexpr long long kMaxImagePixels = 1 << 20;
 
 }  // namespace
 
-void FontFace::TrimImages() {
+void FontFace::TrimImages()
+{
     if (imageBytes_ < kImageBudget) return;
     images_.clear();
     imageBytes_ = 0;
 }
 
-const FontFace::GlyphImage* FontFace::Image(unsigned long index) {
+const FontFace::GlyphImage* FontFace::Image(unsigned long index)
+{
     if (drawing_ != upright_) return nullptr;
     auto it = images_.find(index);
     if (it != images_.end()) return it->second.get();
@@ -535,8 +555,7 @@ const FontFace::GlyphImage* FontFace::Image(unsigned long index) {
                    (long long)std::ceil(std::max(ink.y_bearing + ink.height, 0.0)) + pad};
     std::unique_ptr<GlyphImage> image;
     const long long boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
-    if (boxWidth <= 0 || boxHeight <= 0 || boxWidth > 32767 || boxHeight > 32767 ||
-        boxWidth * boxHeight > 4 * kMaxImagePixels) {
+    if (boxWidth <= 0 || boxHeight <= 0 || boxWidth > 32767 || boxHeight > 32767 || boxWidth * boxHeight > 4 * kMaxImagePixels) {
         images_.emplace(index, nullptr);
         return nullptr;
     }
@@ -565,8 +584,7 @@ const FontFace::GlyphImage* FontFace::Image(unsigned long index) {
     }
     // Ink touching the edge of the box might have been cut off by it.
     bool touchesEdge = maxX >= 0 && (minX == 0 || minY == 0 || maxX == w - 1 || maxY == h - 1);
-    if (bilevel && !touchesEdge &&
-        (maxX < 0 || (long long)(maxX - minX + 1) * (maxY - minY + 1) <= kMaxImagePixels)) {
+    if (bilevel && !touchesEdge && (maxX < 0 || (long long)(maxX - minX + 1) * (maxY - minY + 1) <= kMaxImagePixels)) {
         image = std::make_unique<GlyphImage>();
         if (maxX >= 0) {
             image->left = int(box.left) + minX;
@@ -588,7 +606,8 @@ const FontFace::GlyphImage* FontFace::Image(unsigned long index) {
     return result;
 }
 
-std::shared_ptr<FontFace> FaceOf(Font& font) {
+std::shared_ptr<FontFace> FaceOf(Font& font)
+{
     if (!font.face) font.face = FontFace::Realise(font.log);
     return font.face;
 }

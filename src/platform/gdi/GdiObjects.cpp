@@ -12,7 +12,8 @@ struct HandleTable {
     std::uintptr_t next = 0x10000;
 };
 
-HandleTable& Table() {
+HandleTable& Table()
+{
     static HandleTable* table = new HandleTable;  // outlives static destructors
     return *table;
 }
@@ -22,12 +23,14 @@ constexpr std::uint64_t kMaxBitmapBytes = std::uint64_t(1) << 31;
 
 }  // namespace
 
-std::recursive_mutex& GdiLock() {
+std::recursive_mutex& GdiLock()
+{
     static std::recursive_mutex* lock = new std::recursive_mutex;
     return *lock;
 }
 
-HGDIOBJ RegisterObject(std::shared_ptr<GdiObject> object) {
+HGDIOBJ RegisterObject(std::shared_ptr<GdiObject> object)
+{
     if (!object) return nullptr;
     auto& table = Table();
     std::uintptr_t value = table.next;
@@ -38,14 +41,16 @@ HGDIOBJ RegisterObject(std::shared_ptr<GdiObject> object) {
     return h;
 }
 
-std::shared_ptr<GdiObject> LookupObject(HGDIOBJ h) {
+std::shared_ptr<GdiObject> LookupObject(HGDIOBJ h)
+{
     if (!h) return nullptr;
     auto& table = Table();
     auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(h));
     return it == table.objects.end() ? nullptr : it->second;
 }
 
-bool UnregisterObject(HGDIOBJ h) {
+bool UnregisterObject(HGDIOBJ h)
+{
     auto& table = Table();
     auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(h));
     if (it == table.objects.end()) return false;
@@ -55,7 +60,8 @@ bool UnregisterObject(HGDIOBJ h) {
 }
 
 std::shared_ptr<Bitmap> AllocateBitmap(int width, int height, int bpp, bool topDown,
-                                       std::size_t rowAlign) {
+                                       std::size_t rowAlign)
+{
     if (width <= 0 || height <= 0) return nullptr;
     if (bpp != 1 && bpp != 8 && bpp != 24 && bpp != 32) return nullptr;
     std::uint64_t rowBits = std::uint64_t(width) * std::uint64_t(bpp);
@@ -85,7 +91,8 @@ std::shared_ptr<Bitmap> AllocateBitmap(int width, int height, int bpp, bool topD
     return bitmap;
 }
 
-std::shared_ptr<Bitmap> CloneBitmap(const Bitmap& source) {
+std::shared_ptr<Bitmap> CloneBitmap(const Bitmap& source)
+{
     auto copy = AllocateBitmap(source.width, source.height, source.bpp, true, 4);
     if (!copy) return nullptr;
     copy->palette = source.palette;
@@ -97,7 +104,8 @@ std::shared_ptr<Bitmap> CloneBitmap(const Bitmap& source) {
     return copy;
 }
 
-std::shared_ptr<Bitmap> StockBitmap() {
+std::shared_ptr<Bitmap> StockBitmap()
+{
     static std::shared_ptr<Bitmap>* stock = [] {
         auto bitmap = AllocateBitmap(1, 1, 1, true, 2);
         bitmap->stock = true;
@@ -108,6 +116,9 @@ std::shared_ptr<Bitmap> StockBitmap() {
     return *stock;
 }
 
-HGDIOBJ StockBitmapHandle() { return StockBitmap()->handle; }
+HGDIOBJ StockBitmapHandle()
+{
+    return StockBitmap()->handle;
+}
 
 }  // namespace tarvel::gdi

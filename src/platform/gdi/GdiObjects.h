@@ -16,7 +16,10 @@ namespace tarvel::gdi {
 class FontFace;
 
 struct GdiObject {
-    explicit GdiObject(DWORD t) : type(t) {}
+    explicit GdiObject(DWORD t)
+        : type(t)
+    {
+    }
     virtual ~GdiObject() = default;
     DWORD type;  // OBJ_PEN, OBJ_BRUSH, OBJ_FONT, OBJ_BITMAP, OBJ_MEMDC
     bool stock = false;
@@ -31,7 +34,10 @@ struct FreeDeleter {
 // rows padded to 2 bytes, DIB sections follow their header (bottom-up for a
 // positive height, rows padded to 4 bytes).
 struct Bitmap : GdiObject {
-    Bitmap() : GdiObject(OBJ_BITMAP) {}
+    Bitmap()
+        : GdiObject(OBJ_BITMAP)
+    {
+    }
     int width = 0;
     int height = 0;
     int bpp = 0;  // 1, 8, 24 or 32
@@ -48,32 +54,45 @@ struct Bitmap : GdiObject {
     HDC selectedInto = nullptr;
 
     std::uint8_t* Row(int y) { return bits + std::size_t(topDown ? y : height - 1 - y) * stride; }
-    const std::uint8_t* Row(int y) const {
+    const std::uint8_t* Row(int y) const
+    {
         return bits + std::size_t(topDown ? y : height - 1 - y) * stride;
     }
 };
 
 struct Pen : GdiObject {
-    Pen() : GdiObject(OBJ_PEN) {}
+    Pen()
+        : GdiObject(OBJ_PEN)
+    {
+    }
     LOGPEN log{};
 };
 
 struct Brush : GdiObject {
-    Brush() : GdiObject(OBJ_BRUSH) {}
+    Brush()
+        : GdiObject(OBJ_BRUSH)
+    {
+    }
     LOGBRUSH log{};
-    std::shared_ptr<Bitmap> pattern;   // null for solid and null brushes
-    bool patternUsesDcColours = false;  // a monochrome bitmap: text and background colours
+    std::shared_ptr<Bitmap> pattern;      // null for solid and null brushes
+    bool patternUsesDcColours = false;    // a monochrome bitmap: text and background colours
     std::vector<std::uint8_t> packedDib;  // what lbHatch points at for DIB brushes
 };
 
 struct Font : GdiObject {
-    Font() : GdiObject(OBJ_FONT) {}
+    Font()
+        : GdiObject(OBJ_FONT)
+    {
+    }
     LOGFONTW log{};
     std::shared_ptr<FontFace> face;  // realised on first use
 };
 
 struct Dc : GdiObject {
-    Dc() : GdiObject(OBJ_MEMDC) {}
+    Dc()
+        : GdiObject(OBJ_MEMDC)
+    {
+    }
     std::shared_ptr<Bitmap> bitmap;
     std::shared_ptr<Pen> pen;
     std::shared_ptr<Brush> brush;
@@ -100,13 +119,15 @@ std::shared_ptr<GdiObject> LookupObject(HGDIOBJ h);
 bool UnregisterObject(HGDIOBJ h);
 
 template <class T>
-std::shared_ptr<T> LookupAs(HGDIOBJ h, DWORD type) {
+std::shared_ptr<T> LookupAs(HGDIOBJ h, DWORD type)
+{
     auto object = LookupObject(h);
     if (!object || object->type != type) return nullptr;
     return std::static_pointer_cast<T>(object);
 }
 
-inline std::shared_ptr<Dc> LookupDc(HDC h) {
+inline std::shared_ptr<Dc> LookupDc(HDC h)
+{
     return LookupAs<Dc>(static_cast<HGDIOBJ>(h), OBJ_MEMDC);
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-HPEN MakePen(UINT style, int width, COLORREF color) {
+HPEN MakePen(UINT style, int width, COLORREF color)
+{
     if (style > 6) return nullptr;  // PS_SOLID .. PS_INSIDEFRAME
     auto pen = std::make_shared<Pen>();
     pen->log.lopnStyle = style;
@@ -18,7 +19,8 @@ HPEN MakePen(UINT style, int width, COLORREF color) {
     return static_cast<HPEN>(RegisterObject(pen));
 }
 
-std::shared_ptr<Pen> StockPen(COLORREF color, UINT style) {
+std::shared_ptr<Pen> StockPen(COLORREF color, UINT style)
+{
     auto pen = std::make_shared<Pen>();
     pen->log.lopnStyle = style;
     pen->log.lopnColor = color;
@@ -26,7 +28,8 @@ std::shared_ptr<Pen> StockPen(COLORREF color, UINT style) {
     return pen;
 }
 
-std::shared_ptr<Brush> StockBrush(COLORREF color, UINT style) {
+std::shared_ptr<Brush> StockBrush(COLORREF color, UINT style)
+{
     auto brush = std::make_shared<Brush>();
     brush->log.lbStyle = style;
     brush->log.lbColor = style == BS_SOLID ? color : 0;
@@ -34,7 +37,8 @@ std::shared_ptr<Brush> StockBrush(COLORREF color, UINT style) {
     return brush;
 }
 
-std::shared_ptr<Font> StockFont(const char16_t* face, LONG height) {
+std::shared_ptr<Font> StockFont(const char16_t* face, LONG height)
+{
     auto font = std::make_shared<Font>();
     font->log.lfHeight = height;
     font->log.lfWeight = FW_NORMAL;
@@ -47,10 +51,10 @@ std::shared_ptr<Font> StockFont(const char16_t* face, LONG height) {
 // Builds a bitmap from a packed DIB or a DIB header and separate bits.
 // Returns null for headers this layer does not draw.
 std::shared_ptr<Bitmap> BitmapFromDib(const BITMAPINFO* info, const std::uint8_t* bits,
-                                      UINT usage, std::size_t* consumed) {
+                                      UINT usage, std::size_t* consumed)
+{
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
-        h.biHeight == INT32_MIN || h.biPlanes != 1 || h.biCompression != BI_RGB) {
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == INT32_MIN || h.biPlanes != 1 || h.biCompression != BI_RGB) {
         return nullptr;
     }
     int bpp = h.biBitCount;
@@ -81,7 +85,8 @@ std::shared_ptr<Bitmap> BitmapFromDib(const BITMAPINFO* info, const std::uint8_t
 }  // namespace
 
 // The stock objects exist once per process and are never deleted.
-std::shared_ptr<GdiObject> Stock(int index) {
+std::shared_ptr<GdiObject> Stock(int index)
+{
     static std::shared_ptr<GdiObject>* table = [] {
         auto* t = new std::shared_ptr<GdiObject>[18];
         t[WHITE_BRUSH] = StockBrush(RGB(255, 255, 255), BS_SOLID);
@@ -114,19 +119,22 @@ using namespace tarvel::gdi;
 
 extern "C" {
 
-HPEN CreatePen(int iStyle, int cWidth, COLORREF color) {
+HPEN CreatePen(int iStyle, int cWidth, COLORREF color)
+{
     Guard guard(GdiLock());
     if (iStyle < 0) return nullptr;
     return MakePen(UINT(iStyle), cWidth, color);
 }
 
-HPEN CreatePenIndirect(const LOGPEN* plpen) {
+HPEN CreatePenIndirect(const LOGPEN* plpen)
+{
     if (!plpen) return nullptr;
     Guard guard(GdiLock());
     return MakePen(plpen->lopnStyle, plpen->lopnWidth.x, plpen->lopnColor);
 }
 
-HBRUSH CreateSolidBrush(COLORREF color) {
+HBRUSH CreateSolidBrush(COLORREF color)
+{
     Guard guard(GdiLock());
     auto brush = std::make_shared<Brush>();
     brush->log.lbStyle = BS_SOLID;
@@ -134,7 +142,8 @@ HBRUSH CreateSolidBrush(COLORREF color) {
     return static_cast<HBRUSH>(RegisterObject(brush));
 }
 
-HBRUSH CreatePatternBrush(HBITMAP hbm) {
+HBRUSH CreatePatternBrush(HBITMAP hbm)
+{
     Guard guard(GdiLock());
     auto bitmap = LookupAs<Bitmap>(hbm, OBJ_BITMAP);
     if (!bitmap) return nullptr;
@@ -148,7 +157,8 @@ HBRUSH CreatePatternBrush(HBITMAP hbm) {
     return static_cast<HBRUSH>(RegisterObject(brush));
 }
 
-HBRUSH CreateDIBPatternBrushPt(const void* lpPackedDIB, UINT iUsage) {
+HBRUSH CreateDIBPatternBrushPt(const void* lpPackedDIB, UINT iUsage)
+{
     if (!lpPackedDIB) return nullptr;
     Guard guard(GdiLock());
     const auto* info = static_cast<const BITMAPINFO*>(lpPackedDIB);
@@ -169,7 +179,8 @@ HBRUSH CreateDIBPatternBrushPt(const void* lpPackedDIB, UINT iUsage) {
     return static_cast<HBRUSH>(RegisterObject(brush));
 }
 
-HFONT CreateFontIndirectW(const LOGFONTW* lplf) {
+HFONT CreateFontIndirectW(const LOGFONTW* lplf)
+{
     if (!lplf) return nullptr;
     Guard guard(GdiLock());
     auto font = std::make_shared<Font>();
@@ -178,7 +189,8 @@ HFONT CreateFontIndirectW(const LOGFONTW* lplf) {
     return static_cast<HFONT>(RegisterObject(font));
 }
 
-HBITMAP CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, const void* lpBits) {
+HBITMAP CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, const void* lpBits)
+{
     Guard guard(GdiLock());
     if (nWidth < 0 || nHeight < 0 || nPlanes != 1) return nullptr;
     if (nWidth == 0 || nHeight == 0) return static_cast<HBITMAP>(StockBitmapHandle());
@@ -188,7 +200,8 @@ HBITMAP CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, cons
     return static_cast<HBITMAP>(RegisterObject(bitmap));
 }
 
-HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
+HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy)
+{
     Guard guard(GdiLock());
     if (cx < 0 || cy < 0) return nullptr;
     int bpp = 24;  // the display's depth
@@ -207,7 +220,8 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits,
-                         HANDLE hSection, DWORD) {
+                         HANDLE hSection, DWORD)
+{
     if (ppvBits) *ppvBits = nullptr;
     if (!pbmi || hSection) return nullptr;
     Guard guard(GdiLock());
@@ -218,13 +232,15 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     return static_cast<HBITMAP>(h);
 }
 
-HGDIOBJ GetStockObject(int i) {
+HGDIOBJ GetStockObject(int i)
+{
     Guard guard(GdiLock());
     auto object = Stock(i);
     return object ? object->handle : nullptr;
 }
 
-BOOL DeleteObject(HGDIOBJ ho) {
+BOOL DeleteObject(HGDIOBJ ho)
+{
     Guard guard(GdiLock());
     auto object = LookupObject(ho);
     if (!object || object->type == OBJ_MEMDC) return FALSE;
@@ -235,7 +251,8 @@ BOOL DeleteObject(HGDIOBJ ho) {
     return UnregisterObject(ho) ? TRUE : FALSE;
 }
 
-int GetObjectW(HGDIOBJ h, int c, LPVOID pv) {
+int GetObjectW(HGDIOBJ h, int c, LPVOID pv)
+{
     Guard guard(GdiLock());
     auto object = LookupObject(h);
     if (!object || c < 0) return 0;
@@ -246,30 +263,31 @@ int GetObjectW(HGDIOBJ h, int c, LPVOID pv) {
         return size;
     };
     switch (object->type) {
-        case OBJ_PEN: return copyOut(&static_cast<Pen&>(*object).log, sizeof(LOGPEN));
-        case OBJ_BRUSH: return copyOut(&static_cast<Brush&>(*object).log, sizeof(LOGBRUSH));
-        case OBJ_FONT: return copyOut(&static_cast<Font&>(*object).log, sizeof(LOGFONTW));
-        case OBJ_BITMAP: {
-            auto& bitmap = static_cast<Bitmap&>(*object);
-            DIBSECTION ds{};
-            ds.dsBm.bmType = 0;
-            ds.dsBm.bmWidth = bitmap.width;
-            ds.dsBm.bmHeight = bitmap.height;
-            ds.dsBm.bmWidthBytes = LONG(bitmap.stride);
-            ds.dsBm.bmPlanes = 1;
-            ds.dsBm.bmBitsPixel = WORD(bitmap.bpp);
-            ds.dsBm.bmBits = bitmap.isDib ? bitmap.bits : nullptr;
-            if (!bitmap.isDib) return copyOut(&ds.dsBm, sizeof(BITMAP));
-            ds.dsBmih = bitmap.header;
-            if (!pv) return sizeof(DIBSECTION);
-            if (c >= int(sizeof(DIBSECTION))) return copyOut(&ds, sizeof(DIBSECTION));
-            return copyOut(&ds.dsBm, sizeof(BITMAP));
-        }
-        default: return 0;
+    case OBJ_PEN: return copyOut(&static_cast<Pen&>(*object).log, sizeof(LOGPEN));
+    case OBJ_BRUSH: return copyOut(&static_cast<Brush&>(*object).log, sizeof(LOGBRUSH));
+    case OBJ_FONT: return copyOut(&static_cast<Font&>(*object).log, sizeof(LOGFONTW));
+    case OBJ_BITMAP: {
+        auto& bitmap = static_cast<Bitmap&>(*object);
+        DIBSECTION ds{};
+        ds.dsBm.bmType = 0;
+        ds.dsBm.bmWidth = bitmap.width;
+        ds.dsBm.bmHeight = bitmap.height;
+        ds.dsBm.bmWidthBytes = LONG(bitmap.stride);
+        ds.dsBm.bmPlanes = 1;
+        ds.dsBm.bmBitsPixel = WORD(bitmap.bpp);
+        ds.dsBm.bmBits = bitmap.isDib ? bitmap.bits : nullptr;
+        if (!bitmap.isDib) return copyOut(&ds.dsBm, sizeof(BITMAP));
+        ds.dsBmih = bitmap.header;
+        if (!pv) return sizeof(DIBSECTION);
+        if (c >= int(sizeof(DIBSECTION))) return copyOut(&ds, sizeof(DIBSECTION));
+        return copyOut(&ds.dsBm, sizeof(BITMAP));
+    }
+    default: return 0;
     }
 }
 
-DWORD GetObjectType(HGDIOBJ h) {
+DWORD GetObjectType(HGDIOBJ h)
+{
     Guard guard(GdiLock());
     auto object = LookupObject(h);
     return object ? object->type : 0;

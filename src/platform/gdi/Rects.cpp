@@ -8,24 +8,28 @@
 
 extern "C" {
 
-BOOL SetRect(RECT* lprc, int xLeft, int yTop, int xRight, int yBottom) {
+BOOL SetRect(RECT* lprc, int xLeft, int yTop, int xRight, int yBottom)
+{
     if (!lprc) return FALSE;
     *lprc = RECT{xLeft, yTop, xRight, yBottom};
     return TRUE;
 }
 
-BOOL SetRectEmpty(RECT* lprc) {
+BOOL SetRectEmpty(RECT* lprc)
+{
     if (!lprc) return FALSE;
     *lprc = RECT{0, 0, 0, 0};
     return TRUE;
 }
 
-BOOL IsRectEmpty(const RECT* lprc) {
+BOOL IsRectEmpty(const RECT* lprc)
+{
     if (!lprc) return TRUE;
     return lprc->right <= lprc->left || lprc->bottom <= lprc->top;
 }
 
-BOOL UnionRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
+BOOL UnionRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2)
+{
     if (!lprcDst || !lprcSrc1 || !lprcSrc2) return FALSE;
     RECT a = *lprcSrc1;
     RECT b = *lprcSrc2;
@@ -46,7 +50,8 @@ BOOL UnionRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
     return TRUE;
 }
 
-BOOL IntersectRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
+BOOL IntersectRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2)
+{
     if (!lprcDst || !lprcSrc1 || !lprcSrc2) return FALSE;
     RECT a = *lprcSrc1;
     RECT b = *lprcSrc2;
@@ -60,7 +65,8 @@ BOOL IntersectRect(RECT* lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2) {
     return TRUE;
 }
 
-BOOL OffsetRect(RECT* lprc, int dx, int dy) {
+BOOL OffsetRect(RECT* lprc, int dx, int dy)
+{
     if (!lprc) return FALSE;
     // Wraps around like the platform's 32-bit arithmetic instead of
     // overflowing.

@@ -26,11 +26,12 @@ struct ShapeState {
     Paint background;
     bool hasBrush = false;
     Paint brush;
-    std::vector<int> dashes;  // on, off, on, off ... in pixels
+    std::vector<int> dashes;   // on, off, on, off ... in pixels
     long long ox = 0, oy = 0;  // viewport origin
 };
 
-ShapeState Prepare(Dc& dc) {
+ShapeState Prepare(Dc& dc)
+{
     ShapeState s;
     s.target = dc.bitmap.get();
     s.rop = Rop3FromRop2(dc.rop2);
@@ -42,11 +43,11 @@ ShapeState Prepare(Dc& dc) {
     if (s.hasPen) s.pen = SolidPaint(*s.target, pen.lopnColor);
     if (s.penWidth == 1) {
         switch (pen.lopnStyle) {
-            case PS_DASH: s.dashes = {18, 6}; break;
-            case PS_DOT: s.dashes = {3, 3}; break;
-            case 3: s.dashes = {9, 6, 3, 6}; break;        // dash-dot
-            case 4: s.dashes = {9, 3, 3, 3, 3, 3}; break;  // dash-dot-dot
-            default: break;
+        case PS_DASH: s.dashes = {18, 6}; break;
+        case PS_DOT: s.dashes = {3, 3}; break;
+        case 3: s.dashes = {9, 6, 3, 6}; break;        // dash-dot
+        case 4: s.dashes = {9, 3, 3, 3, 3, 3}; break;  // dash-dot-dot
+        default: break;
         }
     }
     s.styled = !s.dashes.empty();
@@ -61,13 +62,16 @@ ShapeState Prepare(Dc& dc) {
 // position runs on across the segments of one figure.
 class ThinLine {
 public:
-    explicit ThinLine(ShapeState& s) : s_(s) {
+    explicit ThinLine(ShapeState& s)
+        : s_(s)
+    {
         for (int d : s.dashes) period_ += d;
     }
     ~ThinLine() { Flush(); }
 
     // Draws from (x0, y0) towards (x1, y1), leaving out (x1, y1).
-    void Segment(long long x0, long long y0, long long x1, long long y1) {
+    void Segment(long long x0, long long y0, long long x1, long long y1)
+    {
         long long dx = std::llabs(x1 - x0), dy = std::llabs(y1 - y0);
         long long steps = std::max(dx, dy);
         if (steps == 0) return;
@@ -86,7 +90,10 @@ public:
             long long lo = 0, hi = steps;
             while (lo < hi) {
                 long long mid = lo + (hi - lo) / 2;
-                if (pred(mid)) hi = mid; else lo = mid + 1;
+                if (pred(mid))
+                    hi = mid;
+                else
+                    lo = mid + 1;
             }
             return lo;
         };
@@ -117,7 +124,8 @@ public:
     }
 
 private:
-    bool StyleOn(long long pos) const {
+    bool StyleOn(long long pos) const
+    {
         if (!period_) return true;
         long long p = pos % period_;
         for (std::size_t k = 0; k < s_.dashes.size(); ++k) {
@@ -127,7 +135,8 @@ private:
         return true;
     }
 
-    void Plot(int x, int y, bool on) {
+    void Plot(int x, int y, bool on)
+    {
         int cls = on ? 1 : 2;
         if (cls == 2 && !s_.hasBackground) cls = 0;
         if (runLength_ && y == runY_ && cls == runClass_ && x == runX_ + runLength_) {
@@ -146,7 +155,8 @@ private:
         runLength_ = 1;
     }
 
-    void Flush() {
+    void Flush()
+    {
         if (runLength_ && runClass_) {
             const Paint& paint = runClass_ == 1 ? s_.pen : s_.background;
             FillSpan(*s_.target, runY_, runX_, runX_ + runLength_, paint, s_.rop);
@@ -160,14 +170,16 @@ private:
     int runX_ = 0, runY_ = 0, runClass_ = 0, runLength_ = 0;
 };
 
-DeviceRect Normalised(const ShapeState& s, int left, int top, int right, int bottom) {
+DeviceRect Normalised(const ShapeState& s, int left, int top, int right, int bottom)
+{
     long long l = left + s.ox, r = right + s.ox, t = top + s.oy, b = bottom + s.oy;
     if (l > r) std::swap(l, r);
     if (t > b) std::swap(t, b);
     return {l, t, r, b};
 }
 
-void AddEllipse(cairo_t* cr, double l, double t, double r, double b) {
+void AddEllipse(cairo_t* cr, double l, double t, double r, double b)
+{
     double rx = (r - l) / 2, ry = (b - t) / 2;
     if (rx <= 0 || ry <= 0) return;
     cairo_save(cr);
@@ -179,7 +191,8 @@ void AddEllipse(cairo_t* cr, double l, double t, double r, double b) {
     cairo_restore(cr);
 }
 
-void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx, double ry) {
+void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx, double ry)
+{
     if (r <= l || b <= t) return;
     rx = std::min(rx, (r - l) / 2);
     ry = std::min(ry, (b - t) / 2);
@@ -207,7 +220,8 @@ void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx
 // pieces that come near area are added.
 template <class AddLocal>
 void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const std::vector<int>& pattern,
-               AddLocal addLocal) {
+               AddLocal addLocal)
+{
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     cairo_t* local = cairo_create(surface);
     addLocal(local);
@@ -248,8 +262,8 @@ void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const 
         }
         piece.clear();
     };
-    std::size_t k = 0;           // current entry of the pattern
-    double left = pattern[0];    // of it
+    std::size_t k = 0;         // current entry of the pattern
+    double left = pattern[0];  // of it
     double x = 0, y = 0, startX = 0, startY = 0;
     auto walkTo = [&](double tx, double ty) {
         double length = std::hypot(tx - x, ty - y);
@@ -275,15 +289,15 @@ void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const 
         for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
             const cairo_path_data_t* d = &path->data[i];
             switch (d->header.type) {
-                case CAIRO_PATH_MOVE_TO:
-                    finish();
-                    x = startX = d[1].point.x;
-                    y = startY = d[1].point.y;
-                    if (k % 2 == 0) extend(x, y);
-                    break;
-                case CAIRO_PATH_LINE_TO: walkTo(d[1].point.x, d[1].point.y); break;
-                case CAIRO_PATH_CLOSE_PATH: walkTo(startX, startY); break;
-                default: break;
+            case CAIRO_PATH_MOVE_TO:
+                finish();
+                x = startX = d[1].point.x;
+                y = startY = d[1].point.y;
+                if (k % 2 == 0) extend(x, y);
+                break;
+            case CAIRO_PATH_LINE_TO: walkTo(d[1].point.x, d[1].point.y); break;
+            case CAIRO_PATH_CLOSE_PATH: walkTo(startX, startY); break;
+            default: break;
             }
         }
     }
@@ -296,7 +310,8 @@ void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const 
 // A closed figure inside box, drawn by addPath(cr, box inset by d).
 // Returns false for a box too far out to draw.
 template <class AddPath>
-bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
+bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath)
+{
     if (!s.hasPen) {
         box.right -= 1;
         box.bottom -= 1;
@@ -304,8 +319,7 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
     if (box.Empty()) return true;
     DeviceRect area = box.Intersect(BoundsOf(*s.target));
     if (area.Empty() || s.target->readOnly) return true;
-    if (!WithinReach(area, double(box.left), double(box.top)) ||
-        !WithinReach(area, double(box.right), double(box.bottom))) {
+    if (!WithinReach(area, double(box.left), double(box.top)) || !WithinReach(area, double(box.right), double(box.bottom))) {
         return false;
     }
     CoverageMask mask(area);
@@ -355,7 +369,8 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath) {
     return true;
 }
 
-void DrawRectangle(ShapeState& s, DeviceRect box) {
+void DrawRectangle(ShapeState& s, DeviceRect box)
+{
     Bitmap& bm = *s.target;
     if (!s.hasPen) {
         box.right -= 1;
@@ -401,7 +416,8 @@ void DrawRectangle(ShapeState& s, DeviceRect box) {
 // end still lies within it from any mask on a page.
 constexpr long long kLogicalReach = kCairoReach / 4;
 
-void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
+void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
+{
     long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
     for (int i = 0; i < count; ++i) {
         minX = std::min(minX, pts[i].x + s.ox);
@@ -411,8 +427,7 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
     }
     long long w = s.penWidth;
     if (w > kCairoReach / 4) return;  // wider than any page by far
-    DeviceRect area =
-        DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
+    DeviceRect area = DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
     if (area.Empty()) return;
     CoverageMask mask(area);
     if (!mask.Ok()) return;
@@ -467,8 +482,7 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count) {
         if (!(clip(-dx, ax - lx0) && clip(dx, lx1 - ax) && clip(-dy, ay - ly0) && clip(dy, ly1 - ay)))
             continue;  // the segment passes outside the box, far from any page
         const double cax = ax + t0 * dx, cay = ay + t0 * dy, cbx = ax + t1 * dx, cby = ay + t1 * dy;
-        const bool boxHoldsArea = double(area.left) - margin > lx0 && double(area.right) + margin < lx1
-            && double(area.top) - margin > ly0 && double(area.bottom) + margin < ly1;
+        const bool boxHoldsArea = double(area.left) - margin > lx0 && double(area.right) + margin<lx1&& double(area.top) - margin> ly0 && double(area.bottom) + margin < ly1;
         if (boxHoldsArea && WithinReach(area, cax, cay) && WithinReach(area, cbx, cby)) {
             cairo_move_to(cr, cax, cay);
             cairo_line_to(cr, cbx, cby);
@@ -493,7 +507,8 @@ using namespace tarvel::gdi;
 
 extern "C" {
 
-BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
@@ -502,7 +517,8 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     return TRUE;
 }
 
-BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
@@ -514,7 +530,8 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     return drawn ? TRUE : FALSE;
 }
 
-BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height) {
+BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc) return FALSE;
@@ -528,7 +545,8 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
     return drawn ? TRUE : FALSE;
 }
 
-BOOL Polyline(HDC hdc, const POINT* apt, int cpt) {
+BOOL Polyline(HDC hdc, const POINT* apt, int cpt)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || !apt || cpt < 2) return FALSE;

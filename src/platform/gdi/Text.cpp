@@ -20,7 +20,8 @@ constexpr UINT kMaxTextUnits = 1u << 24;
 
 }  // namespace
 
-int TextLength(const char16_t* text, int max) {
+int TextLength(const char16_t* text, int max)
+{
     int n = 0;
     while (n < max && text[n]) ++n;
     return n;
@@ -41,7 +42,8 @@ struct TextFrame {
 // The device area the text can touch: its cell, its underline and the
 // glyphs' own ink, which may reach past the cell (overhangs, accents).
 DeviceRect InkArea(const TextFrame& f, FontFace& face, const TextLayout& layout,
-                   const std::vector<cairo_glyph_t>& glyphs) {
+                   const std::vector<cairo_glyph_t>& glyphs)
+{
     const TEXTMETRICW& tm = face.Metrics();
     double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
     double v1 = tm.tmDescent + face.UnderlineThickness() + 1;
@@ -79,9 +81,9 @@ DeviceRect InkArea(const TextFrame& f, FontFace& face, const TextLayout& layout,
 // coordinates it cannot hold. Returns false when nothing can show.
 bool CutToReach(const TextFrame& f, const TEXTMETRICW& tm, const DeviceRect& area,
                 const TextLayout& layout, std::vector<cairo_glyph_t>& glyphs,
-                std::vector<FontFace*>& faces, double& uLo, double& uHi, bool& far) {
-    far = !WithinReach(area, f.ox, f.oy) ||
-          !WithinReach(area, f.X(layout.width, 0), f.Y(layout.width, 0));
+                std::vector<FontFace*>& faces, double& uLo, double& uHi, bool& far)
+{
+    far = !WithinReach(area, f.ox, f.oy) || !WithinReach(area, f.X(layout.width, 0), f.Y(layout.width, 0));
     for (std::size_t i = 0; i < glyphs.size() && !far; ++i) {
         far = !WithinReach(area, glyphs[i].x, glyphs[i].y);
     }
@@ -119,7 +121,8 @@ bool glyphImagesOn = true;
 
 constexpr std::uint64_t kByteOnes = 0x0101010101010101ull;
 
-inline std::uint64_t Load64(const std::uint8_t* p) {
+inline std::uint64_t Load64(const std::uint8_t* p)
+{
     std::uint64_t v;
     std::memcpy(&v, p, 8);
     return v;
@@ -127,7 +130,8 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
 
 // Index, in memory order, of the first byte of a word loaded from memory
 // that is not zero; the word must not be zero.
-inline int FirstNonZeroByte(std::uint64_t word) {
+inline int FirstNonZeroByte(std::uint64_t word)
+{
     if constexpr (std::endian::native == std::endian::little) {
         return std::countr_zero(word) >> 3;
     } else {
@@ -148,7 +152,8 @@ struct PenBar {
 // glyph has no image; the caller then takes the mask.
 bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how,
                     const std::vector<cairo_glyph_t>& glyphs, const std::vector<FontFace*>& faces,
-                    const DeviceRect& area) {
+                    const DeviceRect& area)
+{
     // The mask would be refused at these sizes; so is the shortcut.
     if (area.right - area.left > 32767 || area.bottom - area.top > 32767) return false;
     for (const auto& mark : how.marks) {
@@ -168,8 +173,7 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
         if (!image) return false;
         if (image->width == 0) continue;
         long long left = std::llround(g.x) + image->left, top = std::llround(g.y) + image->top;
-        if (left >= area.right || top >= area.bottom || left + image->width <= area.left ||
-            top + image->height <= area.top) {
+        if (left >= area.right || top >= area.bottom || left + image->width <= area.left || top + image->height <= area.top) {
             continue;
         }
         placed.push_back({left, top, image});
@@ -211,8 +215,7 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
             if (y < p.top || y >= p.top + p.image->height) continue;
             int from = int(std::max(p.left, area.left) - x0);
             int to = int(std::min(p.left + p.image->width, area.right) - x0);
-            const std::uint8_t* ink = p.image->ink.data() + std::size_t(y - p.top) * std::size_t(p.image->width) +
-                                      std::size_t(from - (p.left - x0));
+            const std::uint8_t* ink = p.image->ink.data() + std::size_t(y - p.top) * std::size_t(p.image->width) + std::size_t(from - (p.left - x0));
             for (int x = from; x < to; ++x) c[x] |= ink[x - from];
             lo = std::min(lo, from);
             hi = std::max(hi, to);
@@ -268,11 +271,15 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
 
 }  // namespace
 
-void UseGlyphImages(bool on) { glyphImagesOn = on; }
+void UseGlyphImages(bool on)
+{
+    glyphImagesOn = on;
+}
 
 namespace {
 
-std::vector<cairo_glyph_t> PlacedGlyphs(const TextFrame& f, const TextLayout& layout) {
+std::vector<cairo_glyph_t> PlacedGlyphs(const TextFrame& f, const TextLayout& layout)
+{
     std::vector<cairo_glyph_t> glyphs(layout.glyphs);
     for (auto& g : glyphs) {
         double u = g.x, v = g.y;
@@ -282,28 +289,32 @@ std::vector<cairo_glyph_t> PlacedGlyphs(const TextFrame& f, const TextLayout& la
     return glyphs;
 }
 
-TextFrame FrameOf(const FontFace& face, const TextDrawing& how) {
+TextFrame FrameOf(const FontFace& face, const TextDrawing& how)
+{
     double angle = face.Escapement();
     return TextFrame{double(how.originX), double(how.originY), std::cos(angle), std::sin(angle)};
 }
 
 }  // namespace
 
-DeviceRect TextRunArea(FontFace& face, const TextLayout& layout, const TextDrawing& how) {
+DeviceRect TextRunArea(FontFace& face, const TextLayout& layout, const TextDrawing& how)
+{
     TextFrame f = FrameOf(face, how);
     DeviceRect area = InkArea(f, face, layout, PlacedGlyphs(f, layout));
     if (how.clip) area = area.Intersect(*how.clip);
     return area;
 }
 
-RECT LogicalRect(const Dc& dc, const DeviceRect& area) {
+RECT LogicalRect(const Dc& dc, const DeviceRect& area)
+{
     if (area.Empty()) return RECT{};
     auto held = [](long long v) { return LONG(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); };
     return RECT{held(area.left - dc.viewportOrg.x), held(area.top - dc.viewportOrg.y),
                 held(area.right - dc.viewportOrg.x), held(area.bottom - dc.viewportOrg.y)};
 }
 
-void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how) {
+void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how)
+{
     Bitmap& target = *dc.bitmap;
     if (target.readOnly) return;
     const TEXTMETRICW& tm = face.Metrics();
@@ -373,7 +384,8 @@ namespace {
 // Where ExtTextOutW puts a text: its baseline's left end for the device
 // context's text alignment, and the cell in the background colour in
 // opaque mode.
-TextDrawing PlaceText(const Dc& dc, FontFace& face, const TextLayout& layout, int x, int y) {
+TextDrawing PlaceText(const Dc& dc, FontFace& face, const TextLayout& layout, int x, int y)
+{
     const TEXTMETRICW& tm = face.Metrics();
     UINT align = dc.textAlign;
     long long u = 0, v = tm.tmAscent;
@@ -396,7 +408,8 @@ TextDrawing PlaceText(const Dc& dc, FontFace& face, const TextLayout& layout, in
     return how;
 }
 
-DeviceRect DeviceRectOf(const Dc& dc, const RECT& r) {
+DeviceRect DeviceRectOf(const Dc& dc, const RECT& r)
+{
     long long vx = dc.viewportOrg.x, vy = dc.viewportOrg.y;
     return {r.left + vx, r.top + vy, r.right + vx, r.bottom + vy};
 }
@@ -404,7 +417,8 @@ DeviceRect DeviceRectOf(const Dc& dc, const RECT& r) {
 }  // namespace
 
 RECT ExtTextOutArea(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWSTR text, UINT c,
-                    const INT* dx) {
+                    const INT* dx)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || c > kMaxTextUnits || (c && !text)) return RECT{};
@@ -432,7 +446,8 @@ using namespace tarvel::gdi;
 extern "C" {
 
 BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWSTR lpString,
-                 UINT c, const INT* lpDx) {
+                 UINT c, const INT* lpDx)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || c > kMaxTextUnits || (c && !lpString)) return FALSE;
@@ -457,7 +472,8 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWST
     return TRUE;
 }
 
-BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* lptm) {
+BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* lptm)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
     if (!dc || !lptm) return FALSE;
@@ -468,11 +484,11 @@ BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* lptm) {
 }
 
 BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR lpszString, int cchString, int nMaxExtent,
-                           INT* lpnFit, INT* lpnDx, SIZE* lpSize) {
+                           INT* lpnFit, INT* lpnDx, SIZE* lpSize)
+{
     Guard guard(GdiLock());
     auto dc = LookupDc(hdc);
-    if (!dc || !lpSize || cchString < 0 || UINT(cchString) > kMaxTextUnits ||
-        (cchString && !lpszString)) {
+    if (!dc || !lpSize || cchString < 0 || UINT(cchString) > kMaxTextUnits || (cchString && !lpszString)) {
         return FALSE;
     }
     auto face = FaceOf(*dc->font);
@@ -492,7 +508,8 @@ BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR lpszString, int cchString, int nMaxE
     return TRUE;
 }
 
-BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, SIZE* psizl) {
+BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, SIZE* psizl)
+{
     return GetTextExtentExPointW(hdc, lpString, c, 0, nullptr, nullptr, psizl);
 }
 

@@ -25,15 +25,19 @@ constexpr int kMaxRunCharacters = 4096;
 
 // Units that can only belong to left-to-right text in scripts drawn one
 // glyph per character: such a text takes the short way.
-inline bool PlainUnit(char16_t c) {
-    return c < 0x0590 || (c >= 0x1E00 && c < 0x2000) || (c >= 0x2E80 && c < 0xA000) ||
-           (c >= 0xAC00 && c < 0xD7A4) || (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
+inline bool PlainUnit(char16_t c)
+{
+    return c < 0x0590 || (c >= 0x1E00 && c < 0x2000) || (c >= 0x2E80 && c < 0xA000) || (c >= 0xAC00 && c < 0xD7A4) || (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
 }
 
-int Held(long long v) { return int(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); }
+int Held(long long v)
+{
+    return int(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
 
 // Adds a glyph to the layout, opening a new run when its face changes.
-void Append(TextLayout& layout, FontFace& face, unsigned long index, long long x, long long y) {
+void Append(TextLayout& layout, FontFace& face, unsigned long index, long long x, long long y)
+{
     layout.glyphs.push_back(cairo_glyph_t{index, double(x), double(y)});
     if (layout.runs.empty() || layout.runs.back().face != &face) {
         layout.runs.push_back(GlyphRun{&face, int(layout.glyphs.size()) - 1, 0});
@@ -42,15 +46,15 @@ void Append(TextLayout& layout, FontFace& face, unsigned long index, long long x
 }
 
 // Today's rule for plain text, also the rule of texts too long to shape.
-TextLayout LayoutPlain(FontFace& face, const char16_t* text, int count, const INT* dx) {
+TextLayout LayoutPlain(FontFace& face, const char16_t* text, int count, const INT* dx)
+{
     TextLayout layout;
     layout.extents.resize(std::size_t(std::max(count, 0)));
     layout.glyphs.reserve(std::size_t(std::max(count, 0)));
     long long pen = 0;
     for (int i = 0; i < count; ++i) {
         char32_t c = text[i];
-        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
-                    text[i + 1] < 0xE000;
+        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
         if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
         FontFace::Glyph glyph = face.GlyphFor(c);
         Append(layout, face.Source(glyph.source), glyph.index, pen, 0);
@@ -68,27 +72,29 @@ TextLayout LayoutPlain(FontFace& face, const char16_t* text, int count, const IN
     return layout;
 }
 
-bool SimpleScript(hb_script_t script) {
+bool SimpleScript(hb_script_t script)
+{
     switch (script) {
-        case HB_SCRIPT_COMMON:
-        case HB_SCRIPT_INHERITED:
-        case HB_SCRIPT_UNKNOWN:
-        case HB_SCRIPT_LATIN:
-        case HB_SCRIPT_GREEK:
-        case HB_SCRIPT_CYRILLIC:
-        case HB_SCRIPT_ARMENIAN:
-        case HB_SCRIPT_GEORGIAN:
-        case HB_SCRIPT_HAN:
-        case HB_SCRIPT_HIRAGANA:
-        case HB_SCRIPT_KATAKANA:
-        case HB_SCRIPT_HANGUL:
-        case HB_SCRIPT_BOPOMOFO:
-        case HB_SCRIPT_YI: return true;
-        default: return false;
+    case HB_SCRIPT_COMMON:
+    case HB_SCRIPT_INHERITED:
+    case HB_SCRIPT_UNKNOWN:
+    case HB_SCRIPT_LATIN:
+    case HB_SCRIPT_GREEK:
+    case HB_SCRIPT_CYRILLIC:
+    case HB_SCRIPT_ARMENIAN:
+    case HB_SCRIPT_GEORGIAN:
+    case HB_SCRIPT_HAN:
+    case HB_SCRIPT_HIRAGANA:
+    case HB_SCRIPT_KATAKANA:
+    case HB_SCRIPT_HANGUL:
+    case HB_SCRIPT_BOPOMOFO:
+    case HB_SCRIPT_YI: return true;
+    default: return false;
     }
 }
 
-bool Neutral(hb_script_t script) {
+bool Neutral(hb_script_t script)
+{
     return script == HB_SCRIPT_COMMON || script == HB_SCRIPT_INHERITED || script == HB_SCRIPT_UNKNOWN;
 }
 
@@ -101,7 +107,8 @@ struct Characters {
     std::vector<std::uint8_t> sources;
 };
 
-void Decode(const char16_t* text, int count, Characters& out) {
+void Decode(const char16_t* text, int count, Characters& out)
+{
     out.codepoints.reserve(std::size_t(count));
     out.unit.reserve(std::size_t(count) + 1);
     for (int i = 0; i < count; ++i) {
@@ -118,7 +125,8 @@ void Decode(const char16_t* text, int count, Characters& out) {
 
 // Embedding levels by the bidirectional algorithm; all 0 (left to right)
 // when nothing in the text goes the other way.
-void ResolveLevels(Characters& chars, TextDirection direction) {
+void ResolveLevels(Characters& chars, TextDirection direction)
+{
     const int n = int(chars.codepoints.size());
     chars.levels.assign(std::size_t(n), direction == TextDirection::RightToLeft ? 1 : 0);
     std::vector<FriBidiCharType> types(static_cast<std::size_t>(n));
@@ -132,9 +140,9 @@ void ResolveLevels(Characters& chars, TextDirection direction) {
     if (!rtl) return;
     std::vector<FriBidiBracketType> brackets(static_cast<std::size_t>(n));
     fribidi_get_bracket_types(str, n, types.data(), brackets.data());
-    FriBidiParType base = direction == TextDirection::Auto          ? FRIBIDI_PAR_ON
-                          : direction == TextDirection::RightToLeft ? FRIBIDI_PAR_RTL
-                                                                    : FRIBIDI_PAR_LTR;
+    FriBidiParType base = direction == TextDirection::Auto ? FRIBIDI_PAR_ON
+        : direction == TextDirection::RightToLeft          ? FRIBIDI_PAR_RTL
+                                                           : FRIBIDI_PAR_LTR;
     if (!fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), n, &base, chars.levels.data())) {
         std::fill(chars.levels.begin(), chars.levels.end(), FriBidiLevel(0));
     }
@@ -144,7 +152,8 @@ void ResolveLevels(Characters& chars, TextDirection direction) {
 // that of the text around them, and the face each character comes from: a
 // neutral character stays with the face of the one before it where that
 // face has it, so that marks sit on their bases and words keep their face.
-void ResolveScriptsAndFaces(FontFace& face, Characters& chars) {
+void ResolveScriptsAndFaces(FontFace& face, Characters& chars)
+{
     const std::size_t n = chars.codepoints.size();
     hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
     chars.scripts.resize(n);
@@ -167,8 +176,7 @@ void ResolveScriptsAndFaces(FontFace& face, Characters& chars) {
         if (i > 0 && source != chars.sources[i - 1]) {
             hb_script_t own = hb_unicode_script(unicode, c);
             std::uint8_t before = chars.sources[i - 1];
-            if (Neutral(own) && face.Source(before).GlyphFor(c).index != 0 &&
-                (before == 0 ? face.Has(c) : true)) {
+            if (Neutral(own) && face.Source(before).GlyphFor(c).index != 0 && (before == 0 ? face.Has(c) : true)) {
                 source = before;
             }
         }
@@ -199,9 +207,15 @@ struct Run {
 class LineLayouter {
 public:
     LineLayouter(FontFace& face, const char16_t* text, int count, const INT* dx)
-        : face_(face), text_(text), count_(count), dx_(dx) {}
+        : face_(face)
+        , text_(text)
+        , count_(count)
+        , dx_(dx)
+    {
+    }
 
-    TextLayout Layout(TextDirection direction) {
+    TextLayout Layout(TextDirection direction)
+    {
         Decode(text_, count_, chars_);
         ResolveLevels(chars_, direction);
         ResolveScriptsAndFaces(face_, chars_);
@@ -224,7 +238,8 @@ public:
     }
 
 private:
-    bool Breaks(int i) const {
+    bool Breaks(int i) const
+    {
         auto k = std::size_t(i);
         if (chars_.levels[k] != chars_.levels[k - 1]) return true;
         bool simple = SimpleScript(chars_.scripts[k]);
@@ -232,14 +247,16 @@ private:
         return !simple && (chars_.scripts[k] != chars_.scripts[k - 1] || chars_.sources[k] != chars_.sources[k - 1]);
     }
 
-    long long SpacingOf(int unitFirst, int unitEnd) const {
+    long long SpacingOf(int unitFirst, int unitEnd) const
+    {
         long long sum = 0;
         for (int u = unitFirst; u < unitEnd; ++u) sum += dx_[u];
         return sum;
     }
 
     // One glyph per character, mirrored where the level turns it round.
-    void LayOutSimple(Run& run) {
+    void LayOutSimple(Run& run)
+    {
         for (int i = run.first; i < run.end; ++i) {
             char32_t c = chars_.codepoints[std::size_t(i)];
             FriBidiChar mirrored = 0;
@@ -256,7 +273,8 @@ private:
         if (run.level & 1) std::reverse(run.clusters.begin(), run.clusters.end());
     }
 
-    bool Shape(Run& run) {
+    bool Shape(Run& run)
+    {
         const auto s = std::size_t(run.first);
         FontFace& from = face_.Source(chars_.sources[s]);
         hb_font_t* font = from.Shaper();
@@ -273,8 +291,7 @@ private:
         hb_buffer_set_script(buffer, chars_.scripts[s]);
         hb_buffer_set_language(buffer, hb_language_get_default());
         hb_buffer_set_cluster_level(buffer, HB_BUFFER_CLUSTER_LEVEL_MONOTONE_GRAPHEMES);
-        hb_buffer_set_flags(buffer, hb_buffer_flags_t((u0 == 0 ? HB_BUFFER_FLAG_BOT : 0) |
-                                                      (u1 == count_ ? HB_BUFFER_FLAG_EOT : 0)));
+        hb_buffer_set_flags(buffer, hb_buffer_flags_t((u0 == 0 ? HB_BUFFER_FLAG_BOT : 0) | (u1 == count_ ? HB_BUFFER_FLAG_EOT : 0)));
         hb_shape(font, buffer, nullptr, 0);
         unsigned n = 0;
         const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &n);
@@ -308,7 +325,8 @@ private:
 
     // Runs in visual order (reversing every stretch at or above each odd
     // level, highest first), then the pen from left to right.
-    TextLayout Place() {
+    TextLayout Place()
+    {
         int highest = 0, lowestOdd = 1000;
         for (const Run& run : runs_) {
             highest = std::max(highest, int(run.level));
@@ -362,14 +380,16 @@ private:
 
 }  // namespace
 
-TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx, TextDirection direction) {
+TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx, TextDirection direction)
+{
     bool plain = direction != TextDirection::RightToLeft;
     for (int i = 0; i < count && plain; ++i) plain = PlainUnit(text[i]);
     if (plain || count > kMaxShapedUnits) return LayoutPlain(face, text, count, dx);
     return LineLayouter(face, text, count, dx).Layout(direction);
 }
 
-TextDirection ParagraphDirection(const char16_t* text, int count) {
+TextDirection ParagraphDirection(const char16_t* text, int count)
+{
     for (int i = 0; i < count; ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
@@ -384,7 +404,8 @@ TextDirection ParagraphDirection(const char16_t* text, int count) {
     return TextDirection::LeftToRight;
 }
 
-std::vector<INT> UnitAdvances(FontFace& face, const char16_t* text, int count, TextDirection direction) {
+std::vector<INT> UnitAdvances(FontFace& face, const char16_t* text, int count, TextDirection direction)
+{
     bool plain = direction != TextDirection::RightToLeft;
     for (int i = 0; i < count && plain; ++i) plain = PlainUnit(text[i]);
     if (plain || count > kMaxShapedUnits) return {};

@@ -31,7 +31,9 @@ struct TextLayout {
 // right-to-left text is put in visual order with the paragraph's direction
 // taken from its first strong character, or from `direction` when that is
 // not TextDirection::Auto.
-enum class TextDirection { Auto, LeftToRight, RightToLeft };
+enum class TextDirection { Auto,
+                           LeftToRight,
+                           RightToLeft };
 TextLayout LayoutText(FontFace& face, const char16_t* text, int count, const INT* dx,
                       TextDirection direction = TextDirection::Auto);
 
@@ -59,7 +61,8 @@ void DrawTextRun(Dc& dc, FontFace& face, const TextLayout& layout, const TextDra
 DeviceRect TextRunArea(FontFace& face, const TextLayout& layout, const TextDrawing& how);
 
 // The smallest rectangle holding both; an empty one adds nothing.
-inline DeviceRect Union(const DeviceRect& a, const DeviceRect& b) {
+inline DeviceRect Union(const DeviceRect& a, const DeviceRect& b)
+{
     if (a.Empty()) return b;
     if (b.Empty()) return a;
     return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),

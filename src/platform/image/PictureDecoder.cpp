@@ -100,7 +100,7 @@ void OnAreaUpdated(GdkPixbufLoader*, gint, gint y, gint, gint height, gpointer d
 // start past its end, holds no picture anyway.
 bool ClaimsMoreThanItHolds(int fd, off_t fileSize)
 {
-    std::uint8_t head[18] {};
+    std::uint8_t head[18]{};
     if (::pread(fd, head, sizeof head, 0) != ssize_t(sizeof head) || head[0] != 'B' || head[1] != 'M')
         return false;
     const auto u32 = [&](int at) {
@@ -147,7 +147,7 @@ std::uint8_t OverWhite(unsigned channel, unsigned alpha)
 
 HBITMAP NewDib(std::int32_t width, std::int32_t height, void** bits)
 {
-    BITMAPINFO info {};
+    BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }
@@ -192,11 +192,15 @@ struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
-    timespec modified {};
-    timespec changed {};
+    timespec modified{};
+    timespec changed{};
 
     explicit FileIdentity(const struct stat& s)
-        : device(s.st_dev), inode(s.st_ino), size(s.st_size), modified(s.st_mtim), changed(s.st_ctim)
+        : device(s.st_dev)
+        , inode(s.st_ino)
+        , size(s.st_size)
+        , modified(s.st_mtim)
+        , changed(s.st_ctim)
     {
     }
     bool operator==(const FileIdentity& other) const
@@ -231,7 +235,7 @@ std::size_t DibBytes(std::int32_t width, std::int32_t height)
 
 HBITMAP LoadPicture(const std::filesystem::path& file)
 {
-    struct stat status {};
+    struct stat status { };
     if (file.empty() || ::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return nullptr;
     const FileIdentity identity(status);
@@ -247,7 +251,7 @@ HBITMAP LoadPicture(const std::filesystem::path& file)
         }
     }
     HBITMAP bitmap = DecodePicture(file);
-    DIBSECTION dib {};
+    DIBSECTION dib{};
     if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != int(sizeof dib))
         return bitmap;
     const std::int32_t width = dib.dsBm.bmWidth, height = std::abs(dib.dsBm.bmHeight);
@@ -285,8 +289,8 @@ HBITMAP DecodePicture(const std::filesystem::path& file)
 {
     if (file.empty())
         return nullptr;
-    FileCloser input {::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat status {};
+    FileCloser input{::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat status { };
     if (input.fd < 0 || ::fstat(input.fd, &status) != 0 || !S_ISREG(status.st_mode)
         || ClaimsMoreThanItHolds(input.fd, status.st_size))
         return nullptr;

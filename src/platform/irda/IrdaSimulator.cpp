@@ -167,7 +167,7 @@ bool IrdaSimulator::IrLptModeSet() const
 IrdaSimulator::SimSocket* IrdaSimulator::FindSocket(SOCKET socket)
 {
     auto found = std::find_if(sockets_.begin(), sockets_.end(),
-        [socket](const SimSocket& s) { return s.id == socket; });
+                              [socket](const SimSocket& s) { return s.id == socket; });
     return found == sockets_.end() ? nullptr : &*found;
 }
 
@@ -205,7 +205,7 @@ int IrdaSimulator::CloseSocket(SOCKET socket, int& error)
 {
     std::lock_guard guard(lock_);
     auto found = std::find_if(sockets_.begin(), sockets_.end(),
-        [socket](const SimSocket& s) { return s.id == socket; });
+                              [socket](const SimSocket& s) { return s.id == socket; });
     if (found == sockets_.end())
         return Fail(error, WSAENOTSOCK);
     sockets_.erase(found);

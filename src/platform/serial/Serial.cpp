@@ -78,7 +78,7 @@ std::string ConfiguredPath(int comNumber)
     DWORD type = 0;
     DWORD size = sizeof text - sizeof(char16_t);
     LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &type,
-        reinterpret_cast<BYTE*>(text), &size);
+                                      reinterpret_cast<BYTE*>(text), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ)
         return {};
@@ -93,9 +93,20 @@ struct Speed {
 };
 
 constexpr Speed kSpeeds[] = {
-    {110, B110}, {300, B300}, {600, B600}, {1200, B1200}, {2400, B2400}, {4800, B4800},
-    {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
-    {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {110, B110},
+    {300, B300},
+    {600, B600},
+    {1200, B1200},
+    {2400, B2400},
+    {4800, B4800},
+    {9600, B9600},
+    {19200, B19200},
+    {38400, B38400},
+    {57600, B57600},
+    {115200, B115200},
+    {230400, B230400},
+    {460800, B460800},
+    {921600, B921600},
 };
 
 std::optional<speed_t> SpeedCode(DWORD baud)
@@ -184,7 +195,8 @@ BOOL GetCommState(HANDLE handle, DCB* state)
     case CS7: state->ByteSize = 7; break;
     default: state->ByteSize = 8; break;
     }
-    state->Parity = !(tio.c_cflag & PARENB) ? NOPARITY : (tio.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    state->Parity = !(tio.c_cflag & PARENB) ? NOPARITY : (tio.c_cflag & PARODD) ? ODDPARITY
+                                                                                : EVENPARITY;
     state->StopBits = (tio.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
     state->XonChar = static_cast<char>(tio.c_cc[VSTART]);
     state->XoffChar = static_cast<char>(tio.c_cc[VSTOP]);
@@ -267,10 +279,26 @@ BOOL EscapeCommFunction(HANDLE handle, DWORD function)
     std::uint32_t raised = 0;
     std::uint32_t lowered = 0;
     switch (function) {
-    case SETDTR: bits = TIOCM_DTR; request = TIOCMBIS; raised = kModemDtr; break;
-    case CLRDTR: bits = TIOCM_DTR; request = TIOCMBIC; lowered = kModemDtr; break;
-    case SETRTS: bits = TIOCM_RTS; request = TIOCMBIS; raised = kModemRts; break;
-    case CLRRTS: bits = TIOCM_RTS; request = TIOCMBIC; lowered = kModemRts; break;
+    case SETDTR:
+        bits = TIOCM_DTR;
+        request = TIOCMBIS;
+        raised = kModemDtr;
+        break;
+    case CLRDTR:
+        bits = TIOCM_DTR;
+        request = TIOCMBIC;
+        lowered = kModemDtr;
+        break;
+    case SETRTS:
+        bits = TIOCM_RTS;
+        request = TIOCMBIS;
+        raised = kModemRts;
+        break;
+    case CLRRTS:
+        bits = TIOCM_RTS;
+        request = TIOCMBIC;
+        lowered = kModemRts;
+        break;
     default: return FALSE;
     }
     {

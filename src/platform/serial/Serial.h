@@ -147,7 +147,9 @@ std::uint32_t ModemLinesRequested(const std::string& devicePath);
 // (Timeouts) fails on every line, as a driver that rejects them would; None
 // ends it. Pseudo-terminals take any settings, so this is the only way to
 // see a port handle the refusal.
-enum class LineRefusal { None, Settings, Timeouts };
+enum class LineRefusal { None,
+                         Settings,
+                         Timeouts };
 void PretendLineRefuses(LineRefusal refusal);
 
 // Test hook: from now on no WriteFile waits longer than the given

@@ -157,7 +157,7 @@ LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD, DWORD, HKEY* result)
 }
 
 LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD, LPWSTR, DWORD, DWORD, void*, HKEY* result,
-    DWORD* disposition)
+                        DWORD* disposition)
 {
     if (!result)
         return ERROR_INVALID_PARAMETER;
@@ -272,7 +272,7 @@ std::optional<std::int32_t> ReadDword(HKEY root, std::u16string_view subKey, std
     std::int32_t value = 0;
     DWORD size = sizeof value;
     LSTATUS status = RegQueryValueExW(key, valueName.c_str(), nullptr, nullptr,
-        reinterpret_cast<BYTE*>(&value), &size);
+                                      reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || size != sizeof value)
         return std::nullopt;

@@ -41,7 +41,7 @@ LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, DWORD samDesired
 // Opens the key, or makes an empty one when it does not exist or cannot be
 // read. Fails with ERROR_ACCESS_DENIED when its folder cannot be made.
 LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-    DWORD samDesired, void* security, HKEY* result, DWORD* disposition);
+                        DWORD samDesired, void* security, HKEY* result, DWORD* disposition);
 
 // Reads a value. With data null, reports its size in *size. When *size is
 // smaller than the value, ERROR_MORE_DATA and the needed size in *size.

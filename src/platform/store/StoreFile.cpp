@@ -306,7 +306,7 @@ std::optional<StoreContents> ReadStoreFile(const std::filesystem::path& file)
             return std::nullopt;
         return StoreContents{{}, true};
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kMaxFileSize) {
         ::close(fd);
         return StoreContents{{}, true};
@@ -437,7 +437,7 @@ bool WriteStoreFile(const std::filesystem::path& link, const StoreValues& values
     }
     if (!aside.empty())
         std::fprintf(stderr, "tarvel: %s was damaged: the values that could be read are kept, the old file is %s\n",
-            file.c_str(), aside.c_str());
+                     file.c_str(), aside.c_str());
     return true;
 }
 

@@ -38,7 +38,10 @@ void AppendUtf16(std::u16string& out, char32_t c)
     }
 }
 
-bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+bool IsSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
 
 // The code point of the sequence starting at text[i] and its length in
 // bytes; a length of zero marks a malformed sequence.
@@ -76,7 +79,8 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& c)
     return length;
 }
 
-enum class Malformed { Refuse, Replace };
+enum class Malformed { Refuse,
+                       Replace };
 
 std::optional<std::string> ToUtf8(std::u16string_view text, Malformed malformed)
 {

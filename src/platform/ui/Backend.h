@@ -37,7 +37,8 @@ public:
     virtual void RunModal(const WindowRef& dialog) = 0;
     // Shows a message box and blocks until it is dismissed.
     virtual int ShowMessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
-                               UINT type) = 0;
+                               UINT type)
+        = 0;
     // Lets the display process pending input (which may post messages).
     virtual void Poll() = 0;
     // Waits at most the given milliseconds for input.

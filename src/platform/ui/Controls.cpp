@@ -48,7 +48,7 @@ LRESULT FindEntry(const Window& list, WPARAM start, Match match)
     }
     auto from = static_cast<LONG_PTR>(start);
     std::size_t first = (from < 0 || static_cast<std::size_t>(from) >= count) ? 0
-                                                                                 : static_cast<std::size_t>(from) + 1;
+                                                                              : static_cast<std::size_t>(from) + 1;
     for (std::size_t n = 0; n < count; ++n) {
         std::size_t i = (first + n) % count;
         if (match(list.entries[i])) {
@@ -60,8 +60,7 @@ LRESULT FindEntry(const Window& list, WPARAM start, Match match)
 
 bool IsButton(UINT kind)
 {
-    return kind == DLGC_PUSHBUTTON || kind == DLGC_DEFPUSHBUTTON || kind == DLGC_AUTORADIOBUTTON ||
-           kind == DLGC_AUTOCHECKBOX;
+    return kind == DLGC_PUSHBUTTON || kind == DLGC_DEFPUSHBUTTON || kind == DLGC_AUTORADIOBUTTON || kind == DLGC_AUTOCHECKBOX;
 }
 
 LRESULT ListMessage(Window& list, UINT message, WPARAM wParam, LPARAM lParam)
@@ -154,8 +153,7 @@ LRESULT ControlMessage(const WindowRef& control, UINT message, WPARAM wParam, LP
     bool changed = false;
     if (c.controlKind == DLGC_DROPDOWNLIST) {
         result = ListMessage(c, message, wParam, lParam);
-        changed = message == CB_ADDSTRING || message == CB_RESETCONTENT || message == CB_SETCURSEL ||
-                  message == CB_SELECTSTRING;
+        changed = message == CB_ADDSTRING || message == CB_RESETCONTENT || message == CB_SETCURSEL || message == CB_SELECTSTRING;
     } else {
         switch (message) {
         case WM_SETTEXT:
@@ -179,9 +177,9 @@ LRESULT ControlMessage(const WindowRef& control, UINT message, WPARAM wParam, LP
             break;
         case BM_SETCHECK:
             if (c.controlKind == DLGC_AUTOCHECKBOX || c.controlKind == DLGC_AUTORADIOBUTTON) {
-                c.check = wParam == BST_CHECKED ? BST_CHECKED
-                          : (wParam == BST_INDETERMINATE && c.controlKind == DLGC_AUTOCHECKBOX) ? BST_INDETERMINATE
-                                                                                                : BST_UNCHECKED;
+                c.check = wParam == BST_CHECKED                                           ? BST_CHECKED
+                    : (wParam == BST_INDETERMINATE && c.controlKind == DLGC_AUTOCHECKBOX) ? BST_INDETERMINATE
+                                                                                          : BST_UNCHECKED;
                 changed = true;
             }
             break;
@@ -203,8 +201,7 @@ LRESULT ControlMessage(const WindowRef& control, UINT message, WPARAM wParam, LP
 
 bool ClickControl(const WindowRef& control)
 {
-    if (!control || control->kind != WindowKind::Control || !IsButton(control->controlKind) ||
-        !control->enabled) {
+    if (!control || control->kind != WindowKind::Control || !IsButton(control->controlKind) || !control->enabled) {
         return false;
     }
     WindowRef dialog = FindWindowRef(control->parent);
@@ -224,8 +221,7 @@ bool ClickControl(const WindowRef& control)
         if (dialog) {
             for (HWND h : dialog->children) {
                 WindowRef other = FindWindowRef(h);
-                if (other && other != control && other->controlKind == DLGC_AUTORADIOBUTTON &&
-                    other->radioGroup == control->radioGroup && other->check != BST_UNCHECKED) {
+                if (other && other != control && other->controlKind == DLGC_AUTORADIOBUTTON && other->radioGroup == control->radioGroup && other->check != BST_UNCHECKED) {
                     other->check = BST_UNCHECKED;
                     CurrentBackend().WindowChanged(*other);
                 }

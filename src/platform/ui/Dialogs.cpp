@@ -15,8 +15,7 @@ constexpr int kMaxItems = 1024;
 
 bool ValidTemplate(const DLGTEMPLATEDEF* t)
 {
-    if (t == nullptr || t->cx < 0 || t->cy < 0 || t->itemCount < 0 || t->itemCount > kMaxItems ||
-        (t->itemCount > 0 && t->items == nullptr)) {
+    if (t == nullptr || t->cx < 0 || t->cy < 0 || t->itemCount < 0 || t->itemCount > kMaxItems || (t->itemCount > 0 && t->items == nullptr)) {
         return false;
     }
     for (int i = 0; i < t->itemCount; ++i) {
@@ -96,8 +95,7 @@ void InitialiseDialog(const WindowRef& dialog, LPARAM initParam)
     HWND first = nullptr;
     for (HWND h : dialog->children) {
         WindowRef c = FindWindowRef(h);
-        if (c && c->enabled && c->controlKind != DLGC_LTEXT && c->controlKind != DLGC_CTEXT &&
-            c->controlKind != DLGC_RTEXT && c->controlKind != DLGC_GROUPBOX) {
+        if (c && c->enabled && c->controlKind != DLGC_LTEXT && c->controlKind != DLGC_CTEXT && c->controlKind != DLGC_RTEXT && c->controlKind != DLGC_GROUPBOX) {
             first = h;
             break;
         }
@@ -130,8 +128,7 @@ extern "C" {
 
 TARVEL_API BOOL TarvelUiRegisterDialogTemplate(HINSTANCE module, const DLGTEMPLATEDEF* dialogTemplate)
 {
-    if (!ValidTemplate(dialogTemplate) || dialogTemplate->resourceId <= 0 ||
-        dialogTemplate->resourceId > 0xFFFF) {
+    if (!ValidTemplate(dialogTemplate) || dialogTemplate->resourceId <= 0 || dialogTemplate->resourceId > 0xFFFF) {
         return FALSE;
     }
     for (TemplateEntry& entry : Templates()) {

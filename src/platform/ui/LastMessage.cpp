@@ -57,7 +57,7 @@ void ClearLastMessage()
 {
     Record& record = TheRecord();
     std::lock_guard<std::mutex> hold(record.lock);
-    record.message = LastMessage {};
+    record.message = LastMessage{};
 }
 
 }  // namespace tarvel::ui

@@ -11,7 +11,10 @@
 namespace tarvel::ui {
 
 // Kinds as the settings interface numbers them (TarvelMessageKind).
-enum class MessageKind { None = 0, Info = 1, Warning = 2, Error = 3 };
+enum class MessageKind { None = 0,
+                         Info = 1,
+                         Warning = 2,
+                         Error = 3 };
 
 struct LastMessage {
     MessageKind kind = MessageKind::None;

@@ -220,8 +220,7 @@ TARVEL_API BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterM
     // The timer most overdue goes first, so no timer starves another.
     Timer* chosen = nullptr;
     for (Timer& timer : queue.timers) {
-        if (IsDue(timer.due, now) && MatchesWindow(window, timer.window) &&
-            (chosen == nullptr || static_cast<LONG>(timer.due - chosen->due) < 0)) {
+        if (IsDue(timer.due, now) && MatchesWindow(window, timer.window) && (chosen == nullptr || static_cast<LONG>(timer.due - chosen->due) < 0)) {
             chosen = &timer;
         }
     }
@@ -274,8 +273,7 @@ TARVEL_API LRESULT DispatchMessageW(const MSG* msg)
 TARVEL_API BOOL IsDialogMessageW(HWND dialog, MSG* msg)
 {
     WindowRef window = FindWindowRef(dialog);
-    if (msg == nullptr || !window || window->kind != WindowKind::Dialog ||
-        !IsSelfOrChild(dialog, msg->hwnd)) {
+    if (msg == nullptr || !window || window->kind != WindowKind::Dialog || !IsSelfOrChild(dialog, msg->hwnd)) {
         return FALSE;
     }
     DispatchMessageW(msg);

@@ -22,8 +22,7 @@ TARVEL_API BOOL SHInitDialog(SHINITDLGINFO* info)
     // The Done button makes closing the window confirm it; the input panel
     // does not exist here, so lowering it changes nothing.
     dialog->shellFlags = info->dwFlags;
-    if ((info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) != 0 &&
-        CurrentBackend().HonoursFullScreen()) {
+    if ((info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) != 0 && CurrentBackend().HonoursFullScreen()) {
         SIZE screen = CurrentBackend().ScreenSize();
         SetWindowPos(dialog->handle, nullptr, 0, 0, screen.cx, screen.cy, SWP_NOZORDER);
     }

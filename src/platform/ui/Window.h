@@ -12,7 +12,10 @@
 
 namespace tarvel::ui {
 
-enum class WindowKind { Plain, Dialog, Control, SipPref };
+enum class WindowKind { Plain,
+                        Dialog,
+                        Control,
+                        SipPref };
 
 struct Window {
     HWND handle = nullptr;
@@ -21,7 +24,7 @@ struct Window {
     int id = 0;
     DWORD style = 0;
     std::u16string text;
-    RECT rect{};  // screen pixels, the whole window
+    RECT rect{};            // screen pixels, the whole window
     HWND parent = nullptr;  // a child's container
     HWND owner = nullptr;   // a top-level window's owner
     std::vector<HWND> children;

@@ -34,7 +34,7 @@ public:
 
 protected:
     int Transmit(const std::uint8_t*, int count) override { return count; }
-    void ReleaseTransport() override {}
+    void ReleaseTransport() override { }
 };
 
 }  // namespace tarvel::test

@@ -80,14 +80,14 @@ TEST(LengthText, TextThatIsNoNumberReadsAsZeroAndHugeOnesSaturate)
 TEST(LengthText, MarginConversionsRoundHalfUp)
 {
     EXPECT_EQ(ThousandthsInchToHundredthsMm(1000), 2540);
-    EXPECT_EQ(ThousandthsInchToHundredthsMm(1), 3);   // 2.54 + 0.5
-    EXPECT_EQ(ThousandthsInchToHundredthsMm(3), 8);   // 7.62 + 0.5
+    EXPECT_EQ(ThousandthsInchToHundredthsMm(1), 3);  // 2.54 + 0.5
+    EXPECT_EQ(ThousandthsInchToHundredthsMm(3), 8);  // 7.62 + 0.5
     EXPECT_EQ(HundredthsMmToThousandthsInch(2540), 1000);
     EXPECT_EQ(HundredthsMmToThousandthsInch(6400), 2520);
     EXPECT_EQ(HundredthsMmToThousandthsInch(3200), 1260);
     EXPECT_EQ(HundredthsMmToThousandthsInch(10000), 3937);
     EXPECT_EQ(HundredthsMmToThousandthsInch(9999), 3937);
-    EXPECT_EQ(HundredthsMmToThousandthsInch(4), 2);   // 1.57 + 0.5
+    EXPECT_EQ(HundredthsMmToThousandthsInch(4), 2);  // 1.57 + 0.5
     EXPECT_EQ(ThousandthsInchToHundredthsMm(kMax), kMax);
     EXPECT_EQ(ThousandthsInchToHundredthsMm(kMin), kMin);
     EXPECT_EQ(HundredthsMmToThousandthsInch(kMax), 845466003);

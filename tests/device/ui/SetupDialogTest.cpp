@@ -31,7 +31,7 @@ bool SameRect(const RECT& a, const RECT& b)
 std::vector<std::u16string> MarginTexts(DialogUser& user)
 {
     return {user.Text(kLeftMarginField), user.Text(kTopMarginField), user.Text(kRightMarginField),
-        user.Text(kBottomMarginField)};
+            user.Text(kBottomMarginField)};
 }
 
 class SetupDialog : public ::testing::Test {
@@ -123,8 +123,7 @@ TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
     print.Flags = PD_INHUNDREDTHSOFMILLIMETERS | PD_LOCKRANGE;
     print.rcMargin = RECT{1, 2, 3, 4};  // not read without PD_MARGINS
     EXPECT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_ALLPAGES_SELECTED | PD_PAPER_A4 | PD_PORT_INFRARED
-                                              | PD_INHUNDREDTHSOFMILLIMETERS | PD_PORTRAIT | PD_MARGINS));
+    EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_ALLPAGES_SELECTED | PD_PAPER_A4 | PD_PORT_INFRARED | PD_INHUNDREDTHSOFMILLIMETERS | PD_PORTRAIT | PD_MARGINS));
     EXPECT_TRUE(SameRect(print.rcMargin, RECT{6400, 3200, 6400, 10000}));
     EXPECT_EQ(device.pageRangeFirst, -1);
     EXPECT_NE(tarvel::render::PrinterDc(device.recording), nullptr);
@@ -135,15 +134,12 @@ TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
         user.SelectListEntry(kPortList, u"COM3");
         user.Click(kLandscapeButton);
         user.Click(kMoreButton);
-        user.Click(IDOK);
-    }, [](DialogUser& user) {
+        user.Click(IDOK); }, [](DialogUser& user) {
         user.Click(kDraftBox);
-        user.Click(IDOK);
-    });
+        user.Click(IDOK); });
     print.Flags = PD_INTHOUSANDTHSOFINCHES;
     EXPECT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_ALLPAGES_SELECTED | PD_DRAFTMODE | PD_PAPER_LETTER
-                                              | PD_INTHOUSANDTHSOFINCHES | PD_LANDSCAPE | PD_MARGINS));
+    EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_ALLPAGES_SELECTED | PD_DRAFTMODE | PD_PAPER_LETTER | PD_INTHOUSANDTHSOFINCHES | PD_LANDSCAPE | PD_MARGINS));
     EXPECT_TRUE(SameRect(print.rcMargin, RECT{2520, 1260, 2520, 3937}));
     EXPECT_EQ(device.settings.paperSize, 3);
     EXPECT_EQ(device.settings.port, 3);
@@ -305,13 +301,13 @@ TEST_F(SetupDialog, LocksDisableWhatTheyNameAndKeepItsValue)
     Respond(
         [&](DialogUser& user) {
             open = {user.Enabled(kPrinterList), user.Enabled(kPaperList), user.Enabled(kPortraitButton),
-                user.Enabled(kLandscapeButton), !user.ReadOnly(kWidthField) || !user.ReadOnly(kHeightField)};
+                    user.Enabled(kLandscapeButton), !user.ReadOnly(kWidthField) || !user.ReadOnly(kHeightField)};
             user.Click(kMoreButton);
             user.Click(IDOK);
         },
         [&](DialogUser& user) {
             open.push_back(!user.ReadOnly(kLeftMarginField) || !user.ReadOnly(kRightMarginField)
-                || !user.ReadOnly(kTopMarginField) || !user.ReadOnly(kBottomMarginField));
+                           || !user.ReadOnly(kTopMarginField) || !user.ReadOnly(kBottomMarginField));
             open.push_back(user.Enabled(kAllPagesButton));
             open.push_back(user.Enabled(kPageRangeButton));
             open.push_back(!user.ReadOnly(kFirstPageField) || !user.ReadOnly(kLastPageField));
@@ -477,14 +473,14 @@ TEST_F(SetupDialog, CancellingEitherDialogDiscardsItsChanges)
 TEST_F(SetupDialog, DialogsCarryTheOwnersTitleAndTheShellsPreparation)
 {
     HWND owner = CreateWindowExW(0, u"NotesWindow", u"Field notes", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
-        nullptr, nullptr);
+                                 nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
     Respond(
         [](DialogUser& user) {
             EXPECT_EQ(user.Caption(), u"Field notes");
             EXPECT_EQ(user.ListEntries(kPrinterList),
-                (std::vector<std::u16string>{u"HP PCL", u"Epson ESC/P 2", u"Epson Stylus COLOR", u"PocketJet II",
-                    u"PocketJet 200", u"Canon BJ (300 dpi)", u"Canon BJ (360 dpi)"}));
+                      (std::vector<std::u16string>{u"HP PCL", u"Epson ESC/P 2", u"Epson Stylus COLOR", u"PocketJet II",
+                                                   u"PocketJet 200", u"Canon BJ (300 dpi)", u"Canon BJ (360 dpi)"}));
             const auto ports = user.ListEntries(kPortList);
             ASSERT_EQ(ports.size(), 12u);
             EXPECT_EQ(ports.front(), u"Infrared");
@@ -492,9 +488,9 @@ TEST_F(SetupDialog, DialogsCarryTheOwnersTitleAndTheShellsPreparation)
             EXPECT_EQ(ports[10], u"Network") << "the ports people have today come after File";
             EXPECT_EQ(ports[11], u"USB/parallel printer");
             EXPECT_EQ(user.ListEntries(kColorList),
-                (std::vector<std::u16string>{u"Monochrome (B&W)", u"4 Color CMYK", u"3 Color CMY"}));
+                      (std::vector<std::u16string>{u"Monochrome (B&W)", u"4 Color CMYK", u"3 Color CMY"}));
             EXPECT_EQ(user.ListEntries(kPaperList),
-                (std::vector<std::u16string>{u"A4", u"A5", u"B5", u"Letter", u"Legal", u"Executive", u"Custom"}));
+                      (std::vector<std::u16string>{u"A4", u"A5", u"B5", u"Letter", u"Legal", u"Executive", u"Custom"}));
             HWND sip = GetDlgItem(user.Dialog(), kSipPrefId);
             EXPECT_TRUE(sip != nullptr && !IsWindowVisible(sip));
             user.Click(kMoreButton);

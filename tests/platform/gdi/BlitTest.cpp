@@ -10,7 +10,8 @@ namespace {
 
 // The reference: each result bit looks up the truth table at the index
 // formed by the pattern, source and destination bits.
-std::uint8_t Reference(std::uint8_t code, std::uint8_t p, std::uint8_t s, std::uint8_t d) {
+std::uint8_t Reference(std::uint8_t code, std::uint8_t p, std::uint8_t s, std::uint8_t d)
+{
     std::uint8_t out = 0;
     for (int bit = 0; bit < 8; ++bit) {
         int index = (((p >> bit) & 1) << 2) | (((s >> bit) & 1) << 1) | ((d >> bit) & 1);
@@ -25,7 +26,8 @@ struct PackedPattern {
     std::uint8_t bits[8 * 24];
 };
 
-TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnColourBitmaps) {
+TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnColourBitmaps)
+{
     std::mt19937 random(7);
     Canvas src(13, 9), dst(13, 9);
     for (int y = 0; y < 9; ++y)
@@ -57,7 +59,8 @@ TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnColourBitmaps) {
     DeleteObject(brush);
 }
 
-TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnMonochromeBitmaps) {
+TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnMonochromeBitmaps)
+{
     std::mt19937 random(11);
     Canvas src(19, 5, 1), dst(19, 5, 1);
     std::uint8_t patternBits[16];
@@ -78,7 +81,8 @@ TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnMonochromeBitmaps) {
             int x = i % 19, y = i / 19;
             int p = (patternBits[y * 2] >> (7 - x % 8)) & 1;
             int expected = Reference(std::uint8_t(code), std::uint8_t(p), std::uint8_t(s0[i]),
-                                     std::uint8_t(d0[i])) & 1;
+                                     std::uint8_t(d0[i]))
+                & 1;
             ASSERT_EQ(dst.At(x, y) == RGB(255, 255, 255), expected == 1)
                 << "code " << code << " at " << x << "," << y;
         }
@@ -88,7 +92,8 @@ TEST(GdiBlit, All256TernaryCodesMatchTheReferenceOnMonochromeBitmaps) {
     DeleteObject(patternBitmap);
 }
 
-TEST(GdiBlit, MonochromeSourceTakesTheDestinationTextAndBackgroundColours) {
+TEST(GdiBlit, MonochromeSourceTakesTheDestinationTextAndBackgroundColours)
+{
     std::uint8_t bits[2] = {0x50, 0};  // .#.#.... (0 bits first)
     HBITMAP mono = CreateBitmap(4, 1, 1, 1, bits);
     HDC monoDc = CreateCompatibleDC(nullptr);
@@ -109,7 +114,8 @@ TEST(GdiBlit, MonochromeSourceTakesTheDestinationTextAndBackgroundColours) {
     DeleteObject(mono);
 }
 
-TEST(GdiBlit, ColourToMonochromeKeysOnTheSourceBackgroundColour) {
+TEST(GdiBlit, ColourToMonochromeKeysOnTheSourceBackgroundColour)
+{
     Canvas src(4, 1);
     src.Set(0, 0, RGB(10, 20, 30));
     src.Set(1, 0, RGB(255, 255, 255));
@@ -130,7 +136,8 @@ TEST(GdiBlit, ColourToMonochromeKeysOnTheSourceBackgroundColour) {
     DeleteObject(mono);
 }
 
-TEST(GdiBlit, DibColourTablesAndPalettesConvert) {
+TEST(GdiBlit, DibColourTablesAndPalettesConvert)
+{
     // A 1-bit DIB section draws with its own colour table.
     struct {
         BITMAPINFOHEADER h{sizeof(BITMAPINFOHEADER), 2, -1, 1, 1, BI_RGB, 0, 0, 0, 2, 0};
@@ -164,22 +171,22 @@ TEST(GdiBlit, DibColourTablesAndPalettesConvert) {
     EXPECT_EQ(back.At(2, 0), RGB(251, 251, 251));
 }
 
-TEST(GdiBlit, ClipsToBothBitmapsAndHonoursViewportOrigins) {
+TEST(GdiBlit, ClipsToBothBitmapsAndHonoursViewportOrigins)
+{
     Canvas src(4, 4), dst(6, 6);
     src.Fill(RGB(0, 0, 0));
     // Destination hangs over the left and top edges, source over its right.
     ASSERT_TRUE(BitBlt(dst.dc, -1, -2, 4, 4, src.dc, 2, 0, SRCCOPY));
-    EXPECT_EQ(dst.Picture(), gditest::Rows({"#.....", "#.....", "......", "......", "......",
-                                             "......"}));
+    EXPECT_EQ(dst.Picture(), gditest::Rows({"#.....", "#.....", "......", "......", "......", "......"}));
     dst.Fill(RGB(255, 255, 255));
     SetViewportOrgEx(dst.dc, 2, 1, nullptr);
     SetViewportOrgEx(src.dc, -3, 0, nullptr);  // logical 3 is source pixel 0
     ASSERT_TRUE(BitBlt(dst.dc, 0, 0, 2, 2, src.dc, 3, 0, SRCCOPY));
-    EXPECT_EQ(dst.Picture(), gditest::Rows({"......", "..##..", "..##..", "......", "......",
-                                             "......"}));
+    EXPECT_EQ(dst.Picture(), gditest::Rows({"......", "..##..", "..##..", "......", "......", "......"}));
 }
 
-TEST(GdiBlit, NegativeAndZeroSizes) {
+TEST(GdiBlit, NegativeAndZeroSizes)
+{
     Canvas src(4, 1), dst(4, 1);
     src.Set(2, 0, 0);
     // A negative width extends left of x on both sides: no mirroring.
@@ -201,7 +208,8 @@ TEST(GdiBlit, NegativeAndZeroSizes) {
                        -2147483647, 0, SRCCOPY));
 }
 
-TEST(GdiBlit, StretchSamplesPixelCentresAndMirrors) {
+TEST(GdiBlit, StretchSamplesPixelCentresAndMirrors)
+{
     Canvas src(4, 1), dst(8, 2);
     src.Set(0, 0, 0);
     src.Set(3, 0, RGB(255, 0, 0));
@@ -218,7 +226,8 @@ TEST(GdiBlit, StretchSamplesPixelCentresAndMirrors) {
     EXPECT_EQ(dst.At(1, 0), RGB(255, 0, 0));
 }
 
-TEST(GdiBlit, OverlappingCopiesWithinOneBitmapReadTheOldPixels) {
+TEST(GdiBlit, OverlappingCopiesWithinOneBitmapReadTheOldPixels)
+{
     Canvas c(5, 3);
     for (int x = 0; x < 5; ++x) c.Set(x, 0, RGB(x * 50, 0, 0));
     ASSERT_TRUE(BitBlt(c.dc, 1, 0, 4, 1, c.dc, 0, 0, SRCCOPY));
@@ -240,7 +249,8 @@ TEST(GdiBlit, OverlappingCopiesWithinOneBitmapReadTheOldPixels) {
     EXPECT_EQ(c.At(4, 0), RGB(0, 0, 9));
 }
 
-TEST(GdiBlit, PatternBrushesTileFromTheViewportOrigin) {
+TEST(GdiBlit, PatternBrushesTileFromTheViewportOrigin)
+{
     // All bits set but the first: rows of two bytes, as device bitmaps pad.
     std::uint8_t bits[16] = {0x7F, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0};
     HBITMAP pattern = CreateBitmap(8, 8, 1, 1, bits);
@@ -266,7 +276,8 @@ TEST(GdiBlit, PatternBrushesTileFromTheViewportOrigin) {
     DeleteObject(brush);
 }
 
-TEST(GdiBlit, PatternBrushesRebuiltFromTheirDescriptionDrawTheSame) {
+TEST(GdiBlit, PatternBrushesRebuiltFromTheirDescriptionDrawTheSame)
+{
     PackedPattern packed;
     for (int i = 0; i < 8 * 24; ++i) packed.bits[i] = std::uint8_t(i * 37);
     HBRUSH original = CreateDIBPatternBrushPt(&packed, DIB_RGB_COLORS);

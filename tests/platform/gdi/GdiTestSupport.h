@@ -21,7 +21,12 @@ struct Canvas {
     int width = 0, height = 0, bpp = 0, stride = 0;
     bool topDown = true;
 
-    Canvas(int w, int h, int depth = 24, bool top = true) : width(w), height(h), bpp(depth), topDown(top) {
+    Canvas(int w, int h, int depth = 24, bool top = true)
+        : width(w)
+        , height(h)
+        , bpp(depth)
+        , topDown(top)
+    {
         struct {
             BITMAPINFOHEADER header;
             RGBQUAD colours[256];
@@ -47,7 +52,8 @@ struct Canvas {
         old = SelectObject(dc, bitmap);
         Fill(RGB(255, 255, 255));
     }
-    ~Canvas() {
+    ~Canvas()
+    {
         SelectObject(dc, old);
         DeleteObject(bitmap);
         DeleteDC(dc);
@@ -57,62 +63,68 @@ struct Canvas {
 
     std::uint8_t* Row(int y) const { return bits + std::size_t(topDown ? y : height - 1 - y) * stride; }
 
-    COLORREF At(int x, int y) const {
+    COLORREF At(int x, int y) const
+    {
         const std::uint8_t* r = Row(y);
         switch (bpp) {
-            case 1: return ((r[x >> 3] >> (7 - (x & 7))) & 1) ? RGB(255, 255, 255) : RGB(0, 0, 0);
-            case 8: return RGB(r[x], r[x], r[x]);
-            case 24: return RGB(r[x * 3 + 2], r[x * 3 + 1], r[x * 3]);
-            default: return RGB(r[x * 4 + 2], r[x * 4 + 1], r[x * 4]);
+        case 1: return ((r[x >> 3] >> (7 - (x & 7))) & 1) ? RGB(255, 255, 255) : RGB(0, 0, 0);
+        case 8: return RGB(r[x], r[x], r[x]);
+        case 24: return RGB(r[x * 3 + 2], r[x * 3 + 1], r[x * 3]);
+        default: return RGB(r[x * 4 + 2], r[x * 4 + 1], r[x * 4]);
         }
     }
 
-    void Set(int x, int y, COLORREF c) {
+    void Set(int x, int y, COLORREF c)
+    {
         std::uint8_t* r = Row(y);
         switch (bpp) {
-            case 1: {
-                std::uint8_t bit = std::uint8_t(0x80 >> (x & 7));
-                if (GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384) {
-                    r[x >> 3] |= bit;
-                } else {
-                    r[x >> 3] &= std::uint8_t(~bit);
-                }
-                break;
+        case 1: {
+            std::uint8_t bit = std::uint8_t(0x80 >> (x & 7));
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384) {
+                r[x >> 3] |= bit;
+            } else {
+                r[x >> 3] &= std::uint8_t(~bit);
             }
-            case 8: r[x] = GetRValue(c); break;
-            case 24:
-                r[x * 3] = GetBValue(c);
-                r[x * 3 + 1] = GetGValue(c);
-                r[x * 3 + 2] = GetRValue(c);
-                break;
-            default:
-                r[x * 4] = GetBValue(c);
-                r[x * 4 + 1] = GetGValue(c);
-                r[x * 4 + 2] = GetRValue(c);
-                r[x * 4 + 3] = 0;
-                break;
+            break;
+        }
+        case 8: r[x] = GetRValue(c); break;
+        case 24:
+            r[x * 3] = GetBValue(c);
+            r[x * 3 + 1] = GetGValue(c);
+            r[x * 3 + 2] = GetRValue(c);
+            break;
+        default:
+            r[x * 4] = GetBValue(c);
+            r[x * 4 + 1] = GetGValue(c);
+            r[x * 4 + 2] = GetRValue(c);
+            r[x * 4 + 3] = 0;
+            break;
         }
     }
 
-    void Fill(COLORREF c) {
+    void Fill(COLORREF c)
+    {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) Set(x, y, c);
     }
 
     // One character per pixel: '.' for white, '#' for black, '?' otherwise.
-    std::string Picture() const {
+    std::string Picture() const
+    {
         std::string out;
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 COLORREF c = At(x, y);
-                out += c == RGB(255, 255, 255) ? '.' : c == RGB(0, 0, 0) ? '#' : '?';
+                out += c == RGB(255, 255, 255) ? '.' : c == RGB(0, 0, 0) ? '#'
+                                                                         : '?';
             }
             out += '\n';
         }
         return out;
     }
 
-    int Count(COLORREF c) const {
+    int Count(COLORREF c) const
+    {
         int n = 0;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) n += At(x, y) == c;
@@ -120,7 +132,8 @@ struct Canvas {
     }
 
     // Bounding box of pixels that are not `background`; empty if none.
-    RECT Ink(COLORREF background = RGB(255, 255, 255)) const {
+    RECT Ink(COLORREF background = RGB(255, 255, 255)) const
+    {
         RECT r{width, height, 0, 0};
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
@@ -137,7 +150,8 @@ struct Canvas {
 
 // A font of the given description; the caller deletes it.
 inline HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL, bool italic = false,
-                      bool underline = false, bool strike = false, LONG escapement = 0) {
+                      bool underline = false, bool strike = false, LONG escapement = 0)
+{
     LOGFONTW lf{};
     lf.lfHeight = height;
     lf.lfWeight = weight;
@@ -150,7 +164,8 @@ inline HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL
 }
 
 // Joins picture rows written one per line in a test.
-inline std::string Rows(std::initializer_list<const char*> rows) {
+inline std::string Rows(std::initializer_list<const char*> rows)
+{
     std::string out;
     for (const char* r : rows) {
         out += r;
@@ -164,7 +179,8 @@ inline std::string Rows(std::initializer_list<const char*> rows) {
 // renderer draws. Returns where the first band differs, or "" if none does.
 template <typename Draw>
 std::string BandDifference(int width, int height, int bandWidth, int bandHeight, Draw draw,
-                           bool bandsTopDown = true) {
+                           bool bandsTopDown = true)
+{
     Canvas whole(width, height);
     draw(whole.dc);
     for (int top = 0; top < height; top += bandHeight)
@@ -175,8 +191,7 @@ std::string BandDifference(int width, int height, int bandWidth, int bandHeight,
             for (int y = 0; y < bandHeight && top + y < height; ++y)
                 for (int x = 0; x < bandWidth && left + x < width; ++x)
                     if (band.At(x, y) != whole.At(left + x, top + y))
-                        return "band " + std::to_string(bandWidth) + "x" + std::to_string(bandHeight) +
-                               " differs at " + std::to_string(left + x) + "," + std::to_string(top + y);
+                        return "band " + std::to_string(bandWidth) + "x" + std::to_string(bandHeight) + " differs at " + std::to_string(left + x) + "," + std::to_string(top + y);
         }
     return "";
 }

@@ -36,7 +36,8 @@ struct Case {
 
 // The target's bytes after drawing the case, starting from a non-white
 // pattern so that pixels the text must not touch are checked too.
-std::vector<std::uint8_t> Draw(const Case& c, bool images) {
+std::vector<std::uint8_t> Draw(const Case& c, bool images)
+{
     tarvel::gdi::UseGlyphImages(images);
     Canvas canvas(97, 61, c.depth, c.topDown);
     for (int y = 0; y < canvas.height; ++y)
@@ -64,7 +65,8 @@ std::vector<std::uint8_t> Draw(const Case& c, bool images) {
     return std::vector<std::uint8_t>(bits, bits + std::size_t(canvas.stride) * std::size_t(canvas.height));
 }
 
-void ExpectSame(const Case& c, const std::string& what) {
+void ExpectSame(const Case& c, const std::string& what)
+{
     std::vector<std::uint8_t> fast = Draw(c, true);
     std::vector<std::uint8_t> slow = Draw(c, false);
     ASSERT_EQ(fast.size(), slow.size());
@@ -73,12 +75,13 @@ void ExpectSame(const Case& c, const std::string& what) {
     EXPECT_EQ(first, fast.size()) << what << ": first differing byte " << first;
 }
 
-Case RandomCase(std::mt19937& rng) {
+Case RandomCase(std::mt19937& rng)
+{
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     static const char16_t* faces[] = {u"Liberation Serif", u"Liberation Sans", u"Liberation Mono",
                                       u"DejaVu Sans", u"Times New Roman", u"NoSuchFace"};
     static const char16_t pool[] = u"AaBbWwMmgjpqy,.;:!?@#%&*()[]{}/\\|_-+=0123456789 \u00e9\u00c5\u00df\u00f1\u20ac\u2014\u4e2d\ufb01"
-                                      u"\u0633\u0644\u0627\u0645\u064e\u05e9\u05dd\u0928\u092e\u094d";
+                                   u"\u0633\u0644\u0627\u0645\u064e\u05e9\u05dd\u0928\u092e\u094d";
     Case c;
     c.face = faces[pick(6)];
     c.height = pick(4) ? -(4 + pick(45)) : 4 + pick(45);
@@ -117,7 +120,8 @@ Case RandomCase(std::mt19937& rng) {
     return c;
 }
 
-TEST(GdiGlyphImages, DrawExactlyWhatTheMaskDraws) {
+TEST(GdiGlyphImages, DrawExactlyWhatTheMaskDraws)
+{
     std::mt19937 rng(20261205);
     for (int i = 0; i < 400; ++i) {
         Case c = RandomCase(rng);
@@ -126,7 +130,8 @@ TEST(GdiGlyphImages, DrawExactlyWhatTheMaskDraws) {
     }
 }
 
-TEST(GdiGlyphImages, AgreeOnEveryCharacterOfThePrintedSizes) {
+TEST(GdiGlyphImages, AgreeOnEveryCharacterOfThePrintedSizes)
+{
     // Every printable Latin-1 character at the sizes a page of body text
     // and its headings use at 300 dpi, each alone at an odd position and
     // then all of them run together, so that overlapping glyphs are joined
@@ -162,7 +167,8 @@ TEST(GdiGlyphImages, AgreeOnEveryCharacterOfThePrintedSizes) {
 
 namespace {
 
-TEST(GdiGlyphImages, AFaceOutlivesItsFontForTheNextPage) {
+TEST(GdiGlyphImages, AFaceOutlivesItsFontForTheNextPage)
+{
     // A page makes its font and deletes it; the next page's font with the
     // same description finds the same face, glyph images and all. Among
     // several faces in turn, the ones used last stay.

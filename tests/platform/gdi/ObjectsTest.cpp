@@ -6,7 +6,8 @@ using gditest::Canvas;
 
 namespace {
 
-TEST(GdiObjects, DescriptionsReadBackAsCreated) {
+TEST(GdiObjects, DescriptionsReadBackAsCreated)
+{
     HPEN pen = CreatePen(PS_DASH, 3, RGB(1, 2, 3));
     LOGPEN lp{};
     EXPECT_EQ(GetObjectW(pen, 0, nullptr), int(sizeof(LOGPEN)));
@@ -47,7 +48,8 @@ TEST(GdiObjects, DescriptionsReadBackAsCreated) {
     }
 }
 
-TEST(GdiObjects, BitmapsDescribeThemselves) {
+TEST(GdiObjects, BitmapsDescribeThemselves)
+{
     HBITMAP ddb = CreateBitmap(10, 3, 1, 1, nullptr);
     BITMAP bm{};
     EXPECT_EQ(GetObjectW(ddb, 0, nullptr), int(sizeof(BITMAP)));
@@ -81,7 +83,8 @@ TEST(GdiObjects, BitmapsDescribeThemselves) {
     DeleteObject(dib);
 }
 
-TEST(GdiObjects, DibSectionRowsFollowTheHeight) {
+TEST(GdiObjects, DibSectionRowsFollowTheHeight)
+{
     // Bottom-up: the first stored row is the bottom one.
     Canvas up(3, 2, 24, false);
 
@@ -99,7 +102,8 @@ TEST(GdiObjects, DibSectionRowsFollowTheHeight) {
     EXPECT_EQ(up.bits[up.stride + 1], 0);
 }
 
-TEST(GdiObjects, BadDescriptionsAndSizesAreRefused) {
+TEST(GdiObjects, BadDescriptionsAndSizesAreRefused)
+{
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 100000, 100000, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = reinterpret_cast<void*>(1);
@@ -123,7 +127,8 @@ TEST(GdiObjects, BadDescriptionsAndSizesAreRefused) {
     EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
 }
 
-TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly) {
+TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly)
+{
     HBRUSH brush = CreateSolidBrush(RGB(1, 1, 1));
     ASSERT_TRUE(DeleteObject(brush));
     HDC dc = CreateCompatibleDC(nullptr);
@@ -168,7 +173,8 @@ TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly) {
     EXPECT_FALSE(DeleteObject(canvas.dc));
 }
 
-TEST(GdiObjects, ArgumentsOutOfRangeGetFailureValues) {
+TEST(GdiObjects, ArgumentsOutOfRangeGetFailureValues)
+{
     Canvas canvas(4, 4);
     EXPECT_FALSE(Polyline(canvas.dc, nullptr, 2));
     POINT one{1, 1};
@@ -189,7 +195,8 @@ TEST(GdiObjects, ArgumentsOutOfRangeGetFailureValues) {
     EXPECT_EQ(GetStockObject(1000), nullptr);
 }
 
-TEST(GdiObjects, StockObjectsSurviveDeletion) {
+TEST(GdiObjects, StockObjectsSurviveDeletion)
+{
     LOGBRUSH lb{};
     ASSERT_EQ(GetObjectW(GetStockObject(NULL_BRUSH), sizeof lb, &lb), int(sizeof lb));
     EXPECT_EQ(lb.lbStyle, UINT(BS_NULL));
@@ -197,7 +204,8 @@ TEST(GdiObjects, StockObjectsSurviveDeletion) {
     EXPECT_EQ(GetObjectType(GetStockObject(NULL_BRUSH)), DWORD(OBJ_BRUSH));
 }
 
-TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing) {
+TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing)
+{
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_NE(dc, nullptr);
     EXPECT_EQ(GetObjectType(dc), DWORD(OBJ_MEMDC));
@@ -230,7 +238,8 @@ TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing) {
     DeleteDC(dc);
 }
 
-TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces) {
+TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces)
+{
     HDC dc = CreateCompatibleDC(nullptr);
     HPEN pen = CreatePen(PS_SOLID, 2, RGB(1, 2, 3));
     HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
@@ -268,7 +277,8 @@ TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces) {
     DeleteObject(font);
 }
 
-TEST(GdiRects, FollowThePlatformArithmetic) {
+TEST(GdiRects, FollowThePlatformArithmetic)
+{
     RECT a, b, r;
     EXPECT_TRUE(SetRect(&a, 0, 0, 10, 10));
     EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));

@@ -19,7 +19,8 @@ namespace {
 constexpr int kWidth = 480;
 constexpr int kHeight = 360;
 
-void DrawPage(HDC dc) {
+void DrawPage(HDC dc)
+{
     HPEN thick = CreatePen(PS_SOLID, 5, RGB(0, 90, 160));
     HPEN dashed = CreatePen(PS_DASH, 1, RGB(160, 0, 0));
     HPEN dotted = CreatePen(PS_DOT, 0, RGB(0, 0, 0));
@@ -103,7 +104,8 @@ void DrawPage(HDC dc) {
         DeleteObject(h);
 }
 
-void WritePng(const Canvas& c, const std::string& path) {
+void WritePng(const Canvas& c, const std::string& path)
+{
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, c.width, c.height);
     cairo_surface_flush(s);
     unsigned char* data = cairo_image_surface_get_data(s);
@@ -112,15 +114,15 @@ void WritePng(const Canvas& c, const std::string& path) {
         for (int x = 0; x < c.width; ++x) {
             COLORREF col = c.At(x, y);
             auto* px = reinterpret_cast<std::uint32_t*>(data + y * stride) + x;
-            *px = 0xFF000000u | (std::uint32_t(GetRValue(col)) << 16) | (GetGValue(col) << 8) |
-                  GetBValue(col);
+            *px = 0xFF000000u | (std::uint32_t(GetRValue(col)) << 16) | (GetGValue(col) << 8) | GetBValue(col);
         }
     cairo_surface_mark_dirty(s);
     cairo_surface_write_to_png(s, path.c_str());
     cairo_surface_destroy(s);
 }
 
-TEST(GdiPage, MatchesTheReferencePicture) {
+TEST(GdiPage, MatchesTheReferencePicture)
+{
     Canvas page(kWidth, kHeight);
     DrawPage(page.dc);
     if (const char* out = std::getenv("TARVEL_WRITE_REFERENCE")) WritePng(page, out);

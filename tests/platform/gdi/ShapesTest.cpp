@@ -16,11 +16,16 @@ struct Tools {
     HDC dc;
     HPEN pen;
     HBRUSH brush;
-    Tools(HDC d, HPEN p, HBRUSH b) : dc(d), pen(p), brush(b) {
+    Tools(HDC d, HPEN p, HBRUSH b)
+        : dc(d)
+        , pen(p)
+        , brush(b)
+    {
         if (pen) SelectObject(dc, pen);
         if (brush) SelectObject(dc, brush);
     }
-    ~Tools() {
+    ~Tools()
+    {
         SelectObject(dc, GetStockObject(BLACK_PEN));
         SelectObject(dc, GetStockObject(WHITE_BRUSH));
         if (pen) DeleteObject(pen);
@@ -28,7 +33,8 @@ struct Tools {
     }
 };
 
-TEST(GdiShapes, RectanglesAndPolylinesCoverExactlyTheirPixels) {
+TEST(GdiShapes, RectanglesAndPolylinesCoverExactlyTheirPixels)
+{
     const POINT corner[] = {{0, 0}, {4, 0}, {4, 3}}, diag[] = {{0, 0}, {3, 3}}, back[] = {{3, 3}, {0, 0}};
     struct Case {
         const char* what;
@@ -36,35 +42,28 @@ TEST(GdiShapes, RectanglesAndPolylinesCoverExactlyTheirPixels) {
         std::function<void(HDC)> draw;
         std::initializer_list<const char*> rows;
     } cases[] = {
-        {"pen inside, right and bottom excluded", 6, 5, [](HDC dc) { ASSERT_TRUE(Rectangle(dc, 1, 1, 5, 4)); },
-         {"......", ".####.", ".#..#.", ".####.", "......"}},
-        {"reversed corners", 6, 5, [](HDC dc) { Rectangle(dc, 5, 4, 1, 1); },
-         {"......", ".####.", ".#..#.", ".####.", "......"}},
-        {"no pen shrinks by one", 6, 5,
-         [](HDC dc) {
+        {"pen inside, right and bottom excluded", 6, 5, [](HDC dc) { ASSERT_TRUE(Rectangle(dc, 1, 1, 5, 4)); }, {"......", ".####.", ".#..#.", ".####.", "......"}},
+        {"reversed corners", 6, 5, [](HDC dc) { Rectangle(dc, 5, 4, 1, 1); }, {"......", ".####.", ".#..#.", ".####.", "......"}},
+        {"no pen shrinks by one", 6, 5, [](HDC dc) {
              SelectObject(dc, GetStockObject(NULL_PEN));
              SelectObject(dc, GetStockObject(BLACK_BRUSH));
              Rectangle(dc, 1, 1, 5, 4);
          },
          {"......", ".###..", ".###..", "......", "......"}},
-        {"wide pen stays inside", 7, 7,
-         [](HDC dc) {
+        {"wide pen stays inside", 7, 7, [](HDC dc) {
              Tools t(dc, CreatePen(PS_SOLID, 2, 0), nullptr);
              SelectObject(dc, GetStockObject(NULL_BRUSH));
              Rectangle(dc, 0, 0, 6, 6);
          },
          {"######.", "######.", "##..##.", "##..##.", "######.", "######.", "......."}},
-        {"pen wider than half fills", 5, 5,
-         [](HDC dc) {
+        {"pen wider than half fills", 5, 5, [](HDC dc) {
              Tools t(dc, CreatePen(PS_SOLID, 9, 0), nullptr);
              Rectangle(dc, 1, 1, 4, 3);
          },
          {".....", ".###.", ".###.", ".....", "....."}},
-        {"polyline leaves out its last pixel", 5, 4, [&](HDC dc) { ASSERT_TRUE(Polyline(dc, corner, 3)); },
-         {"#####", "....#", "....#", "....."}},
+        {"polyline leaves out its last pixel", 5, 4, [&](HDC dc) { ASSERT_TRUE(Polyline(dc, corner, 3)); }, {"#####", "....#", "....#", "....."}},
         {"diagonal", 5, 4, [&](HDC dc) { Polyline(dc, diag, 2); }, {"#....", ".#...", "..#..", "....."}},
-        {"steep line drawn backwards", 5, 4, [&](HDC dc) { Polyline(dc, back, 2); },
-         {".....", ".#...", "..#..", "...#."}},
+        {"steep line drawn backwards", 5, 4, [&](HDC dc) { Polyline(dc, back, 2); }, {".....", ".#...", "..#..", "...#."}},
     };
     for (const auto& k : cases) {
         Canvas c(k.w, k.h);
@@ -73,7 +72,8 @@ TEST(GdiShapes, RectanglesAndPolylinesCoverExactlyTheirPixels) {
     }
 }
 
-TEST(GdiShapes, FarAwayGeometryIsClippedOrRefusedNeverWalked) {
+TEST(GdiShapes, FarAwayGeometryIsClippedOrRefusedNeverWalked)
+{
     Canvas c(8, 3);
     POINT pts[] = {{-2000000000, 1}, {2000000000, 1}};
     ASSERT_TRUE(Polyline(c.dc, pts, 2));
@@ -102,7 +102,8 @@ TEST(GdiShapes, FarAwayGeometryIsClippedOrRefusedNeverWalked) {
     DeleteObject(wide);
 }
 
-TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode) {
+TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode)
+{
     Canvas c(14, 2);
     Tools t(c.dc, CreatePen(PS_DOT, 0, 0), nullptr);
     SetBkColor(c.dc, RGB(255, 0, 0));
@@ -122,7 +123,8 @@ TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode) {
     EXPECT_EQ(d.Picture(), Rows({"###..", ".....", "#...#", "#...#", "#...#"}));
 }
 
-TEST(GdiShapes, WidePolylinesAreCentredOnThePath) {
+TEST(GdiShapes, WidePolylinesAreCentredOnThePath)
+{
     Canvas c(13, 11);
     Tools t(c.dc, CreatePen(PS_SOLID, 3, 0), nullptr);
     POINT pts[] = {{2, 5}, {10, 5}};
@@ -134,7 +136,8 @@ TEST(GdiShapes, WidePolylinesAreCentredOnThePath) {
     }
 }
 
-bool Symmetric(const Canvas& c, const RECT& box) {
+bool Symmetric(const Canvas& c, const RECT& box)
+{
     for (int y = box.top; y < box.bottom; ++y)
         for (int x = box.left; x < box.right; ++x) {
             int mx = box.left + box.right - 1 - x, my = box.top + box.bottom - 1 - y;
@@ -143,7 +146,8 @@ bool Symmetric(const Canvas& c, const RECT& box) {
     return true;
 }
 
-TEST(GdiShapes, EllipsesFillTheirBoxSymmetrically) {
+TEST(GdiShapes, EllipsesFillTheirBoxSymmetrically)
+{
     for (int w : {1, 3}) {
         Canvas c(14, 12);
         c.Fill(RGB(0, 255, 0));
@@ -170,7 +174,8 @@ TEST(GdiShapes, EllipsesFillTheirBoxSymmetrically) {
     EXPECT_EQ(ink.bottom, 8);
 }
 
-TEST(GdiShapes, RoundRectsHaveStraightSidesAndRoundCorners) {
+TEST(GdiShapes, RoundRectsHaveStraightSidesAndRoundCorners)
+{
     Canvas c(16, 12);
     SelectObject(c.dc, GetStockObject(NULL_BRUSH));
     ASSERT_TRUE(RoundRect(c.dc, 0, 0, 16, 12, 8, 6));
@@ -189,7 +194,8 @@ TEST(GdiShapes, RoundRectsHaveStraightSidesAndRoundCorners) {
     EXPECT_EQ(r.Picture(), q.Picture());
 }
 
-std::uint8_t Rop2Reference(int mode, std::uint8_t p, std::uint8_t d) {
+std::uint8_t Rop2Reference(int mode, std::uint8_t p, std::uint8_t d)
+{
     std::uint8_t out = 0;
     for (int bit = 0; bit < 8; ++bit) {
         int index = (((p >> bit) & 1) << 1) | ((d >> bit) & 1);
@@ -198,7 +204,8 @@ std::uint8_t Rop2Reference(int mode, std::uint8_t p, std::uint8_t d) {
     return out;
 }
 
-TEST(GdiShapes, AllSixteenMixModesApplyToPenAndBrushPixels) {
+TEST(GdiShapes, AllSixteenMixModesApplyToPenAndBrushPixels)
+{
     const COLORREF penColour = RGB(0x35, 0xC6, 0x0F);
     const COLORREF brushColour = RGB(0xA9, 0x5C, 0xF0);
     for (int mode = R2_BLACK; mode <= R2_WHITE; ++mode) {
@@ -227,7 +234,8 @@ TEST(GdiShapes, AllSixteenMixModesApplyToPenAndBrushPixels) {
     }
 }
 
-TEST(GdiShapes, MixModesOnMonochromeBitmaps) {
+TEST(GdiShapes, MixModesOnMonochromeBitmaps)
+{
     for (int mode = R2_BLACK; mode <= R2_WHITE; ++mode) {
         Canvas c(8, 2, 1);
         for (int x = 0; x < 8; ++x) c.Set(x, 0, (x & 1) ? RGB(255, 255, 255) : 0);
@@ -248,7 +256,8 @@ TEST(GdiShapes, MixModesOnMonochromeBitmaps) {
 }
 
 // Draws a mix of shapes; used to compare formats and bands.
-void DrawScene(HDC dc) {
+void DrawScene(HDC dc)
+{
     HPEN dash = CreatePen(PS_DASH, 1, 0);
     HPEN wide = CreatePen(PS_SOLID, 4, 0);
     std::uint8_t bits[16] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
@@ -274,7 +283,8 @@ void DrawScene(HDC dc) {
     DeleteObject(checker);
 }
 
-TEST(GdiShapes, EveryFormatDrawsTheSameBlackAndWhiteScene) {
+TEST(GdiShapes, EveryFormatDrawsTheSameBlackAndWhiteScene)
+{
     Canvas reference(64, 54);
     DrawScene(reference.dc);
     for (int depth : {1, 8, 32}) {
@@ -284,7 +294,8 @@ TEST(GdiShapes, EveryFormatDrawsTheSameBlackAndWhiteScene) {
     }
 }
 
-TEST(GdiShapes, AWidePolylineIsTheSameInEveryColumnBand) {
+TEST(GdiShapes, AWidePolylineIsTheSameInEveryColumnBand)
+{
     // Cut to a one-column mask, a zigzag stroked as one path once filled
     // the area beside it instead of outlining it.
     auto zigzag = [](HDC dc) {

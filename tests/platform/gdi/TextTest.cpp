@@ -15,14 +15,21 @@ namespace {
 struct WithFont {
     HDC dc;
     HFONT font;
-    WithFont(HDC d, HFONT f) : dc(d), font(f) { SelectObject(dc, font); }
-    ~WithFont() {
+    WithFont(HDC d, HFONT f)
+        : dc(d)
+        , font(f)
+    {
+        SelectObject(dc, font);
+    }
+    ~WithFont()
+    {
         SelectObject(dc, GetStockObject(SYSTEM_FONT));
         DeleteObject(font);
     }
 };
 
-SIZE Extent(HDC dc, const char16_t* text) {
+SIZE Extent(HDC dc, const char16_t* text)
+{
     SIZE size{-1, -1};
     int n = 0;
     while (text[n]) ++n;
@@ -30,7 +37,8 @@ SIZE Extent(HDC dc, const char16_t* text) {
     return size;
 }
 
-TEST(GdiText, HeightsMeanEmOrCellAsTheirSignSays) {
+TEST(GdiText, HeightsMeanEmOrCellAsTheirSignSays)
+{
     HDC dc = CreateCompatibleDC(nullptr);
     TEXTMETRICW tm{};
     {
@@ -52,7 +60,8 @@ TEST(GdiText, HeightsMeanEmOrCellAsTheirSignSays) {
     DeleteDC(dc);
 }
 
-TEST(GdiText, FacesWeightsAndSlantsAreMatched) {
+TEST(GdiText, FacesWeightsAndSlantsAreMatched)
+{
     HDC dc = CreateCompatibleDC(nullptr);
     auto extent = [dc](HFONT font, const char16_t* text) {
         WithFont f(dc, font);
@@ -72,7 +81,8 @@ TEST(GdiText, FacesWeightsAndSlantsAreMatched) {
     DeleteDC(dc);
 }
 
-TEST(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum) {
+TEST(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum)
+{
     HDC dc = CreateCompatibleDC(nullptr);
     WithFont f(dc, MakeFont(u"Times New Roman", -25));
     const char16_t* text = u"Quick fox";
@@ -103,7 +113,8 @@ TEST(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum) {
     DeleteDC(dc);
 }
 
-TEST(GdiText, MeasuresTheSameOnEveryDeviceContext) {
+TEST(GdiText, MeasuresTheSameOnEveryDeviceContext)
+{
     HDC fresh = CreateCompatibleDC(nullptr);
     Canvas canvas(10, 10);
     HFONT font = MakeFont(u"Tahoma", -33);
@@ -126,7 +137,8 @@ TEST(GdiText, MeasuresTheSameOnEveryDeviceContext) {
     DeleteObject(twin);
 }
 
-TEST(GdiText, OpaqueTextFillsExactlyItsMeasuredCell) {
+TEST(GdiText, OpaqueTextFillsExactlyItsMeasuredCell)
+{
     Canvas c(200, 60);
     WithFont f(c.dc, MakeFont(u"Arial", -24));
     SetBkColor(c.dc, RGB(255, 0, 0));
@@ -143,7 +155,8 @@ TEST(GdiText, OpaqueTextFillsExactlyItsMeasuredCell) {
     EXPECT_EQ(black + red, size.cx * size.cy);
 }
 
-TEST(GdiText, AlignmentMovesTheCellAroundTheReferencePoint) {
+TEST(GdiText, AlignmentMovesTheCellAroundTheReferencePoint)
+{
     HFONT font = MakeFont(u"Arial", -20);
     auto cell = [&](UINT align) {
         Canvas c(300, 80);
@@ -172,7 +185,8 @@ TEST(GdiText, AlignmentMovesTheCellAroundTheReferencePoint) {
     DeleteObject(font);
 }
 
-TEST(GdiText, SpacingArrayOpaqueRectangleAndClipping) {
+TEST(GdiText, SpacingArrayOpaqueRectangleAndClipping)
+{
     Canvas c(200, 60);
     WithFont f(c.dc, MakeFont(u"Arial", -20));
     SetBkColor(c.dc, RGB(0, 0, 255));
@@ -208,7 +222,8 @@ TEST(GdiText, SpacingArrayOpaqueRectangleAndClipping) {
     EXPECT_EQ(c.Count(RGB(0, 0, 255)), 400);
 }
 
-TEST(GdiText, UnderlineStrikeOutAndEscapement) {
+TEST(GdiText, UnderlineStrikeOutAndEscapement)
+{
     auto inkOf = [](HFONT font, const char16_t* text) {
         Canvas c(160, 160);
         SelectObject(c.dc, font);
@@ -238,13 +253,15 @@ TEST(GdiText, UnderlineStrikeOutAndEscapement) {
 
 class GdiDrawText : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         font_ = MakeFont(u"Arial", -20);
         SelectObject(c_.dc, font_);
         SetBkColor(c_.dc, RGB(255, 0, 0));
         GetTextMetricsW(c_.dc, &tm_);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SelectObject(c_.dc, GetStockObject(SYSTEM_FONT));
         DeleteObject(font_);
     }
@@ -253,7 +270,8 @@ protected:
     TEXTMETRICW tm_{};
 };
 
-TEST_F(GdiDrawText, CalcRectMeasuresWithoutDrawing) {
+TEST_F(GdiDrawText, CalcRectMeasuresWithoutDrawing)
+{
     RECT r{10, 20, 1000, 1000};
     SIZE size = Extent(c_.dc, u"One line");
     EXPECT_EQ(DrawTextW(c_.dc, u"One line", -1, &r, DT_CALCRECT | DT_SINGLELINE), tm_.tmHeight);
@@ -268,7 +286,8 @@ TEST_F(GdiDrawText, CalcRectMeasuresWithoutDrawing) {
     EXPECT_EQ(r.bottom, 20);
 }
 
-TEST_F(GdiDrawText, LineBreaksAndWordWrapping) {
+TEST_F(GdiDrawText, LineBreaksAndWordWrapping)
+{
     RECT r{0, 0, 1000, 0};
     EXPECT_EQ(DrawTextW(c_.dc, u"a\r\nbb\nccc\rd", -1, &r, DT_CALCRECT), 4 * tm_.tmHeight);
     EXPECT_EQ(r.right, Extent(c_.dc, u"ccc").cx);
@@ -288,7 +307,8 @@ TEST_F(GdiDrawText, LineBreaksAndWordWrapping) {
     EXPECT_EQ(r.right, longWord.cx);
 }
 
-TEST_F(GdiDrawText, HorizontalAndVerticalPlacement) {
+TEST_F(GdiDrawText, HorizontalAndVerticalPlacement)
+{
     SIZE size = Extent(c_.dc, u"Placed");
     RECT box{20, 30, 220, 130};
     DrawTextW(c_.dc, u"Placed", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -308,7 +328,8 @@ TEST_F(GdiDrawText, HorizontalAndVerticalPlacement) {
     EXPECT_EQ(c_.Ink().top, 30);
 }
 
-TEST_F(GdiDrawText, ClipsToTheBoxUnlessToldNot) {
+TEST_F(GdiDrawText, ClipsToTheBoxUnlessToldNot)
+{
     RECT box{10, 10, 40, 40};
     DrawTextW(c_.dc, u"Overflowing text", -1, &box, DT_SINGLELINE);
     EXPECT_EQ(c_.Ink().right, 40);
@@ -317,7 +338,8 @@ TEST_F(GdiDrawText, ClipsToTheBoxUnlessToldNot) {
     EXPECT_EQ(c_.Ink().right, 10 + Extent(c_.dc, u"Overflowing text").cx);
 }
 
-TEST_F(GdiDrawText, PrefixesTabsAndTheirOptOuts) {
+TEST_F(GdiDrawText, PrefixesTabsAndTheirOptOuts)
+{
     RECT r{0, 0, 1000, 0};
     DrawTextW(c_.dc, u"&File && more", -1, &r, DT_CALCRECT);
     EXPECT_EQ(r.right, Extent(c_.dc, u"File & more").cx);
@@ -351,19 +373,22 @@ using tarvel::gdi::FontFace;
 using tarvel::gdi::LayoutText;
 using tarvel::gdi::TextLayout;
 
-std::shared_ptr<FontFace> Face(const char16_t* name, LONG height) {
+std::shared_ptr<FontFace> Face(const char16_t* name, LONG height)
+{
     LOGFONTW lf{};
     lf.lfHeight = height;
     for (int i = 0; name[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = name[i];
     return FontFace::Realise(lf);
 }
 
-TextLayout Layout(FontFace& face, const std::u16string& text) {
+TextLayout Layout(FontFace& face, const std::u16string& text)
+{
     return LayoutText(face, text.data(), int(text.size()), nullptr);
 }
 
 // The x of the glyph with this index (from the face that owns it), or -1.
-double XOf(const TextLayout& layout, FontFace& face, char32_t c) {
+double XOf(const TextLayout& layout, FontFace& face, char32_t c)
+{
     FontFace::Glyph g = face.GlyphFor(c);
     FontFace* from = &face.Source(g.source);
     for (const auto& run : layout.runs) {
@@ -377,7 +402,8 @@ double XOf(const TextLayout& layout, FontFace& face, char32_t c) {
 
 // Draws the text opaque in red on white and checks that the cell it fills
 // is exactly what the measuring calls said, on ExtTextOutW and DrawTextW.
-void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text) {
+void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text)
+{
     SCOPED_TRACE(text.size());
     Canvas c(400, 80);
     WithFont f(c.dc, MakeFont(face, -24));
@@ -414,7 +440,8 @@ void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text) {
     EXPECT_EQ(c.At(10 + 20 * int(text.size()), bottom), RGB(255, 255, 255));
 }
 
-TEST(GdiTextScripts, MissingCharactersComeFromAFaceThatHasThem) {
+TEST(GdiTextScripts, MissingCharactersComeFromAFaceThatHasThem)
+{
     // Liberation Sans has no ideographs: the ideograph is drawn, not the
     // box of the missing glyph.
     auto box = [](const char16_t* text) {
@@ -438,7 +465,8 @@ TEST(GdiTextScripts, MissingCharactersComeFromAFaceThatHasThem) {
     ExpectMeasuredAsDrawn(u"Arial", u"Price \u4e2d\u6587 \u0928\u092e\u0938\u094d\u0924\u0947");
 }
 
-TEST(GdiTextScripts, ArabicIsJoinedAndRunsRightToLeft) {
+TEST(GdiTextScripts, ArabicIsJoinedAndRunsRightToLeft)
+{
     auto face = Face(u"DejaVu Sans", -30);
     ASSERT_TRUE(face);
     const std::u16string salam = u"\u0633\u0644\u0627\u0645";
@@ -462,7 +490,8 @@ TEST(GdiTextScripts, ArabicIsJoinedAndRunsRightToLeft) {
     ExpectMeasuredAsDrawn(u"Arial", u"Say " + salam + u" twice");
 }
 
-TEST(GdiTextScripts, MixedLatinAndHebrewFollowTheBidiAlgorithm) {
+TEST(GdiTextScripts, MixedLatinAndHebrewFollowTheBidiAlgorithm)
+{
     auto face = Face(u"Arial", -30);
     ASSERT_TRUE(face);
     // A left-to-right paragraph: the Hebrew word is turned round in place.
@@ -493,13 +522,16 @@ TEST(GdiTextScripts, MixedLatinAndHebrewFollowTheBidiAlgorithm) {
               2 * tm.tmHeight);
 }
 
-TEST(GdiTextScripts, BadTextNeitherCrashesNorHangs) {
+TEST(GdiTextScripts, BadTextNeitherCrashesNorHangs)
+{
     Canvas c(300, 60);
     WithFont f(c.dc, MakeFont(u"Arial", -20));
     SIZE size{};
     TEXTMETRICW tm{};
     GetTextMetricsW(c.dc, &tm);
-    const std::u16string lone[] = {u"a\xd800" u"b\xdc00", u"\u0633\xdc00\u0644\xd800", u"\xd800"};
+    const std::u16string lone[] = {u"a\xd800"
+                                   u"b\xdc00",
+                                   u"\u0633\xdc00\u0644\xd800", u"\xd800"};
     for (const auto& text : lone) {
         ASSERT_TRUE(GetTextExtentPoint32W(c.dc, text.data(), int(text.size()), &size));
         EXPECT_GT(size.cx, 0);

@@ -62,7 +62,7 @@ struct Decoded {
 Decoded Read(HBITMAP bitmap)
 {
     Decoded decoded;
-    DIBSECTION dib {};
+    DIBSECTION dib{};
     if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != int(sizeof dib))
         return decoded;
     EXPECT_EQ(dib.dsBm.bmBitsPixel, 24);
@@ -80,7 +80,7 @@ Decoded Read(HBITMAP bitmap)
 }
 
 const std::vector<COLORREF> kSample = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(255, 255, 255), RGB(255, 255, 255),
-    RGB(255, 255, 255), RGB(0, 0, 255)};
+                                       RGB(255, 255, 255), RGB(0, 0, 255)};
 
 TEST(PictureDecoder, EveryLosslessFormatGivesThePixelsOfThePicture)
 {
@@ -176,7 +176,7 @@ TEST(PictureDecoder, FilesThatAreNoPictureGiveNothing)
     g_object_unref(pixbuf);
 
     for (const std::filesystem::path& file : {folder / "missing.png", folder, folder / "empty.png",
-             folder / "text.png", folder / "truncated.png", std::filesystem::path()}) {
+                                              folder / "text.png", folder / "truncated.png", std::filesystem::path()}) {
         EXPECT_EQ(DecodePicture(file), nullptr) << file;
         EXPECT_EQ(tarvel::platform::LoadPicture(file), nullptr) << file;
     }

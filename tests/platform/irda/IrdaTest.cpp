@@ -95,9 +95,13 @@ TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
     simulator->StoreReceivedIn(file);
     simulator->LimitSendSize(3);
     SOCKET s = ConnectToPrinter();
-    EXPECT_EQ(send(s, "\x1b" "E hello", 8, 0), 3);
+    EXPECT_EQ(send(s, "\x1b"
+                      "E hello",
+                   8, 0),
+              3);
     EXPECT_EQ(send(s, " hello", 5, 0), 3);
-    std::string expected = "\x1b" "E  he";
+    std::string expected = "\x1b"
+                           "E  he";
     EXPECT_EQ(simulator->Received(), std::vector<std::uint8_t>(expected.begin(), expected.end()));
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);

@@ -103,7 +103,7 @@ inline void MapComPort(int number, const std::string& devicePath)
     std::u16string name = u"COM" + std::u16string(1, static_cast<char16_t>(u'0' + number));
     std::u16string path(devicePath.begin(), devicePath.end());
     SetMachineValue(u"\\Drivers\\Tarvel\\Serial", name.c_str(), REG_SZ, path.c_str(),
-        static_cast<DWORD>((path.size() + 1) * sizeof(char16_t)));
+                    static_cast<DWORD>((path.size() + 1) * sizeof(char16_t)));
 }
 
 inline void SetIrCommIndex(std::int32_t index)

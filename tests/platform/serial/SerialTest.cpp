@@ -99,7 +99,7 @@ TEST_F(SerialTest, SetCommStateAppliesSpeedStopBitsAndFlowControlToTheTerminal)
     EXPECT_EQ(back.ByteSize, 8);
     EXPECT_EQ(back.StopBits, TWOSTOPBITS);
     EXPECT_EQ(back.flags & (DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX),
-        DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX);
+              DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX);
 
     state.BaudRate = 9600;
     state.flags = DCB_fBinary;

@@ -74,7 +74,7 @@ TEST_F(Registry, SavedValuesReadBackWithTheirTypesAndSizes)
     EXPECT_EQ(RegQueryValueExW(key, u"Port", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
@@ -83,7 +83,7 @@ TEST_F(Registry, StringsAndBinaryValuesRoundTrip)
 {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial", 0, nullptr, 0, 0, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
+              ERROR_SUCCESS);
     const char16_t path[] = u"/dev/tty=%\nUSB\u00e9";
     ASSERT_EQ(RegSetValueExW(key, u"COM1", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path), ERROR_SUCCESS);
     const BYTE blob[] = {0, 0xff, 0x10};
@@ -116,7 +116,7 @@ TEST_F(Registry, MachineKeysAreSearchedInEveryConfigFolder)
     std::string list = std::string(std::getenv("XDG_CONFIG_DIRS")) + ":" + second;
     ::setenv("XDG_CONFIG_DIRS", list.c_str(), 1);
     WriteAll(std::filesystem::path(second) / "tarvel/Drivers/Builtin/IrCOMM.reg",
-        "tarvel-store 1\nIndex=dword:00000003\nend 1\n");
+             "tarvel-store 1\nIndex=dword:00000003\nend 1\n");
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, u"\\Drivers\\Builtin\\IrCOMM", u"Index"), 3);
     ::setenv("XDG_CONFIG_DIRS", list.substr(0, list.find(':')).c_str(), 1);
     EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, u"\\Drivers\\Builtin\\IrCOMM", u"Index"), std::nullopt);
@@ -132,7 +132,7 @@ TEST_F(Registry, DamagedFilesKeepEveryCompleteValue)
         {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009\nend 2", 5, 9},    // last newline cut off
         {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009\nend 7\n", 5, 9},  // count edited by hand
         {"Printer=dword:00000005\n\x01garbage\nPort=dword:00000009\nend 3\n", 5, 9},     // header lost, a bad line
-        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009", 5, {}},  // a line that may have been cut
+        {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:00000009", 5, {}},          // a line that may have been cut
         {"tarvel-store 1\nPrinter=dword:00000005\nPort=dword:0000", 5, {}},
     };
     for (const auto& [text, printer, port] : damaged) {
@@ -280,14 +280,14 @@ TEST_F(Registry, ValuesTheFileCouldNotGiveBackAreRefused)
 TEST_F(Registry, ValuesThatAreNotThirtyTwoBitNumbersReadAsMissing)
 {
     WriteAll(file,
-        "tarvel-store 1\n"
-        "Printer=dword:1\n"
-        "Port=dword:000000zz\n"
-        "PaperSize=dword:0000000000\n"
-        "ColorMode=hex:0102\n"
-        "Portrait=dword:00000000\n"
-        "no equals sign\n"
-        "end 6\n");
+             "tarvel-store 1\n"
+             "Printer=dword:1\n"
+             "Port=dword:000000zz\n"
+             "PaperSize=dword:0000000000\n"
+             "ColorMode=hex:0102\n"
+             "Portrait=dword:00000000\n"
+             "no equals sign\n"
+             "end 6\n");
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Printer"), std::nullopt);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Port"), std::nullopt);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"PaperSize"), std::nullopt);

@@ -21,9 +21,8 @@ TEST(Utf16, WellFormedTextRoundTripsAtEveryEncodedLength)
 TEST(Utf16, UnpairedSurrogatesAreRefusedOrReplacedOneForOne)
 {
     const std::u16string cases[] = {
-        {char16_t(0xD800)}, {char16_t(0xDC00)}, {char16_t(0xDBFF), u'x'}, {u'x', char16_t(0xDFFF)},
-        {char16_t(0xDC00), char16_t(0xD800)},  // pair in the wrong order
-        {char16_t(0xD800), char16_t(0xDBFF)},  // two leading halves
+        {char16_t(0xD800)}, {char16_t(0xDC00)}, {char16_t(0xDBFF), u'x'}, {u'x', char16_t(0xDFFF)}, {char16_t(0xDC00), char16_t(0xD800)},  // pair in the wrong order
+        {char16_t(0xD800), char16_t(0xDBFF)},                                                                                              // two leading halves
     };
     for (const std::u16string& text : cases) {
         EXPECT_EQ(Utf16ToUtf8(text), std::nullopt) << text.size();
@@ -42,17 +41,19 @@ TEST(Utf16, MalformedUtf8IsRefusedOrReplacedByteForByte)
         std::u16string_view replaced;
     };
     const Case cases[] = {
-        {"\xC0\x80", u"\uFFFD\uFFFD"},                   // overlong NUL
-        {"a\xC0\xAF" "b", u"a\uFFFD\uFFFDb"},            // overlong '/'
-        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},         // overlong in three bytes
+        {"\xC0\x80", u"\uFFFD\uFFFD"},  // overlong NUL
+        {"a\xC0\xAF"
+         "b",
+         u"a\uFFFD\uFFFDb"},                                // overlong '/'
+        {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},            // overlong in three bytes
         {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong in four bytes
-        {"\xE2\x82", u"\uFFFD\uFFFD"},                   // truncated
-        {"\xF0\x9F\x98", u"\uFFFD\uFFFD\uFFFD"},         // truncated at the end
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},         // a surrogate spelt in UTF-8
+        {"\xE2\x82", u"\uFFFD\uFFFD"},                      // truncated
+        {"\xF0\x9F\x98", u"\uFFFD\uFFFD\uFFFD"},            // truncated at the end
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // a surrogate spelt in UTF-8
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
-        {"\x80z", u"\uFFFDz"},                           // stray continuation byte
+        {"\x80z", u"\uFFFDz"},                              // stray continuation byte
         {"\xFF", u"\uFFFD"},
-        {"\xC3(", u"\uFFFD("},                            // lead without continuation
+        {"\xC3(", u"\uFFFD("},  // lead without continuation
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Utf8ToUtf16(c.bytes), std::nullopt) << c.bytes;

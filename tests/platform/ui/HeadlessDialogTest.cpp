@@ -167,8 +167,7 @@ TEST_F(HeadlessDialog, NestedModalDialogDisablesItsOwnerAndReturnsItsOwnCode)
         EXPECT_EQ(GetActiveWindow(), user.Dialog()) << "activation returns to the outer dialog";
         user.Click(IDOK);
     });
-    INT_PTR result =
-        DialogBoxIndirectParamW(nullptr, &sample::kTemplate, main, CALLBACK_OuterProc, 0);
+    INT_PTR result = DialogBoxIndirectParamW(nullptr, &sample::kTemplate, main, CALLBACK_OuterProc, 0);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(g_innerResult, 8);
     EXPECT_FALSE(g_outerEnabledDuringInner);

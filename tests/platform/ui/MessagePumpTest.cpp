@@ -98,8 +98,7 @@ TEST_F(MessagePump, TimerProcedureIsCalledByDispatchWithItsId)
     Drain();
     ASSERT_EQ(g_heard.size(), 2u);
     EXPECT_EQ(g_heard[0].message, static_cast<UINT>(WM_TIMER));
-    EXPECT_TRUE((g_heard[0].wParam == id && g_heard[1].wParam == other) ||
-                (g_heard[0].wParam == other && g_heard[1].wParam == id));
+    EXPECT_TRUE((g_heard[0].wParam == id && g_heard[1].wParam == other) || (g_heard[0].wParam == other && g_heard[1].wParam == id));
     EXPECT_TRUE(KillTimer(nullptr, id));
     EXPECT_TRUE(KillTimer(nullptr, other));
 

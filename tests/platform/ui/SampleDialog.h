@@ -38,8 +38,15 @@ inline const DLGITEMDEF kItems[] = {
 };
 
 inline const DLGTEMPLATEDEF kTemplate = {
-    900, u"Sample", 133, 104, u"System", 8, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
-    kItems, static_cast<int>(sizeof(kItems) / sizeof(kItems[0])),
+    900,
+    u"Sample",
+    133,
+    104,
+    u"System",
+    8,
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+    kItems,
+    static_cast<int>(sizeof(kItems) / sizeof(kItems[0])),
 };
 
 struct Heard {

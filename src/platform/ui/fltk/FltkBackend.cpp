@@ -95,7 +95,11 @@ void PostFromWidget(Fl_Widget* widget, UINT message, WPARAM wParam)
 // refuses other keys.
 class EditField : public Fl_Input {
 public:
-    EditField(int x, int y, int w, int h, bool digitsOnly) : Fl_Input(x, y, w, h), digitsOnly_(digitsOnly) {}
+    EditField(int x, int y, int w, int h, bool digitsOnly)
+        : Fl_Input(x, y, w, h)
+        , digitsOnly_(digitsOnly)
+    {
+    }
 
     int handle(int event) override
     {
@@ -148,7 +152,9 @@ public:
 
 class DialogWindow : public Fl_Double_Window {
 public:
-    DialogWindow(int x, int y, int w, int h, HWND dialog) : Fl_Double_Window(x, y, w, h), dialog_(dialog)
+    DialogWindow(int x, int y, int w, int h, HWND dialog)
+        : Fl_Double_Window(x, y, w, h)
+        , dialog_(dialog)
     {
         callback(&DialogWindow::Closed, nullptr);
     }
@@ -204,7 +210,7 @@ Fl_Widget* MakeWidget(const Window& c, int x, int y, int w, int h, int fontPixel
     case DLGC_AUTOCHECKBOX: {
         // Both toggle in FLTK; the window layer keeps the radio groups.
         Fl_Button* button = c.controlKind == DLGC_AUTOCHECKBOX ? static_cast<Fl_Button*>(new Fl_Check_Button(x, y, w, h))
-                                                              : new Fl_Round_Button(x, y, w, h);
+                                                               : new Fl_Round_Button(x, y, w, h);
         button->type(FL_TOGGLE_BUTTON);
         button->callback(Clicked);
         widget = button;
@@ -226,9 +232,9 @@ Fl_Widget* MakeWidget(const Window& c, int x, int y, int w, int h, int fontPixel
     case DLGC_CTEXT:
     case DLGC_RTEXT: {
         auto* box = new Fl_Box(x, y, w, h);
-        Fl_Align horizontal = c.controlKind == DLGC_LTEXT   ? FL_ALIGN_LEFT
-                              : c.controlKind == DLGC_RTEXT ? FL_ALIGN_RIGHT
-                                                            : FL_ALIGN_CENTER;
+        Fl_Align horizontal = c.controlKind == DLGC_LTEXT ? FL_ALIGN_LEFT
+            : c.controlKind == DLGC_RTEXT                 ? FL_ALIGN_RIGHT
+                                                          : FL_ALIGN_CENTER;
         // A one-line text is not wrapped: our fonts run a little wider than
         // the handheld's, and a label cut in two reads worse than one that
         // reaches a few pixels past its box.
@@ -445,8 +451,7 @@ LRESULT UserAction(const WindowRef& control, UINT message, WPARAM wParam)
     case kUserSelected: {
         MoveFocus(control->handle);
         auto index = static_cast<int>(static_cast<LONG_PTR>(wParam));
-        if (FindWindowRef(control->handle) && index >= 0 &&
-            static_cast<std::size_t>(index) < control->entries.size() && control->selection != index) {
+        if (FindWindowRef(control->handle) && index >= 0 && static_cast<std::size_t>(index) < control->entries.size() && control->selection != index) {
             control->selection = index;
             NotifyParent(*control, CBN_SELCHANGE);
         }

@@ -29,21 +29,21 @@ public:
 
     SIZE ScreenSize() override { return SIZE{kScreenWidth, kScreenHeight}; }
     bool HonoursFullScreen() const override { return true; }
-    void DialogCreated(Window&) override {}
-    void WindowChanged(Window&) override {}
-    void FocusChanged(HWND) override {}
-    void WindowDestroyed(Window&) override {}
+    void DialogCreated(Window&) override { }
+    void WindowChanged(Window&) override { }
+    void FocusChanged(HWND) override { }
+    void WindowDestroyed(Window&) override { }
 
     void RunModal(const WindowRef& dialog) override { RespondToDialog(dialog); }
 
     int ShowMessageBox(HWND, const std::u16string& text, const std::u16string& caption, UINT) override
     {
         std::fprintf(stderr, "%s: %s\n", platform::Utf16ToUtf8Replacing(caption).c_str(),
-            platform::Utf16ToUtf8Replacing(text).c_str());
+                     platform::Utf16ToUtf8Replacing(text).c_str());
         return IDOK;
     }
 
-    void Poll() override {}
+    void Poll() override { }
 
     void WaitForInput(DWORD milliseconds) override { Sleep(milliseconds); }
 };

@@ -22,7 +22,10 @@ bool IsDigit(char16_t c)
 
 class ScriptedUser final : public DialogUser {
 public:
-    explicit ScriptedUser(HWND dialog) : dialog_(dialog) {}
+    explicit ScriptedUser(HWND dialog)
+        : dialog_(dialog)
+    {
+    }
 
     HWND Dialog() const override { return dialog_; }
 
@@ -96,8 +99,7 @@ public:
     bool SelectListIndex(int id, int index) override
     {
         WindowRef c = Control(id);
-        if (!Usable(c) || c->controlKind != DLGC_DROPDOWNLIST || index < 0 ||
-            static_cast<std::size_t>(index) >= c->entries.size()) {
+        if (!Usable(c) || c->controlKind != DLGC_DROPDOWNLIST || index < 0 || static_cast<std::size_t>(index) >= c->entries.size()) {
             return false;
         }
         MoveFocus(c->handle);
@@ -178,7 +180,6 @@ private:
 };
 
 }  // namespace
-
 
 void RespondToDialog(const WindowRef& dialog)
 {

@@ -4,14 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 namespace tarvel::platform {
 namespace {
 
-using namespace std::chrono_literals;
 using test::PtyPrinter;
 
 class SerialTest : public ::testing::Test {
@@ -183,49 +178,6 @@ TEST_F(SerialTest, WritesArriveAtThePrinterAndModemRequestsAreRemembered)
     ASSERT_TRUE(WriteFile(line, all.data(), 256, &written, nullptr));
     EXPECT_EQ(written, 256u);
     EXPECT_EQ(printer.Read(256), all);
-}
-
-TEST_F(SerialTest, AWriteToAPrinterThatStoppedReadingEndsAtItsTimeoutWithACount)
-{
-    OpenLine();
-    COMMTIMEOUTS timeouts{};
-    timeouts.WriteTotalTimeoutConstant = 200;
-    ASSERT_TRUE(SetCommTimeouts(line, &timeouts));
-    COMMTIMEOUTS back{};
-    ASSERT_TRUE(GetCommTimeouts(line, &back));
-    EXPECT_EQ(back.WriteTotalTimeoutConstant, 200u);
-
-    std::vector<std::uint8_t> lots(1 << 20, 0x55);
-    DWORD written = 0;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(WriteFile(line, lots.data(), static_cast<DWORD>(lots.size()), &written, nullptr));
-    EXPECT_GT(written, 0u);
-    EXPECT_LT(written, lots.size());
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 190ms);
-    // The line is full now: a further write takes nothing and says so.
-    DWORD more = 99;
-    EXPECT_TRUE(WriteFile(line, lots.data(), 100, &more, nullptr));
-    EXPECT_EQ(more, 0u);
-}
-
-TEST_F(SerialTest, PurgeCommEndsABlockedWriteFromAnotherThread)
-{
-    OpenLine();
-    std::vector<std::uint8_t> lots(1 << 20, 0x55);
-    DWORD written = 0;
-    std::atomic<bool> done{false};
-    BOOL result = TRUE;
-    std::thread writer([&] {
-        // No timeouts: without the purge this write would wait forever.
-        result = WriteFile(line, lots.data(), static_cast<DWORD>(lots.size()), &written, nullptr);
-        done.store(true);
-    });
-    std::this_thread::sleep_for(200ms);
-    EXPECT_FALSE(done.load());
-    EXPECT_TRUE(PurgeComm(line, PURGE_TXABORT));
-    writer.join();
-    EXPECT_FALSE(result);
-    EXPECT_LT(written, lots.size());
 }
 
 }  // namespace

@@ -46,20 +46,6 @@ TEST_F(SerialTest, ComNumbersMapThroughTheStoreWithTtySAsTheDefault)
     EXPECT_EQ(OpenComPort(3), INVALID_HANDLE_VALUE);
 }
 
-TEST_F(SerialTest, OpeningLeavesTheSettingsAloneAndIsExclusive)
-{
-    termios before = printer.Settings();
-    OpenLine();
-    termios after = printer.Settings();
-    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
-    EXPECT_EQ(after.c_cflag, before.c_cflag);
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(OpenComPort(2), INVALID_HANDLE_VALUE) << "the line is in use";
-    CloseHandle(line);
-    line = INVALID_HANDLE_VALUE;
-    OpenLine();
-}
-
 // A pseudo-terminal always carries eight bits without parity whatever it is
 // told, so byte size and parity are checked on the record only as far as
 // the terminal keeps them; speed, stop bits and flow control it keeps.
@@ -152,7 +138,7 @@ TEST_F(SerialTest, StaleAndForeignHandlesFailEverywhere)
     }
 }
 
-TEST_F(SerialTest, WritesArriveAtThePrinterAndModemRequestsAreRemembered)
+TEST_F(SerialTest, ModemLineRequestsAreRememberedPerLine)
 {
     OpenLine();
     EXPECT_EQ(ModemLinesRequested(printer.Path()), 0u);
@@ -162,22 +148,6 @@ TEST_F(SerialTest, WritesArriveAtThePrinterAndModemRequestsAreRemembered)
     EscapeCommFunction(line, CLRDTR);
     EXPECT_EQ(ModemLinesRequested(printer.Path()), kModemRts);
     EXPECT_FALSE(EscapeCommFunction(line, 99));
-
-    // In binary mode every byte value arrives as it was sent: no newline
-    // expansion, no flow-control characters eaten.
-    DCB state{};
-    state.DCBlength = sizeof state;
-    ASSERT_TRUE(GetCommState(line, &state));
-    state.BaudRate = 57600;
-    state.flags = DCB_fBinary;
-    ASSERT_TRUE(SetCommState(line, &state));
-    std::vector<std::uint8_t> all(256);
-    for (int i = 0; i < 256; ++i)
-        all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(line, all.data(), 256, &written, nullptr));
-    EXPECT_EQ(written, 256u);
-    EXPECT_EQ(printer.Read(256), all);
 }
 
 }  // namespace

@@ -49,47 +49,48 @@ TEST_F(SerialTest, ComNumbersMapThroughTheStoreWithTtySAsTheDefault)
 // A pseudo-terminal always carries eight bits without parity whatever it is
 // told, so byte size and parity are checked on the record only as far as
 // the terminal keeps them; speed, stop bits and flow control it keeps.
-TEST_F(SerialTest, SetCommStateAppliesSpeedStopBitsAndFlowControlToTheTerminal)
+TEST_F(SerialTest, SetCommStateAppliesSpeedStopBitsAndFlowControlToTheTerminalAndGetCommStateReadsThemBack)
 {
     OpenLine();
-    DCB state{};
-    state.DCBlength = sizeof state;
-    ASSERT_TRUE(GetCommState(line, &state));
-    state.BaudRate = 57600;
-    state.flags = DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX;
-    state.ByteSize = 8;
-    state.Parity = NOPARITY;
-    state.StopBits = TWOSTOPBITS;
-    ASSERT_TRUE(SetCommState(line, &state));
-    termios tio = printer.Settings();
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
-    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B57600));
-    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_TRUE(tio.c_cflag & CSTOPB);
-    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
-    EXPECT_TRUE(tio.c_cflag & CLOCAL);
-    EXPECT_TRUE(tio.c_iflag & IXON);
-    EXPECT_TRUE(tio.c_iflag & IXOFF);
-    EXPECT_FALSE(tio.c_oflag & OPOST);
-    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
+    constexpr DWORD kAllFlow = DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX;
+    const struct {
+        DWORD baud;
+        speed_t speed;
+        DWORD flags;
+        BYTE stopBits;
+    } cases[] = {{57600, B57600, kAllFlow, TWOSTOPBITS}, {9600, B9600, DCB_fBinary, ONESTOPBIT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.baud);
+        DCB state{};
+        state.DCBlength = sizeof state;
+        ASSERT_TRUE(GetCommState(line, &state));
+        state.BaudRate = c.baud;
+        state.flags = c.flags;
+        state.ByteSize = 8;
+        state.Parity = NOPARITY;
+        state.StopBits = c.stopBits;
+        ASSERT_TRUE(SetCommState(line, &state));
+        termios tio = printer.Settings();
+        EXPECT_EQ(cfgetospeed(&tio), c.speed);
+        EXPECT_EQ(cfgetispeed(&tio), c.speed);
+        EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_FALSE(tio.c_cflag & PARENB);
+        EXPECT_EQ(bool(tio.c_cflag & CSTOPB), c.stopBits == TWOSTOPBITS);
+        EXPECT_EQ(bool(tio.c_cflag & CRTSCTS), bool(c.flags & DCB_fOutxCtsFlow));
+        EXPECT_TRUE(tio.c_cflag & CLOCAL);
+        EXPECT_EQ(bool(tio.c_iflag & IXON), bool(c.flags & DCB_fOutX));
+        EXPECT_EQ(bool(tio.c_iflag & IXOFF), bool(c.flags & DCB_fInX));
+        EXPECT_FALSE(tio.c_oflag & OPOST);
+        EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
 
-    DCB back{};
-    back.DCBlength = sizeof back;
-    ASSERT_TRUE(GetCommState(line, &back));
-    EXPECT_EQ(back.BaudRate, 57600u);
-    EXPECT_EQ(back.ByteSize, 8);
-    EXPECT_EQ(back.StopBits, TWOSTOPBITS);
-    EXPECT_EQ(back.flags & (DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX),
-              DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX);
-
-    state.BaudRate = 9600;
-    state.flags = DCB_fBinary;
-    state.StopBits = ONESTOPBIT;
-    ASSERT_TRUE(SetCommState(line, &state));
-    tio = printer.Settings();
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
-    EXPECT_FALSE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS));
-    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF));
+        DCB back{};
+        back.DCBlength = sizeof back;
+        ASSERT_TRUE(GetCommState(line, &back));
+        EXPECT_EQ(back.BaudRate, c.baud);
+        EXPECT_EQ(back.ByteSize, 8);
+        EXPECT_EQ(back.StopBits, c.stopBits);
+        EXPECT_EQ(back.flags & kAllFlow, c.flags);
+    }
 }
 
 TEST_F(SerialTest, SettingsTheLineCannotTakeAreRefusedAndChangeNothing)

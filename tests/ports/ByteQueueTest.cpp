@@ -1,45 +1,35 @@
 #include "ports/ByteQueue.h"
 
+#include "PortTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdint>
 #include <random>
 #include <thread>
-#include <vector>
 
 namespace tarvel::ports {
 namespace {
 
-std::vector<std::uint8_t> Sequence(int count, std::uint8_t first = 0)
+TEST(ByteQueue, PutTakesOnlyTheFreeBytesAndGetsThatWrapLeaveTheNextInPlace)
 {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(first + i);
-    return bytes;
-}
-
-TEST(ByteQueue, PutIntoAFullerQueueTakesOnlyTheFreeBytesAndGetReturnsThemInOrderAcrossTheWrap)
-{
+    // Put and Get meet the end of the ring in every way: a put that wraps,
+    // one refused for want of room, a get that wraps, and traffic after it.
     ByteQueue queue;
     ASSERT_EQ(queue.Allocate(8), 1);
-    // Move the indices off zero so the next put has to wrap.
-    auto first = Sequence(6, 100);
-    ASSERT_EQ(queue.Put(first.data(), 6), 6);
-    std::uint8_t out[16] = {};
-    ASSERT_EQ(queue.Get(out, 3), 3);
-    EXPECT_EQ(queue.UsedSpace(), 3);
-
-    auto next = Sequence(10, 200);
-    EXPECT_EQ(queue.Put(next.data(), 10), 5);
+    const auto bytes = test::RandomBytes(24, 1);
+    std::vector<std::uint8_t> out(16);
+    ASSERT_EQ(queue.Put(bytes.data(), 6), 6);
+    ASSERT_EQ(queue.Get(out.data(), 3), 3);
+    EXPECT_EQ(queue.Put(bytes.data() + 6, 10), 5) << "only the free bytes are taken";
     EXPECT_EQ(queue.FreeSpace(), 0);
-    EXPECT_EQ(queue.Put(next.data(), 1), 0);
-
-    EXPECT_EQ(queue.Get(out, 16), 8);
-    std::vector<std::uint8_t> expected = {103, 104, 105, 200, 201, 202, 203, 204};
-    EXPECT_EQ(std::vector<std::uint8_t>(out, out + 8), expected);
+    EXPECT_EQ(queue.Put(bytes.data(), 1), 0);
+    ASSERT_EQ(queue.Get(out.data(), 16), 8);
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 8), std::vector<std::uint8_t>(bytes.begin() + 3, bytes.begin() + 11));
+    ASSERT_EQ(queue.Put(bytes.data() + 11, 7), 7);
+    ASSERT_EQ(queue.Get(out.data(), 16), 7);
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 7), std::vector<std::uint8_t>(bytes.begin() + 11, bytes.begin() + 18))
+        << "the get after a wrapped one starts where that one ended";
     EXPECT_EQ(queue.UsedSpace(), 0);
-    EXPECT_EQ(queue.Get(out, 1), 0);
 }
 
 TEST(ByteQueue, WithoutCapacityOrWithBadArgumentsNothingMoves)
@@ -69,10 +59,10 @@ TEST(ByteQueue, WithoutCapacityOrWithBadArgumentsNothingMoves)
 
 TEST(ByteQueue, ARandomStreamFedInRandomPiecesFromAnotherThreadArrivesUnchanged)
 {
+    // Pieces of every size up to beyond the capacity wrap the ring at every
+    // offset and meet it full and empty.
+    const auto stream = test::RandomBytes(200000, 7);
     std::mt19937 random(7);
-    std::vector<std::uint8_t> stream(200000);
-    for (auto& b : stream)
-        b = static_cast<std::uint8_t>(random());
     ByteQueue queue;
     ASSERT_EQ(queue.Allocate(1000), 1);
 

@@ -90,7 +90,7 @@ TEST_F(IrdaPortTest, OnlyTheFirstDeviceInRangeIsTried)
     ExpectOpenFails(-9);
 }
 
-TEST_F(IrdaPortTest, SocketsDevicesAndConnectsAreRetriedUntilTheyCome)
+TEST_F(IrdaPortTest, EachStepIsRetriedUntilItComesOrHasItsStatusWhenItNeverDoesOrFailsAtOnce)
 {
     simulator->FailSockets(2);
     simulator->HideDevicesFor(2);
@@ -99,11 +99,10 @@ TEST_F(IrdaPortTest, SocketsDevicesAndConnectsAreRetriedUntilTheyCome)
     EXPECT_EQ(simulator->SocketCalls(), 3);
     EXPECT_EQ(simulator->EnumerationCalls(), 3);
     EXPECT_EQ(simulator->ConnectCalls(), 3);
-}
 
-TEST_F(IrdaPortTest, EachStepThatNeverSucceedsOrFailsAtOnceHasItsStatus)
-{
     // Retried steps give up after their count of tries.
+    simulator = std::make_shared<IrdaSimulator>();
+    UseIrdaBackend(simulator);
     simulator->FailSockets(-1);
     ExpectOpenFails(-1);
     EXPECT_EQ(simulator->SocketCalls(), 11);

@@ -131,8 +131,13 @@ TEST_F(SerialPortTest, ACablePortRunsAt57600Baud8N1WithDtrAndRtsAndCarriesEveryB
     EXPECT_EQ(port->GetBytesSent(), 12000u);
 }
 
-TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetIt)
+TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetItAndMinusOneNamesIt)
 {
+    auto unset = std::make_unique<SerialPort>();
+    EXPECT_EQ(unset->PortNumber(), -1);
+    EXPECT_EQ(unset->Open(), -1) << "no IrCOMM port is set";
+    EXPECT_EQ(unset->GetState(), PortState::Closed);
+
     PtyPrinter irComm;
     ASSERT_TRUE(irComm.Ready());
     tarvel::test::MapComPort(3, irComm.Path());
@@ -155,6 +160,11 @@ TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetIt)
     const std::vector<std::uint8_t> text = {'A', 'B', 'C'};
     EXPECT_EQ(ThroughPort(*port, irComm, text), text);
 
+    port.reset();
+    ASSERT_EQ(unset->Open(), 0);
+    EXPECT_EQ(irComm.Settings().c_cflag, driver.c_cflag) << "the IrCOMM port is not configured";
+    unset.reset();
+
     // With the index naming COM3, COM1 is still a cable port.
     auto cable = MakePort(1);
     ASSERT_EQ(cable->Open(), 0);
@@ -162,24 +172,15 @@ TEST_F(SerialPortTest, TheIrCommPortIsUsedAsItsDriverSetIt)
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
 }
 
-TEST_F(SerialPortTest, PortNumberMinusOneMeansTheIrCommPortAndFailsWithoutOne)
-{
-    auto unset = std::make_unique<SerialPort>();
-    EXPECT_EQ(unset->PortNumber(), -1);
-    EXPECT_EQ(unset->Open(), -1);
-    EXPECT_EQ(unset->GetState(), PortState::Closed);
-
-    tarvel::test::SetIrCommIndex(1);
-    termios before = printer.Settings();
-    ASSERT_EQ(unset->Open(), 0);
-    EXPECT_EQ(printer.Settings().c_cflag, before.c_cflag) << "the IrCOMM port is not configured";
-}
-
-TEST_F(SerialPortTest, AnAbsentOrBusyDeviceFailsWithMinusOne)
+TEST_F(SerialPortTest, AnAbsentOrBusyDeviceFailsWithMinusOneAndCloseChangesOnlyAnOpenPort)
 {
     tarvel::test::MapComPort(4, "/nonexistent/ttyX");
     auto absent = MakePort(4);
+    absent->Close();
+    EXPECT_EQ(absent->GetState(), PortState::Idle);
     EXPECT_EQ(absent->Open(), -1);
+    EXPECT_EQ(absent->GetState(), PortState::Closed);
+    absent->Close();
     EXPECT_EQ(absent->GetState(), PortState::Closed);
 
     auto first = MakePort(1);
@@ -212,17 +213,6 @@ TEST_F(SerialPortTest, ARefusingLineOrNoWriterThreadFailsWithItsStatusAndRelease
         EXPECT_NE(line, INVALID_HANDLE_VALUE) << "the failed port still holds the line";
         platform::CloseHandle(line);
     }
-}
-
-TEST_F(SerialPortTest, CloseChangesOnlyAnOpenPort)
-{
-    auto port = MakePort(1);
-    port->Close();
-    EXPECT_EQ(port->GetState(), PortState::Idle);
-    tarvel::test::MapComPort(1, "/nonexistent/ttyX");
-    EXPECT_EQ(port->Open(), -1);
-    port->Close();
-    EXPECT_EQ(port->GetState(), PortState::Closed);
 }
 
 TEST_F(SerialPortTest, CancelWhileWriteWaitsForAPrinterThatStoppedReading)

@@ -7,6 +7,7 @@
 #include "ports/NetworkPort.h"
 
 #include "PortTestSupport.h"
+#include "platform/serial/PtyPrinter.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -25,6 +25,7 @@ namespace tarvel::ports {
 namespace {
 
 using namespace std::chrono_literals;
+using tarvel::test::PtyPrinter;
 using test::RandomBytes;
 using test::WaitUntil;
 
@@ -99,6 +100,9 @@ private:
     std::thread thread_;
 };
 
+// More than any printer's buffers and queues take before it reads.
+constexpr std::size_t kLots = std::size_t(64) << 20;
+
 // Writes up to limit bytes in pieces until the port stops taking them;
 // returns how many it took.
 std::size_t WriteUntilRefused(OutputPort& port, std::size_t limit)
@@ -143,24 +147,23 @@ TEST_F(NetworkPortTest, AJobArrivesByteForByteAndTheConnectionEndsWithIt)
     EXPECT_EQ(port.GetBytesSent(), job.size());
 }
 
-TEST_F(NetworkPortTest, APrinterThatStopsReadingIsLostAfterTheStallTimeout)
+TEST_F(NetworkPortTest, APrinterThatStopsReadingOrResetsMidJobIsLost)
 {
-    LoopbackPrinter printer(LoopbackPrinter::Behaviour::Stall);
-    port.SetTimeouts(2000, 300);
-    ASSERT_EQ(OpenOn(printer.port), 0);
-    EXPECT_LT(WriteUntilRefused(port, std::size_t(256) << 20), std::size_t(256) << 20);
-    EXPECT_EQ(port.Flush(), 0);
-    EXPECT_EQ(port.GetState(), PortState::Lost);
-}
-
-TEST_F(NetworkPortTest, APrinterThatResetsMidJobIsLost)
-{
-    LoopbackPrinter printer(LoopbackPrinter::Behaviour::ResetAfter16k);
-    ASSERT_EQ(OpenOn(printer.port), 0);
-    EXPECT_LT(WriteUntilRefused(port, std::size_t(256) << 20), std::size_t(256) << 20);
-    EXPECT_EQ(port.GetState(), PortState::Lost);
-    ASSERT_TRUE(WaitUntil([&] { return printer.ended.load(); }));
-    EXPECT_GE(printer.received.size(), 16384u);
+    using enum LoopbackPrinter::Behaviour;
+    for (auto behaviour : {Stall, ResetAfter16k}) {
+        SCOPED_TRACE(behaviour == Stall ? "stalls" : "resets");
+        LoopbackPrinter printer(behaviour);
+        // Only the stalled printer may be found out by the stall timeout.
+        port.SetTimeouts(2000, behaviour == Stall ? 300 : StreamPort::kStallTimeoutMs);
+        ASSERT_EQ(OpenOn(printer.port), 0);
+        EXPECT_LT(WriteUntilRefused(port, kLots), kLots);
+        EXPECT_EQ(port.Flush(), 0);
+        EXPECT_EQ(port.GetState(), PortState::Lost);
+        if (behaviour == ResetAfter16k) {
+            ASSERT_TRUE(WaitUntil([&] { return printer.ended.load(); }));
+            EXPECT_GE(printer.received.size(), 16384u);
+        }
+    }
 }
 
 TEST_F(NetworkPortTest, NoPrinterListeningOrNoUsableAddressCannotConnect)
@@ -191,83 +194,47 @@ protected:
     DevicePort port;
 };
 
-// A pseudo-terminal stands for a printer device: its master is the printer.
-struct PseudoPrinter {
-    PseudoPrinter()
-    {
-        char name[256] = {};
-        EXPECT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        path = name;
-    }
-    ~PseudoPrinter()
-    {
-        if (master >= 0)
-            ::close(master);
-        ::close(slave);
-    }
-    int master = -1;
-    int slave = -1;
-    std::string path;
-};
-
 TEST_F(DevicePortTest, BytesReachAPrinterOnATerminalLineUntranslated)
 {
-    PseudoPrinter printer;
-    ASSERT_EQ(OpenOn(printer.path), 0);
+    PtyPrinter printer;
+    ASSERT_TRUE(printer.Ready());
+    ASSERT_EQ(OpenOn(printer.Path()), 0);
     // Line feeds, carriage returns and flow-control bytes all pass as they are.
     auto job = RandomBytes(100000, 3);
     job[0] = '\n';
     job[1] = 0x13;
     std::vector<std::uint8_t> received;
-    std::thread reader([&] {
-        std::uint8_t buffer[4096];
-        while (received.size() < job.size()) {
-            pollfd readable{printer.master, POLLIN, 0};
-            if (::poll(&readable, 1, 5000) <= 0)
-                break;
-            const ssize_t got = ::read(printer.master, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            received.insert(received.end(), buffer, buffer + got);
-        }
-    });
+    std::thread reader([&] { received = printer.Read(job.size()); });
     EXPECT_EQ(port.Write(job.data(), static_cast<int>(job.size())), static_cast<int>(job.size()));
     EXPECT_EQ(port.Flush(), 1);
     reader.join();
     EXPECT_EQ(received, job);
 }
 
-TEST_F(DevicePortTest, APrinterThatStopsReadingIsLostAndCancelEndsTheWaitSooner)
+TEST_F(DevicePortTest, APrinterThatStopsReadingOrIsUnpluggedIsLostAndCancelEndsTheWaitSooner)
 {
-    {
-        PseudoPrinter printer;
-        port.SetTimeouts(1000, 300);
-        ASSERT_EQ(OpenOn(printer.path), 0);
-        EXPECT_LT(WriteUntilRefused(port, std::size_t(64) << 20), std::size_t(64) << 20);
+    for (bool unplugged : {false, true}) {
+        SCOPED_TRACE(unplugged ? "unplugged" : "stops reading");
+        PtyPrinter printer;
+        // An unplugged printer must be found out by its failing writes
+        // (EIO, as an unplugged USB printer's node gives), not by a stall.
+        port.SetTimeouts(1000, unplugged ? StreamPort::kStallTimeoutMs : 300);
+        ASSERT_EQ(OpenOn(printer.Path()), 0);
+        if (unplugged)
+            printer.CloseMaster();
+        EXPECT_LT(WriteUntilRefused(port, kLots), kLots);
         EXPECT_EQ(port.GetState(), PortState::Lost);
     }
-    PseudoPrinter printer;
+    PtyPrinter printer;
     port.SetTimeouts(1000, 600000);
-    ASSERT_EQ(OpenOn(printer.path), 0);
+    ASSERT_EQ(OpenOn(printer.Path()), 0);
     std::thread user([&] {
         std::this_thread::sleep_for(200ms);
         cancel = 1;
     });
-    EXPECT_LT(WriteUntilRefused(port, std::size_t(64) << 20), std::size_t(64) << 20);
+    EXPECT_LT(WriteUntilRefused(port, kLots), kLots);
     user.join();
     EXPECT_NE(port.GetState(), PortState::Open);
-}
-
-TEST_F(DevicePortTest, AnUnpluggedPrinterIsALostLink)
-{
-    PseudoPrinter printer;
-    ASSERT_EQ(OpenOn(printer.path), 0);
-    // The master going away makes every write on the line fail with EIO, as
-    // an unplugged USB printer's node does.
-    ::close(printer.master);
-    printer.master = -1;
-    EXPECT_LT(WriteUntilRefused(port, std::size_t(64) << 20), std::size_t(64) << 20);
-    EXPECT_EQ(port.GetState(), PortState::Lost);
 }
 
 TEST_F(DevicePortTest, AFifoIsAPrinterOnceItHasAReader)

@@ -53,14 +53,13 @@ protected:
     std::filesystem::path file;
 };
 
-TEST_F(Registry, KeyLivesBelowTheUsersConfigFolder)
-{
-    EXPECT_EQ(file, std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "tarvel/Software/Velmora/Tarvel.reg");
-}
-
-TEST_F(Registry, SavedValuesReadBackWithTheirTypesAndSizes)
+TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheConfigFolder)
 {
     ASSERT_EQ(SaveDwords({{u"Printer", 3}, {u"MarginLeft", -7}}), ERROR_SUCCESS);
+    EXPECT_EQ(file, std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "tarvel/Software/Velmora/Tarvel.reg");
+    struct stat info { };
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, &key), ERROR_SUCCESS);
     std::int32_t value = 0;
@@ -68,20 +67,11 @@ TEST_F(Registry, SavedValuesReadBackWithTheirTypesAndSizes)
     ASSERT_EQ(RegQueryValueExW(key, u"printer", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
     EXPECT_EQ(value, 3);
     EXPECT_EQ(type, DWORD(REG_DWORD));
-    size = 4;
     ASSERT_EQ(RegQueryValueExW(key, u"MarginLeft", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
     EXPECT_EQ(value, -7);
     EXPECT_EQ(RegQueryValueExW(key, u"Port", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
-    struct stat info { };
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
-TEST_F(Registry, StringsAndBinaryValuesRoundTrip)
-{
-    HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial", 0, nullptr, 0, 0, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     const char16_t path[] = u"/dev/tty=%\nUSB\u00e9";
@@ -91,7 +81,6 @@ TEST_F(Registry, StringsAndBinaryValuesRoundTrip)
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial", 0, 0, &key), ERROR_SUCCESS);
-    DWORD size = 0;
     ASSERT_EQ(RegQueryValueExW(key, u"COM1", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     ASSERT_EQ(size, sizeof path);
     char16_t back[32] = {};
@@ -105,8 +94,7 @@ TEST_F(Registry, StringsAndBinaryValuesRoundTrip)
     BYTE blobBack[8] = {};
     size = sizeof blobBack;
     ASSERT_EQ(RegQueryValueExW(key, u"Blob", nullptr, nullptr, blobBack, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 3u);
-    EXPECT_EQ(blobBack[1], 0xff);
+    EXPECT_EQ(std::vector<BYTE>(blobBack, blobBack + size), std::vector<BYTE>(blob, blob + 3));
     RegCloseKey(key);
 }
 
@@ -229,25 +217,6 @@ TEST_F(Registry, AKeyWhoseValuesAreSetAsTheyWereIsNotWritten)
     EXPECT_EQ(ReadAll(file), "tarvel-store 1\nPrinter=dword:0000000b\nend 1\n");
 }
 
-// What is parsed, written and parsed again is the same value name, type and
-// data; the store files that once lost data on the way are kept for it.
-TEST_F(Registry, StoreTextRoundTripsWhatItParses)
-{
-    std::vector<std::string> texts = {
-        "tarvel-store 1\nA=sz:x%00y\nB=sz:%F0%9F%98%80\n%3D%25%0A=hex:00\nc=dword:00000001\nC=dword:00000002\nend 5\n",
-        "tarvel-store 1\n=sz:\nend 9\n",
-    };
-    for (const auto& entry : std::filesystem::directory_iterator(TARVEL_FUZZ_CRASHERS "/store"))
-        texts.push_back(ReadAll(entry.path()));
-    ASSERT_GT(texts.size(), 4u);
-    for (const std::string& text : texts) {
-        StoreContents first = ParseStoreText(text);
-        StoreContents second = ParseStoreText(FormatStoreText(first.values));
-        EXPECT_FALSE(second.damaged) << text;
-        EXPECT_EQ(second.values, first.values) << text;
-    }
-}
-
 TEST_F(Registry, ValuesTheFileCouldNotGiveBackAreRefused)
 {
     HKEY key = nullptr;
@@ -288,20 +257,24 @@ TEST_F(Registry, ValuesThatAreNotThirtyTwoBitNumbersReadAsMissing)
              "Portrait=dword:00000000\n"
              "no equals sign\n"
              "end 6\n");
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Printer"), std::nullopt);
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Port"), std::nullopt);
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"PaperSize"), std::nullopt);
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"ColorMode"), std::nullopt);
+    for (const char16_t* name : {u"Printer", u"Port", u"PaperSize", u"ColorMode"})
+        EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, name), std::nullopt);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Portrait"), 0);
 }
 
-TEST_F(Registry, AKeyThatIsAFolderReadsAsMissingAndCannotBeSaved)
+TEST_F(Registry, AFolderWhereAFileShouldBeOrAFileWhereAFolderShouldBeRefusesTheKey)
 {
     std::filesystem::create_directories(file);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, &key), ERROR_FILE_NOT_FOUND);
     EXPECT_NE(SaveDwords({{u"Port", 1}}), ERROR_SUCCESS);
     EXPECT_TRUE(std::filesystem::is_directory(file));
+
+    std::filesystem::path home = std::getenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(home);
+    WriteAll(home / "tarvel", "a file where the folder should be");
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0, nullptr, &key, nullptr), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(key, nullptr);
 }
 
 TEST_F(Registry, AFailedSaveLeavesTheOldFileAsItWas)
@@ -317,16 +290,6 @@ TEST_F(Registry, AFailedSaveLeavesTheOldFileAsItWas)
     std::filesystem::remove(blocker);
     EXPECT_EQ(ReadAll(file), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
-}
-
-TEST_F(Registry, AnUnmakeableConfigFolderRefusesToCreateTheKey)
-{
-    std::filesystem::path home = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::create_directories(home.parent_path());
-    WriteAll(home / "tarvel", "a file where the folder should be");
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0, nullptr, &key, nullptr), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(key, nullptr);
 }
 
 TEST_F(Registry, BadHandlesAndArgumentsFailWithoutHarm)

@@ -18,25 +18,6 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 class Playback : public tarvel::render::testing::PageFixture {
 protected:
-    // A memory DC of the page holding a w x h bitmap filled with colour.
-    HDC FilledMemoryDc(int w, int h, COLORREF color)
-    {
-        HDC memory = RecordCreateCompatibleDC(state, printer);
-        HBITMAP bitmap = CreateDib24(memory, w, h);
-        HDC painter = CreateCompatibleDC(nullptr);
-        HGDIOBJ kept = SelectObject(painter, bitmap);
-        HBRUSH brush = CreateSolidBrush(color);
-        HGDIOBJ keptBrush = SelectObject(painter, brush);
-        PatBlt(painter, 0, 0, w, h, PATCOPY);
-        SelectObject(painter, keptBrush);
-        SelectObject(painter, kept);
-        DeleteDC(painter);
-        DeleteObject(brush);
-        RecordSelectObject(state, memory, bitmap);
-        owned.push_back(bitmap);
-        return memory;
-    }
-
     void TearDown() override
     {
         ClearPage(state);
@@ -45,35 +26,21 @@ protected:
                 SelectObject(state.dcs.handles[slot], GetStockObject(BLACK_PEN));
         }
     }
-
-    std::vector<HBITMAP> owned;
 };
 
-TEST_F(Playback, ARectangleIsDrawnInEveryBandItTouchesAtTheRightPlace)
+// Which bands a record reaches and where it lands in them is proven by the
+// random pages below; here, what a playback leaves behind.
+TEST_F(Playback, ABandThatMissesARecordStaysWhiteAndTheTargetIsHandedBackAsItCame)
 {
     RecordRectangle(state, printer, 10, 100, 50, 200);
-
-    BandBitmap upper(64, 150);
-    PlayBand(state, upper.dc, 0, 0, 64, 150, -1);
-    EXPECT_EQ(upper.Color(10, 100), kBlack);  // top-left corner of the outline
-    EXPECT_EQ(upper.Color(30, 100), kBlack);
-    EXPECT_EQ(upper.Color(30, 99), kWhite);
-    EXPECT_EQ(upper.Color(10, 149), kBlack);  // left edge continues down
-
     BandBitmap lower(64, 150);
     PlayBand(state, lower.dc, 0, 150, 64, 150, -1);
-    EXPECT_EQ(lower.Color(49, 0), kBlack);   // right edge
     EXPECT_EQ(lower.Color(30, 49), kBlack);  // bottom edge at page row 199
     EXPECT_EQ(lower.Color(30, 50), kWhite);
-    EXPECT_EQ(lower.Color(30, 20), kWhite);  // inside: white brush
-
     BandBitmap missed(64, 100);
     PlayBand(state, missed.dc, 0, 300, 64, 100, -1);
     for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 64; ++x)
-            ASSERT_EQ(missed.Color(x, y), kWhite);
-
-    // The target is handed back as it came.
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(missed.Color(x, y), kWhite);
     POINT origin{};
     GetViewportOrgEx(lower.dc, &origin);
     EXPECT_EQ(origin.x, 0);
@@ -403,33 +370,6 @@ TEST_F(Playback, ABitmapSelectedAgainWhileStillSelectedIsCopiedWithItsNewPixels)
     RecordDeleteDC(state, memory);
     ClearPage(state);
     DeleteObject(bitmap);
-}
-
-// Corners right-to-left or bottom-to-top, a mirrored stretch, drawing on a
-// memory DC and an opaque box above and left of the text point all reach
-// rows that the caller's order of coordinates hides from a band.
-TEST_F(Playback, DrawingGivenInAnyOrderReachesEveryBandItTouches)
-{
-    constexpr int kWidth = 130, kHeight = 90;
-    HDC memory = FilledMemoryDc(20, 20, kWhite);
-    RecordSelectObject(state, memory, GetStockObject(BLACK_BRUSH));
-    RecordRectangle(state, memory, 0, 0, 20, 20);
-    RecordBitBlt(state, printer, 100, 60, 20, 20, memory, 0, 0, SRCCOPY);
-    RecordRectangle(state, printer, 60, 50, 5, 5);
-    RecordSelectObject(state, printer, CreatePen(PS_SOLID, 4, kBlack));
-    RecordEllipse(state, printer, 120, 88, 70, 40);
-    RecordStretchBlt(state, printer, 50, 60, -40, 20, printer, 70, 60, 40, 20, SRCCOPY);
-    RecordSetBkColor(state, printer, RGB(0, 0, 255));
-    const RECT opaque = {0, 80, 30, 90};
-    RecordExtTextOut(state, printer, 20, 85, ETO_OPAQUE, &opaque, u"", 0, nullptr);
-    const auto whole = RenderInBands(state, kWidth, kHeight, kHeight, false);
-    EXPECT_GT(InkOf(whole), 1000u);
-    EXPECT_EQ(RenderInBands(state, kWidth, kHeight, 5, false), whole);
-    EXPECT_EQ(RenderInBands(state, kWidth, kHeight, 5, true), whole);
-    HGDIOBJ pen = SelectObject(printer, GetStockObject(BLACK_PEN));
-    SelectObject(memory, GetStockObject(WHITE_BRUSH));
-    ClearPage(state);
-    DeleteObject(pen);
 }
 
 // Each copy of the page onto itself reads the copies before it; drawn the

@@ -55,8 +55,7 @@ TEST(CanonBjDriver, ModelsDifferOnlyInResolutionAndIgnoreDraft)
         ASSERT_TRUE(PrintPage(d360draft, p360draft, {4, 300, 1, compression, 0}, rows));
         EXPECT_EQ(p360.data, p360draft.data);
         // Only the resolution word (01 2C against 01 68) tells them apart.
-        EXPECT_EQ(Bytes(p300.data.begin() + 12, p300.data.begin() + 14), Hex("01 2C"));
-        EXPECT_EQ(Bytes(p360.data.begin() + 12, p360.data.begin() + 14), Hex("01 68"));
+        ASSERT_EQ(ToHex(Bytes(p300.data.begin(), p300.data.begin() + 14)), HexOf("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 2C"));
         Bytes patched = p300.data;
         patched[13] = 0x68;
         EXPECT_EQ(patched, p360.data);

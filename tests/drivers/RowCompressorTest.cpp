@@ -145,25 +145,6 @@ TEST(Choice, DisabledMethodsAreNeverChosen)
     EXPECT_EQ(Bytes(out, out + 2), (Bytes{5, 6}));
 }
 
-TEST(SeedRows, EachPlaneKeepsItsLastRowWhateverMethodWon)
-{
-    RowCompressor c;
-    ASSERT_TRUE(c.Allocate(4, 3));
-    auto seed = [&c](int plane) { return Bytes(c.seedRow(plane), c.seedRow(plane) + 4); };
-    c.Compress(Bytes{1, 2, 3, 4}.data(), 4, 0, nullptr, nullptr);
-    c.Compress(Bytes{0, 0, 0, 9}.data(), 4, 2, nullptr, nullptr);
-    EXPECT_EQ(seed(0), (Bytes{1, 2, 3, 4}));
-    EXPECT_EQ(seed(1), Repeat(4, 0));
-    EXPECT_EQ(seed(2), (Bytes{0, 0, 0, 9}));
-    EXPECT_EQ(c.seedRow(3), nullptr);
-    // A shorter row replaces only the front of the seed.
-    c.Compress(Bytes{7, 7}.data(), 2, 0, nullptr, nullptr);
-    EXPECT_EQ(seed(0), (Bytes{7, 7, 3, 4}));
-    c.ClearSeeds();
-    EXPECT_EQ(seed(0), Repeat(4, 0));
-    EXPECT_EQ(seed(2), Repeat(4, 0));
-}
-
 TEST(Lifecycle, AllocateRefusesBadSizesRestartsAtMethodZeroAndFreeKeepsSettings)
 {
     RowCompressor c;
@@ -181,6 +162,8 @@ TEST(Lifecycle, AllocateRefusesBadSizesRestartsAtMethodZeroAndFreeKeepsSettings)
     EXPECT_TRUE(c.enabled(1) && !c.enabled(0) && !c.enabled(4));
     ASSERT_TRUE(c.Allocate(8, 8));
     EXPECT_EQ(c.seedRow(7)[7], 0);
+    EXPECT_EQ(c.seedRow(8), nullptr);
+    EXPECT_EQ(c.seedRow(-1), nullptr);
     c.Compress(Repeat(8, 3).data(), 8, 0, nullptr, &change);
     EXPECT_EQ(change, 1) << "each page announces its first method again";
 }

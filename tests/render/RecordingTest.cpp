@@ -10,12 +10,11 @@ class Recording : public tarvel::render::testing::PageFixture {
 protected:
     const DisplayRecord& Last() const { return state.list.back(); }
 
-    static void ExpectRect(const RECT& r, int left, int top, int right, int bottom)
+    // The bounds of the last record, left, top, right, bottom.
+    std::vector<std::int64_t> LastBounds() const
     {
-        EXPECT_EQ(r.left, left);
-        EXPECT_EQ(r.top, top);
-        EXPECT_EQ(r.right, right);
-        EXPECT_EQ(r.bottom, bottom);
+        const RECT& r = Last().bounds;
+        return {r.left, r.top, r.right, r.bottom};
     }
 };
 
@@ -151,14 +150,14 @@ TEST_F(Recording, CopiesGoOntoThePageOnly)
     EXPECT_EQ(Last().kind, RecordKind::BitBlt);
     EXPECT_EQ(Last().slot, 0u);
     EXPECT_EQ(std::get<BlitParams>(Last().params).sourceSlot, 1u);
-    ExpectRect(Last().bounds, 10, 20, 40, 60);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{10, 20, 40, 60}));
 }
 
 TEST_F(Recording, DegeneratePolylinesAreRecordedWithEmptyBounds)
 {
     const POINT one[1] = {{50, 50}};
     RecordPolyline(state, printer, one, 1);
-    ExpectRect(Last().bounds, 0, 0, 0, 0);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{0, 0, 0, 0}));
     RecordPolyline(state, printer, nullptr, 0);
     EXPECT_TRUE(std::get<PolylineParams>(Last().params).points.empty());
     RecordPolyline(state, printer, one, -5);
@@ -200,7 +199,7 @@ TEST_F(Recording, HugeCoordinatesSaturateInsteadOfOverflowing)
     HPEN thick = CreatePen(PS_SOLID, 50, 0);
     RecordSelectObject(state, printer, thick);
     RecordRectangle(state, printer, INT32_MIN + 1, INT32_MIN + 1, INT32_MAX - 1, INT32_MAX - 1);
-    ExpectRect(Last().bounds, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}));
     HDC memory = RecordCreateCompatibleDC(state, printer);
     RecordBitBlt(state, printer, INT32_MAX - 5, 0, 100, 100, memory, 0, 0, SRCCOPY);
     EXPECT_EQ(Last().bounds.right, INT32_MAX);

@@ -62,9 +62,7 @@ Bytes Repeat(std::size_t count, std::uint8_t b)
 Bytes Distinct(std::size_t count)
 {
     Bytes b(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        b[i] = static_cast<std::uint8_t>(0x10 + i);
-    }
+    for (std::size_t i = 0; i < count; ++i) b[i] = static_cast<std::uint8_t>(0x10 + i);
     return b;
 }
 

@@ -315,6 +315,30 @@ std::size_t InkOf(const std::vector<std::uint8_t>& page)
     return ink;
 }
 
+// The application may select a bitmap again while it is still selected
+// there: the copy is made from its pixels as they are then.
+TEST_F(Playback, ABitmapSelectedAgainWhileStillSelectedIsCopiedWithItsNewPixels)
+{
+    HDC memory = RecordCreateCompatibleDC(state, printer);
+    HBITMAP bitmap = CreateDib24(memory, 20, 20);  // black
+    RecordSelectObject(state, memory, bitmap);
+    RecordBitBlt(state, printer, 0, 0, 20, 20, memory, 0, 0, SRCCOPY);
+    DIBSECTION dib{};
+    GetObjectW(bitmap, sizeof dib, &dib);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            std::memcpy(static_cast<std::uint8_t*>(dib.dsBm.bmBits) + y * dib.dsBm.bmWidthBytes + x * 3, "\x00\xff\xff", 3);
+    RecordSelectObject(state, memory, bitmap);  // still selected there
+    RecordBitBlt(state, printer, 30, 0, 20, 20, memory, 0, 0, SRCCOPY);
+    BandBitmap band(60, 20);
+    PlayBand(state, band.dc, 0, 0, 60, 20, -1);
+    EXPECT_EQ(band.Color(5, 5), kBlack);
+    EXPECT_EQ(band.Color(35, 5), RGB(255, 255, 0));
+    RecordDeleteDC(state, memory);
+    ClearPage(state);
+    DeleteObject(bitmap);
+}
+
 // Each copy of the page onto itself reads the copies before it; drawn the
 // way the records nest, twenty of them would take hours.
 TEST_F(Playback, NestedCopiesOfThePageOntoItselfAreDrawnOnceEach)

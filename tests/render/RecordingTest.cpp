@@ -153,6 +153,28 @@ TEST_F(Recording, CopiesGoOntoThePageOnly)
     EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{10, 20, 40, 60}));
 }
 
+TEST_F(Recording, ShapeBoundsReachAsFarAsThePen)
+{
+    HPEN thick = CreatePen(PS_SOLID, 3, 0);
+    RecordSelectObject(state, printer, thick);
+    RecordEllipse(state, printer, 100, 100, 200, 150);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{97, 97, 203, 153}));
+    RecordRoundRect(state, printer, 0, 0, 10, 10, 4, 4);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{-3, -3, 13, 13}));
+
+    SelectObject(printer, GetStockObject(BLACK_PEN));
+    HPEN thin = CreatePen(PS_SOLID, 0, 0);
+    RecordSelectObject(state, printer, thin);
+    const POINT line[2] = {{10, 20}, {30, 5}};
+    RecordPolyline(state, printer, line, 2);
+    EXPECT_EQ(Last().kind, RecordKind::Polyline);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{9, 4, 31, 21}));
+    EXPECT_EQ(std::get<PolylineParams>(Last().params).points.size(), 2u);
+    SelectObject(printer, GetStockObject(BLACK_PEN));
+    DeleteObject(thick);
+    DeleteObject(thin);
+}
+
 TEST_F(Recording, DegeneratePolylinesAreRecordedWithEmptyBounds)
 {
     const POINT one[1] = {{50, 50}};
@@ -166,6 +188,37 @@ TEST_F(Recording, DegeneratePolylinesAreRecordedWithEmptyBounds)
     // Points that cannot be read are refused outright.
     EXPECT_EQ(RecordPolyline(state, printer, nullptr, 3), FALSE);
     EXPECT_EQ(state.list.size(), 3u);
+}
+
+// Bounds only decide which bands draw a record, so they may be generous but
+// must hold everything the call can touch: at least the measured box, and
+// no more than the clipping rectangle allows.
+TEST_F(Recording, TextBoundsHoldTheMeasuredExtentAndTheRectangle)
+{
+    SIZE size{};
+    ASSERT_TRUE(MeasureTextExtent(state, printer, u"Hello, page", 11, &size));
+    ASSERT_GT(size.cx, 20);
+    auto contains = [](const RECT& outer, const RECT& inner) {
+        return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right
+            && outer.bottom >= inner.bottom;
+    };
+    RECT clip = {0, 0, 20, 15};
+    RecordExtTextOut(state, printer, 10, 10, ETO_CLIPPED, &clip, u"Hello, page", 11, nullptr);
+    EXPECT_LE(Last().bounds.right, 20);  // clipped: ends at the rectangle's right edge
+    EXPECT_LE(Last().bounds.bottom, 15);
+    RECT opaque = {0, 0, 500, 400};
+    RecordExtTextOut(state, printer, 10, 10, ETO_OPAQUE, &opaque, u"Hello, page", 11, nullptr);
+    EXPECT_EQ(LastBounds(), (std::vector<std::int64_t>{0, 0, 500, 400}));  // the whole opaque box, also left of and above the point
+    RecordExtTextOut(state, printer, 10, 10, 0, nullptr, u"Hello, page", 11, nullptr);
+    EXPECT_TRUE(contains(Last().bounds, RECT{10, 10, 10 + size.cx, 10 + size.cy}));
+    EXPECT_FALSE(std::get<ExtTextOutParams>(Last().params).clip.has_value());
+
+    RECT box = {5, 5, 400, 400};
+    const int height = RecordDrawText(state, printer, u"one line", -1, &box, DT_LEFT | DT_TOP);
+    EXPECT_GT(height, 0);
+    EXPECT_TRUE(contains(Last().bounds, RECT{5, 5, 6, 5 + height}));
+    EXPECT_LT(Last().bounds.right, 400);  // measured, not the caller's rectangle
+    EXPECT_EQ(std::get<DrawTextParams>(Last().params).rect.right, 400);
 }
 
 TEST_F(Recording, TextsAreCopiedWithTheCharactersTheyHave)

@@ -36,9 +36,12 @@ std::optional<Bytes> Decode(int method, const Bytes& in, const Bytes& seed, std:
         row.assign(seed.begin(), seed.begin() + static_cast<std::ptrdiff_t>(length));
         ok = tarvel::preview::ApplyDeltaRow(in.data(), in.size(), length, row);
     }
-    if (!ok || row.size() > length) return std::nullopt;
-    row.resize(length, 0);
-    return row;
+    if (ok && row.size() <= length) {
+        row.resize(length, 0);
+        return row;
+    }
+    ADD_FAILURE() << "method " << method << ": malformed output, or more than a row of " << length << " bytes";
+    return std::nullopt;
 }
 
 // Compresses with exactly one method enabled, after an optional seed row.

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "drivers/CanonBjDriver.h"
 #include "drivers/DriverTestSupport.h"
 
@@ -40,25 +38,4 @@ TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter)
                     "1B 28 41 02 00 4D FF 0D"
                     "1B 28 41 01 00 4B 0D"
                     "1B 28 65 02 00 00 01"));
-}
-
-TEST(CanonBjDriver, ModelsDifferOnlyInResolutionAndIgnoreDraft)
-{
-    std::mt19937 rng(7);
-    std::vector<Row> rows;
-    for (int y = 0; y < 40; ++y) rows.push_back(y % 5 == 0 ? WhiteRow(300) : RandomRow(rng, 300, false));
-    for (std::uint32_t compression : {0u, 1u}) {
-        CollectingWriter p300, p360, p360draft;
-        CanonBjDriver d300(CanonBjModel::Dpi300), d360(CanonBjModel::Dpi360), d360draft(CanonBjModel::Dpi360);
-        ASSERT_TRUE(PrintPage(d300, p300, {4, 300, 0, compression, 0}, rows));
-        ASSERT_TRUE(PrintPage(d360, p360, {4, 300, 0, compression, 0}, rows));
-        ASSERT_TRUE(PrintPage(d360draft, p360draft, {4, 300, 1, compression, 0}, rows));
-        EXPECT_EQ(p360.data, p360draft.data);
-        // Only the resolution word (01 2C against 01 68) tells them apart.
-        EXPECT_EQ(Bytes(p300.data.begin() + 12, p300.data.begin() + 14), Hex("01 2C"));
-        EXPECT_EQ(Bytes(p360.data.begin() + 12, p360.data.begin() + 14), Hex("01 68"));
-        Bytes patched = p300.data;
-        patched[13] = 0x68;
-        EXPECT_EQ(patched, p360.data);
-    }
 }

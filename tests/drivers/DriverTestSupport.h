@@ -3,10 +3,12 @@
 // pipeline drives a driver.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "drivers/PrinterDriver.h"
@@ -54,36 +56,24 @@ private:
     std::size_t limit_;
 };
 
-// "1B 40 0C" -> bytes. Anything but hex digits separates.
+// "1B 40 0C" -> bytes. Anything but hex digits separates; digits pair up
+// within a run, so "451B" is two bytes.
 inline Bytes Hex(const std::string& text)
 {
     Bytes out;
-    int nibble = -1;
+    int high = -1;
     for (char c : text) {
-        int v;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        else {
-            nibble = -1;
-            continue;
-        }
-        if (nibble < 0) {
-            nibble = v;
+        const auto v = std::string_view("0123456789abcdef").find(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        if (v == std::string_view::npos) {
+            high = -1;
+        } else if (high < 0) {
+            high = static_cast<int>(v);
         } else {
-            out.push_back(static_cast<std::uint8_t>(nibble * 16 + v));
-            nibble = -1;
+            out.push_back(static_cast<std::uint8_t>(high * 16 + static_cast<int>(v)));
+            high = -1;
         }
     }
     return out;
-}
-
-inline Bytes Text(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
 }
 
 inline Bytes Concat(std::initializer_list<Bytes> parts)
@@ -96,17 +86,18 @@ inline Bytes Concat(std::initializer_list<Bytes> parts)
 // An escape sequence: ESC followed by the text.
 inline Bytes Esc(const std::string& text)
 {
-    return Concat({Bytes{0x1B}, Text(text)});
+    Bytes out{0x1B};
+    out.insert(out.end(), text.begin(), text.end());
+    return out;
 }
 
 inline std::string ToHex(const Bytes& bytes)
 {
-    static const char* digits = "0123456789ABCDEF";
     std::string s;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i) s += ' ';
-        s += digits[bytes[i] >> 4];
-        s += digits[bytes[i] & 15];
+    for (std::uint8_t b : bytes) {
+        if (!s.empty()) s += ' ';
+        s += "0123456789ABCDEF"[b >> 4];
+        s += "0123456789ABCDEF"[b & 15];
     }
     return s;
 }
@@ -118,12 +109,9 @@ struct Bgr {
 inline constexpr Bgr kWhite{255, 255, 255};
 inline constexpr Bgr kBlack{0, 0, 0};
 inline constexpr Bgr kRed{0, 0, 255};
-inline constexpr Bgr kGreen{0, 255, 0};
 inline constexpr Bgr kBlue{255, 0, 0};
-inline constexpr Bgr kYellow{0, 255, 255};
-inline constexpr Bgr kMagenta{255, 0, 255};
-inline constexpr Bgr kCyan{255, 255, 0};
-inline constexpr Bgr kPalette[8] = {kWhite, kBlack, kRed, kGreen, kBlue, kYellow, kMagenta, kCyan};
+// White, black, red, green, blue, yellow, magenta, cyan.
+inline constexpr Bgr kPalette[8] = {kWhite, kBlack, kRed, {0, 255, 0}, kBlue, {0, 255, 255}, {255, 0, 255}, {255, 255, 0}};
 
 using Row = Bytes;
 
@@ -170,9 +158,7 @@ inline Row RandomRow(std::mt19937& rng, int width, bool monochrome)
 
 inline bool IsWhite(const Row& row)
 {
-    for (std::uint8_t b : row)
-        if (b != 255) return false;
-    return true;
+    return std::all_of(row.begin(), row.end(), [](std::uint8_t b) { return b == 255; });
 }
 
 struct PageSetup {

@@ -29,27 +29,33 @@ Row LiteralRow(int count)
 
 }  // namespace
 
-TEST(EscP2Driver, MonochromePageWithOneInkedRowIsSentAsWorkedOut)
+TEST(EscP2Driver, MonochromePagesWithOneInkedRowAreSentAsWorkedOut)
 {
-    auto rows = BlankPage(2880, 11);
-    rows[10] = InkTo99(2880);
-    EXPECT_EQ(PageHex(EscP2Driver(), {1, 2880, 0, 1, 0}, rows),
-              HexOf("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 0A"
-                    "1B 28 76 02 00 0A 00"
-                    "1B 72 00 1B 2E 01 0A 0A 01 64 00  F5 FF 00 F0  0D"
-                    "1B 28 76 02 00 01 00"
-                    "0C 1B 40"));
-}
-
-TEST(EscP2Driver, DraftModeSetsUnitAndDensitiesTo180Dpi)
-{
-    auto rows = BlankPage(1440, 1);
-    rows[0] = InkTo99(1440);
-    EXPECT_EQ(PageHex(EscP2Driver(), {1, 1440, 1, 1, 0}, rows),
-              HexOf("1B 40 1B 28 47 01 00 01 1B 28 55 01 00 14"
-                    "1B 72 00 1B 2E 01 14 14 01 64 00  F5 FF 00 F0  0D"
-                    "1B 28 76 02 00 01 00"
-                    "0C 1B 40"));
+    // Normal mode: ten white rows skipped first. Draft: the unit and the
+    // densities go to 180 dpi, and the inked row is the first.
+    struct Case {
+        int width, rows;
+        std::uint32_t draft;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {2880, 11, 0,
+         "1B 40 1B 28 47 01 00 01 1B 28 55 01 00 0A"
+         "1B 28 76 02 00 0A 00"
+         "1B 72 00 1B 2E 01 0A 0A 01 64 00  F5 FF 00 F0  0D"
+         "1B 28 76 02 00 01 00"
+         "0C 1B 40"},
+        {1440, 1, 1,
+         "1B 40 1B 28 47 01 00 01 1B 28 55 01 00 14"
+         "1B 72 00 1B 2E 01 14 14 01 64 00  F5 FF 00 F0  0D"
+         "1B 28 76 02 00 01 00"
+         "0C 1B 40"},
+    };
+    for (const Case& c : cases) {
+        auto rows = BlankPage(c.width, c.rows);
+        rows.back() = InkTo99(c.width);
+        EXPECT_EQ(PageHex(EscP2Driver(), {1, static_cast<std::uint32_t>(c.width), c.draft, 1, 0}, rows), HexOf(c.expected)) << "draft " << c.draft;
+    }
 }
 
 TEST(EscP2Driver, RawPlanesKeepEveryByteAndBlackInkDependsOnPlaneCount)
@@ -75,14 +81,9 @@ TEST(EscP2Driver, RawPlanesKeepEveryByteAndBlackInkDependsOnPlaneCount)
                         "1B 72 01 1B 2E 00 0A 0A 01 0A 00 00 00 0D"
                         "1B 72 00 1B 2E 00 0A 0A 01 0A 00 FF C0 0D"
                         "1B 28 76 02 00 01 00"));
+        // A row that dithered to white only advances.
+        EXPECT_EQ(RowHex(driver, WhiteRow(20)), HexOf("1B 28 76 02 00 01 00"));
     }
-}
-
-TEST(EscP2Driver, RowThatDitheredToWhiteOnlyAdvances)
-{
-    EscP2Driver driver;
-    ASSERT_TRUE(driver.Open(4, 30, 0, 1, 0));
-    EXPECT_EQ(RowHex(driver, WhiteRow(30)), HexOf("1B 28 76 02 00 01 00"));
 }
 
 TEST(StylusColorDriver, MonochromePageWithFirstRowInkedIsSentAsWorkedOut)

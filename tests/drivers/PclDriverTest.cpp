@@ -43,8 +43,6 @@ TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut)
         kEnd,
     });
     EXPECT_EQ(PageHex(PclDriver(), {1, 2400, 0, 1, 0}, rows), ToHex(expected));
-    EXPECT_EQ(kStartOnePlane.size(), 48u);
-    EXPECT_EQ(kEnd.size(), 16u);
 }
 
 TEST(PclDriver, StartSequenceNamesPlanesAndResolution)
@@ -53,7 +51,6 @@ TEST(PclDriver, StartSequenceNamesPlanesAndResolution)
     const Bytes prefix(kStartOnePlane.begin(), kStartOnePlane.begin() + 31);
     EXPECT_EQ(Begin(3, 0), Concat({prefix, Esc("*r-3U"), Esc("*t300R"), Esc("*r1A")}));
     EXPECT_EQ(Begin(4, 1), Concat({prefix, Esc("*r-4U"), Esc("*t150R"), Esc("*r1A")}));
-    EXPECT_EQ(Begin(3, 0).size(), 49u);
 }
 
 TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZeros)
@@ -98,15 +95,4 @@ TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges)
                                     Esc("*b0m2W"),
                                     Hex("F0 0F"),
                                 })));
-}
-
-TEST(PclDriver, WholeRowIsSentWithoutTrimmingWhiteAtTheRight)
-{
-    PclDriver driver;
-    ASSERT_TRUE(driver.Open(1, 40, 0, 1, 0));
-    Row row = WhiteRow(40);
-    Paint(row, 0, 8, kBlack);
-    Paint(row, 16, 24, kBlack);
-    // FF 00 FF 00 00: unencoded drops the two zero bytes and wins with 3.
-    EXPECT_EQ(RowHex(driver, row), ToHex(Concat({Esc("*b3W"), Hex("FF 00 FF")})));
 }

@@ -10,15 +10,13 @@ TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts)
 {
     Row row = WhiteRow(9);
     Paint(row, 0, 9, kBlack);
-    std::uint8_t k = 0x5A, c = 0x5A, m = 0x5A, y = 0x5A;
+    std::uint8_t planes[4] = {0x5A, 0x5A, 0x5A, 0x5A};
+    auto& [c, m, y, k] = planes;
     SplitBlack(row.data(), &k, 0);
     SplitCmy(row.data(), &c, &m, &y, -3);
     SplitCmyk(row.data(), &c, &m, &y, &k, -1);
     SplitBlack(nullptr, &k, 8);
-    EXPECT_EQ(k, 0x5A);
-    EXPECT_EQ(c, 0x5A);
-    EXPECT_EQ(m, 0x5A);
-    EXPECT_EQ(y, 0x5A);
+    for (std::uint8_t plane : planes) EXPECT_EQ(plane, 0x5A);
 }
 
 TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows)
@@ -45,10 +43,7 @@ TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows)
         }
         const std::size_t bytes = static_cast<std::size_t>(n + 7) / 8;
         std::vector<std::uint8_t> want[7];  // k; c, m, y of three planes; c, m, y of four
-        for (auto& plane : want) {
-            plane.assign(bytes + 1, 0);
-            plane.back() = 0xA5;
-        }
+        for (auto& plane : want) plane.assign(bytes, 0), plane.push_back(0xA5);
         for (int x = 0; x < n; ++x) {
             const std::uint8_t* p = &row[static_cast<std::size_t>(x) * 3];
             const auto bit = static_cast<std::uint8_t>(0x80 >> (x % 8));

@@ -18,10 +18,15 @@ TEST(PocketJetDriver, PageWithOneInkedRowIsSentAsWorkedOut)
                     "1B 7E 2A 00 00 1B 7E 0C 1B 40"));
 }
 
-TEST(PocketJetDriver, LongWhiteGapsSplitARowIntoSegmentsWithStartColumns)
+TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothingAndLongWhiteGapsSplitARow)
 {
     PocketJetDriver driver(PocketJetModel::PocketJetII);
     ASSERT_TRUE(driver.Open(1, 400, 0, 0, 0));
+    Row colours = WhiteRow(400);
+    Paint(colours, 0, 16, kRed);
+    Paint(colours, 16, 17, kBlack);
+    EXPECT_EQ(RowHex(driver, colours), HexOf("1B 7E 2A 03 00 00 00 80  1B 7E 4A 01"));
+    // Segments of ink with their start columns.
     Row row = WhiteRow(400);
     Paint(row, 100, 116, kBlack);
     Paint(row, 216, 232, kBlack);
@@ -57,17 +62,6 @@ TEST(PocketJetDriver, GapOf47StaysInTheSegmentAndColumnIsKeptAcrossRows)
     CollectingWriter port;
     ASSERT_TRUE(driver.BeginPage(&port));
     EXPECT_EQ(RowHex(driver, narrowGap), ToHex(oneSegment));
-}
-
-TEST(PocketJetDriver, ColoursOtherThanBlackPrintNothing)
-{
-    PocketJetDriver driver(PocketJetModel::PocketJetII);
-    ASSERT_TRUE(driver.Open(1, 32, 0, 0, 0));
-    Row row = WhiteRow(32);
-    Paint(row, 0, 16, kRed);
-    Paint(row, 16, 17, kBlack);
-    EXPECT_EQ(RowHex(driver, row),
-              HexOf("1B 7E 2A 03 00 00 00 80  1B 7E 4A 01"));
 }
 
 TEST(PocketJetDriver, PaperChoosesLineWidthAndPageLength)

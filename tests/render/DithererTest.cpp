@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <climits>
 #include <limits>
 #include <random>
 #include <vector>
@@ -17,23 +18,29 @@ namespace {
 
 using Row = std::vector<std::uint8_t>;
 
-// The slow, literal form of the error diffusion: a distance table searched
-// per pixel, luminance multiplied out per pixel, the error rows copied and
-// pure pixels passed through. The Ditherer must match it bit for bit.
-struct ReferenceDitherer {
-    ReferenceDitherer()
-    {
-        for (int p = 0; p < 8; ++p) {
-            const int ink[3] = {DitherPalette[p].red, DitherPalette[p].green, DitherPalette[p].blue};
-            for (int v = 0; v < 256; ++v) {
-                for (int c = 0; c < 3; ++c) {
-                    distance[p][v][c] = (v - ink[c]) * (v - ink[c]);
-                }
-            }
-        }
-        Prepare(0, 0.5);
-    }
+int Square(int v)
+{
+    return v * v;
+}
 
+// The full search of the palette by squared distance, the lower index
+// winning ties.
+int Nearest(int r, int g, int b, int n)
+{
+    int best = 0;
+    int bestDistance = INT_MAX;
+    for (int p = 0; p < n; ++p) {
+        const auto& ink = DitherPalette[p];
+        const int d = Square(r - ink.red) + Square(g - ink.green) + Square(b - ink.blue);
+        if (d < bestDistance) bestDistance = d, best = p;
+    }
+    return best;
+}
+
+// The slow, literal form of the error diffusion: the palette searched per
+// pixel, luminance multiplied out per pixel, the error rows copied and pure
+// pixels passed through. The Ditherer must match it bit for bit.
+struct ReferenceDitherer {
     void Prepare(int w, double gamma)
     {
         width = w;
@@ -59,78 +66,44 @@ struct ReferenceDitherer {
         return mono ? end(p[0]) && p[1] == p[0] && p[2] == p[0] : end(p[0]) && end(p[1]) && end(p[2]);
     }
 
-    int Nearest(const int t[3], int n) const
-    {
-        int best = 0;
-        int bestDistance = 16581376;
-        for (int p = 0; p < n; ++p) {
-            const int d = distance[p][t[0]][0] + distance[p][t[1]][1] + distance[p][t[2]][2];
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = p;
-            }
-        }
-        return best;
-    }
-
     void DitherRow(std::uint8_t* row, bool mono)
     {
         bool pure = true;
-        for (int x = 0; x < width; ++x) {
-            pure = pure && Pure(row + 3 * x, mono);
-        }
-        if (pure) {
-            ResetErrors();
-            return;
-        }
+        for (int x = 0; x < width; ++x) pure = pure && Pure(row + 3 * x, mono);
+        if (pure) return ResetErrors();
         current = next;
         int carry[3] = {0, 0, 0};
         for (int x = 0; x < width; ++x) {
             std::uint8_t* px = row + 3 * x;
             const int* cur = &current[3 * x];
             int* nxt = &next[3 * x];
-            if (Pure(px, mono) && cur[0] == 0 && cur[1] == 0 && cur[2] == 0 && carry[0] == 0 && carry[1] == 0 && carry[2] == 0) {
+            if (Pure(px, mono) && !(cur[0] | cur[1] | cur[2] | carry[0] | carry[1] | carry[2])) {
                 nxt[0] = nxt[1] = nxt[2] = 0;
                 continue;
             }
             const int R = table[px[2]], G = table[px[1]], B = table[px[0]];
             const int y = static_cast<int>(B * 0.114 + R * 0.299 + G * 0.587);
             int t[3] = {mono ? y : R, mono ? y : G, mono ? y : B};
-            for (int c = 0; c < 3; ++c) {
-                t[c] = std::clamp(t[c] + cur[c] + carry[c], 0, 255);
-            }
-            const auto& ink = DitherPalette[Nearest(t, mono ? 2 : 8)];
+            for (int c = 0; c < 3; ++c) t[c] = std::clamp(t[c] + cur[c] + carry[c], 0, 255);
+            const auto& ink = DitherPalette[Nearest(t[0], t[1], t[2], mono ? 2 : 8)];
             const int inks[3] = {ink.red, ink.green, ink.blue};
             px[0] = ink.blue;
             px[1] = ink.green;
             px[2] = ink.red;
             for (int c = 0; c < 3; ++c) {
-                const int e = t[c] - inks[c];
-                const int kept = e - (e >> 2);
+                const int kept = (t[c] - inks[c]) - ((t[c] - inks[c]) >> 2);
                 carry[c] = kept >> 1;
                 nxt[c] = kept >> 2;
-                if (x > 0) {
-                    nxt[c - 3] += kept >> 2;
-                }
+                if (x > 0) nxt[c - 3] += kept >> 2;
             }
         }
     }
 
-    int distance[8][256][3];
     int table[256];
     int width = 0;
     std::vector<int> current;
     std::vector<int> next;
 };
-
-Row Pixels(std::initializer_list<std::array<int, 3>> rgb)
-{
-    Row row;
-    for (const auto& p : rgb) {
-        row.insert(row.end(), {static_cast<std::uint8_t>(p[2]), static_cast<std::uint8_t>(p[1]), static_cast<std::uint8_t>(p[0])});
-    }
-    return row;
-}
 
 std::vector<int> Errors(const std::int32_t* errors, int width)
 {
@@ -164,15 +137,6 @@ Row RandomRow(std::mt19937& rng, int width, int y)
 }
 
 }  // namespace
-
-TEST(GammaTable, ValuesAboveFullScaleAreCutTo255)
-{
-    // Other gammas are proven entry for entry by the reference comparison.
-    Ditherer d;
-    ASSERT_TRUE(d.Prepare(4, -3.0));
-    EXPECT_EQ(d.gammaTable()[1], 255);
-    EXPECT_EQ(d.gammaTable()[0], 0);
-}
 
 TEST(DitherRow, MatchesTheReferenceOnSeededPages)
 {
@@ -220,32 +184,25 @@ TEST(DitherRow, OneImpureByteAnywhereMakesAMonochromeRowDither)
     // any width (the check reads whole words and then single pixels), must
     // send the row through the dithering, which leaves pending error.
     const std::uint8_t breakers[] = {1, 127, 128, 254};
+    ReferenceDitherer slow;
     for (int width = 1; width <= 70; ++width) {
         Ditherer d;
         ASSERT_TRUE(d.Prepare(width, 0.5));
         Row pure(static_cast<std::size_t>(width) * 3);
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t v = (x * 7 / 3) % 2 ? 0 : 255;
-            std::fill_n(pure.begin() + 3 * x, 3, v);
-        }
+        for (int x = 0; x < width; ++x) std::fill_n(pure.begin() + 3 * x, 3, (x * 7 / 3) % 2 ? 0 : 255);
         Row row = pure;
         d.DitherRow(row.data(), true);
         ASSERT_TRUE(d.errorsClear()) << width;
         ASSERT_EQ(row, pure);
         for (std::size_t i = 0; i < pure.size(); ++i) {
+            // Four grey values in one byte; a byte turned to the other pure
+            // value, which breaks only the equality within its pixel; a
+            // whole pixel of grey, which breaks only the purity of its bytes.
             for (int k = 0; k < 6; ++k) {
                 row = pure;
-                // Four grey values in one byte; a byte turned to the other
-                // pure value, which breaks only the equality within its
-                // pixel; a whole pixel of grey, which breaks only the
-                // purity of its bytes.
-                if (k < 4)
-                    row[i] = breakers[k];
-                else if (k == 4)
-                    row[i] = static_cast<std::uint8_t>(255 - row[i]);
-                else
-                    std::fill_n(row.begin() + static_cast<std::ptrdiff_t>(i - i % 3), 3, breakers[i % 4]);
-                ReferenceDitherer slow;
+                if (k < 4) row[i] = breakers[k];
+                if (k == 4) row[i] = static_cast<std::uint8_t>(255 - row[i]);
+                if (k == 5) std::fill_n(row.begin() + static_cast<std::ptrdiff_t>(i - i % 3), 3, breakers[i % 4]);
                 slow.Prepare(width, 0.5);
                 Row expected = row;
                 slow.DitherRow(expected.data(), true);
@@ -259,30 +216,20 @@ TEST(DitherRow, OneImpureByteAnywhereMakesAMonochromeRowDither)
     }
 }
 
-TEST(NearestColour, AgreesWithTheTableSearchForEveryTarget)
+TEST(NearestColour, AgreesWithTheFullSearchForEveryTarget)
 {
-    // The full search over the squared-distance table, the lower index
-    // winning ties, for all 256^3 clamped targets in both modes. The red and
-    // green terms are summed outside the blue loop; the comparisons per
-    // target are the same.
-    ReferenceDitherer ref;
+    // All 256^3 clamped targets in both modes; the red and green terms are
+    // summed outside the blue loop, the comparisons per target are the same.
     long mismatches = 0;
     for (int r = 0; r < 256; ++r) {
         for (int g = 0; g < 256; ++g) {
             int partial[8];
-            for (int p = 0; p < 8; ++p) {
-                partial[p] = ref.distance[p][r][0] + ref.distance[p][g][1];
-            }
+            for (int p = 0; p < 8; ++p) partial[p] = Square(r - DitherPalette[p].red) + Square(g - DitherPalette[p].green);
             for (int b = 0; b < 256; ++b) {
-                int best = 0;
-                int bestDistance = 16581376;
-                int bestMono = 0;
+                int best = 0, bestMono = 0, bestDistance = INT_MAX;
                 for (int p = 0; p < 8; ++p) {
-                    const int d = partial[p] + ref.distance[p][b][2];
-                    if (d < bestDistance) {
-                        bestDistance = d;
-                        best = p;
-                    }
+                    const int d = partial[p] + Square(b - DitherPalette[p].blue);
+                    if (d < bestDistance) bestDistance = d, best = p;
                     bestMono = p == 1 ? best : bestMono;
                 }
                 mismatches += NearestPaletteIndex(r, g, b, false) != best;
@@ -296,10 +243,11 @@ TEST(NearestColour, AgreesWithTheTableSearchForEveryTarget)
 TEST(Lifecycle, BadArgumentsAreRefusedAndMissingArraysMeanNoWork)
 {
     Ditherer d;
-    Row row = Pixels({{10, 20, 30}});
+    const Row original{30, 20, 10};  // one pixel, blue first
+    Row row = original;
     d.DitherRow(row.data(), false);
     d.ResetErrors();
-    EXPECT_EQ(row, Pixels({{10, 20, 30}}));
+    EXPECT_EQ(row, original);
 
     ASSERT_TRUE(d.Prepare(10, 0.5));
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -312,10 +260,16 @@ TEST(Lifecycle, BadArgumentsAreRefusedAndMissingArraysMeanNoWork)
     }
     d.DitherRow(nullptr, false);
 
+    // Gammas below one are proven entry for entry by the reference; a
+    // negative one lifts values above full scale, which are cut to 255.
+    ASSERT_TRUE(d.Prepare(4, -3.0));
+    EXPECT_EQ(d.gammaTable()[1], 255);
+    EXPECT_EQ(d.gammaTable()[0], 0);
+
     d.Release();
     EXPECT_EQ(d.width(), 0);
     EXPECT_EQ(d.nextErrors(), nullptr);
     d.DitherRow(row.data(), true);
     d.ResetErrors();
-    EXPECT_EQ(row, Pixels({{10, 20, 30}}));
+    EXPECT_EQ(row, original);
 }

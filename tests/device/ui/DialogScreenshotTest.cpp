@@ -1,6 +1,7 @@
 // The print, options and progress windows on real FLTK windows, on a
-// private Xvfb server: their pixels match the references, and the print
-// dialog answers clicks and keys as it does on the headless backend.
+// private Xvfb server: their pixels match the references. How real clicks
+// and keys become the commands the dialogs hear is proven on the sample
+// dialog (tests/platform/ui), what the dialogs make of them headless.
 #include "FakePort.h"
 
 #include "device/PrinterDevice.h"
@@ -12,8 +13,6 @@
 #include "support/XvfbSession.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Choice.H>
-#include <FL/Fl_Input.H>
 
 #include <map>
 #include <string>
@@ -117,43 +116,6 @@ TEST_F(FltkDialogs, PrintAndOptionsDialogsMatchTheirReferences)
     EXPECT_EQ(PrintDialog(device, &request), 0) << "the script ends with Cancel";
     ExpectMatchesReference(g_shots["print-dialog"].get(), "device", "print-dialog");
     ExpectMatchesReference(g_shots["options-dialog"].get(), "device", "options-dialog");
-}
-
-// Picks Custom, types a width and confirms, through X events only.
-void TypeCustomWidthAndConfirm(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dialog = GetActiveWindow();
-    if (!Arrived(dialog, kPrintDialogId))
-        return;
-    KillTimer(nullptr, id);
-    auto* paper = static_cast<Fl_Choice*>(WidgetOf(GetDlgItem(dialog, kPaperList)));
-    ASSERT_NE(paper, nullptr);
-    // The list's pop-up menu runs a nested loop of its own; the choice is
-    // made on the widget and travels back as the selection change.
-    paper->value(kCustomPaper);
-    paper->do_callback();
-    Settle();
-    ClickControl(dialog, kLandscapeButton);
-    Settle();
-    auto* width = static_cast<Fl_Input*>(WidgetOf(GetDlgItem(dialog, kWidthField)));
-    ClickControl(dialog, kWidthField);
-    Settle();
-    width->value("");
-    SendKeys(width->window(), "12.5");
-    Settle();
-    ClickControl(dialog, IDOK);
-}
-
-TEST_F(FltkDialogs, PrintDialogTakesTheCustomSizeTypedIntoItsRealField)
-{
-    request.Flags = PD_INHUNDREDTHSOFMILLIMETERS;
-    After(300, TypeCustomWidthAndConfirm);
-    ASSERT_EQ(PrintDialog(device, &request), 1);
-    EXPECT_EQ(device.settings.paperSize, kCustomPaper);
-    EXPECT_EQ(device.settings.portrait, 0);
-    EXPECT_EQ(Papers()[kCustomPaper].height, 12500) << "the width of a landscape page is the paper's height";
-    EXPECT_EQ(request.Flags & PD_LANDSCAPE, static_cast<DWORD>(PD_LANDSCAPE));
-    EXPECT_NE(tarvel::render::PrinterDc(device.recording), nullptr);
 }
 
 TEST_F(FltkDialogs, ProgressWindowMatchesItsReferenceWhileSending)

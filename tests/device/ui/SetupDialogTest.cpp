@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <functional>
@@ -23,15 +24,47 @@ namespace {
 using namespace tarvel::device;
 using tarvel::ui::DialogUser;
 
-bool SameRect(const RECT& a, const RECT& b)
+// Left, top, right, bottom: compared as an array, a failure prints all four.
+std::array<LONG, 4> Sides(const RECT& r)
 {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    return {r.left, r.top, r.right, r.bottom};
 }
 
-std::vector<std::u16string> MarginTexts(DialogUser& user)
+constexpr DWORD kMm = PSD_INHUNDREDTHSOFMILLIMETERS;
+constexpr DWORD kInch = PSD_INTHOUSANDTHSOFINCHES;
+const RECT kDefaultMargins{6400, 3200, 6400, 10000};
+const RECT kDefaultMarginsInInches{2520, 1260, 2520, 3937};
+
+// What a user does or reads in a dialog, one step at a time; the
+// expectations name the control so that a failure says where it was.
+struct Step {
+    enum Kind { Click,
+                Type,
+                Pick,
+                Shows,
+                Locked,
+                Open };
+    Kind kind;
+    int id;
+    const char16_t* text = nullptr;
+};
+
+using enum Step::Kind;
+
+std::function<void(DialogUser&)> Play(std::vector<Step> script)
 {
-    return {user.Text(kLeftMarginField), user.Text(kTopMarginField), user.Text(kRightMarginField),
-            user.Text(kBottomMarginField)};
+    return [script](DialogUser& user) {
+        for (const Step& step : script) {
+            switch (step.kind) {
+            case Click: user.Click(step.id); break;
+            case Type: user.Type(step.id, step.text); break;
+            case Pick: user.SelectListEntry(step.id, step.text); break;
+            case Shows: EXPECT_EQ(user.Text(step.id), step.text) << "control " << step.id; break;
+            case Locked: EXPECT_TRUE(user.ReadOnly(step.id)) << "control " << step.id << " can be typed into"; break;
+            case Open: EXPECT_FALSE(user.ReadOnly(step.id)) << "control " << step.id << " is read-only"; break;
+            }
+        }
+    };
 }
 
 class SetupDialog : public ::testing::Test {
@@ -70,12 +103,7 @@ protected:
     // in it, then confirms the print dialog.
     void ThroughOptions(std::function<void(DialogUser&)> onOptions)
     {
-        Respond(
-            [](DialogUser& user) {
-                user.Click(kMoreButton);
-                user.Click(IDOK);
-            },
-            std::move(onOptions));
+        Respond(Play({{Click, kMoreButton}, {Click, IDOK}}), std::move(onOptions));
     }
 
     PrinterDevice device;
@@ -86,24 +114,23 @@ protected:
 
 TEST_F(SetupDialog, RequestsAreRefusedWithoutADialog)
 {
-    Respond([](DialogUser& user) { user.Click(IDOK); });
+    Respond({});
     EXPECT_EQ(PrintDialog(device, nullptr), 0);
     EXPECT_EQ(PageSetupDialog(device, nullptr), 0);
-
     print.lStructSize = sizeof print - 1;
-    EXPECT_EQ(PrintDialog(device, &print), 0);
     pageSetup.lStructSize = 20;
+    EXPECT_EQ(PrintDialog(device, &print), 0);
     EXPECT_EQ(PageSetupDialog(device, &pageSetup), 0);
     print.lStructSize = sizeof print;
     pageSetup.lStructSize = sizeof pageSetup;
 
     print.Flags = PD_RETURNDEFAULT;
-    EXPECT_EQ(PrintDialog(device, &print), 0);
-    EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_RETURNDEFAULT)) << "a refused request is not written";
     pageSetup.Flags = PSD_RETURNDEFAULT;
+    EXPECT_EQ(PrintDialog(device, &print), 0);
     EXPECT_EQ(PageSetupDialog(device, &pageSetup), 0);
+    EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_RETURNDEFAULT)) << "a refused request is not written";
     // The print request's "return default" is a margin lock to a page-setup
-    // request, and the other way round.
+    // request, and the other way round: refused only while a document runs.
     print.Flags = PD_LOCKMARGINS;
     pageSetup.Flags = 0x2000;
     device.docStarted = 1;
@@ -124,64 +151,77 @@ TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
     print.rcMargin = RECT{1, 2, 3, 4};  // not read without PD_MARGINS
     EXPECT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_ALLPAGES_SELECTED | PD_PAPER_A4 | PD_PORT_INFRARED | PD_INHUNDREDTHSOFMILLIMETERS | PD_PORTRAIT | PD_MARGINS));
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{6400, 3200, 6400, 10000}));
+    EXPECT_EQ(Sides(print.rcMargin), Sides(kDefaultMargins));
     EXPECT_EQ(device.pageRangeFirst, -1);
     EXPECT_NE(tarvel::render::PrinterDc(device.recording), nullptr);
 
     // Letter, a serial port, landscape and draft, in inches.
-    Respond([](DialogUser& user) {
-        user.SelectListEntry(kPaperList, u"Letter");
-        user.SelectListEntry(kPortList, u"COM3");
-        user.Click(kLandscapeButton);
-        user.Click(kMoreButton);
-        user.Click(IDOK); }, [](DialogUser& user) {
-        user.Click(kDraftBox);
-        user.Click(IDOK); });
+    Respond(Play({{Pick, kPaperList, u"Letter"}, {Pick, kPortList, u"COM3"}, {Pick, kColorList, u"3 Color CMY"},  // the lists
+                  {Click, kLandscapeButton},
+                  {Click, kMoreButton},
+                  {Click, IDOK}}),
+            Play({{Click, kDraftBox}, {Click, IDOK}}));
     print.Flags = PD_INTHOUSANDTHSOFINCHES;
     EXPECT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_ALLPAGES_SELECTED | PD_DRAFTMODE | PD_PAPER_LETTER | PD_INTHOUSANDTHSOFINCHES | PD_LANDSCAPE | PD_MARGINS));
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{2520, 1260, 2520, 3937}));
-    EXPECT_EQ(device.settings.paperSize, 3);
-    EXPECT_EQ(device.settings.port, 3);
-    EXPECT_EQ(device.settings.portrait, 0);
-    EXPECT_EQ(device.settings.draftMode, 1);
-    EXPECT_EQ(device.xResolution, 150) << "HP PCL in draft";
-    EXPECT_EQ(device.yResolution, 150);
+    EXPECT_EQ(Sides(print.rcMargin), Sides(kDefaultMarginsInInches));
+    EXPECT_EQ(std::vector<int>({device.settings.paperSize, device.settings.port, device.settings.colorMode, device.settings.portrait, device.settings.draftMode}),
+              (std::vector<int>{3, 3, 2, 0, 1}))
+        << "paper, port, colour (only the PocketJets are forced to monochrome), portrait, draft";
+    EXPECT_EQ(std::make_pair(device.xResolution, device.yResolution), std::make_pair(150, 150)) << "HP PCL in draft";
 
     // Metric wins when both units are asked for; the request's orientation
-    // and margins (thousandths of an inch are not involved) are taken.
+    // and margins are taken.
     Respond({});
     print.Flags = PD_INTHOUSANDTHSOFINCHES | PD_INHUNDREDTHSOFMILLIMETERS | PD_PORTRAIT | PD_LANDSCAPE | PD_MARGINS;
     print.rcMargin = RECT{1000, 2000, 3000, 4000};
     EXPECT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(device.settings.portrait, 0) << "landscape wins over portrait";
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{1000, 2000, 3000, 4000}));
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{1000, 2000, 3000, 4000}));
-    EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_INHUNDREDTHSOFMILLIMETERS),
-              static_cast<DWORD>(PD_INHUNDREDTHSOFMILLIMETERS));
+    EXPECT_EQ(Sides(device.settings.margins), Sides(RECT{1000, 2000, 3000, 4000}));
+    EXPECT_EQ(Sides(print.rcMargin), Sides(RECT{1000, 2000, 3000, 4000}));
+    EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_INHUNDREDTHSOFMILLIMETERS), static_cast<DWORD>(PD_INHUNDREDTHSOFMILLIMETERS));
 }
 
-TEST_F(SetupDialog, MarginsShowInTheRequestsUnitAndReturnInIt)
+TEST_F(SetupDialog, MarginsShowInTheRequestsUnitOrTheUsersAndReturnInIt)
 {
     std::vector<std::u16string> shown;
     ThroughOptions([&](DialogUser& user) {
-        shown = MarginTexts(user);
+        shown = {user.Text(kLeftMarginField), user.Text(kTopMarginField), user.Text(kRightMarginField), user.Text(kBottomMarginField)};
         user.Click(IDOK);
     });
-    pageSetup.Flags = PSD_INHUNDREDTHSOFMILLIMETERS;
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    EXPECT_EQ(shown, (std::vector<std::u16string>{u"6.4cm", u"3.2cm", u"6.4cm", u"10cm"}));
-    EXPECT_EQ(pageSetup.Flags, 0xAu);
-    EXPECT_TRUE(SameRect(pageSetup.rtMargin, RECT{6400, 3200, 6400, 10000}));
-
-    device.settings = PrinterSettings{};
-    pageSetup.Flags = PSD_INTHOUSANDTHSOFINCHES;
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    EXPECT_EQ(shown, (std::vector<std::u16string>{u"2.52\"", u"1.26\"", u"2.52\"", u"3.937\""}));
-    EXPECT_EQ(pageSetup.Flags, 0x6u);
-    EXPECT_TRUE(SameRect(pageSetup.rtMargin, RECT{2520, 1260, 2520, 3937}));
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{6400, 3200, 6400, 9999}))
-        << "3.937 inches read back truncate to 9999";
+    const std::vector<std::u16string> inCm{u"6.4cm", u"3.2cm", u"6.4cm", u"10cm"};
+    const std::vector<std::u16string> inInches{u"2.52\"", u"1.26\"", u"2.52\"", u"3.937\""};
+    const RECT readBackFromInches{6400, 3200, 6400, 9999};  // 3.937 inches truncate to 9999
+    const struct {
+        DWORD unit;
+        const char* measurement;  // the user's locale decides without a unit flag
+        const std::vector<std::u16string>& shown;
+        DWORD flags;
+        RECT returned;
+        RECT kept;
+    } rows[] = {
+        {kMm, "en_US.UTF-8", inCm, 0xA, kDefaultMargins, kDefaultMargins},
+        {kInch, "de_DE.UTF-8", inInches, 0x6, kDefaultMarginsInInches, readBackFromInches},
+        {0, "en_US.UTF-8", inInches, 0x6, kDefaultMarginsInInches, readBackFromInches},
+        {0, "de_DE.UTF-8", inCm, 0xA, kDefaultMargins, kDefaultMargins},
+    };
+    const char* saved = std::getenv("LC_ALL");
+    const std::string restore = saved ? saved : "";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.measurement);
+        setenv("LC_ALL", row.measurement, 1);
+        device.settings = PrinterSettings{};
+        pageSetup.Flags = row.unit;
+        ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(pageSetup.Flags, row.flags);
+        EXPECT_EQ(Sides(pageSetup.rtMargin), Sides(row.returned));
+        EXPECT_EQ(Sides(device.settings.margins), Sides(row.kept));
+    }
+    if (saved != nullptr)
+        setenv("LC_ALL", restore.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 
     // Inch margins the print request brings show as given and go back
     // unchanged, not through a round trip in millimetres.
@@ -189,92 +229,71 @@ TEST_F(SetupDialog, MarginsShowInTheRequestsUnitAndReturnInIt)
     print.rcMargin = RECT{1000, 1000, 1000, 1000};
     ASSERT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(shown, (std::vector<std::u16string>(4, u"1\"")));
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{2540, 2540, 2540, 2540}));
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{1000, 1000, 1000, 1000}));
-    EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_MARGINS),
-              static_cast<DWORD>(PD_INTHOUSANDTHSOFINCHES | PD_MARGINS));
+    EXPECT_EQ(Sides(device.settings.margins), Sides(RECT{2540, 2540, 2540, 2540}));
+    EXPECT_EQ(Sides(print.rcMargin), Sides(RECT{1000, 1000, 1000, 1000}));
+    EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_MARGINS), static_cast<DWORD>(PD_INTHOUSANDTHSOFINCHES | PD_MARGINS));
 }
 
-TEST_F(SetupDialog, TypedMarginsAreNormalisedWhenTheFieldIsLeft)
+TEST_F(SetupDialog, TypedMarginsAreNormalisedWhenTheFieldIsLeftAndHeldToWhatTheNextLoadKeeps)
 {
-    ThroughOptions([](DialogUser& user) {
-        user.Type(kLeftMarginField, u"1.5cm");
-        EXPECT_EQ(user.Text(kLeftMarginField), u"1.5cm");
-        user.Type(kTopMarginField, u" 2.50 mm");
-        user.Type(kRightMarginField, u"wide");
-        user.Click(IDOK);
-    });
-    pageSetup.Flags = PSD_INHUNDREDTHSOFMILLIMETERS;
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{1500, 2500, 0, 10000}));
+    const struct {
+        DWORD unit;
+        int field;
+        LONG RECT::*side;
+        const char16_t* typed;
+        const char16_t* shown;  // once the field is left
+        LONG kept;              // hundredths of a millimetre
+        LONG returned;          // in the request's unit
+    } rows[] = {
+        {kMm, kLeftMarginField, &RECT::left, u"1.5cm", u"1.5cm", 1500, 1500},
+        {kMm, kTopMarginField, &RECT::top, u" 2.50 mm", u"2.5cm", 2500, 2500},
+        {kMm, kRightMarginField, &RECT::right, u"wide", u"0cm", 0, 0},
+        {kMm, kLeftMarginField, &RECT::left, u"-1cm", u"0cm", 0, 0},
+        // No paper is longer.
+        {kMm, kRightMarginField, &RECT::right, u"600cm", u"500cm", kLongestMargin, kLongestMargin},
+        {kMm, kTopMarginField, &RECT::top, u"150cm", u"150cm", 150000, 150000},
+        {kMm, kBottomMarginField, &RECT::bottom, u"0.01", u"0.01cm", 10, 10},
+        // The unit typed is ignored.
+        {kInch, kLeftMarginField, &RECT::left, u"1.5cm", u"1.5\"", 3810, 1500},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.typed, row.typed + std::char_traits<char16_t>::length(row.typed)));
+        device.settings = PrinterSettings{};
+        ThroughOptions(Play({{Type, row.field, row.typed}, {Shows, row.field, row.shown}, {Click, IDOK}}));
+        pageSetup.Flags = row.unit;
+        ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
+        EXPECT_EQ(device.settings.margins.*row.side, row.kept);
+        EXPECT_EQ(pageSetup.rtMargin.*row.side, row.returned);
+    }
 
-    ThroughOptions([](DialogUser& user) {
-        user.Type(kLeftMarginField, u"1.5cm");
-        EXPECT_EQ(user.Text(kLeftMarginField), u"1.5\"") << "the unit typed is ignored";
-        user.Click(IDOK);
-    });
-    pageSetup.Flags = PSD_INTHOUSANDTHSOFINCHES;
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    EXPECT_EQ(device.settings.margins.left, 3810);
-    EXPECT_EQ(pageSetup.rtMargin.left, 1500);
-}
-
-TEST_F(SetupDialog, MarginsAreHeldToWhatTheNextLoadKeeps)
-{
-    ThroughOptions([](DialogUser& user) {
-        user.Type(kLeftMarginField, u"-1cm");
-        EXPECT_EQ(user.Text(kLeftMarginField), u"0cm");
-        user.Type(kRightMarginField, u"600cm");
-        EXPECT_EQ(user.Text(kRightMarginField), u"500cm") << "no paper is longer";
-        user.Type(kTopMarginField, u"150cm");
-        user.Type(kBottomMarginField, u"0.01");
-        user.Click(IDOK);
-    });
-    pageSetup.Flags = PSD_INHUNDREDTHSOFMILLIMETERS;
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    const RECT typed{0, 150000, kLongestMargin, 10};
-    EXPECT_TRUE(SameRect(device.settings.margins, typed));
-
-    // Margins a locked request brings are held to the same bounds.
+    // Margins a locked request brings are held to the same bounds, and
+    // every margin the dialog keeps comes back from the next load.
     Respond({});
-    pageSetup.Flags = PSD_MARGINS | PSD_DISABLEMARGINS | PSD_INHUNDREDTHSOFMILLIMETERS;
+    pageSetup.Flags = PSD_MARGINS | PSD_DISABLEMARGINS | kMm;
     pageSetup.rtMargin = RECT{-5, INT32_MAX, 7, INT32_MIN};
     ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{0, kLongestMargin, 7, 0}));
-
-    device.settings.margins = typed;
+    const RECT held{0, kLongestMargin, 7, 0};
+    EXPECT_EQ(Sides(device.settings.margins), Sides(held));
     ASSERT_EQ(device.SaveSettings(), ERROR_SUCCESS);
     device.settings = PrinterSettings{};
     ASSERT_EQ(device.LoadSettings(), ERROR_SUCCESS);
-    EXPECT_TRUE(SameRect(device.settings.margins, typed)) << "every margin the dialog keeps comes back";
+    EXPECT_EQ(Sides(device.settings.margins), Sides(held));
 }
 
 TEST_F(SetupDialog, PageRangeChosenInTheOptionsReachesTheDeviceAndTheFlags)
 {
-    ThroughOptions([](DialogUser& user) {
-        EXPECT_TRUE(user.ReadOnly(kFirstPageField) && user.ReadOnly(kLastPageField))
-            << "with \"All\" the page fields are read-only";
-        user.Click(kPageRangeButton);
-        EXPECT_FALSE(user.ReadOnly(kFirstPageField));
-        user.Type(kFirstPageField, u"2");
-        user.Type(kLastPageField, u"3x");
-        EXPECT_EQ(user.Text(kLastPageField), u"3") << "digits only";
-        user.Click(IDOK);
-    });
-    pageSetup.Flags = PSD_INHUNDREDTHSOFMILLIMETERS;
+    // With "All" the page fields are read-only; they take digits only.
+    ThroughOptions(Play({{Locked, kFirstPageField}, {Locked, kLastPageField}, {Click, kPageRangeButton}, {Open, kFirstPageField}, {Type, kFirstPageField, u"2"}, {Type, kLastPageField, u"3x"}, {Shows, kLastPageField, u"3"}, {Click, IDOK}}));
+    pageSetup.Flags = kMm;
     ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
     EXPECT_EQ(pageSetup.Flags & PSD_PAGERANGE, static_cast<DWORD>(PSD_PAGERANGE));
-    EXPECT_EQ(device.pageRangeFirst, 2);
-    EXPECT_EQ(device.pageRangeLast, 3);
+    EXPECT_EQ(std::make_pair(device.pageRangeFirst, device.pageRangeLast), std::make_pair(2, 3));
 
     // A request that starts with a range shows it; "All" locks the fields
     // again and clears the range.
     ThroughOptions([](DialogUser& user) {
-        EXPECT_TRUE(user.Checked(kPageRangeButton) && !user.ReadOnly(kLastPageField));
-        EXPECT_EQ(user.Text(kFirstPageField), u"1");
-        user.Click(kAllPagesButton);
-        EXPECT_TRUE(user.ReadOnly(kFirstPageField));
-        user.Click(IDOK);
+        EXPECT_TRUE(user.Checked(kPageRangeButton));
+        Play({{Open, kLastPageField}, {Shows, kFirstPageField, u"1"}, {Click, kAllPagesButton}, {Locked, kFirstPageField}, {Click, IDOK}})(user);
     });
     pageSetup.Flags = PSD_PAGERANGE;
     ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
@@ -282,17 +301,11 @@ TEST_F(SetupDialog, PageRangeChosenInTheOptionsReachesTheDeviceAndTheFlags)
     EXPECT_EQ(device.pageRangeFirst, -1);
 
     // A range the document cannot satisfy is taken as typed.
-    ThroughOptions([](DialogUser& user) {
-        user.Click(kPageRangeButton);
-        user.Type(kFirstPageField, u"3");
-        user.Type(kLastPageField, u"2");
-        user.Click(IDOK);
-    });
+    ThroughOptions(Play({{Click, kPageRangeButton}, {Type, kFirstPageField, u"3"}, {Type, kLastPageField, u"2"}, {Click, IDOK}}));
     print.Flags = 0;
     ASSERT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(print.Flags & PD_ALLPAGES_SELECTED, 0u);
-    EXPECT_EQ(device.pageRangeFirst, 3);
-    EXPECT_EQ(device.pageRangeLast, 2);
+    EXPECT_EQ(std::make_pair(device.pageRangeFirst, device.pageRangeLast), std::make_pair(3, 2));
 }
 
 TEST_F(SetupDialog, LocksDisableWhatTheyNameAndKeepItsValue)
@@ -317,13 +330,13 @@ TEST_F(SetupDialog, LocksDisableWhatTheyNameAndKeepItsValue)
     // read back from their fields at all.
     device.settings.paperSize = kCustomPaper;
     pageSetup.Flags = PSD_DISABLEPRINTER | PSD_DISABLEPAPER | PSD_DISABLEORIENTATION | PSD_DISABLEMARGINS
-        | PSD_DISABLEPAGERANGE | PSD_PAGERANGE | PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES;
+        | PSD_DISABLEPAGERANGE | PSD_PAGERANGE | PSD_MARGINS | kInch;
     pageSetup.rtMargin = RECT{3937, 3937, 3937, 3937};
     ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
     EXPECT_EQ(open, std::vector<bool>(9, false)) << "a locked range cannot be typed even when one is chosen";
-    EXPECT_TRUE(SameRect(device.settings.margins, RECT{10000, 10000, 10000, 10000}));
-    EXPECT_EQ(device.pageRangeFirst, 1) << "the locked range keeps its starting pages";
-    EXPECT_EQ(device.pageRangeLast, 1);
+    EXPECT_EQ(Sides(device.settings.margins), Sides(RECT{10000, 10000, 10000, 10000}));
+    EXPECT_EQ(std::make_pair(device.pageRangeFirst, device.pageRangeLast), std::make_pair(1, 1))
+        << "the locked range keeps its starting pages";
 
     // Without locks all is open but the page fields ("All") and the size of
     // a paper other than "Custom".
@@ -335,44 +348,37 @@ TEST_F(SetupDialog, LocksDisableWhatTheyNameAndKeepItsValue)
 
 TEST_F(SetupDialog, CustomPaperSizeIsWrittenWhenItsFieldIsLeftEvenIfCancelled)
 {
-    Respond([](DialogUser& user) {
-        EXPECT_EQ(user.Text(kWidthField), u"21cm");
-        EXPECT_EQ(user.Text(kHeightField), u"29.7cm");
-        EXPECT_TRUE(user.ReadOnly(kWidthField));
-        user.Click(kLandscapeButton);
-        EXPECT_EQ(user.Text(kWidthField), u"29.7cm") << "landscape trades the two";
-        EXPECT_EQ(user.Text(kHeightField), u"21cm");
-        user.SelectListEntry(kPaperList, u"Custom");
-        EXPECT_FALSE(user.ReadOnly(kWidthField));
-        EXPECT_EQ(user.Text(kWidthField), u"0cm");
-        user.Type(kWidthField, u"10");
-        user.Type(kHeightField, u"15.25 cm");
-        EXPECT_EQ(user.Text(kWidthField), u"10cm");
-        EXPECT_EQ(user.Text(kHeightField), u"15.25cm");
-        user.Click(kPortraitButton);
-        EXPECT_EQ(user.Text(kWidthField), u"15.25cm");
-        EXPECT_EQ(user.Text(kHeightField), u"10cm");
-        user.Click(IDCANCEL);
-    });
+    // Landscape trades the two fields; "Custom" opens them; sizes typed
+    // are normalised when the field is left.
+    Respond(Play({{Shows, kWidthField, u"21cm"}, {Shows, kHeightField, u"29.7cm"}, {Locked, kWidthField},  // A4 portrait
+                  {Click, kLandscapeButton},
+                  {Shows, kWidthField, u"29.7cm"},
+                  {Shows, kHeightField, u"21cm"},  // traded
+                  {Pick, kPaperList, u"Custom"},
+                  {Open, kWidthField},
+                  {Shows, kWidthField, u"0cm"},
+                  {Type, kWidthField, u"10"},
+                  {Type, kHeightField, u"15.25 cm"},
+                  {Shows, kWidthField, u"10cm"},
+                  {Shows, kHeightField, u"15.25cm"},  // normalised
+                  {Click, kPortraitButton},
+                  {Shows, kWidthField, u"15.25cm"},
+                  {Shows, kHeightField, u"10cm"},
+                  {Click, IDCANCEL}}));
     print.Flags = PD_INHUNDREDTHSOFMILLIMETERS;
     EXPECT_EQ(PrintDialog(device, &print), 0);
     EXPECT_EQ(Papers()[kCustomPaper].height, 10000) << "the width field of a landscape page is the paper's height";
     EXPECT_EQ(Papers()[kCustomPaper].width, 15250);
-    EXPECT_EQ(device.settings.paperSize, 0) << "cancelled: only the typed size stays";
-    EXPECT_EQ(device.settings.portrait, 1);
+    EXPECT_EQ(std::make_pair(device.settings.paperSize, device.settings.portrait), std::make_pair(0, 1))
+        << "cancelled: only the typed size stays";
     EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_INHUNDREDTHSOFMILLIMETERS));
     EXPECT_EQ(tarvel::render::PrinterDc(device.recording), nullptr);
 
-    // In inches; absurd or negative sizes stay within what the settings
-    // store accepts.
-    Respond([](DialogUser& user) {
-        EXPECT_EQ(user.Text(kWidthField), u"6.004\"");
-        user.Type(kWidthField, u"8.5");
-        EXPECT_EQ(user.Text(kWidthField), u"8.5\"");
-        user.Type(kHeightField, u"-3");
-        EXPECT_EQ(user.Text(kHeightField), u"0\"");
-        user.Click(IDOK);
-    });
+    // In inches; negative sizes stay within what the settings store accepts.
+    Respond(Play({{Shows, kWidthField, u"6.004\""}, {Type, kWidthField, u"8.5"}, {Type, kHeightField, u"-3"},  // typed
+                  {Shows, kWidthField, u"8.5\""},
+                  {Shows, kHeightField, u"0\""},
+                  {Click, IDOK}}));
     device.settings.paperSize = kCustomPaper;
     print.Flags = PD_INTHOUSANDTHSOFINCHES;
     ASSERT_EQ(PrintDialog(device, &print), 1);
@@ -383,29 +389,13 @@ TEST_F(SetupDialog, CustomPaperSizeIsWrittenWhenItsFieldIsLeftEvenIfCancelled)
 
 TEST_F(SetupDialog, ConfirmationTakesTheModelsResolutionAndForcesMonochromeOnPocketJets)
 {
+    // HP PCL in draft, and a colour kept, are checked with the request
+    // flags above.
     device.settings.colorMode = 1;
-    Respond([](DialogUser& user) {
-        user.SelectListEntry(kPrinterList, u"PocketJet 200");
-        user.SelectListEntry(kColorList, u"4 Color CMYK");
-        user.Click(IDOK);
-    });
+    Respond(Play({{Pick, kPrinterList, u"PocketJet 200"}, {Pick, kColorList, u"4 Color CMYK"}, {Click, IDOK}}));
     ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(device.settings.printer, 4);
-    EXPECT_EQ(device.settings.colorMode, 0);
-    EXPECT_EQ(device.xResolution, 200);
-    EXPECT_EQ(device.yResolution, 200);
-
-    ThroughOptions([](DialogUser& user) {
-        user.Click(kDraftBox);
-        user.Click(IDOK);
-    });
-    device.settings.printer = 1;  // shown as "Epson ESC/P 2"
-    device.settings.colorMode = 2;
-    ASSERT_EQ(PageSetupDialog(device, &pageSetup), 1);
-    EXPECT_EQ(device.settings.draftMode, 1);
-    EXPECT_EQ(device.xResolution, 180);
-    EXPECT_EQ(device.yResolution, 180);
-    EXPECT_EQ(device.settings.colorMode, 2) << "only the PocketJets are forced";
+    EXPECT_EQ(std::make_pair(device.settings.printer, device.settings.colorMode), std::make_pair(4, 0));
+    EXPECT_EQ(std::make_pair(device.xResolution, device.yResolution), std::make_pair(200, 200));
 }
 
 TEST_F(SetupDialog, EachExportedConfirmationMakesANewPrinterDcAndDropsTheOld)
@@ -425,7 +415,7 @@ TEST_F(SetupDialog, EachExportedConfirmationMakesANewPrinterDcAndDropsTheOld)
     EXPECT_EQ(second, tarvel::render::PrinterDc(device.recording));
     EXPECT_LT(tarvel::render::LookupDc(device.recording.dcs, first), 0) << "the old DC is gone";
 
-    Respond([](DialogUser& user) { user.Click(IDCANCEL); });
+    Respond(Play({{Click, IDCANCEL}}));
     EXPECT_EQ(PDC_PrintDlg(&print), 0);
     EXPECT_EQ(PDC_GetPrinterDC(), second) << "a cancelled dialog keeps the DC";
 }
@@ -434,34 +424,16 @@ TEST_F(SetupDialog, CancellingEitherDialogDiscardsItsChanges)
 {
     // The options are cancelled: the dialog state keeps what it had, so the
     // confirmed print dialog writes the old margins and draft setting.
-    Respond(
-        [](DialogUser& user) {
-            user.Click(kMoreButton);
-            user.Click(IDOK);
-        },
-        [](DialogUser& user) {
-            user.Type(kLeftMarginField, u"1");
-            user.Click(kDraftBox);
-            user.Click(kCompressionBox);
-            user.Click(IDCANCEL);
-        });
+    Respond(Play({{Click, kMoreButton}, {Click, IDOK}}),
+            Play({{Type, kLeftMarginField, u"1"}, {Click, kDraftBox}, {Click, kCompressionBox}, {Click, IDCANCEL}}));
     ASSERT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(device.settings.margins.left, 6400);
     EXPECT_EQ(device.settings.draftMode, 0);
     EXPECT_EQ(device.settings.compression, 1);
 
     // The options are confirmed but the print dialog is cancelled.
-    Respond(
-        [](DialogUser& user) {
-            user.SelectListEntry(kPrinterList, u"Canon BJ (360 dpi)");
-            user.Click(kMoreButton);
-            user.Click(IDCANCEL);
-        },
-        [](DialogUser& user) {
-            user.Click(kCompressionBox);
-            user.Click(kPageRangeButton);
-            user.Click(IDOK);
-        });
+    Respond(Play({{Pick, kPrinterList, u"Canon BJ (360 dpi)"}, {Click, kMoreButton}, {Click, IDCANCEL}}),
+            Play({{Click, kCompressionBox}, {Click, kPageRangeButton}, {Click, IDOK}}));
     device.pageRangeFirst = 7;
     EXPECT_EQ(PrintDialog(device, &print), 0);
     EXPECT_EQ(device.settings.printer, 0);
@@ -470,10 +442,9 @@ TEST_F(SetupDialog, CancellingEitherDialogDiscardsItsChanges)
     EXPECT_EQ(device.xResolution, 300);
 }
 
-TEST_F(SetupDialog, DialogsCarryTheOwnersTitleAndTheShellsPreparation)
+TEST_F(SetupDialog, DialogsCarryTheOwnersTitleTheShellsPreparationAndTheirLists)
 {
-    HWND owner = CreateWindowExW(0, u"NotesWindow", u"Field notes", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND owner = CreateWindowExW(0, u"NotesWindow", u"Field notes", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
     Respond(
         [](DialogUser& user) {
@@ -487,10 +458,8 @@ TEST_F(SetupDialog, DialogsCarryTheOwnersTitleAndTheShellsPreparation)
             EXPECT_EQ(ports[9], u"File");
             EXPECT_EQ(ports[10], u"Network") << "the ports people have today come after File";
             EXPECT_EQ(ports[11], u"USB/parallel printer");
-            EXPECT_EQ(user.ListEntries(kColorList),
-                      (std::vector<std::u16string>{u"Monochrome (B&W)", u"4 Color CMYK", u"3 Color CMY"}));
-            EXPECT_EQ(user.ListEntries(kPaperList),
-                      (std::vector<std::u16string>{u"A4", u"A5", u"B5", u"Letter", u"Legal", u"Executive", u"Custom"}));
+            EXPECT_EQ(user.ListEntries(kColorList), (std::vector<std::u16string>{u"Monochrome (B&W)", u"4 Color CMYK", u"3 Color CMY"}));
+            EXPECT_EQ(user.ListEntries(kPaperList), (std::vector<std::u16string>{u"A4", u"A5", u"B5", u"Letter", u"Legal", u"Executive", u"Custom"}));
             HWND sip = GetDlgItem(user.Dialog(), kSipPrefId);
             EXPECT_TRUE(sip != nullptr && !IsWindowVisible(sip));
             user.Click(kMoreButton);
@@ -509,33 +478,6 @@ TEST_F(SetupDialog, DialogsCarryTheOwnersTitleAndTheShellsPreparation)
     // A window closed under the request: no dialog can be owned by it.
     DestroyWindow(owner);
     EXPECT_EQ(PrintDialog(device, &print), 0);
-}
-
-TEST_F(SetupDialog, TheUsersMeasurementSystemDecidesTheUnitWithoutAFlag)
-{
-    const char* saved = std::getenv("LC_ALL");
-    std::string restore = saved ? saved : "";
-    std::u16string shown;
-    Respond([&](DialogUser& user) {
-        shown = user.Text(kWidthField);
-        user.Click(IDOK);
-    });
-    setenv("LC_ALL", "en_US.UTF-8", 1);
-    ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(shown, u"8.268\"");
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{2520, 1260, 2520, 3937}));
-    EXPECT_EQ(print.Flags & PD_INTHOUSANDTHSOFINCHES, static_cast<DWORD>(PD_INTHOUSANDTHSOFINCHES));
-
-    device.settings = PrinterSettings{};
-    print.Flags = 0;
-    setenv("LC_ALL", "de_DE.UTF-8", 1);
-    ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(shown, u"21cm");
-    EXPECT_TRUE(SameRect(print.rcMargin, RECT{6400, 3200, 6400, 10000}));
-    if (saved != nullptr)
-        setenv("LC_ALL", restore.c_str(), 1);
-    else
-        unsetenv("LC_ALL");
 }
 
 }  // namespace

@@ -183,11 +183,18 @@ Surface Photograph(HWND window)
     auto* shown = static_cast<Fl_Window*>(WidgetOf(window));
     if (shown == nullptr)
         return nullptr;
-    SetFocus(nullptr);
-    Fl::focus(nullptr);
-    Settle(15);
-    shown->redraw();
-    Settle(5);
+    // On a busy machine the window's activation can hand the focus back to
+    // its first control while we settle; the references show no focus, so
+    // take it away again until it stays away.
+    for (int round = 0; round < 10; ++round) {
+        SetFocus(nullptr);
+        Fl::focus(nullptr);
+        Settle(15);
+        shown->redraw();
+        Settle(5);
+        if (Fl::focus() == nullptr)
+            break;
+    }
     return Surface(Capture(shown));
 }
 

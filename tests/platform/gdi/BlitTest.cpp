@@ -55,7 +55,7 @@ TEST(GdiBlit, All256TernaryCodesMatchTheTruthTableOnColourAndMonochrome)
         HBITMAP monoPattern = CreateBitmap(8, 8, 1, 1, packed.bits);  // rows of two bytes
         HBRUSH brush = depth == 1 ? CreatePatternBrush(monoPattern) : CreateDIBPatternBrushPt(&packed, DIB_RGB_COLORS);
         ASSERT_NE(brush, nullptr);
-        SelectObject(dst.dc, brush);
+        gditest::Selected selected(dst.dc, brush);
         auto pattern = [&](int x, int y) {
             const std::uint8_t* p = packed.bits + y % 8 * 24 + x % 8 * 3;
             if (depth == 1) return ((packed.bits[y % 8 * 2] >> (7 - x % 8)) & 1) ? kWhite : RGB(0, 0, 0);
@@ -70,8 +70,6 @@ TEST(GdiBlit, All256TernaryCodesMatchTheTruthTableOnColourAndMonochrome)
                     << "depth " << depth << " code " << code << " at " << x << "," << y;
             }
         }
-        SelectObject(dst.dc, GetStockObject(WHITE_BRUSH));
-        DeleteObject(brush);
         DeleteObject(monoPattern);
     }
 }
@@ -223,18 +221,16 @@ TEST(GdiBlit, PatternBrushesTileFromTheViewportOriginAndRebuildFromTheirDescript
     EXPECT_EQ(lb.lbStyle, UINT(BS_PATTERN));
     EXPECT_EQ(reinterpret_cast<HBITMAP>(lb.lbHatch), pattern);
     DeleteObject(pattern);  // the brush keeps its own copy
-    Canvas whole(12, 12);
-    SelectObject(whole.dc, brush);
-    PatBlt(whole.dc, 0, 0, 12, 12, PATCOPY);
-    // The one clear bit is black (text colour) at every eighth pixel.
-    EXPECT_EQ(whole.Count(RGB(0, 0, 0)), 4);
-    EXPECT_EQ(whole.At(8, 8), RGB(0, 0, 0));
-    SelectObject(whole.dc, GetStockObject(WHITE_BRUSH));
     auto fill = [brush](HDC dc) {
         HGDIOBJ old = SelectObject(dc, brush);
         PatBlt(dc, 0, 0, 12, 12, PATCOPY);
         SelectObject(dc, old);
     };
+    Canvas whole(12, 12);
+    fill(whole.dc);
+    // The one clear bit is black (text colour) at every eighth pixel.
+    EXPECT_EQ(whole.Count(RGB(0, 0, 0)), 4);
+    EXPECT_EQ(whole.At(8, 8), RGB(0, 0, 0));
     EXPECT_EQ(gditest::BandDifference(12, 12, 12, 5, fill), "");
     EXPECT_EQ(gditest::BandDifference(12, 12, 5, 3, fill), "");
     DeleteObject(brush);
@@ -249,16 +245,11 @@ TEST(GdiBlit, PatternBrushesTileFromTheViewportOriginAndRebuildFromTheirDescript
     HBRUSH rebuilt = CreateDIBPatternBrushPt(reinterpret_cast<const void*>(lb.lbHatch), lb.lbColor);
     ASSERT_NE(rebuilt, nullptr);
     Canvas a(11, 9), b(11, 9);
-    SelectObject(a.dc, original);
-    SelectObject(b.dc, rebuilt);
+    gditest::Selected withOriginal(a.dc, original), withRebuilt(b.dc, rebuilt);
     PatBlt(a.dc, 0, 0, 11, 9, PATCOPY);
     PatBlt(b.dc, 0, 0, 11, 9, PATCOPY);
     EXPECT_EQ(std::memcmp(a.bits, b.bits, std::size_t(a.stride) * 9), 0);
     EXPECT_EQ(a.At(1, 0), RGB(37 * 5 & 0xFF, 37 * 4 & 0xFF, 37 * 3 & 0xFF));
-    SelectObject(a.dc, GetStockObject(WHITE_BRUSH));
-    SelectObject(b.dc, GetStockObject(WHITE_BRUSH));
-    DeleteObject(original);
-    DeleteObject(rebuilt);
 }
 
 }  // namespace

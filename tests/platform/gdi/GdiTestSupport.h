@@ -140,6 +140,26 @@ struct Canvas {
     }
 };
 
+// Selects an object into a DC for the life of a scope, then puts back what
+// it displaced and deletes it.
+struct Selected {
+    HDC dc;
+    HGDIOBJ object, old;
+    Selected(HDC d, HGDIOBJ o)
+        : dc(d)
+        , object(o)
+        , old(SelectObject(d, o))
+    {
+    }
+    ~Selected()
+    {
+        SelectObject(dc, old);
+        DeleteObject(object);
+    }
+    Selected(const Selected&) = delete;
+    Selected& operator=(const Selected&) = delete;
+};
+
 // A font of the given description; the caller deletes it.
 inline HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL, bool italic = false,
                       bool underline = false, bool strike = false, LONG escapement = 0)

@@ -9,30 +9,9 @@
 using gditest::Canvas;
 using gditest::kWhite;
 using gditest::Rows;
+using gditest::Selected;
 
 namespace {
-
-// Selects a pen and brush for the life of a test and deletes them after.
-struct Tools {
-    HDC dc;
-    HPEN pen;
-    HBRUSH brush;
-    Tools(HDC d, HPEN p, HBRUSH b = nullptr)
-        : dc(d)
-        , pen(p)
-        , brush(b)
-    {
-        if (pen) SelectObject(dc, pen);
-        if (brush) SelectObject(dc, brush);
-    }
-    ~Tools()
-    {
-        SelectObject(dc, GetStockObject(BLACK_PEN));
-        SelectObject(dc, GetStockObject(WHITE_BRUSH));
-        if (pen) DeleteObject(pen);
-        if (brush) DeleteObject(brush);
-    }
-};
 
 TEST(GdiShapes, RectanglesAndPolylinesCoverExactlyTheirPixels)
 {
@@ -53,13 +32,13 @@ TEST(GdiShapes, RectanglesAndPolylinesCoverExactlyTheirPixels)
          },
          {"......", ".###..", ".###..", "......", "......"}},
         {"wide pen stays inside", 7, 7, [](HDC dc) {
-             Tools t(dc, CreatePen(PS_SOLID, 2, 0));
+             Selected t(dc, CreatePen(PS_SOLID, 2, 0));
              SelectObject(dc, GetStockObject(NULL_BRUSH));
              Rectangle(dc, 0, 0, 6, 6);
          },
          {"######.", "######.", "##..##.", "##..##.", "######.", "######.", "......."}},
         {"pen wider than half fills", 5, 5, [](HDC dc) {
-             Tools t(dc, CreatePen(PS_SOLID, 9, 0));
+             Selected t(dc, CreatePen(PS_SOLID, 9, 0));
              Rectangle(dc, 1, 1, 4, 3);
          },
          {".....", ".###.", ".###.", ".....", "....."}},
@@ -89,21 +68,21 @@ TEST(GdiShapes, FarAwayGeometryIsClippedOrRefusedNeverWalked)
     EXPECT_EQ(c.Picture(), lines);
     // A wide line from far away still shows where it crosses the bitmap.
     {
-        Tools t(c.dc, CreatePen(PS_SOLID, 3, 0));
+        Selected t(c.dc, CreatePen(PS_SOLID, 3, 0));
         POINT across[] = {{-2000000000, 1}, {2000000000, 1}, {2000000000, 900000000}};
         c.Fill(kWhite);
         ASSERT_TRUE(Polyline(c.dc, across, 3));
         EXPECT_EQ(c.Picture(), Rows({"########", "########", "########"}));
     }
     ASSERT_TRUE(Rectangle(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
-    Tools wide(c.dc, CreatePen(PS_SOLID, 2000000000, 0));
+    Selected wide(c.dc, CreatePen(PS_SOLID, 2000000000, 0));
     ASSERT_TRUE(Polyline(c.dc, steep, 2));
 }
 
 TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode)
 {
     Canvas c(14, 2);
-    Tools t(c.dc, CreatePen(PS_DOT, 0, 0));
+    Selected t(c.dc, CreatePen(PS_DOT, 0, 0));
     SetBkColor(c.dc, RGB(255, 0, 0));
     POINT a[] = {{0, 0}, {13, 0}};
     Polyline(c.dc, a, 2);
@@ -114,7 +93,7 @@ TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode)
     // The style runs on around the corners: 3 on, 3 off from the top left,
     // clockwise.
     Canvas d(5, 5);
-    Tools u(d.dc, CreatePen(PS_DOT, 1, 0));
+    Selected u(d.dc, CreatePen(PS_DOT, 1, 0));
     SetBkMode(d.dc, TRANSPARENT);
     SelectObject(d.dc, GetStockObject(NULL_BRUSH));
     Rectangle(d.dc, 0, 0, 5, 5);
@@ -124,7 +103,7 @@ TEST(GdiShapes, StyledPensFillTheirGapsOnlyInOpaqueMode)
 TEST(GdiShapes, WidePolylinesAreCentredOnThePath)
 {
     Canvas c(13, 11);
-    Tools t(c.dc, CreatePen(PS_SOLID, 3, 0));
+    Selected t(c.dc, CreatePen(PS_SOLID, 3, 0));
     POINT pts[] = {{2, 5}, {10, 5}};
     Polyline(c.dc, pts, 2);
     for (int x = 2; x <= 10; ++x)
@@ -147,7 +126,7 @@ TEST(GdiShapes, EllipsesAndRoundRectsFillTheirBoxSymmetrically)
     for (int w : {1, 3}) {
         Canvas c(14, 12);
         c.Fill(green);
-        Tools t(c.dc, CreatePen(PS_SOLID, w, 0), CreateSolidBrush(red));
+        Selected pen(c.dc, CreatePen(PS_SOLID, w, 0)), brush(c.dc, CreateSolidBrush(red));
         ASSERT_TRUE(Ellipse(c.dc, 1, 2, 12, 11));
         RECT ink = c.Ink(green);
         EXPECT_EQ(ink, (RECT{1, 2, 12, 11})) << w;
@@ -200,7 +179,7 @@ TEST(GdiShapes, AllSixteenMixModesApplyToPenAndBrushPixels)
                 c.Set(i % 6, i / 6, random() & 0xFFFFFF);
                 before.push_back(c.At(i % 6, i / 6));
             }
-            Tools t(c.dc, CreatePen(PS_SOLID, 1, penColour), CreateSolidBrush(brushColour));
+            Selected pen(c.dc, CreatePen(PS_SOLID, 1, penColour)), brush(c.dc, CreateSolidBrush(brushColour));
             SetROP2(c.dc, mode);
             Rectangle(c.dc, 0, 0, 5, 4);
             for (int i = 0; i < 30; ++i) {
@@ -257,7 +236,7 @@ TEST(GdiShapes, AWidePolylineIsTheSameInEveryColumnBand)
     // the area beside it instead of outlining it.
     auto zigzag = [](HDC dc) {
         const POINT points[] = {{2, 85}, {30, 50}, {60, 88}, {90, 45}, {118, 80}};
-        Tools t(dc, CreatePen(PS_SOLID, 3, 0));
+        Selected t(dc, CreatePen(PS_SOLID, 3, 0));
         Polyline(dc, points, 5);
     };
     EXPECT_EQ(gditest::BandDifference(120, 90, 1, 90, zigzag, false), "");

@@ -9,25 +9,9 @@
 using gditest::Canvas;
 using gditest::kWhite;
 using gditest::MakeFont;
+using gditest::Selected;
 
 namespace {
-
-// Selects a font for the life of a test.
-struct WithFont {
-    HDC dc;
-    HFONT font;
-    WithFont(HDC d, HFONT f)
-        : dc(d)
-        , font(f)
-    {
-        SelectObject(dc, font);
-    }
-    ~WithFont()
-    {
-        SelectObject(dc, GetStockObject(SYSTEM_FONT));
-        DeleteObject(font);
-    }
-};
 
 SIZE Extent(HDC dc, const char16_t* text)
 {
@@ -42,7 +26,7 @@ TEST(GdiText, FontsAreMatchedByHeightFaceAndWeightAndMeasureAlikeEverywhere)
     TEXTMETRICW tm{};
     // A negative height is the em, a positive one the whole cell.
     for (LONG height : {-40, 40}) {
-        WithFont f(dc, MakeFont(u"Arial", height));
+        Selected f(dc, MakeFont(u"Arial", height));
         ASSERT_TRUE(GetTextMetricsW(dc, &tm));
         EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
         EXPECT_GT(tm.tmInternalLeading, 0);
@@ -52,14 +36,14 @@ TEST(GdiText, FontsAreMatchedByHeightFaceAndWeightAndMeasureAlikeEverywhere)
         EXPECT_EQ(tm.tmWeight, FW_NORMAL);
     }
     auto extent = [dc](HFONT font, const char16_t* text) {
-        WithFont f(dc, font);
+        Selected f(dc, font);
         return Extent(dc, text).cx;
     };
     EXPECT_GT(extent(MakeFont(u"Arial", -30, FW_BOLD), u"Wide words"), extent(MakeFont(u"Arial", -30), u"Wide words"));
     EXPECT_EQ(extent(MakeFont(u"Courier New", -30), u"iiii"), extent(MakeFont(u"Courier New", -30), u"WWWW"));
     {
         // A face nobody installed falls back to an installed one.
-        WithFont f(dc, MakeFont(u"No Such Face At All", -30));
+        Selected f(dc, MakeFont(u"No Such Face At All", -30));
         EXPECT_GT(Extent(dc, u"Wide words").cx, 0);
         EXPECT_TRUE(GetTextMetricsW(dc, &tm));
         EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 30);
@@ -69,7 +53,7 @@ TEST(GdiText, FontsAreMatchedByHeightFaceAndWeightAndMeasureAlikeEverywhere)
     // description, measures the same.
     {
         Canvas canvas(10, 10);
-        WithFont a(dc, MakeFont(u"Tahoma", -33)), b(canvas.dc, MakeFont(u"TAHOMA", -33));
+        Selected a(dc, MakeFont(u"Tahoma", -33)), b(canvas.dc, MakeFont(u"TAHOMA", -33));
         const SIZE fresh = Extent(dc, u"Recorded then played"), drawn = Extent(canvas.dc, u"Recorded then played");
         EXPECT_EQ(fresh.cx, drawn.cx);
         EXPECT_EQ(fresh.cy, drawn.cy);
@@ -80,7 +64,7 @@ TEST(GdiText, FontsAreMatchedByHeightFaceAndWeightAndMeasureAlikeEverywhere)
 TEST(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum)
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    WithFont f(dc, MakeFont(u"Times New Roman", -25));
+    Selected f(dc, MakeFont(u"Times New Roman", -25));
     const char16_t* text = u"Quick fox";
     INT partial[9] = {};
     INT fit = -1;
@@ -124,7 +108,7 @@ TEST(GdiText, OpaqueTextFillsItsMeasuredCellWhereTheAlignmentPutsIt)
     } cases[] = {{TA_LEFT | TA_TOP, x, y}, {TA_RIGHT | TA_TOP, x - size.cx, y}, {TA_CENTER | TA_BOTTOM, x - size.cx / 2, y - size.cy}, {TA_LEFT | TA_BASELINE, x, y - tm.tmAscent}};
     for (const auto& k : cases) {
         Canvas c(300, 80);
-        WithFont g(c.dc, MakeFont(u"Arial", -20));
+        Selected g(c.dc, MakeFont(u"Arial", -20));
         SetBkColor(c.dc, RGB(255, 0, 0));
         SetTextAlign(c.dc, k.align);
         ASSERT_TRUE(ExtTextOutW(c.dc, x, y, 0, nullptr, u"Aligned", 7, nullptr));
@@ -138,7 +122,7 @@ TEST(GdiText, OpaqueTextFillsItsMeasuredCellWhereTheAlignmentPutsIt)
 TEST(GdiText, SpacingArrayOpaqueRectangleAndClipping)
 {
     Canvas c(200, 60);
-    WithFont f(c.dc, MakeFont(u"Arial", -20));
+    Selected f(c.dc, MakeFont(u"Arial", -20));
     SetBkColor(c.dc, RGB(0, 0, 255));
     INT dx[4] = {30, 30, 30, 30};
     ExtTextOutW(c.dc, 5, 5, 0, nullptr, u"abcd", 4, dx);
@@ -172,7 +156,7 @@ TEST(GdiText, UnderlineStrikeOutAndEscapement)
 {
     auto inkOf = [](HFONT font, const char16_t* text) {
         Canvas c(160, 160);
-        WithFont f(c.dc, font);
+        Selected f(c.dc, font);
         SetBkMode(c.dc, TRANSPARENT);
         SetTextAlign(c.dc, TA_BASELINE);
         ExtTextOutW(c.dc, 60, 100, 0, nullptr, text, UINT(std::char_traits<char16_t>::length(text)), nullptr);
@@ -201,7 +185,7 @@ protected:
         GetTextMetricsW(c_.dc, &tm_);
     }
     Canvas c_{300, 200};
-    WithFont font_{c_.dc, MakeFont(u"Arial", -20)};
+    Selected font_{c_.dc, MakeFont(u"Arial", -20)};
     TEXTMETRICW tm_{};
 };
 
@@ -321,7 +305,7 @@ void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text)
 {
     SCOPED_TRACE(text.size());
     Canvas c(400, 80);
-    WithFont f(c.dc, MakeFont(face, -24));
+    Selected f(c.dc, MakeFont(face, -24));
     SetBkColor(c.dc, RGB(255, 0, 0));
     const COLORREF red = RGB(255, 0, 0);
     const int n = int(text.size());
@@ -362,7 +346,7 @@ TEST(GdiTextScripts, MissingCharactersComeFromAFaceThatHasThem)
     // box of the missing glyph.
     auto draw = [](const char16_t* text) {
         Canvas c(80, 60);
-        WithFont f(c.dc, MakeFont(u"Arial", -40));
+        Selected f(c.dc, MakeFont(u"Arial", -40));
         SetBkMode(c.dc, TRANSPARENT);
         ExtTextOutW(c.dc, 10, 5, 0, nullptr, text, 1, nullptr);
         return std::make_pair(c.Picture(), c.Ink());
@@ -422,7 +406,7 @@ TEST(GdiTextScripts, MixedLatinAndHebrewFollowTheBidiAlgorithm)
     // DrawTextW wraps in logical order: a right-to-left paragraph two
     // thirds as wide as its one line takes two.
     Canvas canvas(200, 100);
-    WithFont f(canvas.dc, MakeFont(u"Arial", -20));
+    Selected f(canvas.dc, MakeFont(u"Arial", -20));
     RECT calc{0, 0, 1000, 0};
     const std::u16string para = u"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd \u05e9\u05dc\u05d5\u05dd";
     DrawTextW(canvas.dc, para.data(), int(para.size()), &calc, DT_CALCRECT);
@@ -433,7 +417,7 @@ TEST(GdiTextScripts, MixedLatinAndHebrewFollowTheBidiAlgorithm)
 TEST(GdiTextScripts, BadTextNeitherCrashesNorHangs)
 {
     Canvas c(300, 60);
-    WithFont f(c.dc, MakeFont(u"Arial", -20));
+    Selected f(c.dc, MakeFont(u"Arial", -20));
     SIZE size{};
     TEXTMETRICW tm{};
     GetTextMetricsW(c.dc, &tm);
@@ -461,8 +445,8 @@ TEST(GdiTextScripts, BadTextNeitherCrashesNorHangs)
     LOGFONTW lf{};
     lf.lfHeight = -20;
     for (int i = 0; i < LF_FACESIZE; ++i) lf.lfFaceName[i] = u"\u0645Arial"[i % 6];
-    WithFont full(c.dc, CreateFontIndirectW(&lf));
-    ASSERT_TRUE(full.font);
+    Selected full(c.dc, CreateFontIndirectW(&lf));
+    ASSERT_TRUE(full.object);
     ASSERT_TRUE(GetTextExtentPoint32W(c.dc, u"\u0633\u0644\u0627\u0645", 4, &size));
     EXPECT_GT(size.cx, 0);
 }

@@ -139,7 +139,11 @@ TEST(GdiGlyphImages, AgreeOnEveryCharacterOfThePrintedSizes)
         if (ch < 0x7F || ch >= 0xA1) all += ch;
     for (LONG size : {-12, -46, -100})
         for (LONG weight : {FW_NORMAL, FW_BOLD}) {
-            Case c{.face = u"Liberation Serif", .height = size, .weight = weight, .underline = size == -46};
+            Case c;
+            c.face = u"Liberation Serif";
+            c.height = size;
+            c.weight = weight;
+            c.underline = size == -46;
             for (std::size_t i = 0; i < all.size() && !HasFailure(); i += 7) {
                 c.chars = all.substr(i, 7);
                 c.x = 3 + int(i % 5);

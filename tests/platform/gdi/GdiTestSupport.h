@@ -7,12 +7,26 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
+// Rectangles compare and print whole, so a test states the box it expects.
+inline bool operator==(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline std::ostream& operator<<(std::ostream& out, const RECT& r)
+{
+    return out << '{' << r.left << ',' << r.top << ',' << r.right << ',' << r.bottom << '}';
+}
+
 namespace gditest {
 
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
 // A memory DC with a DIB section of the given depth selected, filled white.
+// One- and eight-bit sections get a black-to-white palette.
 struct Canvas {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
@@ -25,32 +39,24 @@ struct Canvas {
         : width(w)
         , height(h)
         , bpp(depth)
+        , stride(((w * depth + 31) / 32) * 4)
         , topDown(top)
     {
         struct {
             BITMAPINFOHEADER header;
             RGBQUAD colours[256];
         } info{};
-        info.header.biSize = sizeof(BITMAPINFOHEADER);
-        info.header.biWidth = w;
-        info.header.biHeight = top ? -h : h;
-        info.header.biPlanes = 1;
-        info.header.biBitCount = WORD(depth);
-        info.header.biCompression = BI_RGB;
-        if (depth == 1) {
-            info.colours[0] = RGBQUAD{0, 0, 0, 0};
-            info.colours[1] = RGBQUAD{255, 255, 255, 0};
-        } else if (depth == 8) {
-            for (int i = 0; i < 256; ++i) info.colours[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+        info.header = {sizeof(BITMAPINFOHEADER), w, top ? -h : h, 1, WORD(depth), BI_RGB, 0, 0, 0, 0, 0};
+        for (int i = 0; i < 256; ++i) {
+            const BYTE grey = depth == 1 ? BYTE(i ? 255 : 0) : BYTE(i);
+            info.colours[i] = RGBQUAD{grey, grey, grey, 0};
         }
         dc = CreateCompatibleDC(nullptr);
         void* pixels = nullptr;
-        bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &pixels,
-                                  nullptr, 0);
+        bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &pixels, nullptr, 0);
         bits = static_cast<std::uint8_t*>(pixels);
-        stride = ((w * depth + 31) / 32) * 4;
         old = SelectObject(dc, bitmap);
-        Fill(RGB(255, 255, 255));
+        Fill(kWhite);
     }
     ~Canvas()
     {
@@ -67,38 +73,29 @@ struct Canvas {
     {
         const std::uint8_t* r = Row(y);
         switch (bpp) {
-        case 1: return ((r[x >> 3] >> (7 - (x & 7))) & 1) ? RGB(255, 255, 255) : RGB(0, 0, 0);
+        case 1: return ((r[x >> 3] >> (7 - (x & 7))) & 1) ? kWhite : RGB(0, 0, 0);
         case 8: return RGB(r[x], r[x], r[x]);
-        case 24: return RGB(r[x * 3 + 2], r[x * 3 + 1], r[x * 3]);
-        default: return RGB(r[x * 4 + 2], r[x * 4 + 1], r[x * 4]);
+        default: {
+            const std::uint8_t* p = r + x * (bpp / 8);
+            return RGB(p[2], p[1], p[0]);
+        }
         }
     }
 
+    // One bit: white where the channels add up to at least half; eight
+    // bits: the red channel as the grey.
     void Set(int x, int y, COLORREF c)
     {
         std::uint8_t* r = Row(y);
-        switch (bpp) {
-        case 1: {
-            std::uint8_t bit = std::uint8_t(0x80 >> (x & 7));
-            if (GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384) {
-                r[x >> 3] |= bit;
-            } else {
-                r[x >> 3] &= std::uint8_t(~bit);
-            }
-            break;
-        }
-        case 8: r[x] = GetRValue(c); break;
-        case 24:
-            r[x * 3] = GetBValue(c);
-            r[x * 3 + 1] = GetGValue(c);
-            r[x * 3 + 2] = GetRValue(c);
-            break;
-        default:
-            r[x * 4] = GetBValue(c);
-            r[x * 4 + 1] = GetGValue(c);
-            r[x * 4 + 2] = GetRValue(c);
-            r[x * 4 + 3] = 0;
-            break;
+        if (bpp == 1) {
+            const auto bit = std::uint8_t(0x80 >> (x & 7));
+            r[x >> 3] = GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384 ? r[x >> 3] | bit : r[x >> 3] & ~bit;
+        } else if (bpp == 8) {
+            r[x] = GetRValue(c);
+        } else {
+            std::uint8_t* p = r + x * (bpp / 8);
+            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+            if (bpp == 32) p[3] = 0;
         }
     }
 
@@ -114,9 +111,9 @@ struct Canvas {
         std::string out;
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
-                COLORREF c = At(x, y);
-                out += c == RGB(255, 255, 255) ? '.' : c == RGB(0, 0, 0) ? '#'
-                                                                         : '?';
+                const COLORREF c = At(x, y);
+                out += c == kWhite ? '.' : c == RGB(0, 0, 0) ? '#'
+                                                             : '?';
             }
             out += '\n';
         }
@@ -132,20 +129,35 @@ struct Canvas {
     }
 
     // Bounding box of pixels that are not `background`; empty if none.
-    RECT Ink(COLORREF background = RGB(255, 255, 255)) const
+    RECT Ink(COLORREF background = kWhite) const
     {
         RECT r{width, height, 0, 0};
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                if (At(x, y) != background) {
-                    r.left = std::min<LONG>(r.left, x);
-                    r.top = std::min<LONG>(r.top, y);
-                    r.right = std::max<LONG>(r.right, x + 1);
-                    r.bottom = std::max<LONG>(r.bottom, y + 1);
-                }
+                if (At(x, y) != background) r = {std::min<LONG>(r.left, x), std::min<LONG>(r.top, y), std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
         if (r.right == 0) r = RECT{0, 0, 0, 0};
         return r;
     }
+};
+
+// Selects an object into a DC for the life of a scope, then puts back what
+// it displaced and deletes it.
+struct Selected {
+    HDC dc;
+    HGDIOBJ object, old;
+    Selected(HDC d, HGDIOBJ o)
+        : dc(d)
+        , object(o)
+        , old(SelectObject(d, o))
+    {
+    }
+    ~Selected()
+    {
+        SelectObject(dc, old);
+        DeleteObject(object);
+    }
+    Selected(const Selected&) = delete;
+    Selected& operator=(const Selected&) = delete;
 };
 
 // A font of the given description; the caller deletes it.
@@ -167,10 +179,7 @@ inline HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL
 inline std::string Rows(std::initializer_list<const char*> rows)
 {
     std::string out;
-    for (const char* r : rows) {
-        out += r;
-        out += '\n';
-    }
+    for (const char* r : rows) out += std::string(r) + '\n';
     return out;
 }
 
@@ -178,8 +187,7 @@ inline std::string Rows(std::initializer_list<const char*> rows)
 // of bandWidth x bandHeight with its viewport moved onto it, as the page
 // renderer draws. Returns where the first band differs, or "" if none does.
 template <typename Draw>
-std::string BandDifference(int width, int height, int bandWidth, int bandHeight, Draw draw,
-                           bool bandsTopDown = true)
+std::string BandDifference(int width, int height, int bandWidth, int bandHeight, Draw draw, bool bandsTopDown = true)
 {
     Canvas whole(width, height);
     draw(whole.dc);

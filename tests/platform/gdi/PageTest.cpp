@@ -104,28 +104,26 @@ void DrawPage(HDC dc)
         DeleteObject(h);
 }
 
-void WritePng(const Canvas& c, const std::string& path)
+// The canvas as a cairo image, to write out or to compare with one read in.
+cairo_surface_t* Surface(const Canvas& c)
 {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, c.width, c.height);
     cairo_surface_flush(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    int stride = cairo_image_surface_get_stride(s);
     for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x) {
-            COLORREF col = c.At(x, y);
-            auto* px = reinterpret_cast<std::uint32_t*>(data + y * stride) + x;
-            *px = 0xFF000000u | (std::uint32_t(GetRValue(col)) << 16) | (GetGValue(col) << 8) | GetBValue(col);
+            const COLORREF col = c.At(x, y);
+            reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s))[x] = 0xFF000000u | (std::uint32_t(GetRValue(col)) << 16) | (GetGValue(col) << 8) | GetBValue(col);
         }
     cairo_surface_mark_dirty(s);
-    cairo_surface_write_to_png(s, path.c_str());
-    cairo_surface_destroy(s);
+    return s;
 }
 
 TEST(GdiPage, MatchesTheReferencePicture)
 {
     Canvas page(kWidth, kHeight);
     DrawPage(page.dc);
-    if (const char* out = std::getenv("TARVEL_WRITE_REFERENCE")) WritePng(page, out);
+    cairo_surface_t* actual = Surface(page);
+    if (const char* out = std::getenv("TARVEL_WRITE_REFERENCE")) cairo_surface_write_to_png(actual, out);
 
     const char* data = std::getenv("TARVEL_TEST_DATA");
     ASSERT_NE(data, nullptr);
@@ -134,23 +132,19 @@ TEST(GdiPage, MatchesTheReferencePicture)
     ASSERT_EQ(cairo_surface_status(ref), CAIRO_STATUS_SUCCESS) << refPath;
     ASSERT_EQ(cairo_image_surface_get_width(ref), kWidth);
     ASSERT_EQ(cairo_image_surface_get_height(ref), kHeight);
-    const unsigned char* refData = cairo_image_surface_get_data(ref);
-    int stride = cairo_image_surface_get_stride(ref);
     int differences = 0;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
-            std::uint32_t px = reinterpret_cast<const std::uint32_t*>(refData + y * stride)[x];
-            COLORREF expected = RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-            if (page.At(x, y) != expected) ++differences;
+            auto at = [x, y](cairo_surface_t* s) { return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s))[x] & 0xFFFFFFu; };
+            differences += at(actual) != at(ref);
         }
     cairo_surface_destroy(ref);
-    if (differences) {
-        const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
-        if (scratch) {
-            std::filesystem::create_directories(scratch);
-            WritePng(page, std::string(scratch) + "/page-actual.png");
-        }
+    const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
+    if (differences && scratch) {
+        std::filesystem::create_directories(scratch);
+        cairo_surface_write_to_png(actual, (std::string(scratch) + "/page-actual.png").c_str());
     }
+    cairo_surface_destroy(actual);
     EXPECT_EQ(differences, 0) << "the rendered page is in the scratch folder as page-actual.png";
 }
 

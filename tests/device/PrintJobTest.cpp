@@ -121,6 +121,14 @@ protected:
         return StartDoc(device, printer_, &info);
     }
 
+    // Starts a document and a page, and draws the page.
+    void StartDrawnPage(const char16_t* output = u"job.prn")
+    {
+        ASSERT_EQ(Start(output), 1);
+        ASSERT_EQ(StartPage(device, printer_), 1);
+        DrawPage(1);
+    }
+
     std::int32_t Caps(int index) { return DeviceCapability(device, index); }
 
     // A page with shapes in several colours, a memory-DC copy and text.
@@ -295,9 +303,7 @@ TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
     EXPECT_EQ(PrintDocument({1}), limited);
 
     hooks::LimitBandBitmapLines(0);
-    ASSERT_EQ(Start(), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
+    StartDrawnPage();
     EXPECT_EQ(EndPage(device, printer_), -2);
     EXPECT_EQ(device.jobFailed, 1);
     EXPECT_EQ(device.progressWindow, nullptr);
@@ -389,9 +395,7 @@ TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
     EXPECT_EQ(OutputFilePath(std::u16string(400, u'a').c_str()), u"\\" + std::u16string(400, u'a'));
 
     Confirm(0, 0, true);
-    ASSERT_EQ(Start(nullptr), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
+    StartDrawnPage(nullptr);
     EndDoc(device, printer_);
     EXPECT_GT(std::filesystem::file_size(root / "out.prn"), 0u);
 }
@@ -399,9 +403,7 @@ TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
 TEST_F(PrintJob, AFullMediumLetsTheJobFinishAndTheJobKeepsWhatWasLost)
 {
     Confirm(0, 1, true);
-    ASSERT_EQ(Start(u"/dev/full"), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
+    StartDrawnPage(u"/dev/full");
     EXPECT_EQ(EndPage(device, printer_), 1);
     EXPECT_EQ(EndDoc(device, printer_), 1);
     const auto loss = JobDataLoss(device);
@@ -455,9 +457,7 @@ TEST_F(PrintJob, ASerialPrinterThatHangsUpIsLostAndOneThatStallsCanBeCancelled)
         tarvel::test::MapComPort(1, printer.Path());
         Confirm(0, 1, true);
         device.settings.port = 1;
-        ASSERT_EQ(Start(), 1);
-        ASSERT_EQ(StartPage(device, printer_), 1);
-        DrawPage(1);
+        StartDrawnPage();
         if (hangUp)
             printer.CloseMaster();
         else
@@ -499,9 +499,7 @@ TEST_F(PrintJob, ACancelledOrLostPageFailsAndRefusesFurtherPagesUntilANewDocumen
         SCOPED_TRACE(lost ? "lost" : "cancelled");
         tarvel::ui::ClearMessageBoxRecord();
         Confirm(0, 1, true);
-        ASSERT_EQ(Start(), 1);
-        ASSERT_EQ(StartPage(device, printer_), 1);
-        DrawPage(1);
+        StartDrawnPage();
         if (lost)
             device.port->Close();  // the printer went away
         else

@@ -25,6 +25,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -306,13 +307,11 @@ TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
     EXPECT_EQ(Box(RecordKind::Ellipse), (std::array<std::int32_t, 4>{450, 600, 1050, 1200}));
     prnDrawRoundRect(0, 0, 1, 1, 0.1f, 0.1f);
     const auto round = Last<tarvel::render::ShapeParams>(RecordKind::RoundRect);
-    EXPECT_EQ(round.cornerWidth, 30);  // a size: no margin
-    EXPECT_EQ(round.cornerHeight, 30);
+    EXPECT_EQ(std::pair(round.cornerWidth, round.cornerHeight), std::pair(30, 30));  // a size: no margin
     prnDrawLine(1, 1, -1, 1);
     const auto line = Last<tarvel::render::PolylineParams>(RecordKind::Polyline);
     ASSERT_EQ(line.points.size(), 2u);
-    EXPECT_EQ(line.points[1].x, -150);
-    EXPECT_EQ(line.points[1].y, 600);
+    EXPECT_EQ(std::pair(line.points[1].x, line.points[1].y), std::pair(-150, 600));
 
     // Beyond any page: held at the end of the range, never undefined. The
     // margin is added to -2^31 in single precision, whose steps are 256 there.
@@ -353,21 +352,17 @@ TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
 
     prnDrawAlignedText(u"AB", 500, 400, TextHorAlign::Center, TextVertAlign::Bottom);
     auto single = Last<tarvel::render::ExtTextOutParams>(RecordKind::ExtTextOut);
-    EXPECT_EQ(single.x, 500 - one.cx / 2);
-    EXPECT_EQ(single.y, 400 - one.cy);
+    EXPECT_EQ(std::pair(single.x, single.y), std::pair(500 - one.cx / 2, 400 - one.cy));
     prnDrawAlignedText(u"AB", 500, 400, TextHorAlign(3), TextVertAlign::Center);  // unknown: as Left
     single = Last<tarvel::render::ExtTextOutParams>(RecordKind::ExtTextOut);
-    EXPECT_EQ(single.x, 500);
-    EXPECT_EQ(single.y, 400 - one.cy / 2);
+    EXPECT_EQ(std::pair(single.x, single.y), std::pair(500, 400 - one.cy / 2));
 
     const LONG w = LONG(prnGetTextWidth(u"AB\nC")), h = LONG(prnGetTextHeight(u"AB\nC"));
     prnDrawAlignedText(u"AB\nC", 500, 400, TextHorAlign::Right, TextVertAlign::Bottom);
     const auto block = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
     EXPECT_EQ(block.format, 0x11Au);
-    EXPECT_EQ(block.rect.left, 500 - w);
-    EXPECT_EQ(block.rect.top, 400 - h);
-    EXPECT_EQ(block.rect.right, 500);
-    EXPECT_EQ(block.rect.bottom, 400);
+    EXPECT_EQ((std::array{block.rect.left, block.rect.top, block.rect.right, block.rect.bottom}),
+              (std::array<LONG, 4>{500 - w, 400 - h, 500, 400}));
     prnDrawText(u"AB\nC", 10, 20);
     const auto plain = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
     EXPECT_EQ(plain.format, 0x110u);

@@ -121,6 +121,14 @@ protected:
         return StartDoc(device, printer_, &info);
     }
 
+    // Starts a document and a page, and draws the page.
+    void StartDrawnPage(const char16_t* output = u"job.prn")
+    {
+        ASSERT_EQ(Start(output), 1);
+        ASSERT_EQ(StartPage(device, printer_), 1);
+        DrawPage(1);
+    }
+
     std::int32_t Caps(int index) { return DeviceCapability(device, index); }
 
     // A page with shapes in several colours, a memory-DC copy and text.
@@ -295,9 +303,7 @@ TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
     EXPECT_EQ(PrintDocument({1}), limited);
 
     hooks::LimitBandBitmapLines(0);
-    ASSERT_EQ(Start(), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
+    StartDrawnPage();
     EXPECT_EQ(EndPage(device, printer_), -2);
     EXPECT_EQ(device.jobFailed, 1);
     EXPECT_EQ(device.progressWindow, nullptr);
@@ -307,26 +313,26 @@ TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
                         MB_OK);
 }
 
-TEST_F(PrintJob, OnlyPagesInTheRangeArePrinted)
+TEST_F(PrintJob, OnlyPagesInTheRangeArePrintedAndPagesLeftOpenAreEnded)
 {
+    // Pages 2 and 3 of five, the odd ones left open for the next page or
+    // EndDoc to end: the same stream as a document of those two pages alone.
     Confirm(0, 0, true);
     device.pageRangeFirst = 2;
     device.pageRangeLast = 3;
     ASSERT_EQ(Start(), 1);
-    std::vector<std::vector<std::vector<std::uint8_t>>> expected;
     for (int page = 1; page <= 5; ++page) {
         ASSERT_EQ(StartPage(device, printer_), 1);
         DrawPage(page * 7);
-        if (page == 2 || page == 3)
-            expected.push_back(DitheredRows());
-        EXPECT_EQ(EndPage(device, printer_), 1);
+        if (page % 2 == 0)
+            EXPECT_EQ(EndPage(device, printer_), 1);
     }
-    EndDoc(device, printer_);
-    const auto decoded = Decode(root / "job.prn");
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    ASSERT_EQ(decoded.pages.size(), 2u);
-    ExpectPrinted(decoded.pages[0], expected[0]);
-    ExpectPrinted(decoded.pages[1], expected[1]);
+    ASSERT_EQ(EndDoc(device, printer_), 1);
+    EXPECT_EQ(device.pageCounter, 5);
+    const auto ranged = ReadFile(root / "job.prn");
+    device.pageRangeFirst = device.pageRangeLast = -1;
+    EXPECT_EQ(ranged, PrintDocument({14, 21}));
+    EXPECT_EQ(Decode(root / "job.prn").pages.size(), 2u);
 }
 
 TEST_F(PrintJob, PagesWithoutAreaOrInkSendWhatTheyMust)
@@ -348,21 +354,9 @@ TEST_F(PrintJob, PagesWithoutAreaOrInkSendWhatTheyMust)
         EXPECT_FALSE(decoded.pages[0].HasInk(ink));
 }
 
-TEST_F(PrintJob, PagesLeftOpenAreEndedByTheNextPageAndByEndDoc)
+TEST_F(PrintJob, ADocumentWithoutPagesConnectsNothingAndSendsNothing)
 {
     Confirm(0, 0, true);
-    ASSERT_EQ(Start(), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(2);
-    ASSERT_EQ(EndDoc(device, printer_), 1);
-    EXPECT_EQ(device.pageCounter, 2);
-    const auto decoded = Decode(root / "job.prn");
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_EQ(decoded.pages.size(), 2u);
-
-    // A document without pages connects nothing and sends nothing.
     ASSERT_EQ(Start(u"\\empty.prn"), 1);
     EXPECT_EQ(EndDoc(device, printer_), 1);
     EXPECT_FALSE(std::filesystem::exists(root / "empty.prn"));
@@ -399,21 +393,12 @@ TEST_F(PrintJob, OutputNamesLandInTheRootFolder)
     EXPECT_EQ(OutputFilePath(u"\\Storage\\job.prn"), u"\\Storage\\job.prn");
     EXPECT_EQ(OutputFilePath(u"/tmp/job.prn"), u"/tmp/job.prn");
     EXPECT_EQ(OutputFilePath(std::u16string(400, u'a').c_str()), u"\\" + std::u16string(400, u'a'));
-
-    Confirm(0, 0, true);
-    ASSERT_EQ(Start(nullptr), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
-    EndDoc(device, printer_);
-    EXPECT_GT(std::filesystem::file_size(root / "out.prn"), 0u);
 }
 
 TEST_F(PrintJob, AFullMediumLetsTheJobFinishAndTheJobKeepsWhatWasLost)
 {
     Confirm(0, 1, true);
-    ASSERT_EQ(Start(u"/dev/full"), 1);
-    ASSERT_EQ(StartPage(device, printer_), 1);
-    DrawPage(1);
+    StartDrawnPage(u"/dev/full");
     EXPECT_EQ(EndPage(device, printer_), 1);
     EXPECT_EQ(EndDoc(device, printer_), 1);
     const auto loss = JobDataLoss(device);
@@ -467,9 +452,7 @@ TEST_F(PrintJob, ASerialPrinterThatHangsUpIsLostAndOneThatStallsCanBeCancelled)
         tarvel::test::MapComPort(1, printer.Path());
         Confirm(0, 1, true);
         device.settings.port = 1;
-        ASSERT_EQ(Start(), 1);
-        ASSERT_EQ(StartPage(device, printer_), 1);
-        DrawPage(1);
+        StartDrawnPage();
         if (hangUp)
             printer.CloseMaster();
         else
@@ -511,9 +494,7 @@ TEST_F(PrintJob, ACancelledOrLostPageFailsAndRefusesFurtherPagesUntilANewDocumen
         SCOPED_TRACE(lost ? "lost" : "cancelled");
         tarvel::ui::ClearMessageBoxRecord();
         Confirm(0, 1, true);
-        ASSERT_EQ(Start(), 1);
-        ASSERT_EQ(StartPage(device, printer_), 1);
-        DrawPage(1);
+        StartDrawnPage();
         if (lost)
             device.port->Close();  // the printer went away
         else

@@ -19,15 +19,12 @@ protected:
     PrinterDevice device;
 };
 
-TEST_F(PdcExports, ThereIsNoPrinterDcBeforeADialogIsConfirmed)
+TEST_F(PdcExports, CapabilitiesAnswerForThePrinterDcAndItsMemoryDcsOnly)
 {
+    // There is no printer DC before a dialog is confirmed.
     EXPECT_EQ(PDC_GetPrinterDC(), nullptr);
     EXPECT_EQ(PDC_GetDeviceCaps(nullptr, LOGPIXELSX), 0);
     EXPECT_EQ(PDC_GetVersion(), 1000);
-}
-
-TEST_F(PdcExports, CapabilitiesAnswerForThePrinterDcAndItsMemoryDcsOnly)
-{
     ASSERT_TRUE(tarvel::render::ReplacePrinterDc(device.recording));
     HDC printer = PDC_GetPrinterDC();
     ASSERT_NE(printer, nullptr);

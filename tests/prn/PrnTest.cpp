@@ -17,6 +17,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <climits>
 #include <cstring>
@@ -24,6 +25,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -89,12 +91,11 @@ protected:
         return std::get<Params>(list.back().params);
     }
 
-    static void ExpectShape(const tarvel::render::ShapeParams& shape, RECT expected)
+    // The corners of the last shape, which must be of this kind.
+    std::array<std::int32_t, 4> Box(RecordKind kind) const
     {
-        EXPECT_EQ(shape.left, expected.left);
-        EXPECT_EQ(shape.top, expected.top);
-        EXPECT_EQ(shape.right, expected.right);
-        EXPECT_EQ(shape.bottom, expected.bottom);
+        const auto shape = Last<tarvel::render::ShapeParams>(kind);
+        return {shape.left, shape.top, shape.right, shape.bottom};
     }
 
     // A picture of this size in the root folder: a gradient, so that every
@@ -216,10 +217,7 @@ TEST_F(Prn, WithoutADocumentNothingIsDrawnAndSettersOnlyStore)
     EXPECT_EQ(prnDrawPicture(u"\\missing.png", 0, 0, 0, 0, 0), 0);
     prnEndDoc();
     EXPECT_EQ(Recorded(), 0u);
-    EXPECT_FLOAT_EQ(prnGetLineWidth(), 0.1f);
     EXPECT_EQ(prnGetFillColor(), RGB(1, 2, 3));
-    EXPECT_EQ(prnGetFontBold(), 1);
-    EXPECT_EQ(prnGetTextColor(), RGB(4, 5, 6));
     prnSetMeasureUnit(Pixels);
     EXPECT_EQ(prnGetTextHeight(u"AB"), 0.0f);
     EXPECT_EQ(prnGetTextWidth(u"A\nB"), 0.0f);
@@ -232,68 +230,64 @@ TEST_F(Prn, EveryPageStartsFromTheDefaultDrawingState)
     auto& state = tarvel::prn::State();
     HDC dc = PDC_GetPrinterDC();
     LOGPEN pen{};
-    ASSERT_EQ(GetCurrentObject(dc, OBJ_PEN), state.pen);
-    GetObjectW(state.pen, sizeof pen, &pen);
-    EXPECT_EQ(pen.lopnWidth.x, 3);  // 0.01 inch
-    EXPECT_EQ(pen.lopnColor, RGB(0, 0, 0));
     LOGBRUSH brush{};
-    ASSERT_EQ(GetCurrentObject(dc, OBJ_BRUSH), state.brush);
-    GetObjectW(state.brush, sizeof brush, &brush);
-    EXPECT_EQ(brush.lbColor, RGB(255, 255, 255));
     LOGFONTW font{};
-    ASSERT_EQ(GetCurrentObject(dc, OBJ_FONT), state.font);
-    GetObjectW(state.font, sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, -50);  // 12 points
-    EXPECT_EQ(font.lfWeight, FW_NORMAL);
-    EXPECT_EQ(std::u16string(font.lfFaceName), u"Tahoma");
+    for (int page = 0; page < 2; ++page) {
+        SCOPED_TRACE(page == 0 ? "first page" : "second page");
+        ASSERT_EQ(GetCurrentObject(dc, OBJ_PEN), state.pen);
+        GetObjectW(state.pen, sizeof pen, &pen);
+        EXPECT_EQ(pen.lopnWidth.x, 3);  // 0.01 inch
+        EXPECT_EQ(pen.lopnColor, RGB(0, 0, 0));
+        ASSERT_EQ(GetCurrentObject(dc, OBJ_BRUSH), state.brush);
+        GetObjectW(state.brush, sizeof brush, &brush);
+        EXPECT_EQ(brush.lbColor, RGB(255, 255, 255));
+        ASSERT_EQ(GetCurrentObject(dc, OBJ_FONT), state.font);
+        GetObjectW(state.font, sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, -50);  // 12 points
+        EXPECT_EQ(font.lfWeight, FW_NORMAL);
+        EXPECT_EQ(font.lfItalic, 0);
+        EXPECT_EQ(std::u16string(font.lfFaceName), u"Tahoma");
+        EXPECT_EQ(prnGetTextColor(), RGB(0, 0, 0));
+        EXPECT_EQ(prnGetFontBold() | prnGetFontItalic() | prnGetFontStrike() | prnGetFontUnderline(), 0);
+        if (page == 1)
+            break;
 
-    // The gates: the same colour makes no pen, the same width does; font
-    // flags are compared as given.
-    HPEN first = state.pen;
-    prnSetLineColor(RGB(0, 0, 0));
-    EXPECT_EQ(state.pen, first);
-    prnSetLineWidth(0.01f);
-    EXPECT_NE(state.pen, first);
-    EXPECT_EQ(GetObjectType(first), 0u);  // the displaced pen was deleted
-    prnSetFontBold(1);
-    HFONT bold = state.font;
-    prnSetFontBold(2);
-    EXPECT_NE(state.font, bold);
-    GetObjectW(state.font, sizeof font, &font);
-    EXPECT_EQ(font.lfWeight, FW_BOLD);
-    const std::u16string longName = u"An extraordinarily long face name beyond the limit";
-    prnSetFontName(longName.c_str());
-    EXPECT_EQ(std::u16string(prnGetFontName()), longName);
-    GetObjectW(state.font, sizeof font, &font);
-    EXPECT_EQ(std::u16string(font.lfFaceName), longName.substr(0, 31));
-    prnSetFontSize(0.5f, Inches);
-    EXPECT_FLOAT_EQ(prnGetFontSize(), 36.0f);
-    EXPECT_FLOAT_EQ(prnGetFontSize(Millimeters), 12.7f);
+        // The gates: the same colour makes no pen, the same width does; font
+        // flags are compared as given.
+        HPEN first = state.pen;
+        prnSetLineColor(RGB(0, 0, 0));
+        EXPECT_EQ(state.pen, first);
+        prnSetLineWidth(0.01f);
+        EXPECT_NE(state.pen, first);
+        EXPECT_EQ(GetObjectType(first), 0u);  // the displaced pen was deleted
+        prnSetFontBold(1);
+        HFONT bold = state.font;
+        prnSetFontBold(2);
+        EXPECT_NE(state.font, bold);
+        const std::u16string longName = u"An extraordinarily long face name beyond the limit";
+        prnSetFontName(longName.c_str());
+        EXPECT_EQ(std::u16string(prnGetFontName()), longName);
+        GetObjectW(state.font, sizeof font, &font);
+        EXPECT_EQ(font.lfWeight, FW_BOLD);
+        EXPECT_EQ(std::u16string(font.lfFaceName), longName.substr(0, 31));
+        prnSetFontSize(0.5f, Inches);
+        EXPECT_FLOAT_EQ(prnGetFontSize(Millimeters), 12.7f);
 
-    // A solid rectangle borrows a brush for itself alone.
-    prnSetFillColor(RGB(0, 255, 0));
-    HBRUSH green = state.brush;
-    prnDrawSolidRect(0, 0, 1, 1, RGB(255, 0, 0));
-    EXPECT_EQ(prnGetFillColor(), RGB(0, 255, 0));
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), green);
+        // A solid rectangle borrows a brush for itself alone.
+        prnSetFillColor(RGB(0, 255, 0));
+        HBRUSH green = state.brush;
+        prnDrawSolidRect(0, 0, 1, 1, RGB(255, 0, 0));
+        EXPECT_EQ(prnGetFillColor(), RGB(0, 255, 0));
+        EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), green);
 
-    prnSetTextColor(RGB(1, 2, 3));
-    prnSetFontItalic(1);
-    prnSetFontStrike(1);
-    prnSetFontUnderline(1);
-    prnSetLineColor(RGB(9, 9, 9));
-    ASSERT_EQ(prnStartPage(), 1);
-    EXPECT_EQ(prnGetFillColor(), RGB(255, 255, 255));
-    EXPECT_EQ(prnGetLineColor(), RGB(0, 0, 0));
-    EXPECT_EQ(prnGetTextColor(), RGB(0, 0, 0));
-    EXPECT_FLOAT_EQ(prnGetLineWidth(), 0.01f);
-    EXPECT_EQ(std::u16string(prnGetFontName()), u"Tahoma");
-    EXPECT_FLOAT_EQ(prnGetFontSize(), 12.0f);
-    EXPECT_EQ(prnGetFontBold() | prnGetFontItalic() | prnGetFontStrike() | prnGetFontUnderline(), 0);
-    GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof font, &font);
-    EXPECT_EQ(font.lfHeight, -50);
-    EXPECT_EQ(font.lfItalic, 0);
-    EXPECT_EQ(GetObjectType(green), 0u);
+        prnSetTextColor(RGB(1, 2, 3));
+        prnSetFontItalic(1);
+        prnSetFontStrike(1);
+        prnSetFontUnderline(1);
+        prnSetLineColor(RGB(9, 9, 9));
+        ASSERT_EQ(prnStartPage(), 1);
+        EXPECT_EQ(GetObjectType(green), 0u);
+    }
 }
 
 TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
@@ -306,25 +300,23 @@ TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
     prnSetTopMargin(1.0f);
 
     prnDrawRect(0, 0, 1, 1);
-    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Rectangle), {150, 300, 450, 600});
+    EXPECT_EQ(Box(RecordKind::Rectangle), (std::array<std::int32_t, 4>{150, 300, 450, 600}));
     prnDrawEllipse(1, 1, 0, 0);  // corners as given, not sorted
-    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Ellipse), {450, 600, 150, 300});
+    EXPECT_EQ(Box(RecordKind::Ellipse), (std::array<std::int32_t, 4>{450, 600, 150, 300}));
     prnDrawCircle(2, 2, 1);
-    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Ellipse), {450, 600, 1050, 1200});
+    EXPECT_EQ(Box(RecordKind::Ellipse), (std::array<std::int32_t, 4>{450, 600, 1050, 1200}));
     prnDrawRoundRect(0, 0, 1, 1, 0.1f, 0.1f);
     const auto round = Last<tarvel::render::ShapeParams>(RecordKind::RoundRect);
-    EXPECT_EQ(round.cornerWidth, 30);  // a size: no margin
-    EXPECT_EQ(round.cornerHeight, 30);
+    EXPECT_EQ(std::pair(round.cornerWidth, round.cornerHeight), std::pair(30, 30));  // a size: no margin
     prnDrawLine(1, 1, -1, 1);
     const auto line = Last<tarvel::render::PolylineParams>(RecordKind::Polyline);
     ASSERT_EQ(line.points.size(), 2u);
-    EXPECT_EQ(line.points[1].x, -150);
-    EXPECT_EQ(line.points[1].y, 600);
+    EXPECT_EQ(std::pair(line.points[1].x, line.points[1].y), std::pair(-150, 600));
 
     // Beyond any page: held at the end of the range, never undefined. The
     // margin is added to -2^31 in single precision, whose steps are 256 there.
     prnDrawRect(1e30f, -1e30f, 0, 0);
-    ExpectShape(Last<tarvel::render::ShapeParams>(RecordKind::Rectangle), {INT_MAX, INT_MIN + 256, 150, 300});
+    EXPECT_EQ(Box(RecordKind::Rectangle), (std::array<std::int32_t, 4>{INT_MAX, INT_MIN + 256, 150, 300}));
     // NaN and infinities are drawn nowhere.
     const std::size_t before = Recorded();
     prnDrawRect(kNaN, 0, 1, 1);
@@ -360,21 +352,17 @@ TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
 
     prnDrawAlignedText(u"AB", 500, 400, TextHorAlign::Center, TextVertAlign::Bottom);
     auto single = Last<tarvel::render::ExtTextOutParams>(RecordKind::ExtTextOut);
-    EXPECT_EQ(single.x, 500 - one.cx / 2);
-    EXPECT_EQ(single.y, 400 - one.cy);
+    EXPECT_EQ(std::pair(single.x, single.y), std::pair(500 - one.cx / 2, 400 - one.cy));
     prnDrawAlignedText(u"AB", 500, 400, TextHorAlign(3), TextVertAlign::Center);  // unknown: as Left
     single = Last<tarvel::render::ExtTextOutParams>(RecordKind::ExtTextOut);
-    EXPECT_EQ(single.x, 500);
-    EXPECT_EQ(single.y, 400 - one.cy / 2);
+    EXPECT_EQ(std::pair(single.x, single.y), std::pair(500, 400 - one.cy / 2));
 
     const LONG w = LONG(prnGetTextWidth(u"AB\nC")), h = LONG(prnGetTextHeight(u"AB\nC"));
     prnDrawAlignedText(u"AB\nC", 500, 400, TextHorAlign::Right, TextVertAlign::Bottom);
     const auto block = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
     EXPECT_EQ(block.format, 0x11Au);
-    EXPECT_EQ(block.rect.left, 500 - w);
-    EXPECT_EQ(block.rect.top, 400 - h);
-    EXPECT_EQ(block.rect.right, 500);
-    EXPECT_EQ(block.rect.bottom, 400);
+    EXPECT_EQ((std::array{block.rect.left, block.rect.top, block.rect.right, block.rect.bottom}),
+              (std::array<LONG, 4>{500 - w, 400 - h, 500, 400}));
     prnDrawText(u"AB\nC", 10, 20);
     const auto plain = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
     EXPECT_EQ(plain.format, 0x110u);
@@ -401,6 +389,8 @@ TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
 TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
 {
     const std::u16string picture = WritePicture("picture.png", 640, 480);
+    const std::u16string wide = WritePicture("wide.png", 600, 300);
+    const std::u16string band = WritePicture("band.png", 600, 150);
     float width = -1, height = -1;
     prnSetMeasureUnit(Millimeters);  // the size is in pixels whatever the unit
     ASSERT_EQ(prnGetPictureSize(picture.c_str(), &width, &height), 1);
@@ -412,34 +402,31 @@ TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
 
     Confirm();
     StartPage();
-    auto blit = [&] { return Last<tarvel::render::BlitParams>(RecordKind::BitBlt); };
-    auto stretch = [&] { return Last<tarvel::render::BlitParams>(RecordKind::StretchBlt); };
     ASSERT_EQ(prnDrawPicture(picture.c_str(), 1, 1, 0, 0, 0), 1);
-    EXPECT_EQ(blit().x, 300);
-    EXPECT_EQ(blit().width, 640);
-    EXPECT_EQ(blit().height, 480);
-    ASSERT_EQ(prnDrawPicture(picture.c_str(), 0, 0, 0.5f, 0.5f, 1), 1);  // below one unit: no size
-    EXPECT_EQ(blit().width, 640);
-
-    const std::u16string wide = WritePicture("wide.png", 600, 300);
-    ASSERT_EQ(prnDrawPicture(wide.c_str(), 0, 0, 2, 0, 0), 1);
-    EXPECT_EQ(stretch().width, 600);
-    EXPECT_EQ(stretch().height, 300);
-    EXPECT_EQ(stretch().sourceWidth, 600);
-    ASSERT_EQ(prnDrawPicture(wide.c_str(), 0, 0, 0, 2, 0), 1);
-    EXPECT_EQ(stretch().width, 1200);
-    EXPECT_EQ(stretch().height, 600);
-
-    const std::u16string band = WritePicture("band.png", 600, 150);
-    ASSERT_EQ(prnDrawPicture(band.c_str(), 0, 0, 1, 1, 1), 1);
-    EXPECT_EQ(stretch().width, 150);
-    EXPECT_EQ(stretch().height, 150);
-    ASSERT_EQ(prnDrawPicture(band.c_str(), 0, 0, 4, 4, 1), 1);
-    EXPECT_EQ(stretch().width, 1200);
-    EXPECT_EQ(stretch().height, 1200);
-    ASSERT_EQ(prnDrawPicture(band.c_str(), 0, 0, -1, 1, 1), 1);  // a negative width is not "smaller"
-    EXPECT_EQ(stretch().width, -300);
-    EXPECT_EQ(stretch().height, 300);
+    EXPECT_EQ(Last<tarvel::render::BlitParams>(RecordKind::BitBlt).x, 300);
+    struct Case {
+        const std::u16string& file;
+        float width, height;
+        int proportional;
+        RecordKind kind;
+        int drawnWidth, drawnHeight;
+    } const cases[] = {
+        {picture, 0, 0, 0, RecordKind::BitBlt, 640, 480},
+        {picture, 0.5f, 0.5f, 1, RecordKind::BitBlt, 640, 480},  // below one unit: no size
+        {wide, 2, 0, 0, RecordKind::StretchBlt, 600, 300},
+        {wide, 0, 2, 0, RecordKind::StretchBlt, 1200, 600},
+        {band, 1, 1, 1, RecordKind::StretchBlt, 150, 150},
+        {band, 4, 4, 1, RecordKind::StretchBlt, 1200, 1200},
+        {band, -1, 1, 1, RecordKind::StretchBlt, -300, 300},  // a negative width is not "smaller"
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height << " proportional " << c.proportional);
+        ASSERT_EQ(prnDrawPicture(c.file.c_str(), 0, 0, c.width, c.height, c.proportional), 1);
+        const auto blit = Last<tarvel::render::BlitParams>(c.kind);
+        EXPECT_EQ(blit.width, c.drawnWidth);
+        EXPECT_EQ(blit.height, c.drawnHeight);
+    }
+    EXPECT_EQ(Last<tarvel::render::BlitParams>(RecordKind::StretchBlt).sourceWidth, 600);
 
     // Nothing to read, nothing drawn.
     std::filesystem::create_directories(root / "folder");

@@ -52,6 +52,14 @@ std::string ReadText(const fs::path& file)
     return {bytes.begin(), bytes.end()};
 }
 
+// A printer stream read back in the language of the model that printed it.
+tarvel::preview::DecodeResult DecodeFor(int printer, const std::vector<std::uint8_t>& stream)
+{
+    tarvel::preview::Language language{};
+    EXPECT_TRUE(tarvel::preview::LanguageOfModel(printer, &language));
+    return tarvel::preview::DecodeStream(language, stream.data(), stream.size());
+}
+
 fs::path Scratch()
 {
     return fs::path(std::getenv("TARVEL_TEST_SCRATCH"));
@@ -121,7 +129,6 @@ FilterResult RunFilter(const std::string& ppd, const fs::path& raster, bool asFi
 struct Picture {
     int width = 0;
     int height = 0;
-    bool gray = false;
     std::vector<std::uint8_t> rgb;
 
     std::uint8_t* At(int x, int y) { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
@@ -129,7 +136,7 @@ struct Picture {
 
 Picture MakePicture(int width, int height, bool gray)
 {
-    Picture picture{width, height, gray, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
+    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
     auto fill = [&](int x0, int y0, int x1, int y1, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) {
@@ -353,13 +360,13 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
         } else {
             // An inch in from the left and the top, so the offset is whole
             // dots at every resolution.
-            page.pageWidth = Points(Papers()[static_cast<std::size_t>(c.paper)].width);
-            page.pageHeight = Points(Papers()[static_cast<std::size_t>(c.paper)].height);
+            const auto& paper = Papers()[static_cast<std::size_t>(c.paper)];
+            page.pageWidth = Points(paper.width);
+            page.pageHeight = Points(paper.height);
             page.left = page.top = 72;
             x = y = resolution;
-            const int width = c.oversize ? Dots(Papers()[static_cast<std::size_t>(c.paper)].width, resolution) : resolution * 2;
-            const int height = c.oversize ? Dots(Papers()[static_cast<std::size_t>(c.paper)].height, resolution) : resolution;
-            picture = MakePicture(width, height, c.space != CUPS_CSPACE_RGB);
+            picture = MakePicture(c.oversize ? Dots(paper.width, resolution) : resolution * 2,
+                                  c.oversize ? Dots(paper.height, resolution) : resolution, c.space != CUPS_CSPACE_RGB);
         }
         if (c.bits == 1)
             for (std::uint8_t& byte : picture.rgb)
@@ -369,10 +376,7 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
         ASSERT_EQ(result.status, 0) << result.log;
         EXPECT_NE(result.log.find("PAGE: 3 1"), std::string::npos) << result.log;
         ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 3));
-
-        tarvel::preview::Language language{};
-        ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
-        const auto decoded = tarvel::preview::DecodeStream(language, result.stream.data(), result.stream.size());
+        const auto decoded = DecodeFor(c.printer, result.stream);
         ASSERT_TRUE(decoded.ok) << decoded.error;
         ASSERT_EQ(decoded.pages.size(), 3u);
         const Ink ink = c.colorMode == 2 ? Ink::Cyan : Ink::Black;
@@ -594,10 +598,7 @@ TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " " << c.option);
         ASSERT_EQ(RunProgram({cupsfilter, "-c", conf.string(), "-p", PpdOf(c.printer), "-m", "printer/foo", "-o", c.option, "-e", pdf.string()}, PpdOf(c.printer)), 0) << ReadText(LogPath());
-        const auto stream = ReadBytes(OutPath());
-        tarvel::preview::Language language{};
-        ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
-        const auto decoded = tarvel::preview::DecodeStream(language, stream.data(), stream.size());
+        const auto decoded = DecodeFor(c.printer, ReadBytes(OutPath()));
         ASSERT_TRUE(decoded.ok) << decoded.error << " at " << decoded.errorOffset;
         ASSERT_EQ(decoded.pages.size(), 1u);
         const auto& page = decoded.pages[0];

@@ -235,8 +235,7 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
     // Each page just fits; the ink of three is more than the limit allows.
     page.resize(lastRowAt);
     page = Concat({page, kPclEnd});
-    DecodeLimits limits;
-    limits.totalInkBytes = 3 * rows * 319;
+    const DecodeLimits limits{.totalInkBytes = 3 * rows * 319};
     const auto onePage = DecodeStream(Language::Pcl, page.data(), page.size(), limits);
     ASSERT_TRUE(onePage.ok) << onePage.error;
     EXPECT_EQ(onePage.pages[0].height(), rows);
@@ -250,16 +249,15 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
     // Blank PocketJet pages of a declared size cost their area when shown.
     const Bytes format = Hex("1B 7E 77 34 01 1B 7E 68 04 10");
     const Bytes blankPages = Concat({format, Hex("1B 7E 0C 1B 7E 0C 1B 7E 0C")});
-    limits = DecodeLimits{};
-    limits.totalPageDots = 2 * 308 * 8 * 4100;
-    const auto tooLarge = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), limits);
-    EXPECT_EQ(tooLarge.error, "stream too large to preview");
-    EXPECT_EQ(tooLarge.errorOffset, format.size() + 6);
-    limits = DecodeLimits{};
-    limits.pages = 2;
-    const auto tooMany = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), limits);
-    EXPECT_EQ(tooMany.error, "too many pages");
-    EXPECT_EQ(tooMany.errorOffset, format.size() + 6);
+    const struct {
+        DecodeLimits limits;
+        const char* error;
+    } bounds[] = {{{.totalPageDots = 2 * 308 * 8 * 4100}, "stream too large to preview"}, {{.pages = 2}, "too many pages"}};
+    for (const auto& b : bounds) {
+        const auto result = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), b.limits);
+        EXPECT_EQ(result.error, b.error);
+        EXPECT_EQ(result.errorOffset, format.size() + 6) << b.error;
+    }
 }
 
 TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName)

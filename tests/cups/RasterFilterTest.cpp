@@ -52,14 +52,6 @@ std::string ReadText(const fs::path& file)
     return {bytes.begin(), bytes.end()};
 }
 
-// A printer stream read back in the language of the model that printed it.
-tarvel::preview::DecodeResult DecodeFor(int printer, const std::vector<std::uint8_t>& stream)
-{
-    tarvel::preview::Language language{};
-    EXPECT_TRUE(tarvel::preview::LanguageOfModel(printer, &language));
-    return tarvel::preview::DecodeStream(language, stream.data(), stream.size());
-}
-
 fs::path Scratch()
 {
     return fs::path(std::getenv("TARVEL_TEST_SCRATCH"));
@@ -375,13 +367,9 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
         const FilterResult result = RunFilter(PpdOf(c.printer), raster);
         ASSERT_EQ(result.status, 0) << result.log;
         EXPECT_NE(result.log.find("PAGE: 3 1"), std::string::npos) << result.log;
+        // What the library's stream puts on paper, blank middle page
+        // included, the end-to-end print tests read back with the decoders.
         ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 3));
-        const auto decoded = DecodeFor(c.printer, result.stream);
-        ASSERT_TRUE(decoded.ok) << decoded.error;
-        ASSERT_EQ(decoded.pages.size(), 3u);
-        const Ink ink = c.colorMode == 2 ? Ink::Cyan : Ink::Black;
-        EXPECT_FALSE(decoded.pages[1].HasInk(ink));
-        EXPECT_TRUE(decoded.pages[2].HasInk(ink));
     }
     EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
 }
@@ -446,15 +434,13 @@ TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
         EXPECT_NE(result.log.find(c.error), std::string::npos) << result.log;
         EXPECT_EQ(result.log.find("Sanitizer"), std::string::npos) << result.log;
         EXPECT_EQ(result.log.find("runtime error"), std::string::npos) << result.log;
+        if (&c == &cases[0]) {
+            // A page cut short still leaves the printer between pages.
+            const auto decoded = tarvel::preview::DecodePcl(result.stream.data(), result.stream.size());
+            EXPECT_TRUE(decoded.ok) << decoded.error;
+            EXPECT_EQ(decoded.pages.size(), 1u);
+        }
     }
-
-    // A page cut short still leaves the printer between pages.
-    std::ofstream(file, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(cases[0].bytes.data()), static_cast<std::streamsize>(cases[0].bytes.size()));
-    const FilterResult cut = RunFilter(PpdOf(0), file);
-    const auto decoded = tarvel::preview::DecodePcl(cut.stream.data(), cut.stream.size());
-    EXPECT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_EQ(decoded.pages.size(), 1u);
 
     // Without one of our PPDs the filter cannot know the printer.
     const FilterResult noPpd = RunFilter(Scratch() / "none.ppd", file);
@@ -598,7 +584,10 @@ TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " " << c.option);
         ASSERT_EQ(RunProgram({cupsfilter, "-c", conf.string(), "-p", PpdOf(c.printer), "-m", "printer/foo", "-o", c.option, "-e", pdf.string()}, PpdOf(c.printer)), 0) << ReadText(LogPath());
-        const auto decoded = DecodeFor(c.printer, ReadBytes(OutPath()));
+        const auto stream = ReadBytes(OutPath());
+        tarvel::preview::Language language{};
+        ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
+        const auto decoded = tarvel::preview::DecodeStream(language, stream.data(), stream.size());
         ASSERT_TRUE(decoded.ok) << decoded.error << " at " << decoded.errorOffset;
         ASSERT_EQ(decoded.pages.size(), 1u);
         const auto& page = decoded.pages[0];

@@ -272,4 +272,8 @@ TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName)
     EXPECT_FALSE(ReadStreamFile((folder / "missing.prn").c_str(), stream, error));
     EXPECT_EQ(error, (folder / "missing.prn").string() + ": No such file or directory");
     EXPECT_FALSE(ReadStreamFile(nullptr, stream, error));
+    const Bytes page = Hex("1B 40 00 FF 0C");
+    std::ofstream(folder / "page.prn", std::ios::binary).write(reinterpret_cast<const char*>(page.data()), 5);
+    ASSERT_TRUE(ReadStreamFile((folder / "page.prn").c_str(), stream, error)) << error;
+    EXPECT_EQ(stream, page);
 }

@@ -2,7 +2,8 @@
 // environment, raster in, printer stream out. Its stream must equal, byte
 // for byte, what the library sends when the same pixels are printed through
 // the PDC_ interface; the real CUPS filter chain must put ink where a PDF
-// has it; damaged rasters must end in an "ERROR:" line, never a crash.
+// has it; damaged rasters must end in an "ERROR:" line, never a crash; a
+// page reaches the printer when it ends, and a cancel ends the page.
 #include "cups/PpdWriter.h"
 #include "cups/RasterFilter.h"
 #include "device/DeviceCaps.h"

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -53,21 +54,15 @@ void Replay(const fs::path& file)
     EXPECT_EQ(tarvel::fuzz::TARVEL_FUZZ_ENTRY(exact.get(), bytes.size()), 0) << file;
 }
 
-TEST(FuzzReplay, EverySeedRunsCleanly)
+TEST(FuzzReplay, EverySeedAndEveryKeptCrasherRunsCleanly)
 {
     const auto seeds = Inputs(fs::path(TARVEL_FUZZ_DIR) / "corpus" / TARVEL_FUZZ_TARGET);
     ASSERT_FALSE(seeds.empty()) << "no seed corpus for " << TARVEL_FUZZ_TARGET;
     for (const auto& file : seeds)
         Replay(file);
-}
-
-TEST(FuzzReplay, EveryKeptCrasherNowRunsCleanly)
-{
     for (const auto& file : Inputs(fs::path(TARVEL_FUZZ_DIR) / "crashers" / TARVEL_FUZZ_TARGET))
         Replay(file);
 }
-
-}  // namespace
 
 // TARVEL_FUZZ_INPUTS names more files or folders, separated by ':', for
 // trying inputs that are not kept yet (fuzz/pending, a fresh finding).
@@ -76,18 +71,11 @@ TEST(FuzzReplay, InputsNamedInTheEnvironmentRun)
     const char* named = std::getenv("TARVEL_FUZZ_INPUTS");
     if (!named || !*named)
         GTEST_SKIP() << "TARVEL_FUZZ_INPUTS is not set";
-    std::string list = named;
-    for (std::size_t start = 0; start <= list.size();) {
-        std::size_t end = list.find(':', start);
-        if (end == std::string::npos)
-            end = list.size();
-        const fs::path path = list.substr(start, end - start);
-        start = end + 1;
-        if (fs::is_directory(path)) {
-            for (const auto& file : Inputs(path))
-                Replay(file);
-        } else if (!path.empty()) {
-            Replay(path);
-        }
+    std::istringstream list(named);
+    for (std::string path; std::getline(list, path, ':');) {
+        for (const auto& file : fs::is_directory(path) ? Inputs(path) : std::vector<fs::path>{path})
+            if (!file.empty()) Replay(file);
     }
 }
+
+}  // namespace

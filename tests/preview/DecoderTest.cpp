@@ -22,10 +22,10 @@ DecodeResult Decode(Language language, const Bytes& bytes)
     return DecodeStream(language, bytes.data(), bytes.size());
 }
 
-Bytes ReadFileBytes(const std::filesystem::path& file)
+Bytes Patched(Bytes row, std::size_t at, const Bytes& with)
 {
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::copy(with.begin(), with.end(), row.begin() + static_cast<std::ptrdiff_t>(at));
+    return row;
 }
 
 const Bytes kPclStart = Concat({Esc("%-12345X"), Esc("E"), Esc("*r1U"), Esc("*t300R"), Esc("*r1A")});
@@ -33,18 +33,46 @@ const Bytes kPclEnd = Concat({Esc("*rC"), Hex("0C"), Esc("E")});
 
 }  // namespace
 
-TEST(RasterCodecs, PackBitsRunsLiteralsAndTheNoOpControl)
+TEST(RasterCodecs, EachMethodDecodesItsCommandsAndRefusesMissingOrExcessBytes)
 {
-    Bytes out;
-    ASSERT_TRUE(UnpackBits(Hex("81 AA 80 02 01 02 03 FF 07").data(), 9, 1000, out));
-    Bytes expected(128, 0xAA);
-    expected.insert(expected.end(), {1, 2, 3, 7, 7});
-    EXPECT_EQ(out, expected);
-
-    Bytes cut;
-    EXPECT_FALSE(UnpackBits(Hex("03 01 02").data(), 3, 1000, cut));  // literal of 4, 2 present
-    EXPECT_FALSE(UnpackBits(Hex("FE").data(), 1, 1000, cut));        // run without its byte
-    EXPECT_FALSE(UnpackBits(Hex("81 00").data(), 2, 127, cut));      // more than allowed
+    enum Codec { PackBits,
+                 RunLength,
+                 Delta };
+    struct Case {
+        Codec codec;
+        const char* input;
+        std::size_t limit;
+        Bytes seed;      // the delta row's seed row
+        Bytes expected;  // empty: refused
+    };
+    const Bytes run128 = Concat({Bytes(128, 0xAA), Hex("01 02 03 07 07")});
+    const Case cases[] = {
+        // A run of 128, the no-op control, a literal of 3, a run of 2.
+        {PackBits, "81 AA 80 02 01 02 03 FF 07", 1000, {}, run128},
+        {PackBits, "03 01 02", 1000, {}, {}},  // literal of 4, 2 present
+        {PackBits, "FE", 1000, {}, {}},        // run without its byte
+        {PackBits, "81 00", 127, {}, {}},      // more than allowed
+        {RunLength, "FF 05 00 05 02 09", 1000, {}, Concat({Bytes(257, 5), Bytes(3, 9)})},
+        {RunLength, "01", 1000, {}, {}},
+        // Offset 31 needs a following 0; 286 is 31 + 255 + 0.
+        {Delta, "1F 00 AB", 1000, Bytes(300, 0xEE), Patched(Bytes(300, 0xEE), 31, {0xAB})},
+        {Delta, "3F FF 00 01 02", 1000, Bytes(300, 0xEE), Patched(Bytes(300, 0xEE), 286, {1, 2})},
+        // Offsets count from the end of the previous replacement.
+        {Delta, "02 01  21 02 03", 1000, Bytes(20, 0), Patched(Bytes(20, 0), 2, {1, 0, 2, 3})},
+        // Replacements past the seed extend the row; missing bytes are refused.
+        {Delta, "24 09 08", 1000, Bytes(2, 0), Hex("00 00 00 00 09 08")},
+        {Delta, "E0 01 02", 1000, Bytes(2, 0), {}},
+        {Delta, "1F FF", 1000, Bytes(2, 0), {}},
+    };
+    for (const Case& c : cases) {
+        const Bytes input = Hex(c.input);
+        Bytes out = c.seed;
+        const bool ok = c.codec == PackBits ? UnpackBits(input.data(), input.size(), c.limit, out)
+            : c.codec == RunLength          ? DecodeRunLength(input.data(), input.size(), c.limit, out)
+                                            : ApplyDeltaRow(input.data(), input.size(), c.limit, out);
+        EXPECT_EQ(ok, !c.expected.empty()) << c.input;
+        EXPECT_EQ(ok ? ToHex(out) : "", ToHex(c.expected)) << c.input;
+    }
 
     Bytes exact;
     std::size_t used = 0;
@@ -52,101 +80,52 @@ TEST(RasterCodecs, PackBitsRunsLiteralsAndTheNoOpControl)
     ASSERT_TRUE(UnpackBitsExactly(stream.data(), stream.size(), 4, exact, &used));
     EXPECT_EQ(exact, Hex("11 11 11 22"));
     EXPECT_EQ(used, 4u);
-    Bytes over;
-    EXPECT_FALSE(UnpackBitsExactly(stream.data(), stream.size(), 2, over, &used));  // run spills
+    EXPECT_FALSE(UnpackBitsExactly(stream.data(), stream.size(), 2, exact, &used));  // run spills
 }
 
-TEST(RasterCodecs, RunLengthPairsAndDeltaRowOffsets)
-{
-    Bytes out;
-    ASSERT_TRUE(DecodeRunLength(Hex("FF 05 00 05 02 09").data(), 6, 1000, out));
-    EXPECT_EQ(out.size(), 257u + 3u);
-    EXPECT_EQ(out[256], 0x05);
-    EXPECT_EQ(out[257], 0x09);
-    EXPECT_FALSE(DecodeRunLength(Hex("01").data(), 1, 1000, out));
-
-    // Offset 31 needs a following 0; 286 is 31 + 255 + 0.
-    Bytes row(300, 0xEE);
-    ASSERT_TRUE(ApplyDeltaRow(Hex("1F 00 AB").data(), 3, 1000, row));
-    EXPECT_EQ(row[31], 0xAB);
-    EXPECT_EQ(row[30], 0xEE);
-    ASSERT_TRUE(ApplyDeltaRow(Hex("3F FF 00 01 02").data(), 5, 1000, row));
-    EXPECT_EQ(row[286], 0x01);
-    EXPECT_EQ(row[287], 0x02);
-    EXPECT_EQ(row[285], 0xEE);
-    // Offsets count from the end of the previous replacement.
-    Bytes seed(20, 0);
-    ASSERT_TRUE(ApplyDeltaRow(Hex("02 01  21 02 03").data(), 5, 1000, seed));
-    EXPECT_EQ(Hex("00 00 01 00 02 03"), Bytes(seed.begin(), seed.begin() + 6));
-    // Replacements past the seed extend the row; missing bytes are refused.
-    Bytes shortSeed(2, 0);
-    ASSERT_TRUE(ApplyDeltaRow(Hex("24 09 08").data(), 3, 1000, shortSeed));
-    EXPECT_EQ(shortSeed, Hex("00 00 00 00 09 08"));
-    EXPECT_FALSE(ApplyDeltaRow(Hex("E0 01 02").data(), 3, 1000, shortSeed));
-    EXPECT_FALSE(ApplyDeltaRow(Hex("1F FF").data(), 2, 1000, shortSeed));
-}
-
-TEST(PreviewPage, BitsLandAtAnyColumnAndOnlyAddInk)
+TEST(PreviewPage, BitsLandAtAnyColumnOnlyAddInkAndMixIntoAPicture)
 {
     PreviewPage page;
-    const Bytes bits = Hex("A5 C0");
+    const Bytes bits = Hex("A5 C0"), full = Hex("FF"), none = Hex("00"), one = Hex("80");
+    // A5 C0 over ten dots from column 3: 1010 0101 11.
     ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, bits.data(), 10));
-    // A5 C0 over ten dots: 1010 0101 11 from column 3.
-    const bool expected[10] = {1, 0, 1, 0, 0, 1, 0, 1, 1, 1};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(page.Dot(Ink::Cyan, 3 + i, 2), expected[i]) << i;
-    EXPECT_FALSE(page.Dot(Ink::Cyan, 2, 2));
-    EXPECT_FALSE(page.Dot(Ink::Cyan, 13, 2));
+    const bool expected[12] = {0, 1, 0, 1, 0, 0, 1, 0, 1, 1, 1, 0};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(page.Dot(Ink::Cyan, 2 + i, 2), expected[i]) << 2 + i;
     EXPECT_FALSE(page.Dot(Ink::Black, 3, 2));
     EXPECT_EQ(page.width(), 13u);
     EXPECT_EQ(page.height(), 3u);
+    ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, none.data(), 8));
+    EXPECT_TRUE(page.Dot(Ink::Cyan, 3, 2));
     // Bits beyond the count are not ink.
-    const Bytes full = Hex("FF");
     ASSERT_TRUE(page.PutBits(Ink::Black, 16, 0, full.data(), 3));
     EXPECT_TRUE(page.Dot(Ink::Black, 18, 0));
     EXPECT_FALSE(page.Dot(Ink::Black, 19, 0));
-    const Bytes none = Hex("00");
-    ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, none.data(), 8));
-    EXPECT_TRUE(page.Dot(Ink::Cyan, 3, 2));
     EXPECT_FALSE(page.PutBits(Ink::Black, kMaxPageDots - 4, 0, full.data(), 8));
     EXPECT_FALSE(page.PutBits(Ink::Black, 0, kMaxPageDots, full.data(), 8));
     EXPECT_FALSE(page.PutBits(Ink::Black, 0, 0, nullptr, 8));
-}
 
-TEST(PreviewPage, PictureMixesInksAndWritesAPng)
-{
-    PreviewPage page;
-    const Bytes one = Hex("80");
     // Column 0 cyan+magenta+yellow, 1 magenta+yellow, 2 black, 3 yellow, 4 white.
-    for (Ink ink : {Ink::Cyan, Ink::Magenta, Ink::Yellow}) page.PutBits(ink, 0, 0, one.data(), 1);
-    page.PutBits(Ink::Magenta, 1, 0, one.data(), 1);
-    page.PutBits(Ink::Yellow, 1, 0, one.data(), 1);
-    page.PutBits(Ink::Black, 2, 0, one.data(), 1);
-    page.PutBits(Ink::Yellow, 3, 1, one.data(), 1);
-    ASSERT_TRUE(page.Extend(5, 2));
-    const Bytes rgb = RenderRgb(page);
-    ASSERT_EQ(rgb.size(), 5u * 2u * 3u);
-    EXPECT_EQ(Bytes(rgb.begin(), rgb.begin() + 15), Hex("000000 FF0000 000000 FFFFFF FFFFFF"));
-    EXPECT_EQ(Bytes(rgb.begin() + 15, rgb.end()), Hex("FFFFFF FFFFFF FFFFFF FFFF00 FFFFFF"));
-
-    const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
-    const std::filesystem::path dir = scratch ? scratch : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "preview-mix.png").string();
-    ASSERT_TRUE(WritePng(page, path.c_str()));
-    cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
-    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
-    EXPECT_EQ(cairo_image_surface_get_width(png), 5);
-    EXPECT_EQ(cairo_image_surface_get_height(png), 2);
-    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(png));
-    const int stride = cairo_image_surface_get_stride(png) / 4;
+    PreviewPage mix;
+    const struct {
+        Ink ink;
+        std::uint32_t x, y;
+    } dots[] = {{Ink::Cyan, 0, 0}, {Ink::Magenta, 0, 0}, {Ink::Yellow, 0, 0}, {Ink::Magenta, 1, 0}, {Ink::Yellow, 1, 0}, {Ink::Black, 2, 0}, {Ink::Yellow, 3, 1}};
+    for (const auto& d : dots) mix.PutBits(d.ink, d.x, d.y, one.data(), 1);
+    ASSERT_TRUE(mix.Extend(5, 2));
+    EXPECT_EQ(ToHex(RenderRgb(mix)), ToHex(Hex("000000 FF0000 000000 FFFFFF FFFFFF FFFFFF FFFFFF FFFFFF FFFF00 FFFFFF")));
+    const std::string png = std::string(std::getenv("TARVEL_TEST_SCRATCH")) + "/preview-mix.png";
+    ASSERT_TRUE(WritePng(mix, png.c_str()));
+    cairo_surface_t* read = cairo_image_surface_create_from_png(png.c_str());
+    ASSERT_EQ(cairo_surface_status(read), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(read), 5);
+    EXPECT_EQ(cairo_image_surface_get_height(read), 2);
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(read));
     EXPECT_EQ(pixels[1] & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(pixels[stride + 3] & 0xFFFFFF, 0xFFFF00u);
-    cairo_surface_destroy(png);
-
-    EXPECT_FALSE(WritePng(PreviewPage{}, path.c_str()));
-    EXPECT_FALSE(WritePng(page, nullptr));
-    EXPECT_FALSE(WritePng(page, ""));
-    EXPECT_FALSE(WritePng(page, "/nonexistent-dir/x.png"));
+    EXPECT_EQ(pixels[cairo_image_surface_get_stride(read) / 4 + 3] & 0xFFFFFF, 0xFFFF00u);
+    cairo_surface_destroy(read);
+    for (const char* path : {static_cast<const char*>(nullptr), "", "/nonexistent-dir/x.png"})
+        EXPECT_FALSE(WritePng(mix, path)) << (path ? path : "null");
+    EXPECT_FALSE(WritePng(PreviewPage{}, png.c_str()));
 }
 
 TEST(Decoders, PocketJetPageTakesItsSizeFromTheAnnouncedFormat)
@@ -185,31 +164,23 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand)
     const Case cases[] = {
         {"PCL unknown command", Language::Pcl, Concat({kPclStart, Esc("*v5S"), kPclEnd}), kPclStart.size()},
         {"PCL stray byte", Language::Pcl, Concat({kPclStart, Hex("41"), kPclEnd}), kPclStart.size()},
-        {"PCL row closed early", Language::Pcl, Concat({pclColour, Esc("*b0V"), Esc("*b0W"), kPclEnd}),
-         pclColour.size() + 5},
-        {"PCL too many planes", Language::Pcl, Concat({pclColour, Esc("*b0V"), Esc("*b0V"), Esc("*b0V")}),
-         pclColour.size() + 10},
+        {"PCL row closed early", Language::Pcl, Concat({pclColour, Esc("*b0V"), Esc("*b0W"), kPclEnd}), pclColour.size() + 5},
+        {"PCL too many planes", Language::Pcl, Concat({pclColour, Esc("*b0V"), Esc("*b0V"), Esc("*b0V")}), pclColour.size() + 10},
         {"PCL data cut short", Language::Pcl, Concat({kPclStart, Esc("*b9W"), Hex("01 02")}), kPclStart.size()},
-        {"PCL PackBits literal without its byte", Language::Pcl,
-         Concat({kPclStart, Esc("*b2m3W"), Hex("FE F0 00"), kPclEnd}), kPclStart.size()},
+        {"PCL PackBits literal without its byte", Language::Pcl, Concat({kPclStart, Esc("*b2m3W"), Hex("FE F0 00"), kPclEnd}), kPclStart.size()},
         {"PCL method 5", Language::Pcl, Concat({kPclStart, Esc("*b5M"), kPclEnd}), kPclStart.size()},
         {"PCL landscape", Language::Pcl, Concat({Esc("E"), Esc("&l1O")}), 2},
         {"PCL no form feed", Language::Pcl, kPclStart, kPclStart.size()},
         {"ESC/P 2 bad colour", Language::EscP2, Concat({epson, Hex("1B 72 03")}), epson.size()},
-        {"ESC/P 2 density", Language::EscP2, Concat({epson, Hex("1B 2E 00 14 14 01 08 00 FF 0D 0C")}),
-         epson.size()},
-        {"ESC/P 2 run past the row", Language::EscP2,
-         Concat({epson, Hex("1B 2E 01 0A 0A 01 08 00 FE FF 0D 0C")}), epson.size()},
+        {"ESC/P 2 density", Language::EscP2, Concat({epson, Hex("1B 2E 00 14 14 01 08 00 FF 0D 0C")}), epson.size()},
+        {"ESC/P 2 run past the row", Language::EscP2, Concat({epson, Hex("1B 2E 01 0A 0A 01 08 00 FE FF 0D 0C")}), epson.size()},
         {"ESC/P 2 has no compressed mode", Language::EscP2, stylus, epson.size()},
-        {"Stylus unknown byte", Language::StylusColor, Concat({stylus, Hex("80 22 00 F0 E2 99")}),
-         stylus.size() + 5},
-        {"Stylus left in compressed mode", Language::StylusColor, Concat({stylus, Hex("61")}),
-         stylus.size() + 1},
+        {"Stylus unknown byte", Language::StylusColor, Concat({stylus, Hex("80 22 00 F0 E2 99")}), stylus.size() + 5},
+        {"Stylus left in compressed mode", Language::StylusColor, Concat({stylus, Hex("61")}), stylus.size() + 1},
         {"PocketJet unknown", Language::PocketJet, Hex("1B 40 1B 7E 5A 00"), 2},
         {"PocketJet data cut short", Language::PocketJet, Hex("1B 40 1B 7E 2A 05 00 FF"), 2},
         {"Canon bad letter", Language::CanonBj, Concat({canon, Hex("1B 28 41 02 00 51 FF")}), canon.size()},
-        {"Canon bad PackBits", Language::CanonBj, Concat({canon, Hex("1B 28 41 02 00 4B 05 0D 0C")}),
-         canon.size()},
+        {"Canon bad PackBits", Language::CanonBj, Concat({canon, Hex("1B 28 41 02 00 4B 05 0D 0C")}), canon.size()},
         {"Canon nothing printed", Language::CanonBj, canon, canon.size()},
         {"Canon second page without form feed", Language::CanonBj, canonTwoPages, canonTwoPages.size()},
         {"empty stream", Language::Pcl, Bytes{}, 0},
@@ -228,40 +199,25 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand)
     EXPECT_FALSE(LanguageOfModel(-1, &language));
 }
 
-// Inputs that once took minutes and gigabytes: each is refused at the
-// command that goes too far, and whatever decodes renders.
+// Inputs that once took minutes and gigabytes are refused at the command
+// that goes too far (the fuzz replay runs them for the generic properties).
 TEST(Decoders, StreamsThatOnceCostGigabytesAreRefusedAtTheCommandThatGoesTooFar)
 {
-    struct Expected {
+    const struct {
         const char* file;
         std::size_t offset;
-        const char* error;
+    } known[] = {
+        {"pocketjet-16384-square-page.bin", 0},
+        {"pcl-delta-rows-copying-a-16k-row.bin", kPclStart.size()},
     };
-    const std::size_t pclRow = kPclStart.size();
-    const Expected known[] = {
-        {"pocketjet-16384-square-page.bin", 0, "page wider than the largest paper"},
-        {"pcl-delta-rows-copying-a-16k-row.bin", pclRow, "page wider than the largest paper"},
-    };
-    std::size_t replayed = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(TARVEL_FUZZ_CRASHERS "/preview")) {
-        const Bytes input = ReadFileBytes(entry.path());
-        ASSERT_FALSE(input.empty()) << entry.path();
+    for (const auto& k : known) {
+        std::ifstream in(std::string(TARVEL_FUZZ_CRASHERS "/preview/") + k.file, std::ios::binary);
+        const Bytes input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_FALSE(input.empty()) << k.file;
         const auto result = DecodeStream(static_cast<Language>(input[0] % 5), input.data() + 1, input.size() - 1);
-        const std::string name = entry.path().filename().string();
-        if (result.ok) {
-            EXPECT_FALSE(result.pages.empty()) << name;
-        } else {
-            EXPECT_LT(result.errorOffset, input.size() - 1) << name << ": " << result.error;
-        }
-        for (const Expected& e : known) {
-            if (name != e.file) continue;
-            EXPECT_EQ(result.error, e.error) << name;
-            EXPECT_EQ(result.errorOffset, e.offset) << name;
-            ++replayed;
-        }
-        for (const auto& page : result.pages) EXPECT_FALSE(RenderRgb(page).empty()) << name;
+        EXPECT_EQ(result.error, "page wider than the largest paper") << k.file;
+        EXPECT_EQ(result.errorOffset, k.offset) << k.file;
     }
-    EXPECT_EQ(replayed, std::size(known));
 }
 
 TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
@@ -279,8 +235,7 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
     // Each page just fits; the ink of three is more than the limit allows.
     page.resize(lastRowAt);
     page = Concat({page, kPclEnd});
-    DecodeLimits limits;
-    limits.totalInkBytes = 3 * rows * 319;
+    const DecodeLimits limits{.totalInkBytes = 3 * rows * 319};
     const auto onePage = DecodeStream(Language::Pcl, page.data(), page.size(), limits);
     ASSERT_TRUE(onePage.ok) << onePage.error;
     EXPECT_EQ(onePage.pages[0].height(), rows);
@@ -294,16 +249,15 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
     // Blank PocketJet pages of a declared size cost their area when shown.
     const Bytes format = Hex("1B 7E 77 34 01 1B 7E 68 04 10");
     const Bytes blankPages = Concat({format, Hex("1B 7E 0C 1B 7E 0C 1B 7E 0C")});
-    limits = DecodeLimits{};
-    limits.totalPageDots = 2 * 308 * 8 * 4100;
-    const auto tooLarge = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), limits);
-    EXPECT_EQ(tooLarge.error, "stream too large to preview");
-    EXPECT_EQ(tooLarge.errorOffset, format.size() + 6);
-    limits = DecodeLimits{};
-    limits.pages = 2;
-    const auto tooMany = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), limits);
-    EXPECT_EQ(tooMany.error, "too many pages");
-    EXPECT_EQ(tooMany.errorOffset, format.size() + 6);
+    const struct {
+        DecodeLimits limits;
+        const char* error;
+    } bounds[] = {{{.totalPageDots = 2 * 308 * 8 * 4100}, "stream too large to preview"}, {{.pages = 2}, "too many pages"}};
+    for (const auto& b : bounds) {
+        const auto result = DecodeStream(Language::PocketJet, blankPages.data(), blankPages.size(), b.limits);
+        EXPECT_EQ(result.error, b.error);
+        EXPECT_EQ(result.errorOffset, format.size() + 6) << b.error;
+    }
 }
 
 TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName)
@@ -318,7 +272,6 @@ TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName)
     EXPECT_FALSE(ReadStreamFile((folder / "missing.prn").c_str(), stream, error));
     EXPECT_EQ(error, (folder / "missing.prn").string() + ": No such file or directory");
     EXPECT_FALSE(ReadStreamFile(nullptr, stream, error));
-
     const Bytes page = Hex("1B 40 00 FF 0C");
     std::ofstream(folder / "page.prn", std::ios::binary).write(reinterpret_cast<const char*>(page.data()), 5);
     ASSERT_TRUE(ReadStreamFile((folder / "page.prn").c_str(), stream, error)) << error;

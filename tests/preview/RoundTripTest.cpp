@@ -21,14 +21,8 @@ bool Inks(const Row& row, int x, std::uint32_t planeCount, Ink ink)
 {
     const std::uint8_t b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
     const bool black = b == 0 && g == 0 && r == 0;
-    switch (planeCount) {
-    case 1: return ink == Ink::Black && black;
-    case 3:
-        return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) || (ink == Ink::Yellow && b == 0);
-    default:
-        if (black) return ink == Ink::Black;
-        return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) || (ink == Ink::Yellow && b == 0);
-    }
+    if (planeCount == 1 || (planeCount == 4 && black)) return ink == Ink::Black && black;
+    return (ink == Ink::Cyan && r == 0) || (ink == Ink::Magenta && g == 0) || (ink == Ink::Yellow && b == 0);
 }
 
 Bytes Trimmed(Bytes bytes)
@@ -99,65 +93,52 @@ preview::DecodeResult Decoded(int model, const Bytes& stream, std::size_t size)
 
 }  // namespace
 
-TEST(RoundTrip, EveryDriverDecodesBackToTheSameDots)
+// A two-page document of every configuration: each page has its own
+// driver, as the pipeline makes one per page, and the second starts with
+// more white rows than a one-byte move holds.
+TEST(RoundTrip, EveryDriverDecodesBackToTheSameDotsPageByPage)
 {
     std::mt19937 rng(20261205);
-    int pagesChecked = 0;
+    int documentsChecked = 0;
     for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
         for (std::uint32_t planes : {1u, 3u, 4u}) {
             if (MostPlanes(model, planes) != planes) continue;
             for (std::uint32_t compression : {0u, 1u}) {
                 for (std::uint32_t draft : {0u, 1u}) {
                     const int width = 150 + static_cast<int>(rng() % 300);
+                    const std::string where = "model " + std::to_string(model) + " planes " + std::to_string(planes)
+                        + " compression " + std::to_string(compression) + " draft "
+                        + std::to_string(draft);
                     // One plane is fed black-and-white rows, as monochrome
                     // dithering gives, and now and then colour rows too.
-                    const bool monochrome = planes == 1 && rng() % 3 != 0;
-                    const auto rows = RandomPage(rng, width, 60, monochrome);
-                    const Bytes stream = Printed(model, {planes, static_cast<std::uint32_t>(width), draft, compression, 0}, rows);
+                    std::vector<std::vector<Row>> pages;
+                    Bytes stream;
+                    for (int p = 0; p < 2; ++p) {
+                        pages.push_back(RandomPage(rng, width, 60, planes == 1 && rng() % 3 != 0));
+                        if (p == 1) pages.back().insert(pages.back().begin(), 700, WhiteRow(width));
+                        const Bytes page = Printed(model, {planes, static_cast<std::uint32_t>(width), draft, compression, 0}, pages.back());
+                        stream.insert(stream.end(), page.begin(), page.end());
+                    }
                     const auto result = Decoded(model, stream, stream.size());
-                    const std::string where = "model " + std::to_string(model) + " planes " + std::to_string(planes) + " compression " + std::to_string(compression) + " draft " + std::to_string(draft);
-                    ASSERT_TRUE(result.ok) << where << ": " << result.error << " at "
-                                           << result.errorOffset;
-                    ASSERT_EQ(result.pages.size(), 1u) << where;
-                    const auto& page = result.pages[0];
-                    EXPECT_EQ(page.resolutionX, drivers::ModelResolution(model, draft)) << where;
-                    EXPECT_EQ(page.resolutionY, drivers::ModelResolution(model, draft)) << where;
-                    ExpectSameDots(page, rows, width, planes, where);
-                    ++pagesChecked;
+                    ASSERT_TRUE(result.ok) << where << ": " << result.error << " at " << result.errorOffset;
+                    ASSERT_EQ(result.pages.size(), 2u) << where;
+                    for (int p = 0; p < 2; ++p) {
+                        EXPECT_EQ(result.pages[p].resolutionX, drivers::ModelResolution(model, draft)) << where;
+                        EXPECT_EQ(result.pages[p].resolutionY, drivers::ModelResolution(model, draft)) << where;
+                        ExpectSameDots(result.pages[p], pages[p], width, planes, where + " page " + std::to_string(p));
+                    }
+                    // The last page cut just before its form feed command is
+                    // refused, not dropped as if the document had one page.
+                    std::size_t cut = stream.size();
+                    while (stream[cut - 1] != 0x0C) --cut;
+                    cut -= stream[cut - 3] == 0x1B && stream[cut - 2] == 0x7E ? 3 : 1;
+                    EXPECT_FALSE(Decoded(model, stream, cut).ok) << where;
+                    ++documentsChecked;
                 }
             }
         }
     }
-    EXPECT_EQ(pagesChecked, 5 * 3 * 4 + 2 * 4);
-}
-
-TEST(RoundTrip, PagesOfOneDocumentDecodeAsSeparatePages)
-{
-    std::mt19937 rng(3);
-    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
-        const std::uint32_t planes = MostPlanes(model, 4);
-        Bytes stream;
-        std::vector<std::vector<Row>> pages;
-        for (int p = 0; p < 3; ++p) {
-            pages.push_back(RandomPage(rng, 120, 20, planes == 1));
-            // The middle page skips more rows at once than a one-byte move holds.
-            if (p == 1) pages.back().insert(pages.back().begin(), 700, WhiteRow(120));
-            // Each page has its own driver, as the pipeline makes one per page.
-            const Bytes page = Printed(model, {planes, 120, 0, 1, 0}, pages.back());
-            stream.insert(stream.end(), page.begin(), page.end());
-        }
-        const auto result = Decoded(model, stream, stream.size());
-        ASSERT_TRUE(result.ok) << model << ": " << result.error << " at " << result.errorOffset;
-        ASSERT_EQ(result.pages.size(), 3u) << model;
-        for (int p = 0; p < 3; ++p)
-            ExpectSameDots(result.pages[p], pages[p], 120, planes, "model " + std::to_string(model));
-        // The last page cut just before its form feed command is refused,
-        // not dropped as if the document had two pages.
-        std::size_t cut = stream.size();
-        while (stream[cut - 1] != 0x0C) --cut;
-        cut -= stream[cut - 3] == 0x1B && stream[cut - 2] == 0x7E ? 3 : 1;
-        EXPECT_FALSE(Decoded(model, stream, cut).ok) << model;
-    }
+    EXPECT_EQ(documentsChecked, 5 * 3 * 4 + 2 * 4);
 }
 
 TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut)
@@ -178,31 +159,6 @@ TEST(RoundTrip, DecodingIsTheSameWholeOrAfterAnyCut)
             EXPECT_LE(result.errorOffset, cut);
             EXPECT_TRUE(result.pages.empty());
         }
-    }
-}
-
-TEST(RoundTrip, DamagedStreamsAreDecodedOrRefusedCleanly)
-{
-    // Seeded random damage to real streams: every result must be a clean
-    // refusal inside the stream or a decoded page; the sanitizers watch
-    // for anything else.
-    std::mt19937 rng(5);
-    for (int model = 0; model < drivers::kPrinterModelCount; ++model) {
-        const std::uint32_t planes = MostPlanes(model, 4);
-        const Bytes stream = Printed(model, {planes, 90, 0, 1, 0}, RandomPage(rng, 90, 8, planes == 1));
-        int refused = 0;
-        for (int trial = 0; trial < 400; ++trial) {
-            Bytes damaged = stream;
-            for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k)
-                damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
-            const auto result = Decoded(model, damaged, damaged.size());
-            if (!result.ok) {
-                ++refused;
-                EXPECT_LE(result.errorOffset, damaged.size());
-                EXPECT_TRUE(result.pages.empty());
-            }
-        }
-        EXPECT_GT(refused, 0) << model;
     }
 }
 

@@ -134,14 +134,11 @@ bool IsSelfOrChild(HWND ancestor, HWND window)
     return false;
 }
 
-LRESULT CallWindow(const WindowRef& window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CallWindow(WindowRef window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!window) {
         return 0;
     }
-    // Keeps the window alive while its procedure runs, even if the
-    // procedure destroys it.
-    WindowRef keep = window;
     switch (window->kind) {
     case WindowKind::Control:
         return ControlMessage(window, message, wParam, lParam);

@@ -67,8 +67,10 @@ WindowRef FindControl(const Window& dialog, int id);
 // Whether window is descendant (or the same window) of ancestor.
 bool IsSelfOrChild(HWND ancestor, HWND window);
 
-// The window procedure: what SendMessageW and DispatchMessageW reach.
-LRESULT CallWindow(const WindowRef& window, UINT message, WPARAM wParam, LPARAM lParam);
+// The window procedure: what SendMessageW and DispatchMessageW reach. The
+// window is taken by value: the caller's reference may be a table entry that
+// a procedure destroying the window erases, and the window must outlive it.
+LRESULT CallWindow(WindowRef window, UINT message, WPARAM wParam, LPARAM lParam);
 // The control side of CallWindow (control messages, clicks).
 LRESULT ControlMessage(const WindowRef& control, UINT message, WPARAM wParam, LPARAM lParam);
 // Sends WM_COMMAND with the control's id and notification to its dialog.

@@ -64,6 +64,19 @@ std::int32_t Offset(double points, int resolution)
 
 }  // namespace
 
+bool CheckRasterSize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bytesPerLine,
+                     std::string* error)
+{
+    const std::uint64_t lineBytes = (std::uint64_t(width) * bitsPerPixel + 7) / 8;
+    if (width != 0 && width <= kMaxRasterWidth && height != 0 && bytesPerLine <= kMaxRasterLineBytes
+        && bytesPerLine == lineBytes)
+        return true;
+    if (error)
+        *error = "Bad raster page size: " + std::to_string(width) + "x" + std::to_string(height) + " pixels, "
+            + std::to_string(bytesPerLine) + " bytes per line";
+    return false;
+}
+
 bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup, std::string* error)
 {
     const drivers::PrinterModel* model = drivers::GetPrinterModel(printer);
@@ -93,13 +106,8 @@ bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup,
             + std::to_string(header.cupsBitsPerPixel) + " per pixel; the printer takes 8-bit RGB, or 1- or 8-bit gray";
         return false;
     }
-    const std::uint64_t lineBytes = (std::uint64_t(header.cupsWidth) * header.cupsBitsPerPixel + 7) / 8;
-    if (header.cupsWidth == 0 || header.cupsWidth > kMaxRasterWidth || header.cupsHeight == 0
-        || header.cupsBytesPerLine != lineBytes) {
-        *error = "Bad raster page size: " + std::to_string(header.cupsWidth) + "x" + std::to_string(header.cupsHeight)
-            + " pixels, " + std::to_string(header.cupsBytesPerLine) + " bytes per line";
+    if (!CheckRasterSize(header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, header.cupsBytesPerLine, error))
         return false;
-    }
 
     // The colour mode travels in cupsInteger0; a raster that does not say
     // prints the way its colours suggest.

@@ -509,6 +509,9 @@ void DrawVeryWidePolyline(ShapeState& s, const POINT* pts, int count)
 // never leaves the surface is rasterised the same wherever the mask lies,
 // and the pieces are the same ones in every band.
 constexpr long long kPieceLength = 16;
+// Segments up to this long along their longer axis are stroked whole, on a
+// surface that holds all of them; only longer ones are cut into pieces.
+constexpr long long kWholeLength = 512;
 // Pens up to this width are drawn in pieces; the mask then reaches this far
 // beyond the area, which is too much for wider pens.
 constexpr long long kPiecedPenLimit = 256;
@@ -529,7 +532,29 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
     }
     DeviceRect area = DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
     if (area.Empty()) return;
-    CoverageMask mask(area, kPieceLength + w + 4);
+    // A piece matters when its pen comes near the area; the area in logical
+    // coordinates, widened by that much.
+    const double reach = double(w) / 2 + 2;
+    const double near[2][2] = {{double(area.left - s.ox) - reach, double(area.right - s.ox) + reach},
+                               {double(area.top - s.oy) - reach, double(area.bottom - s.oy) + reach}};
+    auto isNear = [&](const POINT& a, const POINT& b) {
+        return double(std::max(a.x, b.x)) + 0.5 >= near[0][0] && double(std::min(a.x, b.x)) + 0.5 <= near[0][1]
+            && double(std::max(a.y, b.y)) + 0.5 >= near[1][0] && double(std::min(a.y, b.y)) + 0.5 <= near[1][1];
+    };
+    auto isWhole = [](const POINT& a, const POINT& b) {
+        return std::max(std::llabs(static_cast<long long>(b.x) - a.x), std::llabs(static_cast<long long>(b.y) - a.y)) <= kWholeLength;
+    };
+    // The surface holds every piece and every whole segment near the area.
+    long long margin = kPieceLength + w + 4;
+    for (int i = 1; i < count; ++i) {
+        if (!isWhole(pts[i - 1], pts[i]) || !isNear(pts[i - 1], pts[i])) continue;
+        for (const POINT& p : {pts[i - 1], pts[i]}) {
+            const long long x = p.x + s.ox, y = p.y + s.oy;
+            const long long out = std::max({area.left - x, x - area.right, area.top - y, y - area.bottom});
+            margin = std::max(margin, out + w + 4);
+        }
+    }
+    CoverageMask mask(area, margin);
     if (!mask.Ok()) return;
     cairo_t* cr = mask.Context();
     // Geometric pens are centred on the path through pixel centres, with
@@ -538,12 +563,14 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
     cairo_set_line_width(cr, double(w));
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    // A piece matters when its pen comes near the area; the area in logical
-    // coordinates, widened by that much.
-    const double reach = double(w) / 2 + 2;
-    const double near[2][2] = {{double(area.left - s.ox) - reach, double(area.right - s.ox) + reach},
-                               {double(area.top - s.oy) - reach, double(area.bottom - s.oy) + reach}};
     for (int i = 1; i < count; ++i) {
+        if (!isNear(pts[i - 1], pts[i])) continue;
+        if (isWhole(pts[i - 1], pts[i])) {
+            cairo_move_to(cr, double(pts[i - 1].x + s.ox) + 0.5, double(pts[i - 1].y + s.oy) + 0.5);
+            cairo_line_to(cr, double(pts[i].x + s.ox) + 0.5, double(pts[i].y + s.oy) + 0.5);
+            cairo_stroke(cr);
+            continue;
+        }
         // Logical coordinates of pixel centres: exact, and the same in
         // every band.
         const double a[2] = {double(pts[i - 1].x) + 0.5, double(pts[i - 1].y) + 0.5};

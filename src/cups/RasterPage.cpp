@@ -12,12 +12,24 @@
 namespace tarvel::cups {
 namespace {
 
-bool IsGray(cups_cspace_t space)
+// An enum field of a page header as the number the stream holds: libcups
+// passes a colour space or order it does not know through, and reading that
+// as the enum would be undefined.
+template <class Field>
+unsigned Raw(const Field& field)
+{
+    static_assert(sizeof(Field) == sizeof(unsigned));
+    unsigned value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
+bool IsGray(unsigned space)
 {
     return space == CUPS_CSPACE_W || space == CUPS_CSPACE_SW || space == CUPS_CSPACE_K;
 }
 
-bool IsRgb(cups_cspace_t space)
+bool IsRgb(unsigned space)
 {
     return space == CUPS_CSPACE_RGB || space == CUPS_CSPACE_SRGB || space == CUPS_CSPACE_ADOBERGB;
 }
@@ -64,6 +76,19 @@ std::int32_t Offset(double points, int resolution)
 
 }  // namespace
 
+bool CheckRasterSize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel, std::uint32_t bytesPerLine,
+                     std::string* error)
+{
+    const std::uint64_t lineBytes = (std::uint64_t(width) * bitsPerPixel + 7) / 8;
+    if (width != 0 && width <= kMaxRasterWidth && height != 0 && bytesPerLine <= kMaxRasterLineBytes
+        && bytesPerLine == lineBytes)
+        return true;
+    if (error)
+        *error = "Bad raster page size: " + std::to_string(width) + "x" + std::to_string(height) + " pixels, "
+            + std::to_string(bytesPerLine) + " bytes per line";
+    return false;
+}
+
 bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup, std::string* error)
 {
     const drivers::PrinterModel* model = drivers::GetPrinterModel(printer);
@@ -82,24 +107,19 @@ bool SetUpPage(const cups_page_header2_t& header, int printer, PageSetup* setup,
     page.resolution = static_cast<int>(x);
     page.draft = x != unsigned(model->resolution) ? 1 : 0;
 
-    const bool gray = IsGray(header.cupsColorSpace)
+    const bool gray = IsGray(Raw(header.cupsColorSpace))
         && (header.cupsBitsPerColor == 1 || header.cupsBitsPerColor == 8)
         && header.cupsBitsPerPixel == header.cupsBitsPerColor;
-    const bool rgb = IsRgb(header.cupsColorSpace) && header.cupsBitsPerColor == 8 && header.cupsBitsPerPixel == 24
-        && header.cupsColorOrder == CUPS_ORDER_CHUNKED;
+    const bool rgb = IsRgb(Raw(header.cupsColorSpace)) && header.cupsBitsPerColor == 8 && header.cupsBitsPerPixel == 24
+        && Raw(header.cupsColorOrder) == CUPS_ORDER_CHUNKED;
     if (!gray && !rgb) {
-        *error = "Unsupported raster colour space " + std::to_string(header.cupsColorSpace) + " with "
+        *error = "Unsupported raster colour space " + std::to_string(Raw(header.cupsColorSpace)) + " with "
             + std::to_string(header.cupsBitsPerColor) + " bits per colour and "
             + std::to_string(header.cupsBitsPerPixel) + " per pixel; the printer takes 8-bit RGB, or 1- or 8-bit gray";
         return false;
     }
-    const std::uint64_t lineBytes = (std::uint64_t(header.cupsWidth) * header.cupsBitsPerPixel + 7) / 8;
-    if (header.cupsWidth == 0 || header.cupsWidth > kMaxRasterWidth || header.cupsHeight == 0
-        || header.cupsBytesPerLine != lineBytes) {
-        *error = "Bad raster page size: " + std::to_string(header.cupsWidth) + "x" + std::to_string(header.cupsHeight)
-            + " pixels, " + std::to_string(header.cupsBytesPerLine) + " bytes per line";
+    if (!CheckRasterSize(header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, header.cupsBytesPerLine, error))
         return false;
-    }
 
     // The colour mode travels in cupsInteger0; a raster that does not say
     // prints the way its colours suggest.
@@ -141,7 +161,7 @@ void ConvertRow(const cups_page_header2_t& header, const std::uint8_t* line, std
         = std::min<std::uint32_t>(header.cupsWidth, static_cast<std::uint32_t>(rowWidth - setup.left));
     std::memset(row, 255, static_cast<std::size_t>(setup.left) * 3);
     std::uint8_t* out = row + static_cast<std::size_t>(setup.left) * 3;
-    if (IsRgb(header.cupsColorSpace)) {
+    if (IsRgb(Raw(header.cupsColorSpace))) {
         for (std::uint32_t k = 0; k < width; ++k, out += 3, line += 3) {
             out[0] = line[2];
             out[1] = line[1];
@@ -149,7 +169,7 @@ void ConvertRow(const cups_page_header2_t& header, const std::uint8_t* line, std
         }
     } else {
         // K counts ink, W and SW light; one bit is black or white.
-        const std::uint8_t flip = header.cupsColorSpace == CUPS_CSPACE_K ? 255 : 0;
+        const std::uint8_t flip = Raw(header.cupsColorSpace) == CUPS_CSPACE_K ? 255 : 0;
         for (std::uint32_t k = 0; k < width; ++k, out += 3) {
             std::uint8_t value;
             if (header.cupsBitsPerColor == 1)

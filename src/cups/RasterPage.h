@@ -10,9 +10,18 @@
 
 namespace tarvel::cups {
 
-// Wider rasters than this are refused before anything is allocated; a
-// page of a size we know is cut to its paper width long before this.
+// The largest page the filter takes: wider rasters, or longer lines than
+// the deepest pixels we read (24 bits) make, are refused before anything
+// is allocated for them. A page of a size we know is cut to its paper
+// width long before this.
 inline constexpr std::uint32_t kMaxRasterWidth = 1u << 20;
+inline constexpr std::uint32_t kMaxRasterLineBytes = kMaxRasterWidth * 3;
+
+// Whether a page header's sizes are ones the filter takes: a width and a
+// line within the limits, some height, and a line length that matches the
+// width and depth. False, with the reason in `error`, otherwise.
+bool CheckRasterSize(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel,
+                     std::uint32_t bytesPerLine, std::string* error);
 
 struct PageSetup {
     // The PaperSize index the header's page size matches; the "Custom"

@@ -4,9 +4,10 @@
 
 namespace tarvel::gdi {
 
-CoverageMask::CoverageMask(const DeviceRect& area)
+CoverageMask::CoverageMask(const DeviceRect& area, long long margin)
     : area_(area)
-    , drawn_{area.left - kMargin, area.top - kMargin, area.right + kMargin, area.bottom + kMargin}
+    , margin_(margin)
+    , drawn_{area.left - margin, area.top - margin, area.right + margin, area.bottom + margin}
 {
     if (area.Empty()) return;
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_A8, int(drawn_.right - drawn_.left),
@@ -41,7 +42,7 @@ void CoverageMask::SetLevel(Level level)
 
 unsigned char* CoverageMask::Data(int y)
 {
-    return cairo_image_surface_get_data(surface_) + std::size_t(y + kMargin) * std::size_t(cairo_image_surface_get_stride(surface_)) + kMargin;
+    return cairo_image_surface_get_data(surface_) + std::size_t(y + margin_) * std::size_t(cairo_image_surface_get_stride(surface_)) + margin_;
 }
 
 const unsigned char* CoverageMask::Row(int y)

@@ -49,8 +49,9 @@ public:
     // area must already be clipped to the target bitmap. Cairo draws a
     // little beyond it: where a path leaves cairo's surface its edges are
     // cut with rounding, which changed the pixels next to the cut, and a
-    // band's edge must not change what is drawn there.
-    explicit CoverageMask(const DeviceRect& area);
+    // band's edge must not change what is drawn there. A wider margin lets
+    // a caller keep whole pieces of a path on the surface.
+    explicit CoverageMask(const DeviceRect& area, long long margin = kMargin);
     ~CoverageMask();
     CoverageMask(const CoverageMask&) = delete;
     CoverageMask& operator=(const CoverageMask&) = delete;
@@ -72,11 +73,13 @@ public:
     void Composite(Bitmap& target, const Paint* pen, const Paint* background, const Paint* brush,
                    std::uint8_t rop);
 
-private:
     static constexpr long long kMargin = 2;
+
+private:
     unsigned char* Data(int y);
 
     DeviceRect area_;
+    long long margin_;
     DeviceRect drawn_;  // area_ with the margin: the surface
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;

@@ -411,12 +411,12 @@ void DrawRectangle(ShapeState& s, DeviceRect box)
     if (s.hasBrush) FillDeviceRect(bm, {inL, inT, inR, inB}, s.brush, s.rop);
 }
 
-// Half the side of the box of logical space inside which wide polyline
-// segments keep their exact ends; a quarter of cairo's reach, so that a cut
+// Half the side of the box of logical space inside which the segments of
+// a very wide pen keep their exact ends; a quarter of cairo's reach, so that a cut
 // end still lies within it from any mask on a page.
 constexpr long long kLogicalReach = kCairoReach / 4;
 
-void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
+void DrawVeryWidePolyline(ShapeState& s, const POINT* pts, int count)
 {
     long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
     for (int i = 0; i < count; ++i) {
@@ -494,6 +494,114 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
         if (clip(-dx, ax - x0) && clip(dx, x1 - ax) && clip(-dy, ay - y0) && clip(dy, y1 - ay)) {
             cairo_move_to(cr, ax + t0 * dx, ay + t0 * dy);
             cairo_line_to(cr, ax + t1 * dx, ay + t1 * dy);
+            cairo_stroke(cr);
+        }
+    }
+    mask.Composite(*s.target, &s.pen, nullptr, nullptr, s.rop);
+}
+
+// Wide segments are stroked in pieces at most this long along their longer
+// axis, cut where they cross the lines of a fixed grid of logical space, and
+// each piece lies wholly on the mask's surface. Cairo cuts a path where it
+// leaves the surface and rounds the cut to its fixed point; along a long,
+// nearly level edge that rounding decides which pixel centres lie inside,
+// so the same segment came out differently in every band. A piece that
+// never leaves the surface is rasterised the same wherever the mask lies,
+// and the pieces are the same ones in every band.
+constexpr long long kPieceLength = 16;
+// Segments up to this long along their longer axis are stroked whole, on a
+// surface that holds all of them; only longer ones are cut into pieces.
+constexpr long long kWholeLength = 512;
+// Pens up to this width are drawn in pieces; the mask then reaches this far
+// beyond the area, which is too much for wider pens.
+constexpr long long kPiecedPenLimit = 256;
+
+void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
+{
+    const long long w = s.penWidth;
+    if (w > kPiecedPenLimit) {
+        DrawVeryWidePolyline(s, pts, count);
+        return;
+    }
+    long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
+    for (int i = 0; i < count; ++i) {
+        minX = std::min(minX, pts[i].x + s.ox);
+        maxX = std::max(maxX, pts[i].x + s.ox);
+        minY = std::min(minY, pts[i].y + s.oy);
+        maxY = std::max(maxY, pts[i].y + s.oy);
+    }
+    DeviceRect area = DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
+    if (area.Empty()) return;
+    // A piece matters when its pen comes near the area; the area in logical
+    // coordinates, widened by that much.
+    const double reach = double(w) / 2 + 2;
+    const double near[2][2] = {{double(area.left - s.ox) - reach, double(area.right - s.ox) + reach},
+                               {double(area.top - s.oy) - reach, double(area.bottom - s.oy) + reach}};
+    auto isNear = [&](const POINT& a, const POINT& b) {
+        return double(std::max(a.x, b.x)) + 0.5 >= near[0][0] && double(std::min(a.x, b.x)) + 0.5 <= near[0][1]
+            && double(std::max(a.y, b.y)) + 0.5 >= near[1][0] && double(std::min(a.y, b.y)) + 0.5 <= near[1][1];
+    };
+    auto isWhole = [](const POINT& a, const POINT& b) {
+        return std::max(std::llabs(static_cast<long long>(b.x) - a.x), std::llabs(static_cast<long long>(b.y) - a.y)) <= kWholeLength;
+    };
+    // The surface holds every piece and every whole segment near the area.
+    long long margin = kPieceLength + w + 4;
+    for (int i = 1; i < count; ++i) {
+        if (!isWhole(pts[i - 1], pts[i]) || !isNear(pts[i - 1], pts[i])) continue;
+        for (const POINT& p : {pts[i - 1], pts[i]}) {
+            const long long x = p.x + s.ox, y = p.y + s.oy;
+            const long long out = std::max({area.left - x, x - area.right, area.top - y, y - area.bottom});
+            margin = std::max(margin, out + w + 4);
+        }
+    }
+    CoverageMask mask(area, margin);
+    if (!mask.Ok()) return;
+    cairo_t* cr = mask.Context();
+    // Geometric pens are centred on the path through pixel centres, with
+    // round ends and joins: the union of the capped segments, each stroked
+    // on its own.
+    cairo_set_line_width(cr, double(w));
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    for (int i = 1; i < count; ++i) {
+        if (!isNear(pts[i - 1], pts[i])) continue;
+        if (isWhole(pts[i - 1], pts[i])) {
+            cairo_move_to(cr, double(pts[i - 1].x + s.ox) + 0.5, double(pts[i - 1].y + s.oy) + 0.5);
+            cairo_line_to(cr, double(pts[i].x + s.ox) + 0.5, double(pts[i].y + s.oy) + 0.5);
+            cairo_stroke(cr);
+            continue;
+        }
+        // Logical coordinates of pixel centres: exact, and the same in
+        // every band.
+        const double a[2] = {double(pts[i - 1].x) + 0.5, double(pts[i - 1].y) + 0.5};
+        const double b[2] = {double(pts[i].x) + 0.5, double(pts[i].y) + 0.5};
+        const int major = std::abs(b[0] - a[0]) >= std::abs(b[1] - a[1]) ? 0 : 1, minor = 1 - major;
+        // The point of the segment at major coordinate m, its minor
+        // coordinate rounded to cairo's fixed point in logical space, so
+        // that every band places it on the same spot.
+        auto at = [&](double m, double point[2]) {
+            point[major] = m;
+            if (m == a[major]) {
+                point[minor] = a[minor];
+            } else if (m == b[major]) {
+                point[minor] = b[minor];
+            } else {
+                const double t = (m - a[major]) / (b[major] - a[major]);
+                point[minor] = std::round((a[minor] + t * (b[minor] - a[minor])) * 256) / 256;
+            }
+        };
+        const double lo = std::min(a[major], b[major]), hi = std::max(a[major], b[major]);
+        const double from = std::max(lo, near[major][0]), to = std::min(hi, near[major][1]);
+        if (from > to) continue;
+        const auto piece = double(kPieceLength);
+        for (double k = std::floor(from / piece); k * piece <= to; ++k) {
+            double p[2], q[2];
+            at(std::max(lo, k * piece), p);
+            at(std::min(hi, (k + 1) * piece), q);
+            if (std::max(p[minor], q[minor]) < near[minor][0] || std::min(p[minor], q[minor]) > near[minor][1])
+                continue;
+            cairo_move_to(cr, p[0] + double(s.ox), p[1] + double(s.oy));
+            cairo_line_to(cr, q[0] + double(s.ox), q[1] + double(s.oy));
             cairo_stroke(cr);
         }
     }

@@ -95,7 +95,6 @@ struct Canvas {
         } else {
             std::uint8_t* p = r + x * (bpp / 8);
             p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
-            if (bpp == 32) p[3] = 0;
         }
     }
 
@@ -164,7 +163,7 @@ struct Selected {
 inline LOGFONTW Describe(const char16_t* face, LONG height, LONG weight = FW_NORMAL, bool italic = false,
                          bool underline = false, bool strike = false, LONG escapement = 0)
 {
-    LOGFONTW lf{height, 0, escapement, 0, weight, BYTE(italic), BYTE(underline), BYTE(strike)};
+    LOGFONTW lf{height, 0, escapement, 0, weight, BYTE(italic), BYTE(underline), BYTE(strike), 0, 0, 0, 0, 0, {}};
     for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
     return lf;
 }

@@ -31,8 +31,6 @@ struct Case {
     RECT clip{};
     std::u16string chars;
     std::vector<INT> spacing;  // empty: the font's own advances
-    bool drawText = false;     // DrawTextW into `clip` instead of ExtTextOutW
-    UINT format = 0;
 };
 
 // The target's bytes after drawing the case, starting from a non-white
@@ -52,13 +50,8 @@ std::vector<std::uint8_t> Draw(const Case& c, bool images)
     SetBkColor(canvas.dc, c.back);
     SetTextAlign(canvas.dc, c.align);
     SetViewportOrgEx(canvas.dc, c.viewport.x, c.viewport.y, nullptr);
-    if (c.drawText) {
-        RECT box = c.clip;
-        DrawTextW(canvas.dc, c.chars.c_str(), int(c.chars.size()), &box, c.format);
-    } else {
-        ExtTextOutW(canvas.dc, c.x, c.y, c.options, c.options ? &c.clip : nullptr, c.chars.c_str(),
-                    UINT(c.chars.size()), c.spacing.empty() ? nullptr : c.spacing.data());
-    }
+    // DrawTextW draws each of its lines as a text run, as this does.
+    ExtTextOutW(canvas.dc, c.x, c.y, c.options, c.options ? &c.clip : nullptr, c.chars.c_str(), UINT(c.chars.size()), c.spacing.empty() ? nullptr : c.spacing.data());
     SelectObject(canvas.dc, old);
     DeleteObject(font);
     tarvel::gdi::UseGlyphImages(true);
@@ -107,13 +100,6 @@ Case RandomCase(std::mt19937& rng)
     }
     c.clip = {pick(60) - 10, pick(40) - 10, 40 + pick(80), 30 + pick(50)};
     if (pick(3) == 0) c.options = pick(2) ? ETO_CLIPPED : ETO_CLIPPED | ETO_OPAQUE;
-    if (pick(5) == 0) {
-        c.drawText = true;
-        c.chars = u"&Wrapped &&text, a &prefix\r\nand a\tsecond line";
-        static const UINT formats[] = {DT_WORDBREAK, DT_CENTER | DT_WORDBREAK, DT_RIGHT | DT_SINGLELINE | DT_VCENTER,
-                                       DT_NOCLIP | DT_EXPANDTABS, DT_NOPREFIX | DT_BOTTOM | DT_SINGLELINE};
-        c.format = formats[pick(5)];
-    }
     return c;
 }
 
@@ -125,32 +111,6 @@ TEST(GdiGlyphImages, DrawExactlyWhatTheMaskDraws)
         ExpectSame(c, "case " + std::to_string(i));
         if (HasFailure()) return;
     }
-}
-
-TEST(GdiGlyphImages, AFaceOutlivesItsFontForTheNextPage)
-{
-    // A page makes its font and deletes it; the next page's font with the
-    // same description finds the same face, glyph images and all. Among
-    // several faces in turn, the ones used last stay.
-    auto describe = [](LONG height) { return gditest::Describe(u"Liberation Serif", height); };
-    const LOGFONTW body = describe(-46);
-    std::weak_ptr<tarvel::gdi::FontFace> kept;
-    const tarvel::gdi::FontFace::GlyphImage* image = nullptr;
-    {
-        auto face = tarvel::gdi::FontFace::Realise(body);
-        ASSERT_TRUE(face);
-        kept = face;
-        image = face->Image(face->GlyphFor(U'W').index);
-        ASSERT_NE(image, nullptr);
-    }
-    for (LONG other : {-20, -21, -22}) ASSERT_TRUE(tarvel::gdi::FontFace::Realise(describe(other)));
-    auto again = tarvel::gdi::FontFace::Realise(body);
-    EXPECT_EQ(again, kept.lock());
-    EXPECT_EQ(again->Image(again->GlyphFor(U'W').index), image);
-    again.reset();
-    // Four other faces later, nothing holds it any more.
-    for (LONG other : {-23, -24, -25, -26}) ASSERT_TRUE(tarvel::gdi::FontFace::Realise(describe(other)));
-    EXPECT_TRUE(kept.expired());
 }
 
 }  // namespace

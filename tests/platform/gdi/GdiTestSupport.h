@@ -95,7 +95,6 @@ struct Canvas {
         } else {
             std::uint8_t* p = r + x * (bpp / 8);
             p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
-            if (bpp == 32) p[3] = 0;
         }
     }
 
@@ -160,27 +159,19 @@ struct Selected {
     Selected& operator=(const Selected&) = delete;
 };
 
-// A font of the given description; the caller deletes it.
-inline HFONT MakeFont(const char16_t* face, LONG height, LONG weight = FW_NORMAL, bool italic = false,
-                      bool underline = false, bool strike = false, LONG escapement = 0)
+// A font description, and a font made from one; the caller deletes it.
+inline LOGFONTW Describe(const char16_t* face, LONG height, LONG weight = FW_NORMAL, bool italic = false,
+                         bool underline = false, bool strike = false, LONG escapement = 0)
 {
-    LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    lf.lfItalic = italic;
-    lf.lfUnderline = underline;
-    lf.lfStrikeOut = strike;
-    lf.lfEscapement = escapement;
+    LOGFONTW lf{height, 0, escapement, 0, weight, BYTE(italic), BYTE(underline), BYTE(strike), 0, 0, 0, 0, 0, {}};
     for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
-    return CreateFontIndirectW(&lf);
+    return lf;
 }
-
-// Joins picture rows written one per line in a test.
-inline std::string Rows(std::initializer_list<const char*> rows)
+template <typename... Rest>
+HFONT MakeFont(const char16_t* face, LONG height, Rest... rest)
 {
-    std::string out;
-    for (const char* r : rows) out += std::string(r) + '\n';
-    return out;
+    const LOGFONTW lf = Describe(face, height, rest...);
+    return CreateFontIndirectW(&lf);
 }
 
 // Draws once on a whole canvas and again band by band, each band a canvas

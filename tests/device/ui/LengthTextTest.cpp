@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -60,13 +61,11 @@ TEST(LengthText, FormatsAndParsesWithAPointWhateverTheApplicationsLocale)
 
 TEST(LengthText, MarginConversionsRoundHalfUpAndSaturate)
 {
-    EXPECT_EQ(ThousandthsInchToHundredthsMm(1), 3);  // 2.54 + 0.5
-    EXPECT_EQ(ThousandthsInchToHundredthsMm(3), 8);  // 7.62 + 0.5
-    EXPECT_EQ(HundredthsMmToThousandthsInch(9999), 3937);
-    EXPECT_EQ(HundredthsMmToThousandthsInch(4), 2);  // 1.57 + 0.5
-    EXPECT_EQ(ThousandthsInchToHundredthsMm(kMax), kMax);
-    EXPECT_EQ(ThousandthsInchToHundredthsMm(kMin), kMin);
-    EXPECT_EQ(HundredthsMmToThousandthsInch(kMax), 845466003);
+    // 2.54 and 7.62 hundredths of a millimetre, then 39.37 and 1.57
+    // thousandths of an inch, round half up.
+    EXPECT_EQ((std::vector{ThousandthsInchToHundredthsMm(1), ThousandthsInchToHundredthsMm(3), ThousandthsInchToHundredthsMm(kMax), ThousandthsInchToHundredthsMm(kMin)}),
+              (std::vector{3, 8, kMax, kMin}));
+    EXPECT_EQ((std::vector{HundredthsMmToThousandthsInch(9999), HundredthsMmToThousandthsInch(4), HundredthsMmToThousandthsInch(kMax)}), (std::vector{3937, 2, 845466003}));
 }
 
 }  // namespace

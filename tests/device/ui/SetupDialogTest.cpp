@@ -356,7 +356,7 @@ TEST_F(SetupDialog, CustomPaperSizeIsWrittenWhenItsFieldIsLeftEvenIfCancelled)
                   {Shows, kHeightField, u"21cm"},  // traded
                   {Pick, kPaperList, u"Custom"},
                   {Open, kWidthField},
-                  {Shows, kWidthField, u"0cm"},
+                  {Shows, kWidthField, u"0cm"},  // opened
                   {Type, kWidthField, u"10"},
                   {Type, kHeightField, u"15.25 cm"},
                   {Shows, kWidthField, u"10cm"},
@@ -367,8 +367,8 @@ TEST_F(SetupDialog, CustomPaperSizeIsWrittenWhenItsFieldIsLeftEvenIfCancelled)
                   {Click, IDCANCEL}}));
     print.Flags = PD_INHUNDREDTHSOFMILLIMETERS;
     EXPECT_EQ(PrintDialog(device, &print), 0);
-    EXPECT_EQ(Papers()[kCustomPaper].height, 10000) << "the width field of a landscape page is the paper's height";
-    EXPECT_EQ(Papers()[kCustomPaper].width, 15250);
+    EXPECT_EQ(std::make_pair(Papers()[kCustomPaper].width, Papers()[kCustomPaper].height), std::make_pair(15250, 10000))
+        << "the width field of a landscape page is the paper's height";
     EXPECT_EQ(std::make_pair(device.settings.paperSize, device.settings.portrait), std::make_pair(0, 1))
         << "cancelled: only the typed size stays";
     EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_INHUNDREDTHSOFMILLIMETERS));
@@ -382,8 +382,7 @@ TEST_F(SetupDialog, CustomPaperSizeIsWrittenWhenItsFieldIsLeftEvenIfCancelled)
     device.settings.paperSize = kCustomPaper;
     print.Flags = PD_INTHOUSANDTHSOFINCHES;
     ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(Papers()[kCustomPaper].width, 21590);
-    EXPECT_EQ(Papers()[kCustomPaper].height, 0);
+    EXPECT_EQ(std::make_pair(Papers()[kCustomPaper].width, Papers()[kCustomPaper].height), std::make_pair(21590, 0));
     EXPECT_EQ(print.Flags & (PD_PAPER_A4 | PD_PAPER_LETTER), 0u);
 }
 
@@ -427,19 +426,15 @@ TEST_F(SetupDialog, CancellingEitherDialogDiscardsItsChanges)
     Respond(Play({{Click, kMoreButton}, {Click, IDOK}}),
             Play({{Type, kLeftMarginField, u"1"}, {Click, kDraftBox}, {Click, kCompressionBox}, {Click, IDCANCEL}}));
     ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(device.settings.margins.left, 6400);
-    EXPECT_EQ(device.settings.draftMode, 0);
-    EXPECT_EQ(device.settings.compression, 1);
+    EXPECT_EQ(std::vector<int>({device.settings.margins.left, device.settings.draftMode, device.settings.compression}), (std::vector<int>{6400, 0, 1}));
 
     // The options are confirmed but the print dialog is cancelled.
     Respond(Play({{Pick, kPrinterList, u"Canon BJ (360 dpi)"}, {Click, kMoreButton}, {Click, IDCANCEL}}),
             Play({{Click, kCompressionBox}, {Click, kPageRangeButton}, {Click, IDOK}}));
     device.pageRangeFirst = 7;
     EXPECT_EQ(PrintDialog(device, &print), 0);
-    EXPECT_EQ(device.settings.printer, 0);
-    EXPECT_EQ(device.settings.compression, 1);
-    EXPECT_EQ(device.pageRangeFirst, 7);
-    EXPECT_EQ(device.xResolution, 300);
+    EXPECT_EQ(std::vector<int>({device.settings.printer, device.settings.compression, device.pageRangeFirst, device.xResolution}), (std::vector<int>{0, 1, 7, 300}))
+        << "printer, compression, page range, resolution";
 }
 
 TEST_F(SetupDialog, DialogsCarryTheOwnersTitleTheShellsPreparationAndTheirLists)
@@ -449,17 +444,11 @@ TEST_F(SetupDialog, DialogsCarryTheOwnersTitleTheShellsPreparationAndTheirLists)
     Respond(
         [](DialogUser& user) {
             EXPECT_EQ(user.Caption(), u"Field notes");
-            EXPECT_EQ(user.ListEntries(kPrinterList),
-                      (std::vector<std::u16string>{u"HP PCL", u"Epson ESC/P 2", u"Epson Stylus COLOR", u"PocketJet II",
-                                                   u"PocketJet 200", u"Canon BJ (300 dpi)", u"Canon BJ (360 dpi)"}));
+            // The lists are the tables'; only the order of the ports is a
+            // choice: the ports people have today come after File.
             const auto ports = user.ListEntries(kPortList);
             ASSERT_EQ(ports.size(), 12u);
-            EXPECT_EQ(ports.front(), u"Infrared");
-            EXPECT_EQ(ports[9], u"File");
-            EXPECT_EQ(ports[10], u"Network") << "the ports people have today come after File";
-            EXPECT_EQ(ports[11], u"USB/parallel printer");
-            EXPECT_EQ(user.ListEntries(kColorList), (std::vector<std::u16string>{u"Monochrome (B&W)", u"4 Color CMYK", u"3 Color CMY"}));
-            EXPECT_EQ(user.ListEntries(kPaperList), (std::vector<std::u16string>{u"A4", u"A5", u"B5", u"Letter", u"Legal", u"Executive", u"Custom"}));
+            EXPECT_EQ(std::vector(ports.begin() + 9, ports.end()), (std::vector<std::u16string>{u"File", u"Network", u"USB/parallel printer"}));
             HWND sip = GetDlgItem(user.Dialog(), kSipPrefId);
             EXPECT_TRUE(sip != nullptr && !IsWindowVisible(sip));
             user.Click(kMoreButton);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -65,9 +67,7 @@ TEST_F(MessagePump, TimerFiresOnlyWhileMessagesArePumped)
     // Three periods passed without pumping: one WM_TIMER, not three.
     std::vector<MSG> taken = Drain();
     ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(taken[0].hwnd, window_);
-    EXPECT_EQ(taken[0].message, static_cast<UINT>(WM_TIMER));
-    EXPECT_EQ(taken[0].wParam, 7u);
+    EXPECT_EQ(std::make_tuple(taken[0].hwnd, taken[0].message, taken[0].wParam), std::make_tuple(window_, static_cast<UINT>(WM_TIMER), WPARAM{7}));
     EXPECT_TRUE(Drain().empty()) << "taking the message restarts the period";
     Sleep(30);
     EXPECT_EQ(Drain().size(), 1u);
@@ -87,9 +87,8 @@ TEST_F(MessagePump, TimerProcedureIsCalledByDispatchWithItsId)
     Drain();
     ASSERT_EQ(g_heard.size(), 2u);
     EXPECT_EQ(g_heard[0].message, static_cast<UINT>(WM_TIMER));
-    EXPECT_TRUE((g_heard[0].wParam == id && g_heard[1].wParam == other) || (g_heard[0].wParam == other && g_heard[1].wParam == id));
-    EXPECT_TRUE(KillTimer(nullptr, id));
-    EXPECT_TRUE(KillTimer(nullptr, other));
+    EXPECT_EQ(std::minmax(g_heard[0].wParam, g_heard[1].wParam), std::minmax(id, other));
+    EXPECT_TRUE(KillTimer(nullptr, id) && KillTimer(nullptr, other));
 
     // A forged timer message naming a procedure of no live timer is ignored.
     g_heard.clear();
@@ -116,8 +115,7 @@ TEST_F(MessagePump, PostedMessagesComeBeforeTimersAndFiltersApply)
     // Filtered to the main window: its posted message, then its timer; the
     // other window's message stays queued.
     ASSERT_TRUE(PeekMessageW(&msg, window_, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
-    EXPECT_EQ(std::make_pair(msg.wParam, msg.lParam), std::make_pair(WPARAM{2}, LPARAM{33}));
+    EXPECT_EQ(std::make_tuple(msg.message, msg.wParam, msg.lParam), std::make_tuple(static_cast<UINT>(WM_USER), WPARAM{2}, LPARAM{33}));
     ASSERT_TRUE(PeekMessageW(&msg, window_, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
     EXPECT_FALSE(PeekMessageW(&msg, window_, 0, 0, PM_REMOVE));
@@ -142,21 +140,15 @@ TEST_F(MessagePump, PostedMessagesComeBeforeTimersAndFiltersApply)
 
 TEST_F(MessagePump, BadArgumentsGiveFailureValues)
 {
-    EXPECT_FALSE(PeekMessageW(nullptr, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(DispatchMessageW(nullptr), 0);
-    EXPECT_FALSE(TranslateMessage(nullptr));
-    MSG msg;
     HWND stale = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x12345678));
-    EXPECT_FALSE(PeekMessageW(&msg, stale, 0, 0, PM_REMOVE));
-    EXPECT_EQ(SetTimer(stale, 1, 10, nullptr), 0u);
-    EXPECT_FALSE(KillTimer(stale, 1));
+    MSG msg{stale, WM_USER, 0, 0, 0, {}};
+    // Each call, in order, fails with zero.
+    EXPECT_EQ((std::vector<LRESULT>{PeekMessageW(nullptr, nullptr, 0, 0, PM_REMOVE), DispatchMessageW(nullptr), TranslateMessage(nullptr), DispatchMessageW(&msg),
+                                    PeekMessageW(&msg, stale, 0, 0, PM_REMOVE), static_cast<LRESULT>(SetTimer(stale, 1, 10, nullptr)), KillTimer(stale, 1)}),
+              std::vector<LRESULT>(7, 0));
     EXPECT_EQ(GetParent(stale), nullptr);
     EXPECT_EQ(GetParent(nullptr), nullptr);
     EXPECT_EQ(GetParent(window_), nullptr) << "a window nobody owns";
-    msg = MSG{};
-    msg.hwnd = stale;
-    msg.message = WM_USER;
-    EXPECT_EQ(DispatchMessageW(&msg), 0);
 }
 
 }  // namespace

@@ -37,17 +37,8 @@ inline const DLGITEMDEF kItems[] = {
     {IDCANCEL, DLGC_PUSHBUTTON, u"Cancel", 93, 86, 37, 14, WS_TABSTOP},
 };
 
-inline const DLGTEMPLATEDEF kTemplate = {
-    900,
-    u"Sample",
-    133,
-    104,
-    u"System",
-    8,
-    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
-    kItems,
-    static_cast<int>(sizeof(kItems) / sizeof(kItems[0])),
-};
+inline const DLGTEMPLATEDEF kTemplate = {900, u"Sample", 133, 104, u"System", 8, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+                                         kItems, static_cast<int>(sizeof(kItems) / sizeof(kItems[0]))};
 
 struct Heard {
     UINT message;
@@ -91,19 +82,14 @@ inline INT_PTR CALLBACK_SampleProc(HWND dialog, UINT message, WPARAM wParam, LPA
             WCHAR text[64];
             GetDlgItemTextW(dialog, kWidth, text, 64);
             for (WCHAR* p = text; *p != 0; ++p) {
-                if (*p >= u'a' && *p <= u'z') {
+                if (*p >= u'a' && *p <= u'z')
                     *p = static_cast<WCHAR>(*p - 32);
-                }
             }
             SetDlgItemTextW(dialog, kWidth, text);
             return FALSE;
         }
-        if (id == IDOK) {
-            EndDialog(dialog, 1);
-            return TRUE;
-        }
-        if (id == IDCANCEL) {
-            EndDialog(dialog, 0);
+        if (id == IDOK || id == IDCANCEL) {
+            EndDialog(dialog, id == IDOK ? 1 : 0);
             return TRUE;
         }
         return FALSE;

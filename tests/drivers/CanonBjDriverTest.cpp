@@ -14,28 +14,11 @@ TEST(CanonBjDriver, ThreePlanePageWithOneInkedRowIsSentAsWorkedOut)
     Paint(rows[2], 0, 8, kRed);
     Paint(rows[2], 8, 16, kBlue);
     EXPECT_EQ(PageHex(CanonBjDriver(CanonBjModel::Dpi360), {3, 64, 0, 1, 0}, rows),
-              HexOf("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 68 1B 28 62 01 00 01"
-                    "1B 28 65 02 00 00 02"
-                    "1B 28 41 04 00 59  01 FF 00  0D"
-                    "1B 28 41 04 00 43  01 00 FF  0D"
-                    "1B 28 41 03 00 4D  FF FF  0D"
-                    "1B 28 65 02 00 00 01"
-                    "0C 1B 5B 4B 02 00 00 0F"));
-}
-
-TEST(CanonBjDriver, UncompressedPlaneWithoutInkHasOnlyItsColourLetter)
-{
-    Row row = WhiteRow(16);
-    Paint(row, 0, 8, kRed);
-    CanonBjDriver driver(CanonBjModel::Dpi300);
-    ASSERT_TRUE(driver.Open(4, 16, 0, 0, 0));
-    CollectingWriter port;
-    ASSERT_TRUE(driver.BeginPage(&port));
-    EXPECT_EQ(ToHex(port.data), HexOf("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 2C 1B 28 62 01 00 00"));
-    EXPECT_EQ(RowHex(driver, row),
-              HexOf("1B 28 41 02 00 59 FF 0D"
-                    "1B 28 41 01 00 43 0D"
-                    "1B 28 41 02 00 4D FF 0D"
-                    "1B 28 41 01 00 4B 0D"
-                    "1B 28 65 02 00 00 01"));
+              ToHex(Hex("1B 5B 4B 02 00 00 0F 1B 28 64 02 00 01 68 1B 28 62 01 00 01"
+                        "1B 28 65 02 00 00 02"
+                        "1B 28 41 04 00 59  01 FF 00  0D"
+                        "1B 28 41 04 00 43  01 00 FF  0D"
+                        "1B 28 41 03 00 4D  FF FF  0D"
+                        "1B 28 65 02 00 00 01"
+                        "0C 1B 5B 4B 02 00 00 0F")));
 }

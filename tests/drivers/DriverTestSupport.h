@@ -207,11 +207,6 @@ inline std::string RowHex(drivers::PrinterDriver& driver, const Row& row)
     return driver.SendRow(&port, row.data()) ? ToHex(port.data) : "failed";
 }
 
-inline std::string HexOf(const std::string& text)
-{
-    return ToHex(Hex(text));
-}
-
 // A page of `height` white rows.
 inline std::vector<Row> BlankPage(int width, int height)
 {

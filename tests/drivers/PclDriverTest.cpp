@@ -13,16 +13,6 @@ const Bytes kStartOnePlane = Hex(
     "1B 2A 70 30 59  1B 2A 70 30 58  1B 2A 72 31 55  1B 2A 74 33 30 30 52  1B 2A 72 31 41");
 const Bytes kEnd = Hex("1B 2A 72 43  0C  1B 45  1B 25 2D 31 32 33 34 35 58");
 
-Bytes Begin(std::uint32_t planes, std::uint32_t draft)
-{
-    PclDriver driver;
-    EXPECT_TRUE(driver.Open(planes, 64, draft, 1, 0));
-    CollectingWriter port;
-    EXPECT_TRUE(driver.BeginPage(&port));
-    EXPECT_EQ(port.writes, 1);
-    return port.data;
-}
-
 }  // namespace
 
 TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut)
@@ -35,22 +25,9 @@ TEST(PclDriver, OnePlanePageWithOneInkedRowIsSentAsWorkedOut)
     auto rows = BlankPage(2400, 101);
     rows[100] = RowFromBits(bits, 2400);
 
-    const Bytes expected = Concat({
-        kStartOnePlane,
-        Esc("*b100Y"),
-        Esc("*b2m17W"),
-        Hex("9D FF  09 01 02 03 04 05 06 07 08 09 0A  81 00  C3 00"),
-        kEnd,
-    });
+    const Bytes expected = Concat({kStartOnePlane, Esc("*b100Y"), Esc("*b2m17W"),
+                                   Hex("9D FF  09 01 02 03 04 05 06 07 08 09 0A  81 00  C3 00"), kEnd});
     EXPECT_EQ(PageHex(PclDriver(), {1, 2400, 0, 1, 0}, rows), ToHex(expected));
-}
-
-TEST(PclDriver, StartSequenceNamesPlanesAndResolution)
-{
-    EXPECT_EQ(Begin(1, 0), kStartOnePlane);
-    const Bytes prefix(kStartOnePlane.begin(), kStartOnePlane.begin() + 31);
-    EXPECT_EQ(Begin(3, 0), Concat({prefix, Esc("*r-3U"), Esc("*t300R"), Esc("*r1A")}));
-    EXPECT_EQ(Begin(4, 1), Concat({prefix, Esc("*r-4U"), Esc("*t150R"), Esc("*r1A")}));
 }
 
 TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZeros)
@@ -61,15 +38,7 @@ TEST(PclDriver, UncompressedPlanesGoCyanMagentaYellowThenBlackWithoutTrailingZer
     Paint(row, 0, 8, kBlack);
     Paint(row, 8, 16, kRed);
     // No method change is ever announced with only method 0.
-    EXPECT_EQ(RowHex(driver, row), ToHex(Concat({
-                                       Esc("*b0V"),
-                                       Esc("*b2V"),
-                                       Hex("00 FF"),
-                                       Esc("*b2V"),
-                                       Hex("00 FF"),
-                                       Esc("*b1W"),
-                                       Hex("FF"),
-                                   })));
+    EXPECT_EQ(RowHex(driver, row), ToHex(Concat({Esc("*b0V"), Esc("*b2V"), Hex("00 FF"), Esc("*b2V"), Hex("00 FF"), Esc("*b1W"), Hex("FF")})));
 }
 
 TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges)
@@ -86,13 +55,5 @@ TEST(PclDriver, RepeatedRowsUseDeltaRowAndAnnounceOnlyChanges)
     ASSERT_TRUE(driver.SkipRows(&port, 1));
     // The skip zeroed the seed: delta row now costs 3 bytes, unencoded 2.
     ASSERT_TRUE(driver.SendRow(&port, row.data()));
-    EXPECT_EQ(ToHex(port.data), ToHex(Concat({
-                                    Esc("*b2W"),
-                                    Hex("F0 0F"),
-                                    Esc("*b3m0W"),
-                                    Esc("*b0W"),
-                                    Esc("*b1Y"),
-                                    Esc("*b0m2W"),
-                                    Hex("F0 0F"),
-                                })));
+    EXPECT_EQ(ToHex(port.data), ToHex(Concat({Esc("*b2W"), Hex("F0 0F"), Esc("*b3m0W"), Esc("*b0W"), Esc("*b1Y"), Esc("*b0m2W"), Hex("F0 0F")})));
 }

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -101,16 +101,8 @@ inline std::vector<std::uint8_t> RenderInBands(RecordingState& state, int width,
 // Where two renderings of a page first differ, for a failure message.
 inline std::string FirstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int width)
 {
-    for (std::size_t i = 0; i < std::min(a.size(), b.size()); i += 3) {
-        if (std::memcmp(&a[i], &b[i], 3) != 0) {
-            const std::size_t pixel = i / 3;
-            char text[96];
-            std::snprintf(text, sizeof text, "first difference at (%zu, %zu): %02x%02x%02x vs %02x%02x%02x",
-                          pixel % width, pixel / width, a[i + 2], a[i + 1], a[i], b[i + 2], b[i + 1], b[i]);
-            return text;
-        }
-    }
-    return a.size() == b.size() ? "identical" : "sizes differ";
+    const auto at = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin()) / 3;
+    return "first difference at (" + std::to_string(at % width) + ", " + std::to_string(at / width) + ")";
 }
 
 }  // namespace tarvel::render::testing

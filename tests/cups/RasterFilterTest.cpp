@@ -63,15 +63,8 @@ std::string PpdOf(int printer)
     return std::string(TARVEL_PPD_DIR) + "/" + tarvel::cups::PpdFileName(printer);
 }
 
-fs::path OutPath()
-{
-    return Scratch() / "filter-out.prn";
-}
-
-fs::path LogPath()
-{
-    return Scratch() / "filter-log.txt";
-}
+// Where a filter run leaves its standard output and error.
+const fs::path kOut = Scratch() / "filter-out.prn", kLog = Scratch() / "filter-log.txt";
 
 // The shell line that starts a program as CUPS starts a filter: the PPD in
 // its environment, standard output and error on the scratch files, and
@@ -85,7 +78,7 @@ std::string CommandLine(const std::vector<std::string>& args, const std::string&
         line += quoted(arg);
     if (!input.empty())
         line += "< " + quoted(input);
-    return line + "> " + quoted(OutPath()) + "2> " + quoted(LogPath());
+    return line + "> " + quoted(kOut) + "2> " + quoted(kLog);
 }
 
 // The exit status; 1000 and the signal when a signal ended the program.
@@ -115,7 +108,7 @@ FilterResult RunFilter(const std::string& ppd, const fs::path& raster, bool asFi
     if (asFileArgument)
         args.push_back(raster.string());
     const int status = RunProgram(args, ppd, asFileArgument ? "/dev/null" : raster.string());
-    return {status, ReadBytes(OutPath()), ReadText(LogPath())};
+    return {status, ReadBytes(kOut), ReadText(kLog)};
 }
 
 // The test page: pure-colour rectangles (one touching the right edge, one
@@ -274,10 +267,7 @@ protected:
         device.xResolution = device.yResolution = ModelResolution(c.printer, c.draft);
         EXPECT_TRUE(tarvel::render::ReplacePrinterDc(device.recording));
         HDC dc = PDC_GetPrinterDC();
-        DOCINFOW info{};
-        info.cbSize = sizeof info;
-        info.lpszDocName = u"cups";
-        info.lpszOutput = u"pdc.prn";
+        DOCINFOW info{sizeof(DOCINFOW), u"cups", u"pdc.prn", nullptr, 0};
         EXPECT_EQ(PDC_StartDoc(dc, &info), 1);
 
         BITMAPINFO bitmapInfo{};
@@ -311,14 +301,6 @@ protected:
         return ReadBytes(Scratch() / "pdc.prn");
     }
 };
-
-void ExpectSameStream(const std::vector<std::uint8_t>& filter, const std::vector<std::uint8_t>& pdc)
-{
-    const auto mismatch = std::mismatch(filter.begin(), filter.end(), pdc.begin(), pdc.end());
-    EXPECT_TRUE(mismatch.first == filter.end() && mismatch.second == pdc.end())
-        << "streams of " << filter.size() << " and " << pdc.size() << " bytes differ from byte "
-        << (mismatch.first - filter.begin());
-}
 
 TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
 {
@@ -373,7 +355,8 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
         EXPECT_NE(result.log.find("PAGE: 3 1"), std::string::npos) << result.log;
         // What the library's stream puts on paper, blank middle page
         // included, the end-to-end print tests read back with the decoders.
-        ExpectSameStream(result.stream, PrintThroughPdc(c, picture, x, y, 3));
+        const auto pdc = PrintThroughPdc(c, picture, x, y, 3);
+        EXPECT_TRUE(result.stream == pdc) << "streams of " << result.stream.size() << " and " << pdc.size() << " bytes differ";
     }
     EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
 }
@@ -467,13 +450,13 @@ TEST_F(RasterFilter, TerminateEndsThePageInProgressAndExitsCleanly)
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), feed), bytes.size());
     std::fflush(feed);
     // Once the page has begun, the filter waits for more rows.
-    for (int i = 0; i < 2000 && ReadText(LogPath()).find("INFO: Printing page 1") == std::string::npos; ++i)
+    for (int i = 0; i < 2000 && ReadText(kLog).find("INFO: Printing page 1") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::kill(std::stoi(ReadText(pidFile)), SIGTERM);
-    EXPECT_EQ(Status(::pclose(feed)), 0) << ReadText(LogPath());
-    EXPECT_NE(ReadText(LogPath()).find("cancelled"), std::string::npos);
-    const auto stream = ReadBytes(OutPath());
+    EXPECT_EQ(Status(::pclose(feed)), 0) << ReadText(kLog);
+    EXPECT_NE(ReadText(kLog).find("cancelled"), std::string::npos);
+    const auto stream = ReadBytes(kOut);
     const auto decoded = tarvel::preview::DecodeCanonBj(stream.data(), stream.size());
     ASSERT_TRUE(decoded.ok) << decoded.error;
     ASSERT_EQ(decoded.pages.size(), 1u);
@@ -587,8 +570,8 @@ TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " " << c.option);
-        ASSERT_EQ(RunProgram({cupsfilter, "-c", conf.string(), "-p", PpdOf(c.printer), "-m", "printer/foo", "-o", c.option, "-e", pdf.string()}, PpdOf(c.printer)), 0) << ReadText(LogPath());
-        const auto stream = ReadBytes(OutPath());
+        ASSERT_EQ(RunProgram({cupsfilter, "-c", conf.string(), "-p", PpdOf(c.printer), "-m", "printer/foo", "-o", c.option, "-e", pdf.string()}, PpdOf(c.printer)), 0) << ReadText(kLog);
+        const auto stream = ReadBytes(kOut);
         tarvel::preview::Language language{};
         ASSERT_TRUE(tarvel::preview::LanguageOfModel(c.printer, &language));
         const auto decoded = tarvel::preview::DecodeStream(language, stream.data(), stream.size());

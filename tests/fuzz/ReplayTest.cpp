@@ -54,28 +54,18 @@ void Replay(const fs::path& file)
     EXPECT_EQ(tarvel::fuzz::TARVEL_FUZZ_ENTRY(exact.get(), bytes.size()), 0) << file;
 }
 
-TEST(FuzzReplay, EverySeedAndEveryKeptCrasherRunsCleanly)
-{
-    const auto seeds = Inputs(fs::path(TARVEL_FUZZ_DIR) / "corpus" / TARVEL_FUZZ_TARGET);
-    ASSERT_FALSE(seeds.empty()) << "no seed corpus for " << TARVEL_FUZZ_TARGET;
-    for (const auto& file : seeds)
-        Replay(file);
-    for (const auto& file : Inputs(fs::path(TARVEL_FUZZ_DIR) / "crashers" / TARVEL_FUZZ_TARGET))
-        Replay(file);
-}
-
 // TARVEL_FUZZ_INPUTS names more files or folders, separated by ':', for
 // trying inputs that are not kept yet (fuzz/pending, a fresh finding).
-TEST(FuzzReplay, InputsNamedInTheEnvironmentRun)
+TEST(FuzzReplay, EverySeedEveryKeptCrasherAndEveryNamedInputRunsCleanly)
 {
-    const char* named = std::getenv("TARVEL_FUZZ_INPUTS");
-    if (!named || !*named)
-        GTEST_SKIP() << "TARVEL_FUZZ_INPUTS is not set";
-    std::istringstream list(named);
-    for (std::string path; std::getline(list, path, ':');) {
+    auto files = Inputs(fs::path(TARVEL_FUZZ_DIR) / "corpus" / TARVEL_FUZZ_TARGET);
+    ASSERT_FALSE(files.empty()) << "no seed corpus for " << TARVEL_FUZZ_TARGET;
+    for (const auto& file : Inputs(fs::path(TARVEL_FUZZ_DIR) / "crashers" / TARVEL_FUZZ_TARGET)) files.push_back(file);
+    std::istringstream named(std::getenv("TARVEL_FUZZ_INPUTS") ? std::getenv("TARVEL_FUZZ_INPUTS") : "");
+    for (std::string path; std::getline(named, path, ':');)
         for (const auto& file : fs::is_directory(path) ? Inputs(path) : std::vector<fs::path>{path})
-            if (!file.empty()) Replay(file);
-    }
+            if (!path.empty()) files.push_back(file);
+    for (const auto& file : files) Replay(file);
 }
 
 }  // namespace

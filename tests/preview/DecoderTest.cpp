@@ -73,33 +73,18 @@ TEST(RasterCodecs, EachMethodDecodesItsCommandsAndRefusesMissingOrExcessBytes)
         EXPECT_EQ(ok, !c.expected.empty()) << c.input;
         EXPECT_EQ(ok ? ToHex(out) : "", ToHex(c.expected)) << c.input;
     }
-
-    Bytes exact;
-    std::size_t used = 0;
-    const Bytes stream = Hex("FE 11 00 22 33");
-    ASSERT_TRUE(UnpackBitsExactly(stream.data(), stream.size(), 4, exact, &used));
-    EXPECT_EQ(exact, Hex("11 11 11 22"));
-    EXPECT_EQ(used, 4u);
-    EXPECT_FALSE(UnpackBitsExactly(stream.data(), stream.size(), 2, exact, &used));  // run spills
 }
 
 TEST(PreviewPage, BitsLandAtAnyColumnOnlyAddInkAndMixIntoAPicture)
 {
     PreviewPage page;
     const Bytes bits = Hex("A5 C0"), full = Hex("FF"), none = Hex("00"), one = Hex("80");
-    // A5 C0 over ten dots from column 3: 1010 0101 11.
-    ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, bits.data(), 10));
-    const bool expected[12] = {0, 1, 0, 1, 0, 0, 1, 0, 1, 1, 1, 0};
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(page.Dot(Ink::Cyan, 2 + i, 2), expected[i]) << 2 + i;
-    EXPECT_FALSE(page.Dot(Ink::Black, 3, 2));
-    EXPECT_EQ(page.width(), 13u);
-    EXPECT_EQ(page.height(), 3u);
-    ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, none.data(), 8));
-    EXPECT_TRUE(page.Dot(Ink::Cyan, 3, 2));
-    // Bits beyond the count are not ink.
-    ASSERT_TRUE(page.PutBits(Ink::Black, 16, 0, full.data(), 3));
-    EXPECT_TRUE(page.Dot(Ink::Black, 18, 0));
-    EXPECT_FALSE(page.Dot(Ink::Black, 19, 0));
+    // A5 C0 over ten dots from column 3 (1010 0101 11); zeros put over
+    // them take no ink away, and bits past the count are not ink.
+    ASSERT_TRUE(page.PutBits(Ink::Cyan, 3, 2, bits.data(), 10) && page.PutBits(Ink::Cyan, 3, 2, none.data(), 8) && page.PutBits(Ink::Black, 16, 0, full.data(), 3));
+    EXPECT_EQ(ToHex(page.PlaneRow(Ink::Cyan, 2)), ToHex(Hex("14 B8")));
+    EXPECT_EQ(ToHex(page.PlaneRow(Ink::Black, 0)), ToHex(Hex("00 00 E0")));
+    EXPECT_EQ(std::pair(page.width(), page.height()), std::pair(19u, 3u));
     EXPECT_FALSE(page.PutBits(Ink::Black, kMaxPageDots - 4, 0, full.data(), 8));
     EXPECT_FALSE(page.PutBits(Ink::Black, 0, kMaxPageDots, full.data(), 8));
     EXPECT_FALSE(page.PutBits(Ink::Black, 0, 0, nullptr, 8));
@@ -115,37 +100,21 @@ TEST(PreviewPage, BitsLandAtAnyColumnOnlyAddInkAndMixIntoAPicture)
     EXPECT_EQ(ToHex(RenderRgb(mix)), ToHex(Hex("000000 FF0000 000000 FFFFFF FFFFFF FFFFFF FFFFFF FFFFFF FFFF00 FFFFFF")));
     const std::string png = std::string(std::getenv("TARVEL_TEST_SCRATCH")) + "/preview-mix.png";
     ASSERT_TRUE(WritePng(mix, png.c_str()));
+    // The file holds the same picture as RenderRgb.
     cairo_surface_t* read = cairo_image_surface_create_from_png(png.c_str());
     ASSERT_EQ(cairo_surface_status(read), CAIRO_STATUS_SUCCESS);
-    EXPECT_EQ(cairo_image_surface_get_width(read), 5);
-    EXPECT_EQ(cairo_image_surface_get_height(read), 2);
-    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(read));
-    EXPECT_EQ(pixels[1] & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(pixels[cairo_image_surface_get_stride(read) / 4 + 3] & 0xFFFFFF, 0xFFFF00u);
+    ASSERT_EQ(std::pair(cairo_image_surface_get_width(read), cairo_image_surface_get_height(read)), std::pair(5, 2));
+    Bytes fromPng;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(read) + y * cairo_image_surface_get_stride(read))[x];
+            fromPng.insert(fromPng.end(), {std::uint8_t(pixel >> 16), std::uint8_t(pixel >> 8), std::uint8_t(pixel)});
+        }
+    EXPECT_EQ(ToHex(fromPng), ToHex(RenderRgb(mix)));
     cairo_surface_destroy(read);
     for (const char* path : {static_cast<const char*>(nullptr), "", "/nonexistent-dir/x.png"})
         EXPECT_FALSE(WritePng(mix, path)) << (path ? path : "null");
     EXPECT_FALSE(WritePng(PreviewPage{}, png.c_str()));
-}
-
-TEST(Decoders, PocketJetPageTakesItsSizeFromTheAnnouncedFormat)
-{
-    // The PocketJet II page with ink in columns 0 to 99 of row 5.
-    const auto pj = Decode(Language::PocketJet,
-                           Hex("1B 40 1B 7E 71 01 1B 7E 64 AF 00 1B 7E 66 01 1B 7E 77 2C 01 1B 7E 68 E4 0C"
-                               "1B 7E 4A 05  1B 7E 2A 0D 00 FF FF FF FF FF FF FF FF FF FF FF FF F0"
-                               "1B 7E 4A 01  1B 7E 2A 00 00 1B 7E 0C 1B 40"));
-    ASSERT_TRUE(pj.ok) << pj.error;
-    ASSERT_EQ(pj.pages.size(), 1u);
-    const PreviewPage& page = pj.pages[0];
-    EXPECT_EQ(page.resolutionX, 300);
-    EXPECT_EQ(page.width(), 2400u);
-    EXPECT_EQ(page.height(), 3300u);
-    for (std::uint32_t x = 0; x < 110; ++x) {
-        EXPECT_EQ(page.Dot(Ink::Black, x, 5), x < 100) << x;
-        EXPECT_FALSE(page.Dot(Ink::Black, x, 4));
-        EXPECT_FALSE(page.Dot(Ink::Black, x, 6));
-    }
 }
 
 TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand)
@@ -185,12 +154,12 @@ TEST(Decoders, RejectStreamsTheyDoNotUnderstandAtTheOffendingCommand)
         {"Canon second page without form feed", Language::CanonBj, canonTwoPages, canonTwoPages.size()},
         {"empty stream", Language::Pcl, Bytes{}, 0},
     };
+    // That a refusal gives a reason and no pages is the fuzz replay's
+    // property for every input; here the offset must be the command's.
     for (const Case& c : cases) {
         const auto result = Decode(c.language, c.stream);
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_EQ(result.errorOffset, c.offset) << c.what << ": " << result.error;
-        EXPECT_FALSE(result.error.empty()) << c.what;
-        EXPECT_TRUE(result.pages.empty()) << c.what;
     }
     const auto nullStream = DecodeStream(Language::CanonBj, nullptr, 10);
     EXPECT_FALSE(nullStream.ok);
@@ -246,7 +215,8 @@ TEST(Decoders, AStreamsPagesInkAndAreaAreBounded)
     EXPECT_GT(tooMuchInk.errorOffset, 2 * page.size());
     EXPECT_LT(tooMuchInk.errorOffset, 3 * page.size());
 
-    // Blank PocketJet pages of a declared size cost their area when shown.
+    // Blank PocketJet pages cost the area their format declares (308 bytes
+    // by 4100 rows) when shown: the limit falls between two and three.
     const Bytes format = Hex("1B 7E 77 34 01 1B 7E 68 04 10");
     const Bytes blankPages = Concat({format, Hex("1B 7E 0C 1B 7E 0C 1B 7E 0C")});
     const struct {
@@ -272,8 +242,7 @@ TEST(Decoders, StreamFilesThatCannotBeReadAreToldByName)
     EXPECT_FALSE(ReadStreamFile((folder / "missing.prn").c_str(), stream, error));
     EXPECT_EQ(error, (folder / "missing.prn").string() + ": No such file or directory");
     EXPECT_FALSE(ReadStreamFile(nullptr, stream, error));
-    const Bytes page = Hex("1B 40 00 FF 0C");
-    std::ofstream(folder / "page.prn", std::ios::binary).write(reinterpret_cast<const char*>(page.data()), 5);
+    std::ofstream(folder / "page.prn", std::ios::binary) << "\x1B@\xFF\x0C";
     ASSERT_TRUE(ReadStreamFile((folder / "page.prn").c_str(), stream, error)) << error;
-    EXPECT_EQ(stream, page);
+    EXPECT_EQ(stream, Hex("1B 40 FF 0C"));
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace tarvel::gdi {
 namespace {
@@ -359,11 +360,15 @@ double ToCairoFixed(double v)
     return std::round(v * 256) / 256;
 }
 
-// Adds the flattened outline path (figure coordinates), clipped to box, to
-// cr with the figure's origin at (ox, oy). What lies outside the box is
+// Adds the outline path (figure coordinates), flattened and clipped to box,
+// to cr with the figure's origin at (ox, oy). What lies outside the box is
 // moved onto its nearest point of the box; the box's sides lie on grid
 // lines, so that is a straight piece for every piece between two grid
-// crossings, and the winding inside the box stays what it was.
+// crossings, and the winding inside the box stays what it was. A curve
+// wholly beyond one side of the box comes to lie along that side, as its
+// chord does, so only the curves near the box are flattened (each on its
+// own, as cairo flattens them in a path): a band of a huge figure costs
+// what the outline near it costs.
 void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy, const GridBox& box)
 {
     if (path->status != CAIRO_STATUS_SUCCESS) return;
@@ -376,6 +381,13 @@ void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy,
             cairo_line_to(cr, px, py);
         }
     };
+    auto beyond = [&](std::initializer_list<cairo_path_data_t> points) {
+        auto all = [&](auto pred) { return std::all_of(points.begin(), points.end(), pred); };
+        return all([&](const cairo_path_data_t& p) { return p.point.x <= box.left; })
+            || all([&](const cairo_path_data_t& p) { return p.point.x >= box.right; })
+            || all([&](const cairo_path_data_t& p) { return p.point.y <= box.top; })
+            || all([&](const cairo_path_data_t& p) { return p.point.y >= box.bottom; });
+    };
     struct Cut {
         double t, x, y;
     };
@@ -384,9 +396,10 @@ void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy,
     // from a and b alone, rounded to cairo's fixed point, so that every
     // band that needs it places it on the same spot.
     auto edge = [&](double ax, double ay, double bx, double by) {
-        const bool beyond = (ax <= box.left && bx <= box.left) || (ax >= box.right && bx >= box.right)
-            || (ay <= box.top && by <= box.top) || (ay >= box.bottom && by >= box.bottom);
-        if (!beyond) {
+        cairo_path_data_t a, b;
+        a.point = {ax, ay};
+        b.point = {bx, by};
+        if (!beyond({a, b})) {
             cuts.clear();
             auto crossings = [&](double a0, double a1, double lo, double hi, bool vertical) {
                 if (a0 == a1) return;
@@ -408,6 +421,8 @@ void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy,
         }
         point(bx, by, false);
     };
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* local = cairo_create(surface);
     double x = 0, y = 0, startX = 0, startY = 0;
     for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
         const cairo_path_data_t* d = &path->data[i];
@@ -422,15 +437,42 @@ void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy,
             x = d[1].point.x;
             y = d[1].point.y;
             break;
+        case CAIRO_PATH_CURVE_TO: {
+            cairo_path_data_t from;
+            from.point = {x, y};
+            if (beyond({from, d[1], d[2], d[3]})) {
+                point(d[3].point.x, d[3].point.y, false);
+            } else {
+                cairo_new_path(local);
+                cairo_move_to(local, x, y);
+                cairo_curve_to(local, d[1].point.x, d[1].point.y, d[2].point.x, d[2].point.y, d[3].point.x, d[3].point.y);
+                cairo_path_t* flat = cairo_copy_path_flat(local);
+                if (flat->status == CAIRO_STATUS_SUCCESS) {
+                    for (int j = 0; j < flat->num_data; j += flat->data[j].header.length) {
+                        const cairo_path_data_t* f = &flat->data[j];
+                        if (f->header.type != CAIRO_PATH_LINE_TO) continue;
+                        edge(x, y, f[1].point.x, f[1].point.y);
+                        x = f[1].point.x;
+                        y = f[1].point.y;
+                    }
+                }
+                cairo_path_destroy(flat);
+                if (x != d[3].point.x || y != d[3].point.y) edge(x, y, d[3].point.x, d[3].point.y);
+            }
+            x = d[3].point.x;
+            y = d[3].point.y;
+            break;
+        }
         case CAIRO_PATH_CLOSE_PATH:
             edge(x, y, startX, startY);
             cairo_close_path(cr);
             x = startX;
             y = startY;
             break;
-        default: break;
         }
     }
+    cairo_destroy(local);
+    cairo_surface_destroy(surface);
 }
 
 // The dash pieces added near a mask's area are at most the longest entry of
@@ -474,9 +516,14 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath)
             return;
         }
         const double fx = double(cx), fy = double(cy);
-        cairo_path_t* flat = FlatOutline([&](cairo_t* local) { addPath(local, l - fx + d, t - fy + d, r - fx - d, b - fy - d, d); });
-        AddGridClipped(cr, flat, fx, fy, grid);
-        cairo_path_destroy(flat);
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+        cairo_t* local = cairo_create(surface);
+        addPath(local, l - fx + d, t - fy + d, r - fx - d, b - fy - d, d);
+        cairo_path_t* outline = cairo_copy_path(local);
+        AddGridClipped(cr, outline, fx, fy, grid);
+        cairo_path_destroy(outline);
+        cairo_destroy(local);
+        cairo_surface_destroy(surface);
     };
     CoverageMask mask(area, holds);
     if (!mask.Ok()) return true;

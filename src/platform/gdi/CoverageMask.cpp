@@ -6,10 +6,24 @@ namespace tarvel::gdi {
 
 CoverageMask::CoverageMask(const DeviceRect& area, long long margin)
     : area_(area)
-    , margin_(margin)
     , drawn_{area.left - margin, area.top - margin, area.right + margin, area.bottom + margin}
 {
-    if (area.Empty()) return;
+    Create();
+}
+
+CoverageMask::CoverageMask(const DeviceRect& area, const DeviceRect& holds)
+    : area_(area)
+    , drawn_{std::min(area.left - kMargin, holds.left), std::min(area.top - kMargin, holds.top),
+             std::max(area.right + kMargin, holds.right), std::max(area.bottom + kMargin, holds.bottom)}
+{
+    Create();
+}
+
+void CoverageMask::Create()
+{
+    if (area_.Empty()) return;
+    // Cairo's image surfaces are at most 32767 pixels on a side.
+    if (drawn_.right - drawn_.left > 32767 || drawn_.bottom - drawn_.top > 32767) return;
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_A8, int(drawn_.right - drawn_.left),
                                           int(drawn_.bottom - drawn_.top));
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
@@ -42,7 +56,7 @@ void CoverageMask::SetLevel(Level level)
 
 unsigned char* CoverageMask::Data(int y)
 {
-    return cairo_image_surface_get_data(surface_) + std::size_t(y + margin_) * std::size_t(cairo_image_surface_get_stride(surface_)) + margin_;
+    return cairo_image_surface_get_data(surface_) + std::size_t(y + area_.top - drawn_.top) * std::size_t(cairo_image_surface_get_stride(surface_)) + std::size_t(area_.left - drawn_.left);
 }
 
 const unsigned char* CoverageMask::Row(int y)

@@ -52,6 +52,9 @@ public:
     // band's edge must not change what is drawn there. A wider margin lets
     // a caller keep whole pieces of a path on the surface.
     explicit CoverageMask(const DeviceRect& area, long long margin = kMargin);
+    // The surface reaches at least kMargin beyond the area and holds all of
+    // holds, for a caller that keeps a whole figure on it.
+    CoverageMask(const DeviceRect& area, const DeviceRect& holds);
     ~CoverageMask();
     CoverageMask(const CoverageMask&) = delete;
     CoverageMask& operator=(const CoverageMask&) = delete;
@@ -78,8 +81,9 @@ public:
 private:
     unsigned char* Data(int y);
 
+    void Create();
+
     DeviceRect area_;
-    long long margin_;
     DeviceRect drawn_;  // area_ with the margin: the surface
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;

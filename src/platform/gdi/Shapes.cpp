@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace tarvel::gdi {
 namespace {
@@ -215,17 +216,32 @@ void AddRoundRect(cairo_t* cr, double l, double t, double r, double b, double rx
     cairo_close_path(cr);
 }
 
-// Adds to cr, as areas two pixels wide, the "on" pieces of the dash pattern
-// laid along the outline that addLocal draws relative to (ox, oy). Only
-// pieces that come near area are added.
+// Flattens what addLocal draws in a figure's own coordinates: the same
+// points in every band, wherever the figure lies on the page.
 template <class AddLocal>
-void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const std::vector<int>& pattern,
-               AddLocal addLocal)
+cairo_path_t* FlatOutline(AddLocal addLocal)
 {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     cairo_t* local = cairo_create(surface);
     addLocal(local);
     cairo_path_t* path = cairo_copy_path_flat(local);
+    cairo_destroy(local);
+    cairo_surface_destroy(surface);
+    return path;
+}
+
+// Adds to cr, as areas two pixels wide, the "on" pieces of the dash pattern
+// laid along the outline that addLocal draws relative to (ox, oy). Only
+// pieces that come near area are added, and only the edges of the outline
+// near area are walked: the pattern's phase at the start of an edge follows
+// from the length of the outline before it, so a band sees the same dashes
+// whatever else of the outline it skips, in time that grows with the
+// outline near it rather than with the whole perimeter.
+template <class AddLocal>
+void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const std::vector<int>& pattern,
+               AddLocal addLocal)
+{
+    cairo_path_t* path = FlatOutline(addLocal);
     const double nearLeft = double(area.left) - ox - 3, nearRight = double(area.right) - ox + 3;
     const double nearTop = double(area.top) - oy - 3, nearBottom = double(area.bottom) - oy + 3;
     std::vector<std::pair<double, double>> piece;
@@ -262,26 +278,43 @@ void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const 
         }
         piece.clear();
     };
+    double period = 0;
+    for (int d : pattern) period += d;
     std::size_t k = 0;         // current entry of the pattern
     double left = pattern[0];  // of it
+    // The pattern's entry, and what is left of it, at distance along from
+    // the outline's start.
+    auto phaseAt = [&](double along) {
+        double p = std::fmod(along, period);
+        k = 0;
+        while (k + 1 < pattern.size() && p >= pattern[k]) p -= pattern[k++];
+        left = std::max(0.0, pattern[k] - p);
+    };
+    double along = 0;  // length of the outline before the current point
     double x = 0, y = 0, startX = 0, startY = 0;
     auto walkTo = [&](double tx, double ty) {
-        double length = std::hypot(tx - x, ty - y);
-        double done = 0;
-        while (length - done > left) {
-            done += left;
-            double px = x + (tx - x) * done / length, py = y + (ty - y) * done / length;
-            if (k % 2 == 0) {
-                extend(px, py);
+        const double length = std::hypot(tx - x, ty - y);
+        if (std::max(x, tx) < nearLeft || std::min(x, tx) > nearRight || std::max(y, ty) < nearTop || std::min(y, ty) > nearBottom) {
+            finish();
+        } else {
+            phaseAt(along);
+            if (k % 2 != 0) {
                 finish();
-            } else {
-                extend(px, py);
+            } else if (piece.empty()) {
+                extend(x, y);
             }
-            k = (k + 1) % pattern.size();
-            left = pattern[k];
+            double done = 0;
+            while (length - done > left) {
+                done += left;
+                double px = x + (tx - x) * done / length, py = y + (ty - y) * done / length;
+                extend(px, py);
+                if (k % 2 == 0) finish();
+                k = (k + 1) % pattern.size();
+                left = pattern[k];
+            }
+            if (k % 2 == 0) extend(tx, ty);
         }
-        left -= length - done;
-        if (k % 2 == 0) extend(tx, ty);
+        along += length;
         x = tx;
         y = ty;
     };
@@ -293,7 +326,6 @@ void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const 
                 finish();
                 x = startX = d[1].point.x;
                 y = startY = d[1].point.y;
-                if (k % 2 == 0) extend(x, y);
                 break;
             case CAIRO_PATH_LINE_TO: walkTo(d[1].point.x, d[1].point.y); break;
             case CAIRO_PATH_CLOSE_PATH: walkTo(startX, startY); break;
@@ -303,9 +335,149 @@ void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const 
     }
     finish();
     cairo_path_destroy(path);
+}
+
+// Closed figures up to this size on each side are filled whole, on a
+// surface that holds them. Larger ones are filled from their outline,
+// flattened in their own coordinates, cut where its edges cross the lines
+// of a fixed grid of those coordinates and clipped to a box on that grid
+// around the area, which the surface holds. Cairo cuts a path where it
+// leaves the surface and rounds the cut to its fixed point; along a long,
+// nearly level edge that rounding decides which pixel centres lie inside,
+// so a large figure came out differently in every band. Cut at the grid,
+// every band hands cairo the same edges near its area, and the clip points
+// are grid crossings that the neighbouring bands use as well.
+constexpr long long kWholeFigure = 512;
+constexpr double kFigureGrid = 16;
+
+// A box of figure coordinates whose sides lie on grid lines.
+struct GridBox {
+    double left, top, right, bottom;
+};
+
+double ToCairoFixed(double v)
+{
+    return std::round(v * 256) / 256;
+}
+
+// Adds the outline path (figure coordinates), flattened and clipped to box,
+// to cr with the figure's origin at (ox, oy). What lies outside the box is
+// moved onto its nearest point of the box; the box's sides lie on grid
+// lines, so that is a straight piece for every piece between two grid
+// crossings, and the winding inside the box stays what it was. A curve
+// wholly beyond one side of the box comes to lie along that side, as its
+// chord does, so only the curves near the box are flattened (each on its
+// own, as cairo flattens them in a path): a band of a huge figure costs
+// what the outline near it costs.
+void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy, const GridBox& box)
+{
+    if (path->status != CAIRO_STATUS_SUCCESS) return;
+    auto point = [&](double px, double py, bool move) {
+        px = std::clamp(px, box.left, box.right) + ox;
+        py = std::clamp(py, box.top, box.bottom) + oy;
+        if (move) {
+            cairo_move_to(cr, px, py);
+        } else {
+            cairo_line_to(cr, px, py);
+        }
+    };
+    auto beyond = [&](std::initializer_list<cairo_path_data_t> points) {
+        auto all = [&](auto pred) { return std::all_of(points.begin(), points.end(), pred); };
+        return all([&](const cairo_path_data_t& p) { return p.point.x <= box.left; })
+            || all([&](const cairo_path_data_t& p) { return p.point.x >= box.right; })
+            || all([&](const cairo_path_data_t& p) { return p.point.y <= box.top; })
+            || all([&](const cairo_path_data_t& p) { return p.point.y >= box.bottom; });
+    };
+    struct Cut {
+        double t, x, y;
+    };
+    std::vector<Cut> cuts;
+    // Every crossing of the edge from a to b with a grid line is computed
+    // from a and b alone, rounded to cairo's fixed point, so that every
+    // band that needs it places it on the same spot.
+    auto edge = [&](double ax, double ay, double bx, double by) {
+        cairo_path_data_t a, b;
+        a.point = {ax, ay};
+        b.point = {bx, by};
+        if (!beyond({a, b})) {
+            cuts.clear();
+            auto crossings = [&](double a0, double a1, double lo, double hi, bool vertical) {
+                if (a0 == a1) return;
+                const double from = std::max(std::min(a0, a1), lo), to = std::min(std::max(a0, a1), hi);
+                for (double g = std::ceil(from / kFigureGrid) * kFigureGrid; g <= to; g += kFigureGrid) {
+                    if (g <= std::min(a0, a1) || g >= std::max(a0, a1)) continue;
+                    const double t = (g - a0) / (a1 - a0);
+                    if (vertical) {
+                        cuts.push_back({t, g, ToCairoFixed(ay + t * (by - ay))});
+                    } else {
+                        cuts.push_back({t, ToCairoFixed(ax + t * (bx - ax)), g});
+                    }
+                }
+            };
+            crossings(ax, bx, box.left, box.right, true);
+            crossings(ay, by, box.top, box.bottom, false);
+            std::sort(cuts.begin(), cuts.end(), [](const Cut& p, const Cut& q) { return p.t < q.t; });
+            for (const Cut& c : cuts) point(c.x, c.y, false);
+        }
+        point(bx, by, false);
+    };
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* local = cairo_create(surface);
+    double x = 0, y = 0, startX = 0, startY = 0;
+    for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+        const cairo_path_data_t* d = &path->data[i];
+        switch (d->header.type) {
+        case CAIRO_PATH_MOVE_TO:
+            x = startX = d[1].point.x;
+            y = startY = d[1].point.y;
+            point(x, y, true);
+            break;
+        case CAIRO_PATH_LINE_TO:
+            edge(x, y, d[1].point.x, d[1].point.y);
+            x = d[1].point.x;
+            y = d[1].point.y;
+            break;
+        case CAIRO_PATH_CURVE_TO: {
+            cairo_path_data_t from;
+            from.point = {x, y};
+            if (beyond({from, d[1], d[2], d[3]})) {
+                point(d[3].point.x, d[3].point.y, false);
+            } else {
+                cairo_new_path(local);
+                cairo_move_to(local, x, y);
+                cairo_curve_to(local, d[1].point.x, d[1].point.y, d[2].point.x, d[2].point.y, d[3].point.x, d[3].point.y);
+                cairo_path_t* flat = cairo_copy_path_flat(local);
+                if (flat->status == CAIRO_STATUS_SUCCESS) {
+                    for (int j = 0; j < flat->num_data; j += flat->data[j].header.length) {
+                        const cairo_path_data_t* f = &flat->data[j];
+                        if (f->header.type != CAIRO_PATH_LINE_TO) continue;
+                        edge(x, y, f[1].point.x, f[1].point.y);
+                        x = f[1].point.x;
+                        y = f[1].point.y;
+                    }
+                }
+                cairo_path_destroy(flat);
+                if (x != d[3].point.x || y != d[3].point.y) edge(x, y, d[3].point.x, d[3].point.y);
+            }
+            x = d[3].point.x;
+            y = d[3].point.y;
+            break;
+        }
+        case CAIRO_PATH_CLOSE_PATH:
+            edge(x, y, startX, startY);
+            cairo_close_path(cr);
+            x = startX;
+            y = startY;
+            break;
+        }
+    }
     cairo_destroy(local);
     cairo_surface_destroy(surface);
 }
+
+// The dash pieces added near a mask's area are at most the longest entry of
+// a pattern long, plus the pen; a surface reaching this far holds them.
+constexpr long long kDashMargin = 24;
 
 // A closed figure inside box, drawn by addPath(cr, box inset by d).
 // Returns false for a box too far out to draw.
@@ -322,22 +494,51 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath)
     if (!WithinReach(area, double(box.left), double(box.top)) || !WithinReach(area, double(box.right), double(box.bottom))) {
         return false;
     }
-    CoverageMask mask(area);
-    if (!mask.Ok()) return true;
-    cairo_t* cr = mask.Context();
     double l = double(box.left), t = double(box.top), r = double(box.right),
            b = double(box.bottom);
+    // The choice between whole and cut depends on the figure alone, so
+    // every band makes the same one. A cut figure's own coordinates start
+    // at its middle, which keeps them within cairo's fixed point.
+    const bool whole = box.right - box.left <= kWholeFigure && box.bottom - box.top <= kWholeFigure;
+    const long long cx = box.left + (box.right - box.left) / 2, cy = box.top + (box.bottom - box.top) / 2;
+    auto onGrid = [](long long v, bool up) {
+        return (up ? std::ceil(double(v) / kFigureGrid) : std::floor(double(v) / kFigureGrid)) * kFigureGrid;
+    };
+    const GridBox grid{onGrid(area.left - cx - 2, false), onGrid(area.top - cy - 2, false),
+                       onGrid(area.right - cx + 2, true), onGrid(area.bottom - cy + 2, true)};
+    const DeviceRect holds = whole ? DeviceRect{box.left - 2, box.top - 2, box.right + 2, box.bottom + 2}
+                                   : DeviceRect{cx + (long long)grid.left - 1, cy + (long long)grid.top - 1,
+                                                cx + (long long)grid.right + 1, cy + (long long)grid.bottom + 1};
+    // Adds the figure inset by d.
+    auto addFigure = [&](cairo_t* cr, double d) {
+        if (whole) {
+            addPath(cr, l + d, t + d, r - d, b - d, d);
+            return;
+        }
+        const double fx = double(cx), fy = double(cy);
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+        cairo_t* local = cairo_create(surface);
+        addPath(local, l - fx + d, t - fy + d, r - fx - d, b - fy - d, d);
+        cairo_path_t* outline = cairo_copy_path(local);
+        AddGridClipped(cr, outline, fx, fy, grid);
+        cairo_path_destroy(outline);
+        cairo_destroy(local);
+        cairo_surface_destroy(surface);
+    };
+    CoverageMask mask(area, holds);
+    if (!mask.Ok()) return true;
+    cairo_t* cr = mask.Context();
     if (!s.hasPen) {
         mask.SetLevel(Level::Brush);
-        addPath(cr, l, t, r, b, 0.0);
+        addFigure(cr, 0.0);
         cairo_fill(cr);
     } else {
         double w = s.penWidth;
         mask.SetLevel(s.styled ? Level::Background : Level::Pen);
-        addPath(cr, l, t, r, b, 0.0);
+        addFigure(cr, 0.0);
         cairo_fill(cr);
         mask.SetLevel(s.hasBrush ? Level::Brush : Level::None);
-        addPath(cr, l + w, t + w, r - w, b - w, w);
+        addFigure(cr, w);
         cairo_fill(cr);
         if (s.styled) {
             // The dashes run along the middle of the one-pixel ring, two
@@ -348,12 +549,12 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath)
             // phased the dashes differently in every band. The ring is
             // taken pixel by pixel from fills, which do not depend on the
             // mask's bounds, rather than through a clip path.
-            CoverageMask ring(area), dashes(area);
+            CoverageMask ring(area, holds), dashes(area, kDashMargin);
             if (ring.Ok() && dashes.Ok()) {
-                addPath(ring.Context(), l, t, r, b, 0.0);
+                addFigure(ring.Context(), 0.0);
                 cairo_fill(ring.Context());
                 ring.SetLevel(Level::None);
-                addPath(ring.Context(), l + 1, t + 1, r - 1, b - 1, 1.0);
+                addFigure(ring.Context(), 1.0);
                 cairo_fill(ring.Context());
                 AddDashes(dashes.Context(), area, l, t, s.dashes, [&](cairo_t* local) {
                     addPath(local, 0.5, 0.5, r - l - 0.5, b - t - 0.5, 0.5);

@@ -4,6 +4,8 @@
 #include "platform/irda/IrdaSimulator.h"
 #include "platform/system/System.h"
 
+#include <functional>
+
 namespace tarvel::ports {
 namespace {
 
@@ -82,41 +84,32 @@ TEST_F(IrdaPortTest, EachStepIsRetriedUntilItComesOrHasItsStatusWhenItNeverDoesO
     EXPECT_EQ(simulator->EnumerationCalls(), 3);
     EXPECT_EQ(simulator->ConnectCalls(), 3);
 
-    // Retried steps give up after their count of tries.
-    simulator = std::make_shared<IrdaSimulator>();
-    UseIrdaBackend(simulator);
-    simulator->FailSockets(-1);
-    ExpectOpenFails(-1);
-    EXPECT_EQ(simulator->SocketCalls(), 11);
-    simulator->FailSockets(0);
-    simulator->SetDevices({});
-    ExpectOpenFails(-3);
-    EXPECT_EQ(simulator->EnumerationCalls(), 10);
-    simulator->SetDevices({SimulatedDevice{}});
-    simulator->RefuseConnects(-1);
-    ExpectOpenFails(-5);
-    EXPECT_EQ(simulator->ConnectCalls(), 11);
-    simulator->RefuseConnects(0);
-
-    // Steps that fail at once are not retried.
-    int enumerations = simulator->EnumerationCalls();
-    simulator->FailEnumeration(true);
-    ExpectOpenFails(-2);
-    EXPECT_EQ(simulator->EnumerationCalls(), enumerations + 1);
-    simulator->FailEnumeration(false);
-    simulator->RefuseIrLptMode(true);
-    ExpectOpenFails(-4);
-    simulator->RefuseIrLptMode(false);
-    simulator->FailIasQuery(true);
-    ExpectOpenFails(-9);
-    simulator->FailIasQuery(false);
-    for (int pdu : {0, -1}) {
-        simulator->SetSendPduLength(pdu);
-        ExpectOpenFails(-6);
+    // On a fresh link each time: retried steps give up after their count of
+    // tries, the others fail at once.
+    const struct {
+        std::function<void(IrdaSimulator&)> fault;
+        int status;
+        int (IrdaSimulator::*calls)() const;
+        int tries;
+    } failures[] = {
+        {[](IrdaSimulator& s) { s.FailSockets(-1); }, -1, &IrdaSimulator::SocketCalls, 11},
+        {[](IrdaSimulator& s) { s.SetDevices({}); }, -3, &IrdaSimulator::EnumerationCalls, 10},
+        {[](IrdaSimulator& s) { s.RefuseConnects(-1); }, -5, &IrdaSimulator::ConnectCalls, 11},
+        {[](IrdaSimulator& s) { s.FailEnumeration(true); }, -2, &IrdaSimulator::EnumerationCalls, 1},
+        {[](IrdaSimulator& s) { s.RefuseIrLptMode(true); }, -4, nullptr, 0},
+        {[](IrdaSimulator& s) { s.FailIasQuery(true); }, -9, nullptr, 0},
+        {[](IrdaSimulator& s) { s.SetSendPduLength(0); }, -6, nullptr, 0},
+        {[](IrdaSimulator& s) { s.SetSendPduLength(-1); }, -6, nullptr, 0},
+        {[](IrdaSimulator&) { platform::PretendThreadCreationFails(true); }, -7, nullptr, 0},
+    };
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.status);
+        simulator = std::make_shared<IrdaSimulator>();
+        UseIrdaBackend(simulator);
+        failure.fault(*simulator);
+        ExpectOpenFails(failure.status);
+        EXPECT_EQ(failure.calls ? ((*simulator).*failure.calls)() : 0, failure.tries);
     }
-    simulator->SetSendPduLength(512);
-    platform::PretendThreadCreationFails(true);
-    ExpectOpenFails(-7);
     platform::PretendThreadCreationFails(false);
     EXPECT_EQ(port->Open(), 0);
 }
@@ -162,20 +155,6 @@ TEST_F(IrdaPortTest, OtherSendErrorsAndShortSendsAreRetriedWithoutLoss)
     EXPECT_EQ(port->Flush(), 1);
     EXPECT_EQ(simulator->Received(), page);
     EXPECT_EQ(simulator->FailedSendCalls(), 4);
-}
-
-TEST_F(IrdaPortTest, CancelWhileWriteWaitsForRoomEndsWriteShortAndFlushWithZero)
-{
-    simulator->FailSends(1 << 30, WSAEWOULDBLOCK);
-    ASSERT_EQ(port->Open(), 0);
-    std::thread canceller = test::CancelWhen(cancel, [&] { return simulator->FailedSendCalls() >= 2; });
-    auto document = test::RandomBytes(100000, 34);
-    int written = port->Write(document.data(), 100000);
-    canceller.join();
-    EXPECT_GE(written, IrdaPort::kQueueCapacity);
-    EXPECT_LT(written, 100000);
-    EXPECT_EQ(port->Flush(), 0);
-    EXPECT_TRUE(simulator->Received().empty());
 }
 
 }  // namespace

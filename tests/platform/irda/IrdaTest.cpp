@@ -20,21 +20,6 @@ protected:
     }
     void TearDown() override { UseIrdaBackend(nullptr); }
 
-    // A connected IrLPT socket to the simulator's printer.
-    SOCKET ConnectToPrinter()
-    {
-        SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
-        EXPECT_NE(s, INVALID_SOCKET);
-        std::int32_t on = 1;
-        EXPECT_EQ(setsockopt(s, SOL_IRLMP, IRLMP_IRLPT_MODE, reinterpret_cast<const char*>(&on), 4), 0);
-        SOCKADDR_IRDA address{};
-        address.irdaAddressFamily = AF_IRDA;
-        std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
-        std::strcpy(address.irdaServiceName, "LSAP-SEL1");
-        EXPECT_EQ(connect(s, &address, sizeof address), 0);
-        return s;
-    }
-
     std::shared_ptr<IrdaSimulator> simulator;
 };
 
@@ -53,35 +38,6 @@ TEST_F(IrdaTest, TheSystemBackendHasNoIrdaAndSaysSoToTheCallingThreadOnly)
     EXPECT_EQ(closesocket(5), SOCKET_ERROR);
 }
 
-TEST_F(IrdaTest, DiscoveryFillsAOneDeviceListAndTheIasAnswersTheSelector)
-{
-    SimulatedDevice printer;
-    printer.name = "PocketJet";
-    printer.lsapSel = 9;
-    simulator->SetDevices({printer, SimulatedDevice{}});
-    SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
-    ASSERT_NE(s, INVALID_SOCKET);
-
-    DEVICELIST list{};
-    int length = sizeof list;
-    ASSERT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_ENUMDEVICES, reinterpret_cast<char*>(&list), &length), 0);
-    EXPECT_EQ(list.numDevice, 1u) << "the list has room for one device only";
-    EXPECT_STREQ(list.Device[0].irdaDeviceName, "PocketJet");
-
-    IAS_QUERY query{};
-    std::memcpy(query.irdaDeviceID, printer.id.data(), 4);
-    std::strcpy(query.irdaClassName, "IrLPT");
-    std::strcpy(query.irdaAttribName, "IrDA:IrLMP:LsapSel");
-    length = sizeof query;
-    ASSERT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_IAS_QUERY, reinterpret_cast<char*>(&query), &length), 0);
-    EXPECT_EQ(query.irdaAttribute.irdaAttribInt, 9);
-
-    std::strcpy(query.irdaClassName, "IrCOMM");
-    EXPECT_EQ(getsockopt(s, SOL_IRLMP, IRLMP_IAS_QUERY, reinterpret_cast<char*>(&query), &length), SOCKET_ERROR);
-    EXPECT_EQ(closesocket(s), 0);
-    EXPECT_EQ(closesocket(s), SOCKET_ERROR) << "a closed socket is stale";
-}
-
 TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
 {
     const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
@@ -91,7 +47,14 @@ TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
     std::filesystem::remove(file);
     simulator->StoreReceivedIn(file);
     simulator->LimitSendSize(3);
-    SOCKET s = ConnectToPrinter();
+    SOCKET s = socket(AF_IRDA, SOCK_STREAM, 0);
+    std::int32_t on = 1;
+    ASSERT_EQ(setsockopt(s, SOL_IRLMP, IRLMP_IRLPT_MODE, reinterpret_cast<const char*>(&on), 4), 0);
+    SOCKADDR_IRDA address{};
+    address.irdaAddressFamily = AF_IRDA;
+    std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
+    std::strcpy(address.irdaServiceName, "LSAP-SEL1");
+    ASSERT_EQ(connect(s, &address, sizeof address), 0);
     EXPECT_EQ(send(s, "\x1b"
                       "E hello",
                    8, 0),
@@ -102,7 +65,8 @@ TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), expected);
     EXPECT_EQ(simulator->SendSizes(), (std::vector<int>{8, 5}));
-    closesocket(s);
+    EXPECT_EQ(closesocket(s), 0);
+    EXPECT_EQ(closesocket(s), SOCKET_ERROR) << "a closed socket is stale";
 }
 
 }  // namespace

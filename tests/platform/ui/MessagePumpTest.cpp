@@ -146,9 +146,7 @@ TEST_F(MessagePump, BadArgumentsGiveFailureValues)
     EXPECT_EQ((std::vector<LRESULT>{PeekMessageW(nullptr, nullptr, 0, 0, PM_REMOVE), DispatchMessageW(nullptr), TranslateMessage(nullptr), DispatchMessageW(&msg),
                                     PeekMessageW(&msg, stale, 0, 0, PM_REMOVE), static_cast<LRESULT>(SetTimer(stale, 1, 10, nullptr)), KillTimer(stale, 1)}),
               std::vector<LRESULT>(7, 0));
-    EXPECT_EQ(GetParent(stale), nullptr);
-    EXPECT_EQ(GetParent(nullptr), nullptr);
-    EXPECT_EQ(GetParent(window_), nullptr) << "a window nobody owns";
+    EXPECT_EQ((std::vector<HWND>{GetParent(stale), GetParent(nullptr), GetParent(window_)}), std::vector<HWND>(3, nullptr)) << "the last is a window nobody owns";
 }
 
 }  // namespace

@@ -19,11 +19,16 @@ namespace tarvel::ports {
 namespace {
 
 std::vector<std::pair<HWND, UINT>> delivered;
+// Read from the thread that plays the user, so that it cancels only after a
+// waiting Flush has shown it dispatches the owner's messages.
+std::atomic<int> userMessages{0};
 
 INT_PTR CALLBACK_Record(HWND window, UINT message, WPARAM, LPARAM)
 {
     if (message >= WM_USER || message == WM_PAINT)
         delivered.emplace_back(window, message);
+    if (message >= WM_USER)
+        ++userMessages;
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
@@ -141,9 +146,10 @@ TEST_F(OutputPortTest, ACancelWhileWriteOrFlushWaitsInterruptsTheTransferAndTheO
         std::atomic<std::int32_t> cancel{0};
         port.Attach(&cancel, progress);
         ASSERT_EQ(port.Open(), 0);
-        std::thread user = test::CancelWhen(cancel, [&] { return port.inTransfer.load(); });
-        std::uint8_t page[100] = {};
         delivered.clear();
+        userMessages = 0;
+        std::thread user = test::CancelWhen(cancel, [&] { return port.inTransfer.load() && (!flushing || userMessages > 0); });
+        std::uint8_t page[100] = {};
         if (flushing) {
             EXPECT_EQ(port.Write(page, 10), 10);
             PostMessageW(progress, WM_USER + 7, 0, 0);

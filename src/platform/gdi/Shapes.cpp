@@ -617,7 +617,8 @@ void DrawRectangle(ShapeState& s, DeviceRect box)
 // end still lies within it from any mask on a page.
 constexpr long long kLogicalReach = kCairoReach / 4;
 
-void DrawVeryWidePolyline(ShapeState& s, const POINT* pts, int count)
+// The part of the target a pen w pixels wide can reach along the points.
+DeviceRect PenReach(const ShapeState& s, const POINT* pts, int count, long long w)
 {
     long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
     for (int i = 0; i < count; ++i) {
@@ -626,9 +627,14 @@ void DrawVeryWidePolyline(ShapeState& s, const POINT* pts, int count)
         minY = std::min(minY, pts[i].y + s.oy);
         maxY = std::max(maxY, pts[i].y + s.oy);
     }
+    return DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
+}
+
+void DrawVeryWidePolyline(ShapeState& s, const POINT* pts, int count)
+{
     long long w = s.penWidth;
     if (w > kCairoReach / 4) return;  // wider than any page by far
-    DeviceRect area = DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
+    DeviceRect area = PenReach(s, pts, count, w);
     if (area.Empty()) return;
     CoverageMask mask(area);
     if (!mask.Ok()) return;
@@ -724,14 +730,7 @@ void DrawWidePolyline(ShapeState& s, const POINT* pts, int count)
         DrawVeryWidePolyline(s, pts, count);
         return;
     }
-    long long minX = LLONG_MAX, minY = LLONG_MAX, maxX = LLONG_MIN, maxY = LLONG_MIN;
-    for (int i = 0; i < count; ++i) {
-        minX = std::min(minX, pts[i].x + s.ox);
-        maxX = std::max(maxX, pts[i].x + s.ox);
-        minY = std::min(minY, pts[i].y + s.oy);
-        maxY = std::max(maxY, pts[i].y + s.oy);
-    }
-    DeviceRect area = DeviceRect{minX - w, minY - w, maxX + w + 1, maxY + w + 1}.Intersect(BoundsOf(*s.target));
+    DeviceRect area = PenReach(s, pts, count, w);
     if (area.Empty()) return;
     // A piece matters when its pen comes near the area; the area in logical
     // coordinates, widened by that much.

@@ -66,14 +66,14 @@ const unsigned char* CoverageMask::Row(int y)
     return Data(y);
 }
 
-void CoverageMask::Raise(CoverageMask& a, CoverageMask& b, Level level)
+void CoverageMask::Raise(CoverageMask& a, const std::uint8_t* b, Level level)
 {
-    if (!cr_ || !a.cr_ || !b.cr_) return;
+    if (!cr_ || !a.cr_) return;
     cairo_surface_flush(surface_);
     const int width = int(area_.right - area_.left), height = int(area_.bottom - area_.top);
     for (int y = 0; y < height; ++y) {
         const unsigned char* ra = a.Row(y);
-        const unsigned char* rb = b.Row(y);
+        const std::uint8_t* rb = b + std::size_t(y) * std::size_t(width);
         unsigned char* out = Data(y);
         for (int x = 0; x < width; ++x) {
             if (ra[x] && rb[x]) out[x] = std::uint8_t(level);

@@ -68,9 +68,9 @@ public:
     // drawing is done; null when the mask could not be made.
     const unsigned char* Row(int y);
 
-    // Sets the level of every pixel that both a and b (masks of the same
-    // area) cover.
-    void Raise(CoverageMask& a, CoverageMask& b, Level level);
+    // Sets the level of every pixel that both a (a mask of the same area)
+    // and b (a byte per pixel of the area, row by row) cover.
+    void Raise(CoverageMask& a, const std::uint8_t* b, Level level);
 
     // Null paints leave their pixels alone.
     void Composite(Bitmap& target, const Paint* pen, const Paint* background, const Paint* brush,

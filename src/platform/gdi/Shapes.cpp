@@ -8,6 +8,7 @@
 #include "platform/gdi/GdiObjects.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 
@@ -230,51 +231,75 @@ cairo_path_t* FlatOutline(AddLocal addLocal)
     return path;
 }
 
-// Adds to cr, as areas two pixels wide, the "on" pieces of the dash pattern
-// laid along the outline that addLocal draws relative to (ox, oy). Only
-// pieces that come near area are added, and only the edges of the outline
-// near area are walked: the pattern's phase at the start of an edge follows
-// from the length of the outline before it, so a band sees the same dashes
-// whatever else of the outline it skips, in time that grows with the
-// outline near it rather than with the whole perimeter.
+// Marks in cover (one byte per pixel of area, row by row) the pixels whose
+// centres lie in the convex quadrilateral q, given relative to (ox, oy).
+// The centres are taken in those same coordinates, with half-open rules on
+// both axes: a band decides each pixel exactly as the whole page does.
+// Cairo did not: it takes a path of only level and upright edges as boxes
+// and rounds their ties one way, and any other path by its samples the
+// other, so a dash edge on a pixel centre changed with the band's mix.
+void MarkQuad(std::vector<std::uint8_t>& cover, const DeviceRect& area, double ox, double oy,
+              const std::array<std::pair<double, double>, 4>& q)
+{
+    double top = q[0].second, bottom = q[0].second;
+    for (const auto& [x, y] : q) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    const long long width = area.right - area.left;
+    // A pixel more on each side than the bounds say: the exact test below,
+    // in the quadrilateral's own coordinates, decides.
+    const long long firstRow = std::max(area.top, (long long)std::floor(top + oy) - 1);
+    const long long endRow = std::min(area.bottom, (long long)std::ceil(bottom + oy) + 1);
+    for (long long row = firstRow; row < endRow; ++row) {
+        const double yc = double(row) + 0.5 - oy;
+        double from = 0, to = 0;
+        int crossings = 0;
+        for (std::size_t i = 0; i < q.size(); ++i) {
+            const auto [x0, y0] = q[i];
+            const auto [x1, y1] = q[(i + 1) % q.size()];
+            if ((y0 <= yc && yc < y1) || (y1 <= yc && yc < y0)) {
+                const double x = x0 + (yc - y0) * (x1 - x0) / (y1 - y0);
+                from = crossings == 0 ? x : std::min(from, x);
+                to = crossings == 0 ? x : std::max(to, x);
+                ++crossings;
+            }
+        }
+        if (crossings < 2) continue;
+        const long long first = std::max(area.left, (long long)std::floor(from + ox) - 1);
+        const long long end = std::min(area.right, (long long)std::ceil(to + ox) + 1);
+        std::uint8_t* out = cover.data() + (row - area.top) * width;
+        for (long long x = first; x < end; ++x) {
+            if (double(x) + 0.5 - ox >= from && double(x) + 0.5 - ox < to) out[x - area.left] = 1;
+        }
+    }
+}
+
+// Marks in cover, as areas two pixels wide, the "on" pieces of the dash
+// pattern laid along the outline that addLocal draws relative to (ox, oy).
+// Only the edges of the outline near area are walked: the pattern's phase
+// at the start of an edge follows from the length of the outline before
+// it, so a band sees the same dashes whatever else of the outline it
+// skips, in time that grows with the outline near it rather than with the
+// whole perimeter.
 template <class AddLocal>
-void AddDashes(cairo_t* cr, const DeviceRect& area, double ox, double oy, const std::vector<int>& pattern,
-               AddLocal addLocal)
+void MarkDashes(std::vector<std::uint8_t>& cover, const DeviceRect& area, double ox, double oy,
+                const std::vector<int>& pattern, AddLocal addLocal)
 {
     cairo_path_t* path = FlatOutline(addLocal);
     const double nearLeft = double(area.left) - ox - 3, nearRight = double(area.right) - ox + 3;
     const double nearTop = double(area.top) - oy - 3, nearBottom = double(area.bottom) - oy + 3;
     std::vector<std::pair<double, double>> piece;
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    auto extend = [&](double x, double y) {
-        if (piece.empty()) {
-            minX = maxX = x;
-            minY = maxY = y;
-        }
-        minX = std::min(minX, x);
-        maxX = std::max(maxX, x);
-        minY = std::min(minY, y);
-        maxY = std::max(maxY, y);
-        piece.emplace_back(x, y);
-    };
+    auto extend = [&](double x, double y) { piece.emplace_back(x, y); };
     auto finish = [&] {
-        if (piece.size() >= 2 && maxX >= nearLeft && minX <= nearRight && maxY >= nearTop && minY <= nearBottom) {
-            // Each straight stretch is a two-pixel-wide quadrilateral of its
-            // own, all wound the same way: cairo's stroker, too, leaves
-            // out what lies beyond the mask's bounds and joins the rest
-            // differently from one mask to the next.
-            for (std::size_t i = 1; i < piece.size(); ++i) {
-                const auto [ax, ay] = piece[i - 1];
-                const auto [bx, by] = piece[i];
-                const double length = std::hypot(bx - ax, by - ay);
-                if (length == 0) continue;
-                const double nx = -(by - ay) / length, ny = (bx - ax) / length;
-                cairo_move_to(cr, ax + nx + ox, ay + ny + oy);
-                cairo_line_to(cr, bx + nx + ox, by + ny + oy);
-                cairo_line_to(cr, bx - nx + ox, by - ny + oy);
-                cairo_line_to(cr, ax - nx + ox, ay - ny + oy);
-                cairo_close_path(cr);
-            }
+        for (std::size_t i = 1; i < piece.size(); ++i) {
+            const auto [ax, ay] = piece[i - 1];
+            const auto [bx, by] = piece[i];
+            const double length = std::hypot(bx - ax, by - ay);
+            if (length == 0) continue;
+            const double nx = -(by - ay) / length, ny = (bx - ax) / length;
+            MarkQuad(cover, area, ox, oy,
+                     {{{ax + nx, ay + ny}, {bx + nx, by + ny}, {bx - nx, by - ny}, {ax - nx, ay - ny}}});
         }
         piece.clear();
     };
@@ -475,10 +500,6 @@ void AddGridClipped(cairo_t* cr, const cairo_path_t* path, double ox, double oy,
     cairo_surface_destroy(surface);
 }
 
-// The dash pieces added near a mask's area are at most the longest entry of
-// a pattern long, plus the pen; a surface reaching this far holds them.
-constexpr long long kDashMargin = 24;
-
 // A closed figure inside box, drawn by addPath(cr, box inset by d).
 // Returns false for a box too far out to draw.
 template <class AddPath>
@@ -549,18 +570,18 @@ bool DrawClosedFigure(ShapeState& s, DeviceRect box, AddPath addPath)
             // phased the dashes differently in every band. The ring is
             // taken pixel by pixel from fills, which do not depend on the
             // mask's bounds, rather than through a clip path.
-            CoverageMask ring(area, holds), dashes(area, kDashMargin);
-            if (ring.Ok() && dashes.Ok()) {
+            CoverageMask ring(area, holds);
+            if (ring.Ok()) {
                 addFigure(ring.Context(), 0.0);
                 cairo_fill(ring.Context());
                 ring.SetLevel(Level::None);
                 addFigure(ring.Context(), 1.0);
                 cairo_fill(ring.Context());
-                AddDashes(dashes.Context(), area, l, t, s.dashes, [&](cairo_t* local) {
+                std::vector<std::uint8_t> dashes(std::size_t(area.right - area.left) * std::size_t(area.bottom - area.top));
+                MarkDashes(dashes, area, l, t, s.dashes, [&](cairo_t* local) {
                     addPath(local, 0.5, 0.5, r - l - 0.5, b - t - 0.5, 0.5);
                 });
-                cairo_fill(dashes.Context());
-                mask.Raise(ring, dashes, Level::Pen);
+                mask.Raise(ring, dashes.data(), Level::Pen);
             }
         }
     }

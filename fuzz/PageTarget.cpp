@@ -105,27 +105,34 @@ public:
     }
 
     // The page as rows of blue, green, red, rendered in bands of `band`
-    // rows, or of `band` columns when turned.
-    std::vector<std::uint8_t> Render(int band, bool turned)
+    // rows, or of `band` columns when turned; with bilevel, on one-bit
+    // bands (black 0, white 1) as the page pipeline plays a bilevel page.
+    std::vector<std::uint8_t> Render(int band, bool turned, bool bilevel = false)
     {
         std::vector<std::uint8_t> page(std::size_t(width) * height * 3, 0);
         const int extent = turned ? width : height;
         for (int start = 0; start < extent; start += band) {
             const int n = std::min(band, extent - start);
             const int w = turned ? n : width, h = turned ? height : n;
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            info.bmiHeader.biWidth = w;
-            info.bmiHeader.biHeight = -h;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 24;
+            struct {
+                BITMAPINFOHEADER header;
+                RGBQUAD colors[2];
+            } info{};
+            info.header.biSize = sizeof(BITMAPINFOHEADER);
+            info.header.biWidth = w;
+            info.header.biHeight = -h;
+            info.header.biPlanes = 1;
+            info.header.biBitCount = bilevel ? 1 : 24;
+            info.header.biClrUsed = bilevel ? 2 : 0;
+            info.colors[1] = RGBQUAD{255, 255, 255, 0};
             HDC dc = CreateCompatibleDC(nullptr);
             void* raw = nullptr;
-            HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
+            HBITMAP bitmap =
+                CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &raw, nullptr, 0);
             if (!dc || !bitmap)
                 Broken("a band bitmap cannot be made");
             HGDIOBJ kept = SelectObject(dc, bitmap);
-            const int stride = (w * 3 + 3) & ~3;
+            const int stride = ((bilevel ? w : w * 24) + 31) / 32 * 4;
             auto* bits = static_cast<std::uint8_t*>(raw);
             std::memset(bits, 255, std::size_t(stride) * h);
             // The page's own edges, as the page pipeline gives them: copies
@@ -136,8 +143,14 @@ public:
             for (int y = 0; y < h; ++y) {
                 const int pageY = turned ? y : start + y;
                 const int pageX = turned ? start : 0;
-                std::memcpy(&page[(std::size_t(pageY) * width + pageX) * 3], bits + std::size_t(y) * stride,
-                            std::size_t(w) * 3);
+                std::uint8_t* out = &page[(std::size_t(pageY) * width + pageX) * 3];
+                const std::uint8_t* in = bits + std::size_t(y) * stride;
+                if (!bilevel) {
+                    std::memcpy(out, in, std::size_t(w) * 3);
+                    continue;
+                }
+                for (int x = 0; x < w; ++x)
+                    std::memset(out + x * 3, (in[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0, 3);
             }
             SelectObject(dc, kept);
             DeleteObject(bitmap);
@@ -145,6 +158,8 @@ public:
         }
         return page;
     }
+
+    bool Bilevel() const { return PageIsBilevel(state_); }
 
     int width = 0, height = 0, rowBand = 1, columnBand = 1;
 
@@ -549,6 +564,12 @@ int FuzzPage(const std::uint8_t* data, std::size_t size)
         Broken("a " + std::to_string(program.width) + " x " + std::to_string(program.height) + " page in bands of "
                + std::to_string(program.columnBand) + " columns differs at "
                + FirstDifference(whole, columns, program.width));
+    // A page the pipeline plays on one-bit bands must come out the same.
+    if (program.Bilevel()) {
+        const auto bilevel = program.Render(program.rowBand, false, true);
+        if (bilevel != whole)
+            Broken("a bilevel page on one-bit bands differs at " + FirstDifference(whole, bilevel, program.width));
+    }
     return 0;
 }
 

@@ -21,6 +21,7 @@ namespace {
 
 std::optional<std::int32_t> bandLineLimit;
 std::optional<std::uint64_t> bandBudgetOverride;
+bool bilevelBands = true;
 
 // A band is also kept within this many bytes, so that a band played on
 // one core is still in that core's cache when the other core takes its rows
@@ -35,6 +36,7 @@ std::optional<std::uint64_t> bandBudgetOverride;
 // bands replay more records, larger ones leave the cache, and beyond a few
 // MB every page maps and faults in fresh memory for its bands.
 constexpr std::uint64_t kBandBudgetBytes = std::uint64_t(1) << 20;
+constexpr std::uint64_t kBilevelBandBudgetBytes = std::uint64_t(256) << 10;
 
 constexpr const char16_t* kOutOfMemoryText = u"Not enough memory. Close some running programs and repeat printing.";
 
@@ -44,51 +46,6 @@ constexpr DWORD kPumpPeriodMs = 50;
 enum class PageResult { Printed = 1,
                         SendFailed = -1,
                         OutOfMemory = -2 };
-
-// A top-down 24-bit band bitmap selected into a memory device context;
-// everything it made is released when it goes.
-class BandTarget {
-public:
-    BandTarget(HDC printer, std::int32_t width, std::int32_t height)
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* pixels = nullptr;
-        bitmap = CreateDIBSection(printer, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-        bits = static_cast<std::uint8_t*>(pixels);
-        stride = ((static_cast<std::int64_t>(width) + 1) * 3) & ~std::int64_t(3);
-    }
-    ~BandTarget()
-    {
-        if (kept)
-            SelectObject(dc, kept);
-        if (dc)
-            DeleteDC(dc);
-        if (bitmap)
-            DeleteObject(bitmap);
-    }
-    BandTarget(const BandTarget&) = delete;
-    BandTarget& operator=(const BandTarget&) = delete;
-
-    bool Created() const { return bitmap && bits; }
-    bool Select()
-    {
-        dc = CreateCompatibleDC(nullptr);
-        kept = dc ? SelectObject(dc, bitmap) : nullptr;
-        return kept != nullptr;
-    }
-
-    HBITMAP bitmap = nullptr;
-    std::uint8_t* bits = nullptr;
-    std::int64_t stride = 0;
-    HDC dc = nullptr;
-    HGDIOBJ kept = nullptr;
-};
 
 struct PageGeometry {
     std::int32_t rowWidth;
@@ -108,17 +65,17 @@ public:
     PageResult Run();
 
 private:
-    std::unique_ptr<BandTarget> MakeBand(HDC printer, std::int32_t bandLines) const;
+    std::unique_ptr<BandTarget> MakeBand(HDC printer, std::int32_t bandLines, bool bilevel) const;
     PageResult RenderBands(BandTarget* const (&bands)[BandRowWorker::kSlots], std::int32_t bandLines);
 
     PrinterDevice& device;
     PageGeometry page;
 };
 
-std::unique_ptr<BandTarget> PageOutput::MakeBand(HDC printer, std::int32_t bandLines) const
+std::unique_ptr<BandTarget> PageOutput::MakeBand(HDC printer, std::int32_t bandLines, bool bilevel) const
 {
-    auto band = page.portrait ? std::make_unique<BandTarget>(printer, page.rowWidth, bandLines)
-                              : std::make_unique<BandTarget>(printer, bandLines, page.rowWidth);
+    auto band = page.portrait ? std::make_unique<BandTarget>(printer, page.rowWidth, bandLines, bilevel)
+                              : std::make_unique<BandTarget>(printer, bandLines, page.rowWidth, bilevel);
     if (!band->Created())
         return nullptr;
     // A new bitmap holds zeroes; from then on the row work hands every band
@@ -141,30 +98,42 @@ PageResult PageOutput::Run()
     if (!device.ditherer.Prepare(page.rowWidth, 0.5))
         return PageResult::OutOfMemory;
 
-    std::int32_t bandLines = BandLinesFor(tarvel::platform::FreePhysicalMemory(), page.rowWidth, page.rowCount,
+    // A page of black and white only is played on one-bit bands: a 24th of
+    // the memory to paint, test and read, and rows that need no dithering.
+    const bool bilevel = page.portrait && bilevelBands && tarvel::render::PageIsBilevel(device.recording);
+    // Its rows cost what a 24-bit row a 24th as wide costs.
+    const std::int32_t costWidth = bilevel ? (page.rowWidth + 23) / 24 : page.rowWidth;
+    std::int32_t bandLines = BandLinesFor(tarvel::platform::FreePhysicalMemory(), costWidth, page.rowCount,
                                           page.portrait);
     // The free-memory rule hands a band two thirds of what it is given.
-    const std::uint64_t budget = bandBudgetOverride.value_or(kBandBudgetBytes);
-    bandLines = std::min(bandLines, BandLinesFor(budget / 2 * 3, page.rowWidth, page.rowCount, page.portrait));
+    const std::uint64_t budget = bandBudgetOverride.value_or(bilevel ? kBilevelBandBudgetBytes : kBandBudgetBytes);
+    bandLines = std::min(bandLines, BandLinesFor(budget / 2 * 3, costWidth, page.rowCount, page.portrait));
     // Two bitmaps when the page has more than one band: one is played while
     // the other's rows are worked on. When the platform cannot give them at
     // that height, try with half.
     HDC printer = tarvel::render::PrinterDc(device.recording);
-    std::unique_ptr<BandTarget> bands[BandRowWorker::kSlots];
+    std::unique_ptr<BandTarget>(&bands)[BandRowWorker::kSlots] = device.keptBands;
+    const auto fits = [&](const std::unique_ptr<BandTarget>& band, std::int32_t lines) {
+        return band && band->bilevel == bilevel && band->width == (page.portrait ? page.rowWidth : lines)
+               && band->height == (page.portrait ? lines : page.rowWidth);
+    };
     while (bandLines > 0) {
         if (bandLineLimit && bandLines > *bandLineLimit) {
             bandLines /= 2;
             continue;
         }
-        bands[0] = MakeBand(printer, bandLines);
-        bands[1] = bands[0] && bandLines < page.rowCount ? MakeBand(printer, bandLines) : nullptr;
-        if (bands[0] && (bands[1] || bandLines >= page.rowCount))
+        const bool twoBands = bandLines < page.rowCount;
+        if (fits(bands[0], bandLines) && (fits(bands[1], bandLines) || !twoBands))
+            break;
+        bands[0] = MakeBand(printer, bandLines, bilevel);
+        bands[1] = bands[0] && twoBands ? MakeBand(printer, bandLines, bilevel) : nullptr;
+        if (bands[0] && (bands[1] || !twoBands) && bands[0]->Select() && (!bands[1] || bands[1]->Select()))
             break;
         bands[0].reset();
         bands[1].reset();
         bandLines /= 2;
     }
-    if (!bands[0] || !bands[0]->Select() || (bands[1] && !bands[1]->Select()))
+    if (!bands[0])
         return PageResult::OutOfMemory;
     return RenderBands({bands[0].get(), bands[1].get()}, bandLines);
 }
@@ -210,7 +179,7 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
                                         : RECT{origin, 0, origin + n, page.rowWidth};
         if (!tarvel::render::PlayBand(device.recording, band.dc, pageArea, area, keepPlaying))
             return PageResult::SendFailed;
-        worker.Submit(slot, {band.bits, band.stride, n});
+        worker.Submit(slot, {band.bits, band.stride, n, band.bilevel});
         remaining -= n;
         origin += n;
         slot = bands[1] ? 1 - slot : 0;
@@ -232,8 +201,12 @@ int FinishPage(PrinterDevice& device, int result)
     device.driver.reset();
     tarvel::render::ClearPage(device.recording);
     device.pageStarted = 0;
-    if (result <= 0)
+    if (result <= 0) {
         device.jobFailed = 1;
+        // A page that stopped part way left drawing in its bands.
+        device.keptBands[0].reset();
+        device.keptBands[1].reset();
+    }
     return result;
 }
 
@@ -262,6 +235,10 @@ void LimitBandBitmapLines(std::optional<std::int32_t> maxLines)
 void SetBandBudget(std::optional<std::uint64_t> bytes)
 {
     bandBudgetOverride = bytes;
+}
+void UseBilevelBands(bool on)
+{
+    bilevelBands = on;
 }
 }  // namespace hooks
 

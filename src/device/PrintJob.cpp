@@ -176,6 +176,8 @@ int EndDoc(PrinterDevice& device, HDC dc)
         device.port.reset();
     }
     device.driver.reset();
+    device.keptBands[0].reset();
+    device.keptBands[1].reset();
     return 1;
 }
 

@@ -54,6 +54,9 @@ void LimitBandBitmapLines(std::optional<std::int32_t> maxLines);
 // Replaces the cache-sized bound of a band (nullopt: the built-in one), so
 // that benchmarks can measure other sizes.
 void SetBandBudget(std::optional<std::uint64_t> bytes);
+// Off: every page is played on 24-bit bands, so that a test can compare
+// the bytes of bilevel bands with them.
+void UseBilevelBands(bool on);
 }  // namespace hooks
 
 }  // namespace tarvel::device

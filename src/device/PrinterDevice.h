@@ -7,6 +7,7 @@
 // state torn down).
 #pragma once
 
+#include "device/BandTarget.h"
 #include "device/SetupDialogState.h"
 #include "drivers/PrinterDriver.h"
 #include "ports/OutputPort.h"
@@ -100,6 +101,10 @@ public:
     // Only during PDC_EndPage.
     std::unique_ptr<tarvel::drivers::PrinterDriver> driver;
     tarvel::render::Ditherer ditherer;
+    // The band bitmaps of the job's last page, white, for the next page
+    // when it asks for bands of the same size: fresh ones cost page faults
+    // and a white fill on every page.
+    std::unique_ptr<BandTarget> keptBands[2];
     // From PDC_StartDoc to PDC_EndDoc or the next PDC_StartDoc; declared
     // after the Ditherer so that it goes first at unload.
     std::unique_ptr<tarvel::ports::OutputPort> port;

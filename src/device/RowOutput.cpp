@@ -43,6 +43,25 @@ RowStep RowOutput::Put(std::uint8_t* row)
         ++blankRows;
         return RowStep::Blank;
     }
+    EndBlankRun();
+    ditherer.DitherRow(row, monochrome);
+    return driver.SendRow(port, row) ? RowStep::Sent : RowStep::Failed;
+}
+
+RowStep RowOutput::PutBlack(const std::uint8_t* black, bool white)
+{
+    if (white) {
+        ++blankRows;
+        return RowStep::Blank;
+    }
+    EndBlankRun();
+    // What dithering does with a row of pure colours.
+    ditherer.ResetErrors();
+    return driver.SendBlackRow(port, black) ? RowStep::Sent : RowStep::Failed;
+}
+
+void RowOutput::EndBlankRun()
+{
     if (blankRows > 0) {
         // The skip's own result is not looked at: a port that failed fails
         // the row that follows it.
@@ -50,8 +69,6 @@ RowStep RowOutput::Put(std::uint8_t* row)
         blankRows = 0;
         ditherer.ResetErrors();
     }
-    ditherer.DitherRow(row, monochrome);
-    return driver.SendRow(port, row) ? RowStep::Sent : RowStep::Failed;
 }
 
 int BandRowWorker::BandBytes::Write(const std::uint8_t* bytes, int length)
@@ -169,9 +186,39 @@ void BandRowWorker::WorkerMain()
     }
 }
 
+void BandRowWorker::WorkBilevel(Slot& slot)
+{
+    const Band& band = slot.band;
+    const std::size_t bytes = (static_cast<std::size_t>(rowWidth) + 7) / 8;
+    // The bits of the last byte that belong to the row.
+    const auto kept = static_cast<std::uint8_t>(0xFF00 >> (((rowWidth - 1) & 7) + 1));
+    black.resize(bytes);
+    rows.SetPort(&slot.bytes);
+    for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {
+        std::uint8_t* line = band.bits + i * band.stride;
+        std::uint8_t inked = 0;
+        for (std::size_t k = 0; k + 1 < bytes; ++k) {
+            black[k] = static_cast<std::uint8_t>(~line[k]);
+            inked |= black[k];
+        }
+        black[bytes - 1] = static_cast<std::uint8_t>(~line[bytes - 1] & kept);
+        inked |= black[bytes - 1];
+        const RowStep step = rows.PutBlack(black.data(), inked == 0);
+        slot.failed = step == RowStep::Failed;
+        // The band after next finds it white.
+        if (step != RowStep::Blank)
+            std::memset(line, 255, bytes);
+    }
+    rows.SetPort(nullptr);
+}
+
 void BandRowWorker::Work(Slot& slot)
 {
     const Band& band = slot.band;
+    if (band.bilevel) {
+        WorkBilevel(slot);
+        return;
+    }
     rows.SetPort(&slot.bytes);
     const auto rowBytes = static_cast<std::size_t>(rowWidth) * 3;
     for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {

@@ -41,10 +41,18 @@ public:
     // not write the row.
     RowStep Put(std::uint8_t* row);
 
+    // The same for a row of black and white only, given as one bit per
+    // pixel set for black (SendBlackRow): such a row is not dithered, and
+    // prints as Put prints its pixels.
+    RowStep PutBlack(const std::uint8_t* black, bool white);
+
     // Where the following rows are written.
     void SetPort(tarvel::ports::PortWriter* writer) { port = writer; }
 
 private:
+    // Announces the white rows counted before a printed one.
+    void EndBlankRun();
+
     tarvel::render::Ditherer& ditherer;
     tarvel::drivers::PrinterDriver& driver;
     tarvel::ports::PortWriter* port;
@@ -68,10 +76,13 @@ public:
 
     // A band bitmap: `lines` printer rows in portrait (one per scan line),
     // `lines` printer rows as columns of `rowWidth` scan lines in landscape.
+    // A bilevel band (portrait only) has one bit per pixel, 0 for black and
+    // 1 for white.
     struct Band {
         std::uint8_t* bits = nullptr;
         std::int64_t stride = 0;
         std::int32_t lines = 0;
+        bool bilevel = false;
     };
 
     // The ditherer must be prepared and the driver opened and begun for the
@@ -120,11 +131,13 @@ private:
 
     void WorkerMain();
     void Work(Slot& slot);
+    void WorkBilevel(Slot& slot);
 
     RowOutput rows;
     std::int32_t rowWidth;
     bool portrait;
     std::unique_ptr<std::uint8_t[]> turned;  // one landscape row, turned
+    std::vector<std::uint8_t> black;         // one bilevel row as ink
     Slot slots[kSlots];
     std::mutex lock;
     std::condition_variable workReady;

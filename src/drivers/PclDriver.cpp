@@ -81,7 +81,17 @@ bool PclDriver::SkipRows(PortWriter* port, std::uint32_t count)
 bool PclDriver::SendRow(PortWriter* port, const std::uint8_t* row)
 {
     if (!port || !row || !IsOpen()) return false;
-    if (!SplitPlanes(row, width)) return false;
+    return SplitPlanes(row, width) && SendPlanes(port);
+}
+
+bool PclDriver::SendBlackRow(PortWriter* port, const std::uint8_t* black)
+{
+    if (!port || !black || !IsOpen()) return false;
+    return PlanesFromBlack(black, width) && SendPlanes(port);
+}
+
+bool PclDriver::SendPlanes(PortWriter* port)
+{
 
     // Seed rows are numbered by the plane's place in the row; black is last
     // in four-plane mode, so that W closes the row after it.

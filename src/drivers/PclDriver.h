@@ -15,9 +15,14 @@ public:
     bool EjectPage(PortWriter* port) override;
     bool SkipRows(PortWriter* port, std::uint32_t count) override;
     bool SendRow(PortWriter* port, const std::uint8_t* row) override;
+    bool SendBlackRow(PortWriter* port, const std::uint8_t* black) override;
 
 protected:
     void EnableMethods() override;
+
+private:
+    // Sends the planes as split for the whole width.
+    bool SendPlanes(PortWriter* port);
 };
 
 }  // namespace tarvel::drivers

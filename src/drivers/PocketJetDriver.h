@@ -49,7 +49,6 @@ private:
 
     PocketJetModel model_;
     std::unique_ptr<std::uint8_t[]> dotRow;
-    std::uint32_t width = 0;
     std::uint32_t paper = 0;
     // The start column last sent to the printer, which keeps it across rows.
     std::uint32_t column = 0;

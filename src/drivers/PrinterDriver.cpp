@@ -1,5 +1,7 @@
 #include "drivers/PrinterDriver.h"
 
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -72,6 +74,31 @@ std::uint32_t InkedColumns(const std::uint8_t* row, std::uint32_t width)
     std::uint32_t n = width;
     while (n > 0 && IsWhitePixel(row + 3 * static_cast<std::size_t>(n - 1))) --n;
     return n;
+}
+
+std::uint32_t InkedBits(const std::uint8_t* black, std::uint32_t width)
+{
+    if (!black) return 0;
+    for (std::uint32_t i = PlaneBytes(width); i > 0; --i) {
+        std::uint8_t byte = black[i - 1];
+        if (i * 8 > width) byte &= static_cast<std::uint8_t>(0xFF00 >> (width - (i - 1) * 8));
+        if (byte) return (i - 1) * 8 + 8 - static_cast<std::uint32_t>(std::countr_zero(byte));
+    }
+    return 0;
+}
+
+bool PrinterDriver::SendBlackRow(PortWriter* port, const std::uint8_t* black)
+{
+    if (!black) return false;
+    try {
+        spelledRow.assign(std::size_t(width) * 3, 255);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (std::uint32_t x = 0; x < width; ++x) {
+        if (black[x >> 3] & (0x80 >> (x & 7))) std::memset(&spelledRow[std::size_t(x) * 3], 0, 3);
+    }
+    return SendRow(port, spelledRow.data());
 }
 
 bool WriteAll(PortWriter* port, const std::uint8_t* bytes, std::size_t count)

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "ports/PortWriter.h"
 
@@ -46,11 +47,21 @@ public:
     // the paper one dot row further down; false on a short write, a null
     // port or row, or a driver that is not open.
     virtual bool SendRow(PortWriter* port, const std::uint8_t* row) = 0;
+    // Prints a row that holds only black and white, given as one bit per
+    // pixel (most significant first, set for black), exactly as SendRow
+    // prints the same row of pixels; same failures. The bits past width in
+    // the last byte are ignored. This default spells the row out for
+    // SendRow; a driver that works on ink planes takes the bits as they are.
+    virtual bool SendBlackRow(PortWriter* port, const std::uint8_t* black);
 
 protected:
+    std::uint32_t width = 0;
     std::uint32_t planeCount = 1;
     std::uint32_t draft = 0;
     std::uint32_t compression = 1;
+
+private:
+    std::vector<std::uint8_t> spelledRow;  // for SendBlackRow
 };
 
 // The printer models, indexed by the Printer setting.
@@ -90,6 +101,9 @@ inline bool IsWhitePixel(const std::uint8_t* pixel)
 // Number of leading pixels of the row up to and including the last one
 // that is not white; 0 for a white row.
 std::uint32_t InkedColumns(const std::uint8_t* row, std::uint32_t width);
+
+// The same for a row of one bit per pixel, set for black.
+std::uint32_t InkedBits(const std::uint8_t* black, std::uint32_t width);
 
 // Writes the whole buffer to the port in one Write; false unless the port
 // took every byte.

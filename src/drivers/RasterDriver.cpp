@@ -1,5 +1,6 @@
 #include "drivers/RasterDriver.h"
 
+#include <cstring>
 #include <new>
 
 #include "drivers/PlaneSplit.h"
@@ -93,13 +94,50 @@ bool RasterDriver::SplitPlanes(const std::uint8_t* row, std::uint32_t n)
     }
 }
 
+bool RasterDriver::PlanesFromBlack(const std::uint8_t* black, std::uint32_t n)
+{
+    const std::uint32_t bytes = PlaneBytes(n);
+    std::uint8_t* const inked[3] = {cyanPlane.get(), magentaPlane.get(), yellowPlane.get()};
+    switch (planeCount) {
+    case 1: std::memcpy(blackPlane.get(), black, bytes); break;
+    case 3:
+        for (std::uint8_t* plane : inked) std::memcpy(plane, black, bytes);
+        break;
+    case 4:
+        std::memcpy(blackPlane.get(), black, bytes);
+        for (std::uint8_t* plane : inked) std::memset(plane, 0, bytes);
+        break;
+    default: return false;
+    }
+    // As SplitPlanes leaves them: nothing past n in the last byte.
+    if (n % 8 != 0) {
+        const auto kept = static_cast<std::uint8_t>(0xFF00 >> (n % 8));
+        for (std::uint8_t* plane : {cyanPlane.get(), magentaPlane.get(), yellowPlane.get(), blackPlane.get()}) {
+            if (plane) plane[bytes - 1] &= kept;
+        }
+    }
+    return true;
+}
+
 bool ColourCodedDriver::SendRow(PortWriter* port, const std::uint8_t* row)
 {
     if (!port || !row || !IsOpen()) return false;
     const std::uint32_t n = InkedColumns(row, width);
     // A row that dithering turned white only moves the paper.
     if (n == 0) return SkipRows(port, 1);
-    if (!SplitPlanes(row, n)) return false;
+    return SplitPlanes(row, n) && SendPlanes(port, n);
+}
+
+bool ColourCodedDriver::SendBlackRow(PortWriter* port, const std::uint8_t* black)
+{
+    if (!port || !black || !IsOpen()) return false;
+    const std::uint32_t n = InkedBits(black, width);
+    if (n == 0) return SkipRows(port, 1);
+    return PlanesFromBlack(black, n) && SendPlanes(port, n);
+}
+
+bool ColourCodedDriver::SendPlanes(PortWriter* port, std::uint32_t n)
+{
 
     struct Plane {
         const std::uint8_t* bytes;

@@ -34,6 +34,9 @@ protected:
     // Separates the first n pixels of the row into the planes in use; false
     // for a plane count the driver does not know.
     bool SplitPlanes(const std::uint8_t* row, std::uint32_t n);
+    // The same for the first n pixels of a row of black bits (SendBlackRow):
+    // black ink, or all three colours where there is no black plane.
+    bool PlanesFromBlack(const std::uint8_t* black, std::uint32_t n);
 
     // True when Open succeeded and the buffers are there.
     bool IsOpen() const;
@@ -43,7 +46,6 @@ protected:
     std::unique_ptr<std::uint8_t[]> yellowPlane;
     std::unique_ptr<std::uint8_t[]> blackPlane;
     RowCompressor compressor;
-    std::uint32_t width = 0;
 };
 
 // ESC/P 2, Stylus COLOR and Canon BJ print a row as one command per plane,
@@ -51,6 +53,7 @@ protected:
 class ColourCodedDriver : public RasterDriver {
 public:
     bool SendRow(PortWriter* port, const std::uint8_t* row) override;
+    bool SendBlackRow(PortWriter* port, const std::uint8_t* black) override;
 
 protected:
     // Writes one plane: `columns` pixels wide, colour code `colour`, with
@@ -63,6 +66,10 @@ protected:
     // True when the plane bytes go out exactly as separated instead of
     // through the compressor.
     virtual bool SendsRawPlanes() const { return false; }
+
+private:
+    // Sends the planes as split for the first n pixels, n > 0.
+    bool SendPlanes(PortWriter* port, std::uint32_t n);
 };
 
 }  // namespace tarvel::drivers

@@ -677,6 +677,53 @@ void ResetBandState(HDC dc)
     SetBkMode(dc, OPAQUE);
 }
 
+namespace {
+
+bool IsBlackOrWhite(COLORREF color)
+{
+    return color == RGB(0, 0, 0) || color == RGB(255, 255, 255);
+}
+
+}  // namespace
+
+bool PageIsBilevel(const RecordingState& state)
+{
+    for (const DisplayRecord& record : state.list) {
+        if (record.slot != 0)
+            return false;
+        switch (record.kind) {
+        case RecordKind::SetTextColor:
+        case RecordKind::SetBkColor:
+            if (!IsBlackOrWhite(std::get<StateParams>(record.params).value))
+                return false;
+            break;
+        case RecordKind::BitBlt:
+        case RecordKind::StretchBlt:
+            return false;
+        case RecordKind::SelectObject: {
+            // What the band selects is the library's copy, so that is what
+            // is asked.
+            const auto& select = std::get<SelectParams>(record.params);
+            HGDIOBJ object = SelectedHandle(state.tables, select);
+            LOGPEN pen{};
+            LOGBRUSH brush{};
+            if (!object || select.objectKind == OBJ_FONT)
+                break;
+            if (select.objectKind == OBJ_PEN && GetObjectW(object, sizeof pen, &pen) == sizeof pen
+                && IsBlackOrWhite(pen.lopnColor))
+                break;
+            if (select.objectKind == OBJ_BRUSH && GetObjectW(object, sizeof brush, &brush) == sizeof brush
+                && (brush.lbStyle == BS_NULL || (brush.lbStyle == BS_SOLID && IsBlackOrWhite(brush.lbColor))))
+                break;
+            return false;
+        }
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 namespace hooks {
 void LimitPageStatePixels(std::optional<std::int64_t> pixels)
 {

@@ -20,7 +20,8 @@ void ResetBandState(HDC dc);
 using KeepPlaying = std::function<bool()>;
 
 // Draws the DisplayList into target, a device context holding a 24-bit
-// bitmap that covers band (page coordinates; its pixel (0, 0) is the band's
+// bitmap (or a one-bit one for a bilevel page, see PageIsBilevel) that
+// covers band (page coordinates; its pixel (0, 0) is the band's
 // upper-left corner). Copies from the page onto itself see the page as it
 // stood before them, and nothing outside page, as on one bitmap of the
 // whole page. The target starts each band as a new printer DC does (the
@@ -40,6 +41,13 @@ bool PlayBand(RecordingState& state, HDC target, const RECT& page, const RECT& b
 // page without a far edge, ending the walk before record stopIndex (-1: the
 // whole list).
 void PlayBand(RecordingState& state, HDC target, int left, int top, int width, int height, std::int64_t stopIndex);
+
+// True when every record of the page draws on the printer DC in black and
+// white only: colours, pens and solid brushes of pure black or white,
+// hollow brushes, any mix mode, no copies. Raster operations are bitwise,
+// so such a page played on a one-bit band whose palette is black (0) and
+// white (1) holds exactly the pixels a 24-bit band would.
+bool PageIsBilevel(const RecordingState& state);
 
 namespace hooks {
 // Test hook: the most pixels of earlier page state a band may keep before it

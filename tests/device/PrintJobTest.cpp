@@ -248,6 +248,70 @@ TEST_F(PrintJob, EveryModelColourModeAndOrientationPrintsTheDitheredPage)
     EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
 }
 
+// A page of black and white only goes through one-bit bands without
+// dithering; every model and colour mode must still get the bytes the
+// 24-bit bands give, on every page of a document (the bands are kept).
+TEST_F(PrintJob, ABlackAndWhitePagePrintsOnOneBitBandsAsOn24BitBands)
+{
+    const auto drawBilevel = [this](int seed) {
+        auto& r = device.recording;
+        const int width = Caps(PHYSICALWIDTH), height = Caps(PHYSICALHEIGHT);
+        HPEN dashed = CreatePen(PS_DASH, 1, RGB(0, 0, 0));
+        tarvel::render::RecordSelectObject(r, printer_, GetStockObject(NULL_BRUSH));
+        tarvel::render::RecordEllipse(r, printer_, seed, 7, width / 2, height / 3);
+        tarvel::render::RecordSelectObject(r, printer_, GetStockObject(BLACK_BRUSH));
+        tarvel::render::RecordSelectObject(r, printer_, dashed);
+        tarvel::render::RecordRoundRect(r, printer_, width / 3, height / 4, width - 9, height - 5, 40, 30);
+        tarvel::render::RecordSetROP2(r, printer_, R2_XORPEN);
+        tarvel::render::RecordSelectObject(r, printer_, GetStockObject(WHITE_PEN));
+        const POINT line[3] = {{0, height - 1}, {width / 2, seed}, {width - 1, height / 2}};
+        tarvel::render::RecordPolyline(r, printer_, line, 3);
+        tarvel::render::RecordSetROP2(r, printer_, R2_COPYPEN);
+        tarvel::render::RecordSetTextColor(r, printer_, RGB(255, 255, 255));
+        tarvel::render::RecordSetBkColor(r, printer_, RGB(0, 0, 0));
+        tarvel::render::RecordExtTextOut(r, printer_, width / 3 + seed, height / 2, 0, nullptr, u"Tarvel", 6, nullptr);
+        tarvel::render::RecordSetTextColor(r, printer_, RGB(0, 0, 0));
+        tarvel::render::RecordSetBkMode(r, printer_, TRANSPARENT);
+        RECT box{3, height / 2, width - 3, height - 2};
+        tarvel::render::RecordDrawText(r, printer_, u"Black and white on every printer", -1, &box, DT_WORDBREAK);
+        DeleteObject(dashed);
+    };
+    const auto print = [&](bool bilevel) {
+        hooks::UseBilevelBands(bilevel);
+        EXPECT_EQ(Start(), 1);
+        for (int seed : {1, 30}) {
+            EXPECT_EQ(StartPage(device, printer_), 1);
+            drawBilevel(seed);
+            EXPECT_TRUE(tarvel::render::PageIsBilevel(device.recording));
+            EXPECT_EQ(EndPage(device, printer_), 1);
+        }
+        EndDoc(device, printer_);
+        hooks::UseBilevelBands(true);
+        return ReadFile(root / "job.prn");
+    };
+    for (int printer = 0; printer < kModelCount; ++printer) {
+        for (int colorMode = 0; colorMode < kColorModeCount; ++colorMode) {
+            if (MonochromeOnly(printer) && colorMode > 0)
+                continue;
+            SCOPED_TRACE(::testing::Message() << "printer " << printer << " colour " << colorMode);
+            Confirm(printer, colorMode, true);
+            EXPECT_EQ(print(true), print(false));
+        }
+    }
+    // A grey pen, or a copy, keeps a page on 24-bit bands.
+    ASSERT_EQ(StartPage(device, printer_), 0);
+    for (auto draw : {+[](tarvel::render::RecordingState& r, HDC dc) {
+                          tarvel::render::RecordSelectObject(r, dc, GetStockObject(GRAY_BRUSH));
+                      },
+                      +[](tarvel::render::RecordingState& r, HDC dc) {
+                          tarvel::render::RecordBitBlt(r, dc, 0, 0, 5, 5, dc, 9, 9, SRCCOPY);
+                      }}) {
+        tarvel::render::ClearPage(device.recording);
+        draw(device.recording, printer_);
+        EXPECT_FALSE(tarvel::render::PageIsBilevel(device.recording));
+    }
+}
+
 TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
 {
     Confirm(0, 0, true);
@@ -278,8 +342,9 @@ TEST_F(PrintJob, OnlyPagesInTheRangeArePrintedAndPagesLeftOpenAreEnded)
     for (int page = 1; page <= 5; ++page) {
         ASSERT_EQ(StartPage(device, printer_), 1);
         DrawPage(page * 7);
-        if (page % 2 == 0)
+        if (page % 2 == 0) {
             EXPECT_EQ(EndPage(device, printer_), 1);
+        }
     }
     ASSERT_EQ(EndDoc(device, printer_), 1);
     EXPECT_EQ(device.pageCounter, 5);

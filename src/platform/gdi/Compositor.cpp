@@ -287,6 +287,15 @@ void FillSpan(Bitmap& bitmap, int y, int x0, int x1, const Paint& paint, std::ui
     const std::uint8_t* xx = op.xx;
     std::uint8_t* row = bitmap.Row(y);
     if (bitmap.bpp == 1) {
+        // Whole bytes between the ends, when the result does not depend on
+        // what is there (the cells and boxes behind text).
+        if (op.plain && x1 - x0 >= 16) {
+            const int firstWhole = (x0 + 7) >> 3, endWhole = x1 >> 3;
+            std::memset(row + firstWhole, aa[0], std::size_t(endWhole - firstWhole));
+            FillSpan(bitmap, y, x0, firstWhole * 8, paint, rop);
+            FillSpan(bitmap, y, endWhole * 8, x1, paint, rop);
+            return;
+        }
         for (int px = x0; px < x1;) {
             int byteIndex = px >> 3;
             int first = px & 7;

@@ -207,8 +207,10 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
     const int wb = WorkBytes(target.bpp);
     const int x0 = int(area.left), width = int(area.right - area.left);
     thread_local std::vector<std::uint8_t> cover;
-    cover.assign(std::size_t(width) + 8, 0);
-    std::uint8_t* c = cover.data();
+    // A word of room on both sides: one-bit rows read whole bytes of pixels
+    // from before the area's first column.
+    cover.assign(std::size_t(width) + 16, 0);
+    std::uint8_t* c = cover.data() + 8;
     for (long long y = area.top; y < area.bottom; ++y) {
         int lo = width, hi = 0;  // columns touched in this row
         for (const Placed& p : placed) {
@@ -228,8 +230,23 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
             hi = std::max(hi, to);
         }
         // Text is written with the copy mode, so a run of pen is the text
-        // pixel repeated; only packed one-bit rows go through the span fill.
-        std::uint8_t* line = target.bpp == 1 ? nullptr : target.Row(int(y));
+        // pixel repeated. One-bit rows take the cover eight pixels a byte.
+        if (target.bpp == 1) {
+            if (lo < hi) {
+                std::uint8_t* bits = target.Row(int(y));
+                const bool set = text.pixel.b[0] != 0;
+                for (int byte = (x0 + lo) >> 3; byte <= (x0 + hi - 1) >> 3; ++byte) {
+                    // Eight cover bytes of 0 or 1, the first pixel lowest,
+                    // gathered into the top byte with the first pixel in
+                    // its high bit.
+                    const auto mask = std::uint8_t((Load64(c + byte * 8 - x0) * 0x8040201008040201u) >> 56);
+                    bits[byte] = std::uint8_t(set ? bits[byte] | mask : bits[byte] & ~mask);
+                }
+                std::memset(c + lo, 0, std::size_t(hi - lo));
+            }
+            continue;
+        }
+        std::uint8_t* line = target.Row(int(y));
         // The row holds 0 and 1 only, is zero outside lo..hi and has room
         // for a word past its end, so gaps and runs are found a word at a
         // time.
@@ -243,10 +260,6 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
             int start = x;
             while ((word = Load64(c + x) ^ kByteOnes) == 0) x += 8;
             x += FirstNonZeroByte(word);
-            if (!line) {
-                FillSpan(target, int(y), x0 + start, x0 + x, text, 0xF0);
-                continue;
-            }
             std::uint8_t* out = line + std::size_t(x0 + start) * std::size_t(wb);
             const std::size_t count = std::size_t(x - start);
             const std::uint8_t* px = text.pixel.b;

@@ -123,7 +123,8 @@ public:
     }
 
     // Stores the shares kept down from pixel x (qR, qG, qB), completing the
-    // entry of pixel x - 1 with its down-left share.
+    // entry of pixel x - 1 with its down-left share (the first pixel pushed
+    // writes only that share there).
     void Push(int x, int qR, int qG, int qB)
     {
         if (x > 0) {
@@ -137,10 +138,11 @@ public:
         ownB_ = qB;
     }
 
-    // The last pixel of the row has no right neighbour to share with.
-    void Finish(int width)
+    // The last pixel visited has no right neighbour that shares with it:
+    // the row's last, or one followed by white without error.
+    void Finish(int end)
     {
-        std::int32_t* last = next_ + 3 * (width - 1);
+        std::int32_t* last = next_ + 3 * (end - 1);
         last[0] = ownR_;
         last[1] = ownG_;
         last[2] = ownB_;
@@ -204,6 +206,7 @@ bool Ditherer::Prepare(int width, double gamma)
     width_ = width;
     std::memset(currentErrors_.get(), 0, values * sizeof(std::int32_t));
     std::memset(nextErrors_.get(), 0, values * sizeof(std::int32_t));
+    currentSpan_ = nextSpan_ = {};
     errorsClear_ = true;
     if (gamma != gamma_) {
         gamma_ = gamma;
@@ -220,6 +223,7 @@ void Ditherer::ResetErrors()
     const std::size_t bytes = static_cast<std::size_t>(width_) * 3 * sizeof(std::int32_t);
     std::memset(currentErrors_.get(), 0, bytes);
     std::memset(nextErrors_.get(), 0, bytes);
+    currentSpan_ = nextSpan_ = {};
     errorsClear_ = true;
 }
 
@@ -246,15 +250,35 @@ void Ditherer::DitherRow(std::uint8_t* row, bool monochrome)
         return;
     }
     errorsClear_ = false;
-    // The row reads the error its predecessor passed down and writes every
-    // entry of the next array afresh, so trading the two arrays gives the
-    // same values as copying one into the other.
+    const Span span = StartRow(row);
+    const int end = monochrome ? DitherMonochrome(row, span) : DitherColour(row, span);
+    nextSpan_ = {std::max(span.from - 1, 0), end};
+}
+
+Ditherer::Span Ditherer::StartRow(const std::uint8_t* row)
+{
+    // The row reads the error its predecessor passed down and writes the
+    // next array afresh where it visits (zero is left elsewhere), so
+    // trading the two arrays gives the same values as copying one into the
+    // other.
     std::swap(currentErrors_, nextErrors_);
-    if (monochrome) {
-        DitherMonochrome(row);
-    } else {
-        DitherColour(row);
+    std::swap(currentSpan_, nextSpan_);
+    if (nextSpan_.to > nextSpan_.from) {
+        std::memset(nextErrors_.get() + 3 * static_cast<std::size_t>(nextSpan_.from), 0,
+                    3 * static_cast<std::size_t>(nextSpan_.to - nextSpan_.from) * sizeof(std::int32_t));
     }
+    const auto white = [row](int x) { return row[3 * x] == 255 && row[3 * x + 1] == 255 && row[3 * x + 2] == 255; };
+    int first = 0, last = width_;
+    while (first < width_ && white(first))
+        ++first;
+    while (last > first && white(last - 1))
+        --last;
+    Span span{first, last};
+    if (currentSpan_.to > currentSpan_.from) {
+        span.from = std::min(span.from, currentSpan_.from);
+        span.to = std::max(span.to, currentSpan_.to);
+    }
+    return span;
 }
 
 // A pure pixel without pending error passes through unchanged in both loops
@@ -263,13 +287,14 @@ void Ditherer::DitherRow(std::uint8_t* row, bool monochrome)
 // itself with zero error, and it writes zero error down, as skipping it
 // would.
 
-void Ditherer::DitherColour(std::uint8_t* row)
+int Ditherer::DitherColour(std::uint8_t* row, Span span)
 {
     const std::int32_t* cur = currentErrors_.get();
     ErrorRowWriter errors(nextErrors_.get());
     const std::int32_t* g = gammaTable_.data();
     int carryR = 0, carryG = 0, carryB = 0;
-    for (int x = 0; x < width_; ++x) {
+    int x = span.from;
+    for (; x < width_ && (x < span.to || (carryR | carryG | carryB) != 0); ++x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
         const int tR = Clamp(g[p[2]] + c[0] + carryR);
@@ -286,10 +311,12 @@ void Ditherer::DitherColour(std::uint8_t* row)
         const int qB = Diffuse(tB - oB, carryB);
         errors.Push(x, qR, qG, qB);
     }
-    errors.Finish(width_);
+    if (x > span.from)
+        errors.Finish(x);
+    return x;
 }
 
-void Ditherer::DitherMonochrome(std::uint8_t* row)
+int Ditherer::DitherMonochrome(std::uint8_t* row, Span span)
 {
     const std::int32_t* cur = currentErrors_.get();
     ErrorRowWriter errors(nextErrors_.get());
@@ -297,7 +324,8 @@ void Ditherer::DitherMonochrome(std::uint8_t* row)
     const double* lumaR = lumaRed_.data();
     const double* lumaG = lumaGreen_.data();
     int carryR = 0, carryG = 0, carryB = 0;
-    for (int x = 0; x < width_; ++x) {
+    int x = span.from;
+    for (; x < width_ && (x < span.to || (carryR | carryG | carryB) != 0); ++x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
         // Blue, red, green: the order in which the weighted terms are summed
@@ -316,7 +344,9 @@ void Ditherer::DitherMonochrome(std::uint8_t* row)
         const int qB = Diffuse(tB - ink, carryB);
         errors.Push(x, qR, qG, qB);
     }
-    errors.Finish(width_);
+    if (x > span.from)
+        errors.Finish(x);
+    return x;
 }
 
 }  // namespace tarvel::render

@@ -80,8 +80,21 @@ public:
 private:
     void BuildGammaTable();
     bool RowIsPure(const std::uint8_t* row, bool monochrome) const;
-    void DitherColour(std::uint8_t* row);
-    void DitherMonochrome(std::uint8_t* row);
+    // The columns a row's dithering must visit: from the first that is not
+    // white or has error waiting, on until both have ended and no error is
+    // carried. Elsewhere a white pixel stays white and passes no error on,
+    // as visiting it would find; a page's pictures and shapes rarely span
+    // the paper, so this is most of a row's width.
+    struct Span {
+        int from = 0, to = 0;
+    };
+    Span StartRow(const std::uint8_t* row);
+    // Each dithers from span.from on and returns the column it stopped at.
+    int DitherColour(std::uint8_t* row, Span span);
+    int DitherMonochrome(std::uint8_t* row, Span span);
+
+    // Entries of each error array outside its span are zero.
+    Span currentSpan_, nextSpan_;
 
     std::unique_ptr<std::int32_t[]> currentErrors_;
     std::unique_ptr<std::int32_t[]> nextErrors_;

@@ -39,12 +39,30 @@ RowOutput::RowOutput(tarvel::render::Ditherer& ditherer, tarvel::drivers::Printe
 
 RowStep RowOutput::Put(std::uint8_t* row)
 {
+    return Send(row, Dither(row));
+}
+
+bool RowOutput::Dither(std::uint8_t* row)
+{
     if (IsWhiteRow(row, rowBytes)) {
+        afterBlank = true;
+        return true;
+    }
+    // Skipped rows carry no error into the row after them.
+    if (afterBlank)
+        ditherer.ResetErrors();
+    afterBlank = false;
+    ditherer.DitherRow(row, monochrome);
+    return false;
+}
+
+RowStep RowOutput::Send(const std::uint8_t* row, bool white)
+{
+    if (white) {
         ++blankRows;
         return RowStep::Blank;
     }
     EndBlankRun();
-    ditherer.DitherRow(row, monochrome);
     return driver.SendRow(port, row) ? RowStep::Sent : RowStep::Failed;
 }
 
@@ -67,7 +85,6 @@ void RowOutput::EndBlankRun()
         // the row that follows it.
         driver.SkipRows(port, blankRows);
         blankRows = 0;
-        ditherer.ResetErrors();
     }
 }
 
@@ -152,6 +169,8 @@ bool BandRowWorker::Deliver(int slot, tarvel::ports::PortWriter& port, const std
         }
     }
     s.inUse = false;
+    if (EncodedOnDelivery(s))
+        Encode(s);
     bool sent = !s.failed;
     const std::uint8_t* next = s.bytes.data.data();
     std::size_t left = s.bytes.data.size();
@@ -212,6 +231,22 @@ void BandRowWorker::WorkBilevel(Slot& slot)
     rows.SetPort(nullptr);
 }
 
+void BandRowWorker::Encode(Slot& slot)
+{
+    const Band& band = slot.band;
+    const auto rowBytes = static_cast<std::size_t>(rowWidth) * 3;
+    rows.SetPort(&slot.bytes);
+    for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {
+        std::uint8_t* line = band.bits + i * band.stride;
+        const bool white = slot.white[static_cast<std::size_t>(i)] != 0;
+        slot.failed = rows.Send(line, white) == RowStep::Failed;
+        // The band after next finds it white.
+        if (!white)
+            std::memset(line, 255, rowBytes);
+    }
+    rows.SetPort(nullptr);
+}
+
 void BandRowWorker::Work(Slot& slot)
 {
     const Band& band = slot.band;
@@ -219,30 +254,25 @@ void BandRowWorker::Work(Slot& slot)
         WorkBilevel(slot);
         return;
     }
-    rows.SetPort(&slot.bytes);
-    const auto rowBytes = static_cast<std::size_t>(rowWidth) * 3;
-    for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {
-        std::uint8_t* line;
-        if (portrait) {
-            line = band.bits + i * band.stride;
-        } else {
-            // The page lies turned on the paper: printer row r is page
-            // column r, and its pixel k is page row rowWidth - 1 - k.
-            line = turned.get();
-            const std::uint8_t* column = band.bits + static_cast<std::int64_t>(i) * 3;
-            for (std::int32_t k = 0; k < rowWidth; ++k) {
-                const std::uint8_t* pixel = column + static_cast<std::int64_t>(rowWidth - 1 - k) * band.stride;
-                std::memcpy(line + k * 3, pixel, 3);
-            }
-        }
-        const RowStep step = rows.Put(line);
-        slot.failed = step == RowStep::Failed;
-        // The row was dithered in place; the band after next finds it white.
-        if (portrait && step != RowStep::Blank)
-            std::memset(line, 255, rowBytes);
+    if (EncodedOnDelivery(slot)) {
+        slot.white.resize(static_cast<std::size_t>(std::max(band.lines, 0)));
+        for (std::int32_t i = 0; i < band.lines; ++i)
+            slot.white[static_cast<std::size_t>(i)] = rows.Dither(band.bits + i * band.stride);
+        return;
     }
-    if (!portrait)
-        std::memset(band.bits, 255, static_cast<std::size_t>(static_cast<std::int64_t>(rowWidth) * band.stride));
+    // Landscape: the page lies turned on the paper, so printer row r is
+    // page column r, and its pixel k is page row rowWidth - 1 - k.
+    rows.SetPort(&slot.bytes);
+    std::uint8_t* line = turned.get();
+    for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {
+        const std::uint8_t* column = band.bits + static_cast<std::int64_t>(i) * 3;
+        for (std::int32_t k = 0; k < rowWidth; ++k) {
+            const std::uint8_t* pixel = column + static_cast<std::int64_t>(rowWidth - 1 - k) * band.stride;
+            std::memcpy(line + k * 3, pixel, 3);
+        }
+        slot.failed = rows.Put(line) == RowStep::Failed;
+    }
+    std::memset(band.bits, 255, static_cast<std::size_t>(static_cast<std::int64_t>(rowWidth) * band.stride));
     rows.SetPort(nullptr);
 }
 

@@ -46,6 +46,14 @@ public:
     // prints as Put prints its pixels.
     RowStep PutBlack(const std::uint8_t* black, bool white);
 
+    // The two halves of Put, for rows dithered on one thread and sent from
+    // another in the same order: Dither dithers a row in place unless it is
+    // white (then it returns true), Send takes the row as Put would with
+    // what Dither returned. They share no state, so one thread may dither
+    // a row while another sends an earlier one.
+    bool Dither(std::uint8_t* row);
+    RowStep Send(const std::uint8_t* row, bool white);
+
     // Where the following rows are written.
     void SetPort(tarvel::ports::PortWriter* writer) { port = writer; }
 
@@ -58,7 +66,8 @@ private:
     tarvel::ports::PortWriter* port;
     std::size_t rowBytes;
     bool monochrome;
-    std::uint32_t blankRows = 0;
+    bool afterBlank = false;  // Dither's side: the last row was white
+    std::uint32_t blankRows = 0;  // Send's side
 };
 
 // The row work of a page on a second thread, so that both cores work on
@@ -70,6 +79,10 @@ private:
 // the order the bands were played, so the port sees exactly the stream the
 // rows would have given one by one, and only the application thread ever
 // waits on the port (and pumps the progress window's messages).
+// A portrait band of 24-bit pixels is only dithered by the worker; the
+// application thread encodes it when it delivers it. Dithering is most of
+// a coloured page's row work, and playing a band less than the rest, so
+// this way the two threads carry about the same load.
 class BandRowWorker {
 public:
     static constexpr int kSlots = 2;
@@ -124,6 +137,7 @@ private:
     struct Slot {
         Band band;
         BandBytes bytes;
+        std::vector<std::uint8_t> white;  // per row, when encoded on delivery
         bool inUse = false;
         bool done = false;
         bool failed = false;
@@ -132,6 +146,9 @@ private:
     void WorkerMain();
     void Work(Slot& slot);
     void WorkBilevel(Slot& slot);
+    // Whether the slot's rows are encoded by Deliver.
+    bool EncodedOnDelivery(const Slot& slot) const { return portrait && !slot.band.bilevel; }
+    void Encode(Slot& slot);
 
     RowOutput rows;
     std::int32_t rowWidth;

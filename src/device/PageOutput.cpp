@@ -143,7 +143,8 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
     tarvel::drivers::PrinterDriver& driver = *device.driver;
     tarvel::ports::OutputPort* port = device.port.get();
     // Declared after the bands it works on, so it is gone before they are.
-    BandRowWorker worker(device.ditherer, driver, page.rowWidth, device.settings.colorMode == 0, page.portrait);
+    BandRowWorker worker(device.ditherer, driver, page.rowWidth, device.settings.colorMode == 0, page.portrait,
+                         &device.keptBandBytes);
     if (!worker.Start())
         return PageResult::OutOfMemory;
     if (!port || !driver.BeginPage(port))

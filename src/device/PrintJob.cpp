@@ -178,6 +178,8 @@ int EndDoc(PrinterDevice& device, HDC dc)
     device.driver.reset();
     device.keptBands[0].reset();
     device.keptBands[1].reset();
+    device.keptBandBytes[0] = {};
+    device.keptBandBytes[1] = {};
     return 1;
 }
 

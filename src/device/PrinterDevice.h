@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tarvel::device {
 
@@ -105,6 +106,8 @@ public:
     // when it asks for bands of the same size: fresh ones cost page faults
     // and a white fill on every page.
     std::unique_ptr<BandTarget> keptBands[2];
+    // The byte buffers of the page's bands, kept likewise (BandRowWorker).
+    std::vector<std::uint8_t> keptBandBytes[2];
     // From PDC_StartDoc to PDC_EndDoc or the next PDC_StartDoc; declared
     // after the Ditherer so that it goes first at unload.
     std::unique_ptr<tarvel::ports::OutputPort> port;

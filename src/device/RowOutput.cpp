@@ -103,11 +103,15 @@ int BandRowWorker::BandBytes::Write(const std::uint8_t* bytes, int length)
 }
 
 BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-                             std::int32_t rowWidth, bool monochrome, bool portrait)
+                             std::int32_t rowWidth, bool monochrome, bool portrait,
+                             std::vector<std::uint8_t> (*keptBytes)[kSlots])
     : rows(ditherer, driver, nullptr, rowWidth, monochrome)
+    , keptBytes(keptBytes)
     , rowWidth(rowWidth)
     , portrait(portrait)
 {
+    for (int i = 0; keptBytes && i < kSlots; ++i)
+        slots[i].bytes.data.swap((*keptBytes)[i]);
 }
 
 BandRowWorker::~BandRowWorker()
@@ -119,6 +123,10 @@ BandRowWorker::~BandRowWorker()
     workReady.notify_one();
     if (thread.joinable())
         thread.join();
+    for (int i = 0; keptBytes && i < kSlots; ++i) {
+        slots[i].bytes.data.clear();
+        slots[i].bytes.data.swap((*keptBytes)[i]);
+    }
 }
 
 bool BandRowWorker::Start()

@@ -101,8 +101,12 @@ public:
     // The ditherer must be prepared and the driver opened and begun for the
     // page; both belong to the worker from the first Submit until the last
     // Deliver has returned.
+    // keptBytes, when given, are two byte buffers that outlive the worker:
+    // the bands' bytes are collected in them, and their memory is kept for
+    // the next page (growing fresh buffers cost a text page page faults).
     BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-                  std::int32_t rowWidth, bool monochrome, bool portrait);
+                  std::int32_t rowWidth, bool monochrome, bool portrait,
+                  std::vector<std::uint8_t> (*keptBytes)[kSlots] = nullptr);
     // Waits for a band still being worked on, then ends the thread.
     ~BandRowWorker();
     BandRowWorker(const BandRowWorker&) = delete;
@@ -151,6 +155,7 @@ private:
     void Encode(Slot& slot);
 
     RowOutput rows;
+    std::vector<std::uint8_t> (*keptBytes)[kSlots];
     std::int32_t rowWidth;
     bool portrait;
     std::unique_ptr<std::uint8_t[]> turned;  // one landscape row, turned

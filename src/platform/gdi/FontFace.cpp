@@ -592,14 +592,18 @@ const FontFace::GlyphImage* FontFace::Image(unsigned long index)
             image->width = maxX - minX + 1;
             image->height = maxY - minY + 1;
             image->ink.resize(std::size_t(image->width) * std::size_t(image->height));
+            image->bitStride = (image->width + 7) / 8;
+            image->bits.assign(std::size_t(image->bitStride) * std::size_t(image->height), 0);
             for (int y = 0; y < image->height; ++y) {
                 const unsigned char* row = mask.Row(minY + y) + minX;
+                std::uint8_t* bits = image->bits.data() + std::size_t(y) * std::size_t(image->bitStride);
                 for (int x = 0; x < image->width; ++x) {
                     image->ink[std::size_t(y) * std::size_t(image->width) + std::size_t(x)] = row[x] ? 1 : 0;
+                    if (row[x]) bits[x >> 3] = std::uint8_t(bits[x >> 3] | (0x80 >> (x & 7)));
                 }
             }
         }
-        imageBytes_ += sizeof(GlyphImage) + image->ink.size();
+        imageBytes_ += sizeof(GlyphImage) + image->ink.size() + image->bits.size();
     }
     const GlyphImage* result = image.get();
     images_.emplace(index, std::move(image));

@@ -49,7 +49,9 @@ public:
     // once rather than at every call.
     struct GlyphImage {
         int left = 0, top = 0, width = 0, height = 0;
-        std::vector<std::uint8_t> ink;
+        std::vector<std::uint8_t> ink;   // a byte per pixel, 1 for ink
+        std::vector<std::uint8_t> bits;  // the same, eight pixels a byte, first in the high bit
+        int bitStride = 0;               // bytes per row of bits
     };
     // Null when the face is turned, the glyph draws with partial coverage
     // (then only the mask reproduces how it blends), its image would be

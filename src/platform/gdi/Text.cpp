@@ -150,6 +150,46 @@ struct PenBar {
 // with the copy mode, so painting the cell first and the pen over it is the
 // same as painting each pixel once). False, having drawn nothing, when some
 // glyph has no image; the caller then takes the mask.
+struct Placed {
+    long long left, top;
+    const FontFace::GlyphImage* image;
+};
+
+// Glyphs on a one-bit bitmap straight from their packed bits, each glyph
+// byte landing on two bitmap bytes. Ink takes the text's bit whatever was
+// there, as the copy mode writes a byte cover.
+void DrawBitsOnOneBit(Bitmap& target, const std::vector<Placed>& placed, const DeviceRect& area, bool set)
+{
+    // The bits of bitmap byte index that lie inside the area's columns.
+    const auto inside = [&](long long index) {
+        const long long from = std::max(area.left - index * 8, 0LL), to = std::min(area.right - index * 8, 8LL);
+        return from >= to ? std::uint8_t(0) : std::uint8_t((0xFF >> from) & (0xFF << (8 - to)));
+    };
+    for (const Placed& p : placed) {
+        const FontFace::GlyphImage& image = *p.image;
+        const long long firstRow = std::max(p.top, area.top), endRow = std::min(p.top + image.height, area.bottom);
+        const long long firstByte = p.left >> 3;  // floor, also for negative columns
+        const int shift = int(p.left - firstByte * 8);
+        const int bytes = image.bitStride;
+        // The ends of the area are masked only for a glyph that crosses
+        // them; the bits past a glyph's width are clear.
+        const bool clipped = p.left < area.left || p.left + image.width > area.right;
+        for (long long y = firstRow; y < endRow; ++y) {
+            std::uint8_t* row = target.Row(int(y));
+            const std::uint8_t* bits = image.bits.data() + std::size_t(y - p.top) * std::size_t(bytes);
+            for (int j = 0; j <= bytes; ++j) {
+                const int high = j < bytes ? bits[j] >> shift : 0;
+                const int low = j > 0 && shift ? (bits[j - 1] << (8 - shift)) & 0xFF : 0;
+                auto mask = std::uint8_t(high | low);
+                if (clipped) mask = std::uint8_t(mask & inside(firstByte + j));
+                if (!mask) continue;
+                std::uint8_t& out = row[firstByte + j];
+                out = std::uint8_t(set ? out | mask : out & ~mask);
+            }
+        }
+    }
+}
+
 bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const TextDrawing& how,
                     const std::vector<cairo_glyph_t>& glyphs, const std::vector<FontFace*>& faces,
                     const DeviceRect& area)
@@ -159,10 +199,6 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
     for (const auto& mark : how.marks) {
         if (mark.first > mark.second) return false;  // would wind against the underline
     }
-    struct Placed {
-        long long left, top;
-        const FontFace::GlyphImage* image;
-    };
     thread_local std::vector<Placed> placed;
     placed.clear();
     // Every face trims before any image is taken: trimming drops images.
@@ -204,6 +240,11 @@ bool DrawFromImages(Dc& dc, FontFace& face, const TextLayout& layout, const Text
     if (placed.empty() && bars.empty()) return true;
 
     const Paint text = SolidPaint(target, dc.textColor);
+    if (target.bpp == 1 && bars.empty()) {
+        DrawBitsOnOneBit(target, placed, area, text.pixel.b[0] != 0);
+        if (placed.capacity() > (std::size_t(1) << 16)) placed = {};
+        return true;
+    }
     const int wb = WorkBytes(target.bpp);
     const int x0 = int(area.left), width = int(area.right - area.left);
     thread_local std::vector<std::uint8_t> cover;

@@ -131,18 +131,87 @@ void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n)
     if (n % 8) SplitBytes(row + 24 * static_cast<long>(groups), n % 8, BlackBits{black + groups});
 }
 
+namespace {
+
+// Bit i set when byte i of the 24 at p is 0: three words tested at once
+// (a byte is not zero exactly when adding 0x7F to its low seven bits, or
+// its own top bit, sets its top bit), their top bits gathered by one
+// multiplication each.
+inline std::uint32_t ZeroBytes(const std::uint8_t* p)
+{
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full, kTop = 0x8080808080808080ull;
+    std::uint64_t w[3];
+    std::memcpy(w, p, sizeof w);
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::uint64_t zero = ~(((w[i] & kLow) + kLow) | w[i]) & kTop;
+        bits |= static_cast<std::uint32_t>(((zero >> 7) * 0x0102040810204080ull) >> 56) << (8 * i);
+    }
+    return bits;
+}
+
+// For the zero bits of four pixels (blue, green, red each), the cyan,
+// magenta and yellow nibbles, first pixel in the high bit.
+struct InkNibbles {
+    std::uint16_t entry[4096];
+    constexpr InkNibbles()
+        : entry()
+    {
+        for (int z = 0; z < 4096; ++z) {
+            int c = 0, m = 0, y = 0;
+            for (int k = 0; k < 4; ++k) {
+                const int bit = 8 >> k;
+                y |= (z >> (3 * k)) & 1 ? bit : 0;
+                m |= (z >> (3 * k + 1)) & 1 ? bit : 0;
+                c |= (z >> (3 * k + 2)) & 1 ? bit : 0;
+            }
+            entry[z] = static_cast<std::uint16_t>(c << 8 | m << 4 | y);
+        }
+    }
+};
+constexpr InkNibbles kInkNibbles;
+
+// Cyan, magenta and yellow bytes of eight pixels.
+inline void ColourBytes(const std::uint8_t* p, std::uint8_t& c, std::uint8_t& m, std::uint8_t& y)
+{
+    const std::uint32_t zero = ZeroBytes(p);
+    const unsigned first = kInkNibbles.entry[zero & 0xFFF], second = kInkNibbles.entry[zero >> 12];
+    c = static_cast<std::uint8_t>((first >> 8 & 0xF) << 4 | (second >> 8 & 0xF));
+    m = static_cast<std::uint8_t>((first >> 4 & 0xF) << 4 | (second >> 4 & 0xF));
+    y = static_cast<std::uint8_t>((first & 0xF) << 4 | (second & 0xF));
+}
+
+}  // namespace
+
 void SplitCmy(const std::uint8_t* row, std::uint8_t* cyan, std::uint8_t* magenta,
               std::uint8_t* yellow, int n)
 {
     if (n <= 0 || !row || !cyan || !magenta || !yellow) return;
-    SplitBytes(row, n, CmyBits{cyan, magenta, yellow});
+    const int groups = n / 8;
+    for (int g = 0; g < groups; ++g) ColourBytes(row + 24 * static_cast<long>(g), cyan[g], magenta[g], yellow[g]);
+    if (n % 8)
+        SplitBytes(row + 24 * static_cast<long>(groups), n % 8,
+                   CmyBits{cyan + groups, magenta + groups, yellow + groups});
 }
 
 void SplitCmyk(const std::uint8_t* row, std::uint8_t* cyan, std::uint8_t* magenta,
                std::uint8_t* yellow, std::uint8_t* black, int n)
 {
     if (n <= 0 || !row || !cyan || !magenta || !yellow || !black) return;
-    SplitBytes(row, n, CmykBits{cyan, magenta, yellow, black});
+    const int groups = n / 8;
+    for (int g = 0; g < groups; ++g) {
+        std::uint8_t c, m, y;
+        ColourBytes(row + 24 * static_cast<long>(g), c, m, y);
+        // A black pixel is printed with black ink alone.
+        const auto k = static_cast<std::uint8_t>(c & m & y);
+        cyan[g] = static_cast<std::uint8_t>(c & ~k);
+        magenta[g] = static_cast<std::uint8_t>(m & ~k);
+        yellow[g] = static_cast<std::uint8_t>(y & ~k);
+        black[g] = k;
+    }
+    if (n % 8)
+        SplitBytes(row + 24 * static_cast<long>(groups), n % 8,
+                   CmykBits{cyan + groups, magenta + groups, yellow + groups, black + groups});
 }
 
 }  // namespace tarvel::drivers

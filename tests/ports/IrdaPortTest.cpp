@@ -76,13 +76,13 @@ TEST_F(IrdaPortTest, APageGoesOutInSendsOfTheLinkSizeWithTheTailAtFlush)
 
 TEST_F(IrdaPortTest, EachStepIsRetriedUntilItComesOrHasItsStatusWhenItNeverDoesOrFailsAtOnce)
 {
-    simulator->FailSockets(2);
-    simulator->HideDevicesFor(2);
-    simulator->RefuseConnects(2);
+    simulator->FailSockets(1);
+    simulator->HideDevicesFor(1);
+    simulator->RefuseConnects(1);
     ASSERT_EQ(port->Open(), 0);
-    EXPECT_EQ(simulator->SocketCalls(), 3);
-    EXPECT_EQ(simulator->EnumerationCalls(), 3);
-    EXPECT_EQ(simulator->ConnectCalls(), 3);
+    EXPECT_EQ(simulator->SocketCalls(), 2);
+    EXPECT_EQ(simulator->EnumerationCalls(), 2);
+    EXPECT_EQ(simulator->ConnectCalls(), 2);
 
     // On a fresh link each time: retried steps give up after their count of
     // tries, the others fail at once.

@@ -189,7 +189,7 @@ TEST_F(SerialPortTest, ARefusingLineOrNoWriterThreadFailsWithItsStatusAndRelease
     }
 }
 
-TEST_F(SerialPortTest, APrinterThatStopsReadingLosesChunksAndWhatFitIsKept)
+TEST_F(SerialPortTest, APrinterThatStopsReadingLosesChunksAndAHangUpIsALostConnection)
 {
     // Every write gives up after 10 ms instead of a minute.
     platform::CapWriteTimeout(10);
@@ -210,6 +210,15 @@ TEST_F(SerialPortTest, APrinterThatStopsReadingLosesChunksAndWhatFitIsKept)
     DataLoss loss = port->GetDataLoss();
     EXPECT_EQ(loss.bytes + port->GetBytesSent(), 60000u);
     EXPECT_EQ(said, "Tarvel: " + std::to_string(loss.bytes) + " bytes could not be written to COM1 (" + printer.Path() + "): Connection timed out; the output is incomplete.\n");
+
+    // The printer is switched off mid-job: not a loss the job goes on with.
+    ASSERT_EQ(port->Open(), 0);
+    printer.CloseMaster();
+    auto second = test::RandomBytes(30000, 24);
+    EXPECT_LT(port->Write(second.data(), 30000), 30000);
+    EXPECT_EQ(port->Flush(), 0);
+    EXPECT_EQ(port->GetState(), PortState::Lost);
+    EXPECT_EQ(port->GetDataLoss().bytes, 0u) << "the job reports a lost connection itself";
 }
 
 }  // namespace

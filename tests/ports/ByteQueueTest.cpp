@@ -7,28 +7,6 @@
 namespace tarvel::ports {
 namespace {
 
-TEST(ByteQueue, PutTakesOnlyTheFreeBytesAndGetsThatWrapLeaveTheNextInPlace)
-{
-    // Put and Get meet the end of the ring in every way: a put that wraps,
-    // one refused for want of room, a get that wraps, and traffic after it.
-    ByteQueue queue;
-    ASSERT_EQ(queue.Allocate(8), 1);
-    const auto bytes = test::RandomBytes(24, 1);
-    std::vector<std::uint8_t> out(16);
-    ASSERT_EQ(queue.Put(bytes.data(), 6), 6);
-    ASSERT_EQ(queue.Get(out.data(), 3), 3);
-    EXPECT_EQ(queue.Put(bytes.data() + 6, 10), 5) << "only the free bytes are taken";
-    EXPECT_EQ(queue.FreeSpace(), 0);
-    EXPECT_EQ(queue.Put(bytes.data(), 1), 0);
-    ASSERT_EQ(queue.Get(out.data(), 16), 8);
-    EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 8), std::vector<std::uint8_t>(bytes.begin() + 3, bytes.begin() + 11));
-    ASSERT_EQ(queue.Put(bytes.data() + 11, 7), 7);
-    ASSERT_EQ(queue.Get(out.data(), 16), 7);
-    EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 7), std::vector<std::uint8_t>(bytes.begin() + 11, bytes.begin() + 18))
-        << "the get after a wrapped one starts where that one ended";
-    EXPECT_EQ(queue.UsedSpace(), 0);
-}
-
 TEST(ByteQueue, WithoutCapacityOrWithBadArgumentsNothingMoves)
 {
     ByteQueue queue;

@@ -76,13 +76,13 @@ TEST_F(IrdaPortTest, APageGoesOutInSendsOfTheLinkSizeWithTheTailAtFlush)
 
 TEST_F(IrdaPortTest, EachStepIsRetriedUntilItComesOrHasItsStatusWhenItNeverDoesOrFailsAtOnce)
 {
-    simulator->FailSockets(2);
-    simulator->HideDevicesFor(2);
-    simulator->RefuseConnects(2);
+    simulator->FailSockets(1);
+    simulator->HideDevicesFor(1);
+    simulator->RefuseConnects(1);
     ASSERT_EQ(port->Open(), 0);
-    EXPECT_EQ(simulator->SocketCalls(), 3);
-    EXPECT_EQ(simulator->EnumerationCalls(), 3);
-    EXPECT_EQ(simulator->ConnectCalls(), 3);
+    EXPECT_EQ(simulator->SocketCalls(), 2);
+    EXPECT_EQ(simulator->EnumerationCalls(), 2);
+    EXPECT_EQ(simulator->ConnectCalls(), 2);
 
     // On a fresh link each time: retried steps give up after their count of
     // tries, the others fail at once.
@@ -126,35 +126,42 @@ TEST_F(IrdaPortTest, CancelWhileConnectTriesRunIsMinusHundredAtTheNextTry)
     EXPECT_LE(simulator->ConnectCalls(), 3);
 }
 
-TEST_F(IrdaPortTest, APrinterSwitchedOffMidPageLosesTheConnection)
+// A printer switched off mid-page loses the connection with what it took;
+// other send errors and short sends are retried without loss.
+TEST_F(IrdaPortTest, ASwitchedOffPrinterIsALostConnectionAndOtherSendTroubleIsRetried)
 {
-    for (int error : {WSAECONNRESET, WSAEDISCON}) {
-        SCOPED_TRACE(error);
+    const struct {
+        int error;
+        int flushed;
+        std::size_t received;
+    } cases[] = {{WSAECONNRESET, 0, 3000}, {WSAEDISCON, 0, 3000}, {WSAEWOULDBLOCK, 1, 10000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
         simulator = std::make_shared<IrdaSimulator>();
         UseIrdaBackend(simulator);
-        simulator->DisconnectAfter(3000, error);
+        if (c.flushed) {
+            simulator->FailSends(4, c.error);
+            simulator->LimitSendSize(700);
+        } else {
+            simulator->DisconnectAfter(3000, c.error);
+        }
         ASSERT_EQ(port->Open(), 0);
         auto page = test::RandomBytes(10000, 32);
-        port->Write(page.data(), 10000);
-        EXPECT_EQ(port->Flush(), 0);
+        // Whether the whole page is queued before a switch-off is found
+        // depends on the writer thread; a retried page is taken whole.
+        const int written = port->Write(page.data(), 10000);
+        EXPECT_EQ(port->Flush(), c.flushed);
+        EXPECT_EQ(simulator->Received(), std::vector<std::uint8_t>(page.begin(), page.begin() + c.received));
+        if (c.flushed) {
+            EXPECT_EQ(written, 10000);
+            EXPECT_EQ(simulator->FailedSendCalls(), 4);
+            continue;
+        }
         EXPECT_EQ(port->GetState(), PortState::Lost);
-        EXPECT_EQ(simulator->Received(), std::vector<std::uint8_t>(page.begin(), page.begin() + 3000));
         std::uint8_t more[10] = {};
         EXPECT_EQ(port->Write(more, 10), 0);
         EXPECT_TRUE(test::WaitUntil([&] { return simulator->OpenSockets() == 0; }));
     }
-}
-
-TEST_F(IrdaPortTest, OtherSendErrorsAndShortSendsAreRetriedWithoutLoss)
-{
-    simulator->FailSends(4, WSAEWOULDBLOCK);
-    simulator->LimitSendSize(700);
-    ASSERT_EQ(port->Open(), 0);
-    auto page = test::RandomBytes(7000, 33);
-    ASSERT_EQ(port->Write(page.data(), 7000), 7000);
-    EXPECT_EQ(port->Flush(), 1);
-    EXPECT_EQ(simulator->Received(), page);
-    EXPECT_EQ(simulator->FailedSendCalls(), 4);
 }
 
 }  // namespace

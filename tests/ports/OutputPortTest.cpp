@@ -192,18 +192,11 @@ TEST_F(OutputPortTest, CheckCancelClosesOnlyWhenTheFlagIsSetAndAttachStartsAfres
 
 TEST_F(OutputPortTest, EachPortSettingMakesItsKindOfPort)
 {
-    auto kind = [](int setting) -> std::string {
-        auto port = MakeOutputPort(setting);
-        return port ? typeid(*port).name() : "none";
-    };
-    EXPECT_EQ(kind(0), typeid(IrdaPort).name());
-    EXPECT_EQ(kind(1), typeid(SerialPort).name());
-    EXPECT_EQ(kind(8), typeid(SerialPort).name());
-    EXPECT_EQ(kind(9), typeid(FilePort).name());
-    EXPECT_EQ(kind(10), typeid(NetworkPort).name());
-    EXPECT_EQ(kind(11), typeid(DevicePort).name());
-    EXPECT_EQ(kind(-1), "none");
-    EXPECT_EQ(kind(12), "none");
+    const std::pair<int, const char*> kinds[] = {{0, typeid(IrdaPort).name()}, {1, typeid(SerialPort).name()}, {8, typeid(SerialPort).name()}, {9, typeid(FilePort).name()}, {10, typeid(NetworkPort).name()}, {11, typeid(DevicePort).name()}, {-1, "none"}, {12, "none"}};
+    for (const auto& [setting, kind] : kinds) {
+        const auto port = MakeOutputPort(setting);
+        EXPECT_STREQ(port ? typeid(*port).name() : "none", kind) << setting;
+    }
 }
 
 }  // namespace

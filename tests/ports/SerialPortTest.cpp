@@ -189,29 +189,6 @@ TEST_F(SerialPortTest, ARefusingLineOrNoWriterThreadFailsWithItsStatusAndRelease
     }
 }
 
-TEST_F(SerialPortTest, CancelWhileWriteWaitsForAPrinterThatStoppedReading)
-{
-    auto port = MakePort(1);
-    ASSERT_EQ(port->Open(), 0);
-    // Cancel once the line is full and the writer sits in a write that
-    // would otherwise last most of a minute.
-    std::uint32_t last = 0;
-    std::thread canceller = test::CancelWhen(cancel, [&port, last]() mutable {
-        std::this_thread::sleep_for(200ms);
-        std::uint32_t now = port->GetBytesSent();
-        return std::exchange(last, now) == now && now > 0;
-    });
-    auto document = test::RandomBytes(1 << 20, 22);
-    int written = port->Write(document.data(), static_cast<int>(document.size()));
-    canceller.join();
-    EXPECT_LT(written, static_cast<int>(document.size()));
-    EXPECT_EQ(port->GetState(), PortState::Closed);
-    EXPECT_EQ(port->Flush(), 0);
-    auto start = std::chrono::steady_clock::now();
-    port.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the write in progress was cut short";
-}
-
 TEST_F(SerialPortTest, APrinterThatStopsReadingLosesChunksAndAHangUpIsALostConnection)
 {
     // Every write gives up after 10 ms instead of a minute.

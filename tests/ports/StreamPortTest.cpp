@@ -185,27 +185,22 @@ TEST_F(DevicePortTest, APrinterThatStopsReadingOrIsUnpluggedIsLostAndCancelEndsT
     EXPECT_NE(port.GetState(), PortState::Open);
 }
 
-TEST_F(DevicePortTest, AFifoIsAPrinterOnceItHasAReader)
-{
-    const std::string fifo = (test::ScratchFolder() / "lp0").string();
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    port.SetTimeouts(200, 300);
-    EXPECT_EQ(OpenOn(fifo), -1) << "no reader came";
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    EXPECT_EQ(OpenOn(fifo), 0);
-    port.StopWriter();
-    ::close(reader);
-}
-
-TEST_F(DevicePortTest, OnlyAnExistingDeviceOrFifoIsOpenedAndNothingIsCreatedOrTruncated)
+TEST_F(DevicePortTest, OnlyAnExistingDeviceOrAFifoWithAReaderIsOpenedAndNothingIsCreatedOrTruncated)
 {
     const auto folder = test::ScratchFolder();
-    const auto file = folder / "notes.txt";
+    const auto file = folder / "notes.txt", fifo = folder / "lp0";
     std::ofstream(file) << "keep me";
-    for (const auto& target : {folder / "lp9", file, folder, std::filesystem::path()})
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    port.SetTimeouts(200, 300);
+    for (const auto& target : {folder / "lp9", file, folder, std::filesystem::path(), fifo})
         EXPECT_EQ(OpenOn(target.string()), -1) << target;
     EXPECT_FALSE(std::filesystem::exists(folder / "lp9"));
     EXPECT_EQ(test::ReadAll(file).size(), 7u);
+    // A FIFO is a printer once it has a reader.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_EQ(OpenOn(fifo.string()), 0);
+    port.StopWriter();
+    ::close(reader);
 }
 
 }  // namespace

@@ -97,19 +97,23 @@ struct ReferenceDitherer {
 };
 
 // Rows of the kinds a page holds: photo noise, gradients, text on white
-// (mostly pure with some grey and black), pure colours, blank rows, and
-// black and white only, sometimes with one byte anywhere that breaks the
-// purity: the check reads whole words and then single pixels, and a row it
-// wrongly finds pure is passed through undithered.
+// (mostly pure with some grey and black), pure colours, blank rows, a
+// picture between white margins (the ditherer visits only the columns
+// that need it), and black and white only, sometimes with one byte
+// anywhere that breaks the purity: the check reads whole words and then
+// single pixels, and a row it wrongly finds pure is passed through
+// undithered.
 Row RandomRow(std::mt19937& rng, int width, int y)
 {
     Row row(static_cast<std::size_t>(width) * 3);
-    const unsigned kind = rng() % 7;
+    const unsigned kind = rng() % 8;
+    const int from = static_cast<int>(rng() % static_cast<unsigned>(width)), to = from + static_cast<int>(rng() % static_cast<unsigned>(width - from + 1));
     for (int x = 0; x < width; ++x) {
         std::uint8_t* p = &row[3 * x];
         const bool black = rng() % 2 == 0;
         for (int c = 0; c < 3; ++c) {
-            const unsigned v = kind == 0 ? rng()
+            const unsigned v = kind == 7 ? (x >= from && x < to ? rng() : 255)
+                : kind == 0              ? rng()
                 : kind == 1              ? x * (c + 1) + y * 3
                 : kind == 2              ? (rng() % 8 == 0 ? rng() : 255)
                 : kind == 3              ? (rng() % 2 ? 255 : 0)

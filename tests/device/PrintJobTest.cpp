@@ -300,10 +300,10 @@ TEST_F(PrintJob, ABlackAndWhitePagePrintsOnOneBitBandsAsOn24BitBands)
     }
     // A grey pen, or a copy, keeps a page on 24-bit bands.
     ASSERT_EQ(StartPage(device, printer_), 0);
-    for (auto draw : {+[](tarvel::render::RecordingState& r, HDC dc) {
+    for (auto draw : {+[](tarvel::render::RecordingState&r, HDC dc) {
                           tarvel::render::RecordSelectObject(r, dc, GetStockObject(GRAY_BRUSH));
                       },
-                      +[](tarvel::render::RecordingState& r, HDC dc) {
+                      +[](tarvel::render::RecordingState&r, HDC dc) {
                           tarvel::render::RecordBitBlt(r, dc, 0, 0, 5, 5, dc, 9, 9, SRCCOPY);
                       }}) {
         tarvel::render::ClearPage(device.recording);
@@ -312,14 +312,20 @@ TEST_F(PrintJob, ABlackAndWhitePagePrintsOnOneBitBandsAsOn24BitBands)
     }
 }
 
+// The bytes must not depend on how the page was cut into bands, in either
+// orientation and colour mode.
 TEST_F(PrintJob, ABandBitmapThatCannotBeHadIsHalvedUntilOneFitsOrTheMemoryIsOut)
 {
-    Confirm(0, 0, true);
     tarvel::platform::PretendFreeMemory(std::uint64_t(1) << 40);
-    hooks::LimitBandBitmapLines(5);
-    const auto limited = PrintDocument({1});
-    hooks::LimitBandBitmapLines(std::nullopt);
-    EXPECT_EQ(PrintDocument({1}), limited);
+    for (int colorMode : {0, 1})
+        for (bool portrait : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << "colour " << colorMode << (portrait ? " portrait" : " landscape"));
+            Confirm(0, colorMode, portrait);
+            hooks::LimitBandBitmapLines(5);
+            const auto limited = PrintDocument({1});
+            hooks::LimitBandBitmapLines(std::nullopt);
+            EXPECT_EQ(PrintDocument({1}), limited);
+        }
 
     hooks::LimitBandBitmapLines(0);
     StartDrawnPage();
@@ -467,103 +473,6 @@ TEST_F(PrintJob, ASerialPrinterThatHangsUpIsLostAndOneThatStallsCanBeCancelled)
         EndDoc(device, printer_);
     }
     tarvel::test::ForgetSerialSettings();
-}
-
-// The row work on the second thread against the same rows put one by one:
-// the bytes a driver writes must not depend on who did the work, how the
-// page was cut into bands or which way it lay in them.
-struct CollectedBytes : tarvel::ports::PortWriter {
-    int Write(const std::uint8_t* data, int length) override
-    {
-        bytes.insert(bytes.end(), data, data + length);
-        return length;
-    }
-    std::vector<std::uint8_t> bytes;
-};
-
-constexpr int kWorkerWidth = 61, kWorkerRows = 45;
-
-// White runs, rows of pure black and white (text) and rows of seeded noise.
-std::vector<std::uint8_t> WorkerPageRows()
-{
-    std::vector<std::uint8_t> rows(std::size_t(kWorkerWidth) * 3 * kWorkerRows, 255);
-    std::uint32_t seed = 12345;
-    for (int r = 0; r < kWorkerRows; ++r) {
-        std::uint8_t* row = rows.data() + std::size_t(r) * kWorkerWidth * 3;
-        for (int k = 0; k < kWorkerWidth * 3 && r % 5 != 0; ++k) {
-            seed = seed * 1103515245u + 12345u;
-            row[k] = r % 5 == 1 ? ((seed >> 20) & 1 ? 0 : 255) : static_cast<std::uint8_t>(seed >> 16);
-        }
-        if (r % 5 == 1)
-            for (int k = 0; k < kWorkerWidth * 3; k += 3)
-                row[k + 1] = row[k + 2] = row[k];
-    }
-    return rows;
-}
-
-std::unique_ptr<tarvel::drivers::PrinterDriver> BegunDriver(int printer, std::uint32_t planes, CollectedBytes& out)
-{
-    auto driver = tarvel::drivers::CreateDriver(printer);
-    EXPECT_TRUE(driver->Open(planes, kWorkerWidth, 0, 1, 0));
-    EXPECT_TRUE(driver->BeginPage(&out));
-    return driver;
-}
-
-TEST(BandRowWorker, GivesTheBytesOfTheRowsPutOneByOneInEveryBandingAndOrientation)
-{
-    const auto page = WorkerPageRows();
-    for (const auto& [printer, planes] : {std::pair{0, 1u}, std::pair{2, 3u}, std::pair{0, 4u}}) {
-        const bool monochrome = planes == 1;
-        CollectedBytes serial;
-        {
-            tarvel::render::Ditherer ditherer;
-            ASSERT_TRUE(ditherer.Prepare(kWorkerWidth, 0.5));
-            auto driver = BegunDriver(printer, planes, serial);
-            RowOutput rows(ditherer, *driver, &serial, kWorkerWidth, monochrome);
-            auto copy = page;
-            for (int r = 0; r < kWorkerRows; ++r)
-                ASSERT_NE(rows.Put(copy.data() + std::size_t(r) * kWorkerWidth * 3), RowStep::Failed);
-        }
-        for (bool threads : {true, false})
-            for (bool portrait : {true, false})
-                for (int bandLines : {1, 7, kWorkerRows}) {
-                    SCOPED_TRACE(::testing::Message() << "printer " << printer << " planes " << planes << " band "
-                                                      << bandLines << (portrait ? " portrait" : " landscape")
-                                                      << (threads ? "" : " without a thread"));
-                    tarvel::platform::PretendThreadCreationFails(!threads);
-                    tarvel::render::Ditherer ditherer;
-                    ASSERT_TRUE(ditherer.Prepare(kWorkerWidth, 0.5));
-                    CollectedBytes out;
-                    auto driver = BegunDriver(printer, planes, out);
-                    const std::int64_t stride = ((portrait ? kWorkerWidth : bandLines) * 3 + 3) & ~3;
-                    const int height = portrait ? bandLines : kWorkerWidth;
-                    std::vector<std::uint8_t> bits[2] = {std::vector<std::uint8_t>(stride * height, 255),
-                                                         std::vector<std::uint8_t>(stride * height, 255)};
-                    BandRowWorker worker(ditherer, *driver, kWorkerWidth, monochrome, portrait);
-                    ASSERT_TRUE(worker.Start());
-                    for (int first = 0, band = 0; first < kWorkerRows; first += bandLines, ++band) {
-                        const int slot = band % 2, n = std::min(bandLines, kWorkerRows - first);
-                        if (worker.InUse(slot)) {
-                            ASSERT_TRUE(worker.Deliver(slot, out, {}));
-                            EXPECT_EQ(std::count(bits[slot].begin(), bits[slot].end(), 255),
-                                      std::ptrdiff_t(bits[slot].size()));
-                        }
-                        for (int i = 0; i < n; ++i)
-                            for (int k = 0; k < kWorkerWidth; ++k) {
-                                const std::uint8_t* pixel = &page[(std::size_t(first + i) * kWorkerWidth + k) * 3];
-                                std::uint8_t* at = portrait ? &bits[slot][i * stride + k * 3]
-                                                            : &bits[slot][(kWorkerWidth - 1 - k) * stride + i * 3];
-                                std::memcpy(at, pixel, 3);
-                            }
-                        worker.Submit(slot, {bits[slot].data(), stride, n});
-                    }
-                    const int last = (kWorkerRows - 1) / bandLines;
-                    ASSERT_TRUE(worker.Deliver((last + 1) % 2, out, {}));
-                    ASSERT_TRUE(worker.Deliver(last % 2, out, {}));
-                    EXPECT_EQ(out.bytes, serial.bytes);
-                }
-    }
-    tarvel::platform::PretendThreadCreationFails(false);
 }
 
 }  // namespace

@@ -41,17 +41,10 @@ TEST_F(HeadlessDialog, ScriptedUserDrivesEveryControlKindAndCommandsArriveInOrde
         EXPECT_EQ(user.ListEntries(sample::kList), (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
         EXPECT_FALSE(user.SelectListEntry(sample::kList, u"Delta"));
         EXPECT_TRUE(user.SelectListEntry(sample::kList, u"Beta")) << "already shown: no command";
-        EXPECT_TRUE(user.SelectListEntry(sample::kList, u"Gamma"));
-        EXPECT_TRUE(user.Click(sample::kLandscape));
-        EXPECT_TRUE(user.Type(sample::kWidth, u"10cm"));
-        EXPECT_TRUE(user.Type(sample::kPages, u"1a2-b3"));
-        EXPECT_TRUE(user.Click(sample::kDraft));
-        EXPECT_TRUE(user.Click(sample::kMore));
-        EXPECT_EQ(user.Text(sample::kList), u"Gamma");
-        EXPECT_EQ(user.ListSelection(sample::kList), 2);
-        EXPECT_FALSE(user.Checked(sample::kPortrait)) << "the automatic radio group clears the other button";
-        EXPECT_TRUE(user.Checked(sample::kLandscape));
-        EXPECT_TRUE(user.Checked(sample::kDraft));
+        EXPECT_TRUE(user.SelectListEntry(sample::kList, u"Gamma") && user.Click(sample::kLandscape) && user.Type(sample::kWidth, u"10cm") && user.Type(sample::kPages, u"1a2-b3") && user.Click(sample::kDraft) && user.Click(sample::kMore));
+        EXPECT_EQ(std::make_pair(user.Text(sample::kList), user.ListSelection(sample::kList)), std::make_pair(std::u16string(u"Gamma"), 2));
+        // The automatic radio group clears the other button.
+        EXPECT_EQ(std::vector<bool>({user.Checked(sample::kPortrait), user.Checked(sample::kLandscape), user.Checked(sample::kDraft)}), std::vector<bool>({false, true, true}));
         EXPECT_EQ(user.Text(sample::kWidth), u"10CM") << "the procedure rewrote the field when it lost the focus";
         EXPECT_EQ(user.Text(sample::kPages), u"123") << "a digits-only field drops other keys";
         EXPECT_EQ(user.Text(sample::kStaticCentre), u"Data sent");

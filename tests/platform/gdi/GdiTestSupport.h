@@ -145,27 +145,6 @@ HFONT MakeFont(const char16_t* face, LONG height, Rest... rest)
     return CreateFontIndirectW(&lf);
 }
 
-// Draws once on a whole canvas and again band by band, each band a canvas
-// of bandWidth x bandHeight with its viewport moved onto it, as the page
-// renderer draws. Returns where the first band differs, or "" if none does.
-template <typename Draw>
-std::string BandDifference(int width, int height, int bandWidth, int bandHeight, Draw draw, bool bandsTopDown = true)
-{
-    Canvas whole(width, height);
-    draw(whole.dc);
-    for (int top = 0; top < height; top += bandHeight)
-        for (int left = 0; left < width; left += bandWidth) {
-            Canvas band(bandWidth, bandHeight, 24, bandsTopDown);
-            SetViewportOrgEx(band.dc, -left, -top, nullptr);
-            draw(band.dc);
-            for (int y = 0; y < bandHeight && top + y < height; ++y)
-                for (int x = 0; x < bandWidth && left + x < width; ++x)
-                    if (band.At(x, y) != whole.At(left + x, top + y))
-                        return "band " + std::to_string(bandWidth) + "x" + std::to_string(bandHeight) + " differs at " + std::to_string(left + x) + "," + std::to_string(top + y);
-        }
-    return "";
-}
-
 }  // namespace gditest
 
 #endif

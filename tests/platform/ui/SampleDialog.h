@@ -9,17 +9,7 @@
 
 namespace sample {
 
-enum : int {
-    kList = 1000,
-    kPortrait = 1004,
-    kLandscape = 1005,
-    kWidth = 1006,
-    kPages = 1010,
-    kDraft = 1013,
-    kMore = 3,
-    kStaticLeft = 1019,
-    kStaticCentre = 1020,
-};
+constexpr int kList = 1000, kPortrait = 1004, kLandscape = 1005, kWidth = 1006, kPages = 1010, kDraft = 1013, kMore = 3, kStaticLeft = 1019, kStaticCentre = 1020;
 
 inline const DLGITEMDEF kItems[] = {
     {kList, DLGC_DROPDOWNLIST, nullptr, 49, 3, 81, 60, WS_TABSTOP},

@@ -147,8 +147,7 @@ TEST(PictureDecoder, AKeptPictureIsReadAnewOnceItsFileChanges)
     g_object_unref(pixbuf);
 }
 
-// Missing and empty files, folders and empty names are the picture calls'
-// tests (tests/prn); here files that hold something other than a picture.
+// Empty files are the picture calls' tests (tests/prn).
 TEST(PictureDecoder, FilesThatAreNoPictureGiveNothing)
 {
     const std::filesystem::path folder = Scratch();
@@ -161,7 +160,7 @@ TEST(PictureDecoder, FilesThatAreNoPictureGiveNothing)
     g_free(bytes);
     g_object_unref(pixbuf);
 
-    for (const std::filesystem::path& file : {folder / "text.png", folder / "truncated.png"}) {
+    for (const std::filesystem::path& file : {folder / "missing.png", folder, folder / "text.png", folder / "truncated.png", std::filesystem::path()}) {
         EXPECT_EQ(DecodePicture(file), nullptr) << file;
         EXPECT_EQ(tarvel::platform::LoadPicture(file), nullptr) << file;
     }

@@ -49,7 +49,8 @@ protected:
 };
 
 // Every type's round trip through a saved file is the store fuzz target's;
-// here where the file lies, names found in any case, and short buffers.
+// here where the file lies, names found in any case, short buffers, and a
+// binary value as a program stores it.
 TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheConfigFolder)
 {
     ASSERT_EQ(SaveDwords({{u"Printer", 3}, {u"MarginLeft", -7}}), ERROR_SUCCESS);
@@ -71,7 +72,10 @@ TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheCon
               ERROR_SUCCESS);
     const char16_t path[] = u"/dev/tty=%\nUSB\u00e9";
     ASSERT_EQ(RegSetValueExW(key, u"COM1", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path), ERROR_SUCCESS);
+    const BYTE blob[] = {0, 0xff, 0x10};
+    ASSERT_EQ(RegSetValueExW(key, u"Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_NE(ReadAll(KeyFilePath(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial")).find("Blob=hex:00ff10\n"), std::string::npos);
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial", 0, 0, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegQueryValueExW(key, u"COM1", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);

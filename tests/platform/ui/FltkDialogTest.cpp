@@ -1,7 +1,6 @@
 // The sample dialog on real FLTK windows, on a private Xvfb server: X
-// events sent to the windows drive it, and the procedure hears the same
-// commands as on the headless backend. How the widgets look is held by the
-// print and options dialogs' screenshots (tests/device/ui).
+// events sent to the windows drive it, the procedure hears the same
+// commands as on the headless backend, and its pixels match the reference.
 #include "SampleDialog.h"
 
 #include "platform/system/System.h"
@@ -106,6 +105,21 @@ TEST_F(FltkDialog, InjectedEventsBecomeTheCommandsTheProcedureExpects)
     // A change per key the field took; none from the disabled button.
     const Heard landscape{WM_COMMAND, sample::kLandscape, BN_CLICKED}, widthChange{WM_COMMAND, sample::kWidth, EN_CHANGE}, pagesChange{WM_COMMAND, sample::kPages, EN_CHANGE};
     EXPECT_EQ(Commands(), (std::vector<Heard>{landscape, landscape, widthChange, widthChange, widthChange, widthChange, {WM_COMMAND, sample::kWidth, EN_KILLFOCUS}, pagesChange, pagesChange, {WM_COMMAND, sample::kPages, EN_KILLFOCUS}, {WM_COMMAND, sample::kDraft, BN_CLICKED}, {WM_COMMAND, sample::kList, CBN_SELCHANGE}}));
+}
+
+TEST_F(FltkDialog, ScreenshotMatchesTheReference)
+{
+    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, sample::CALLBACK_SampleProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    DialogGuard guard{dialog};
+    SetDlgItemTextW(dialog, sample::kStaticLeft, u"Connected");
+    SendDlgItemMessageW(dialog, sample::kPages, EM_SETREADONLY, TRUE, 0);
+    EnableWindow(GetDlgItem(dialog, sample::kMore), FALSE);
+    CheckDlgButton(dialog, sample::kDraft, BST_CHECKED);
+    SetWindowPos(dialog, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(dialog, SW_SHOW);
+    Settle(10);
+    ExpectMatchesReference(Photograph(dialog).get(), "ui", "sample-dialog");
 }
 
 // A modal dialog runs until a click ends it: the print and options

@@ -181,6 +181,7 @@ TEST_F(HeadlessDialog, TextsAndStatesSurviveBadArguments)
     EXPECT_TRUE(SetDlgItemTextW(dialog, sample::kWidth, nullptr));
     EXPECT_EQ(sample::ItemText(dialog, sample::kWidth), u"");
     EXPECT_FALSE(SetDlgItemTextW(dialog, sample::kList, u"x")) << "a drop-down list has no text to set";
+    EXPECT_EQ(GetWindowTextLengthW(dialog), 6);
     // Setting one radio button by message does not touch its group; only a
     // click does.
     CheckDlgButton(dialog, sample::kPortrait, BST_CHECKED);

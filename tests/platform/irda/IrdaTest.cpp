@@ -53,14 +53,15 @@ TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
     std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
     std::strcpy(address.irdaServiceName, "LSAP-SEL1");
     ASSERT_EQ(connect(s, &address, sizeof address), 0);
-    // The link takes three bytes a send here; how a port sends whole pages
-    // through short sends is the IrDA port's test.
+    // The link takes three bytes a send here (the sizes asked are kept); how
+    // a port sends whole pages through short sends is the IrDA port's test.
     EXPECT_EQ(send(s, "\x1b\x45 hello", 8, 0), 3);
     EXPECT_EQ(send(s, " hello", 5, 0), 3);
     const std::vector<std::uint8_t> expected = {0x1b, 'E', ' ', ' ', 'h', 'e'};
     EXPECT_EQ(simulator->Received(), expected);
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(simulator->SendSizes(), (std::vector<int>{8, 5}));
     EXPECT_EQ(closesocket(s), 0);
     EXPECT_EQ(closesocket(s), SOCKET_ERROR) << "a closed socket is stale";
 }

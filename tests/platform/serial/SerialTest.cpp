@@ -33,13 +33,15 @@ protected:
     HANDLE line = INVALID_HANDLE_VALUE;
 };
 
-// A COM number mapped in the store, and one that names a missing device,
-// are the serial port's tests; here the default and the numbers refused.
+// A COM number mapped in the store is the serial port's test; here the
+// default, the numbers refused and a mapped device that is missing.
 TEST_F(SerialTest, UnmappedComNumbersAreTtySAndOthersAreRefused)
 {
     EXPECT_EQ(ComDevicePath(8), "/dev/ttyS7");
     for (int bad : {0, -1, 256}) EXPECT_EQ(ComDevicePath(bad), "");
     EXPECT_EQ(OpenComPort(-1), INVALID_HANDLE_VALUE);
+    test::MapComPort(3, "/nonexistent/tty");
+    EXPECT_EQ(OpenComPort(3), INVALID_HANDLE_VALUE);
 }
 
 // A pseudo-terminal always carries eight bits without parity whatever it is

@@ -36,21 +36,14 @@ struct Canvas {
     bool topDown = true;
 
     Canvas(int w, int h, int depth = 24, bool top = true)
-        : width(w)
-        , height(h)
-        , bpp(depth)
-        , stride(((w * depth + 31) / 32) * 4)
-        , topDown(top)
     {
+        width = w, height = h, bpp = depth, stride = ((w * depth + 31) / 32) * 4, topDown = top;
         struct {
             BITMAPINFOHEADER header;
             RGBQUAD colours[256];
         } info{};
         info.header = {sizeof(BITMAPINFOHEADER), w, top ? -h : h, 1, WORD(depth), BI_RGB, 0, 0, 0, 0, 0};
-        for (int i = 0; i < 256; ++i) {
-            const BYTE grey = depth == 1 ? BYTE(i ? 255 : 0) : BYTE(i);
-            info.colours[i] = RGBQUAD{grey, grey, grey, 0};
-        }
+        for (int i = 0; i < 256; ++i) info.colours[i] = depth == 1 ? RGBQUAD{BYTE(i ? 255 : 0), BYTE(i ? 255 : 0), BYTE(i ? 255 : 0), 0} : RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
         dc = CreateCompatibleDC(nullptr);
         void* pixels = nullptr;
         bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &pixels, nullptr, 0);
@@ -71,31 +64,20 @@ struct Canvas {
 
     COLORREF At(int x, int y) const
     {
-        const std::uint8_t* r = Row(y);
-        switch (bpp) {
-        case 1: return ((r[x >> 3] >> (7 - (x & 7))) & 1) ? kWhite : RGB(0, 0, 0);
-        case 8: return RGB(r[x], r[x], r[x]);
-        default: {
-            const std::uint8_t* p = r + x * (bpp / 8);
-            return RGB(p[2], p[1], p[0]);
-        }
-        }
+        const std::uint8_t *r = Row(y), *p = r + x * (bpp / 8);
+        if (bpp == 1) return ((r[x >> 3] >> (7 - (x & 7))) & 1) ? kWhite : RGB(0, 0, 0);
+        return bpp == 8 ? RGB(r[x], r[x], r[x]) : RGB(p[2], p[1], p[0]);
     }
 
     // One bit: white where the channels add up to at least half; eight
     // bits: the red channel as the grey.
     void Set(int x, int y, COLORREF c)
     {
-        std::uint8_t* r = Row(y);
-        if (bpp == 1) {
-            const auto bit = std::uint8_t(0x80 >> (x & 7));
-            r[x >> 3] = GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384 ? r[x >> 3] | bit : r[x >> 3] & ~bit;
-        } else if (bpp == 8) {
-            r[x] = GetRValue(c);
-        } else {
-            std::uint8_t* p = r + x * (bpp / 8);
-            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
-        }
+        std::uint8_t *r = Row(y), *p = r + x * (bpp / 8);
+        const auto bit = std::uint8_t(0x80 >> (x & 7));
+        if (bpp == 1) r[x >> 3] = GetRValue(c) + GetGValue(c) + GetBValue(c) >= 384 ? r[x >> 3] | bit : r[x >> 3] & ~bit;
+        if (bpp == 8) r[x] = GetRValue(c);
+        if (bpp > 8) p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
     }
 
     void Fill(COLORREF c)
@@ -108,14 +90,8 @@ struct Canvas {
     std::string Picture() const
     {
         std::string out;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const COLORREF c = At(x, y);
-                out += c == kWhite ? '.' : c == RGB(0, 0, 0) ? '#'
-                                                             : '?';
-            }
-            out += '\n';
-        }
+        for (int y = 0; y < height; ++y, out += '\n')
+            for (int x = 0; x < width; ++x) out += At(x, y) == kWhite ? '.' : "?#"[At(x, y) == RGB(0, 0, 0)];
         return out;
     }
 
@@ -142,14 +118,9 @@ struct Canvas {
 // Selects an object into a DC for the life of a scope, then puts back what
 // it displaced and deletes it.
 struct Selected {
-    HDC dc;
-    HGDIOBJ object, old;
-    Selected(HDC d, HGDIOBJ o)
-        : dc(d)
-        , object(o)
-        , old(SelectObject(d, o))
-    {
-    }
+    HDC dc = nullptr;
+    HGDIOBJ object = nullptr, old = nullptr;
+    Selected(HDC d, HGDIOBJ o) { dc = d, object = o, old = SelectObject(d, o); }
     ~Selected()
     {
         SelectObject(dc, old);
@@ -172,27 +143,6 @@ HFONT MakeFont(const char16_t* face, LONG height, Rest... rest)
 {
     const LOGFONTW lf = Describe(face, height, rest...);
     return CreateFontIndirectW(&lf);
-}
-
-// Draws once on a whole canvas and again band by band, each band a canvas
-// of bandWidth x bandHeight with its viewport moved onto it, as the page
-// renderer draws. Returns where the first band differs, or "" if none does.
-template <typename Draw>
-std::string BandDifference(int width, int height, int bandWidth, int bandHeight, Draw draw, bool bandsTopDown = true)
-{
-    Canvas whole(width, height);
-    draw(whole.dc);
-    for (int top = 0; top < height; top += bandHeight)
-        for (int left = 0; left < width; left += bandWidth) {
-            Canvas band(bandWidth, bandHeight, 24, bandsTopDown);
-            SetViewportOrgEx(band.dc, -left, -top, nullptr);
-            draw(band.dc);
-            for (int y = 0; y < bandHeight && top + y < height; ++y)
-                for (int x = 0; x < bandWidth && left + x < width; ++x)
-                    if (band.At(x, y) != whole.At(left + x, top + y))
-                        return "band " + std::to_string(bandWidth) + "x" + std::to_string(bandHeight) + " differs at " + std::to_string(left + x) + "," + std::to_string(top + y);
-        }
-    return "";
 }
 
 }  // namespace gditest

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using gditest::Canvas;
@@ -19,8 +20,7 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
     GetObjectW(copy, sizeof(lp2), &lp2);
     EXPECT_EQ(std::memcmp(&lp, &lp2, sizeof lp), 0);
     HFONT font = gditest::MakeFont(u"Arial", -20);
-    LOGFONTW back{};
-    EXPECT_EQ(GetObjectW(font, 10, &back), 0);  // too small for the description: nothing
+    EXPECT_EQ(GetObjectW(font, 10, &lp), 0);  // too small for the description: nothing
     // Device bitmaps pad rows to 16 bits, DIB sections to 32; with only room
     // for a BITMAP, a DIB section describes itself as one.
     HBITMAP ddb = CreateBitmap(10, 3, 1, 1, nullptr);
@@ -29,14 +29,10 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(bits, nullptr);
-    BITMAP bm{};
+    BITMAP bm{}, dm{};
     DIBSECTION ds{};
-    EXPECT_EQ(GetObjectW(ddb, sizeof(bm), &bm), int(sizeof(BITMAP)));
-    EXPECT_EQ(bm.bmWidthBytes, 2);
-    EXPECT_EQ(GetObjectW(dib, sizeof(ds), &ds), int(sizeof(DIBSECTION)));
-    EXPECT_EQ(std::pair(ds.dsBm.bmWidthBytes, ds.dsBmih.biSizeImage), std::pair(LONG(16), DWORD(64)));
-    EXPECT_EQ(GetObjectW(dib, sizeof(bm), &bm), int(sizeof(BITMAP)));
-    EXPECT_EQ(bm.bmBits, bits);
+    EXPECT_EQ(std::tuple(GetObjectW(ddb, sizeof(bm), &bm), GetObjectW(dib, sizeof(ds), &ds), GetObjectW(dib, sizeof(dm), &dm)), std::tuple(int(sizeof(BITMAP)), int(sizeof(DIBSECTION)), int(sizeof(BITMAP))));
+    EXPECT_EQ(std::tuple(bm.bmWidthBytes, ds.dsBm.bmWidthBytes, ds.dsBmih.biSizeImage, dm.bmBits), std::tuple(LONG(2), LONG(16), DWORD(64), bits));
     // Without a buffer, the size of the whole description.
     const std::vector<int> sizes = {GetObjectW(pen, 0, nullptr), GetObjectW(font, 0, nullptr), GetObjectW(dib, 0, nullptr)};
     EXPECT_EQ(sizes, (std::vector<int>{sizeof(LOGPEN), sizeof(LOGFONTW), sizeof(DIBSECTION)}));
@@ -46,26 +42,23 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
         EXPECT_EQ(GetObjectType(object), kind);
         EXPECT_TRUE(DeleteObject(object));
     }
+    // A stock object "deleted" stays.
     LOGBRUSH lb{};
+    EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));
     ASSERT_EQ(GetObjectW(GetStockObject(NULL_BRUSH), sizeof lb, &lb), int(sizeof lb));
     EXPECT_EQ(lb.lbStyle, UINT(BS_NULL));
-    EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));
-    EXPECT_EQ(GetObjectType(GetStockObject(NULL_BRUSH)), DWORD(OBJ_BRUSH));
 }
 
 TEST(GdiObjects, BadDescriptionsSizesAndArgumentsGetFailureValues)
 {
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 100000, 100000, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    // Too big, a depth not drawn on, a header of the wrong size, none.
     void* bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-    EXPECT_EQ(bits, nullptr);
-    info.bmiHeader.biWidth = info.bmiHeader.biHeight = 4;
-    info.bmiHeader.biBitCount = 16;
-    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biSize = 12;
-    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+    for (BITMAPINFOHEADER header : {BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 100000, 100000, 1, 24, BI_RGB, 0, 0, 0, 0, 0}, {sizeof(BITMAPINFOHEADER), 4, 4, 1, 16, BI_RGB, 0, 0, 0, 0, 0}, {12, 4, 4, 1, 24, BI_RGB, 0, 0, 0, 0, 0}}) {
+        info.bmiHeader = header;
+        EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+        EXPECT_EQ(bits, nullptr);
+    }
     EXPECT_EQ(CreateDIBSection(nullptr, nullptr, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     for (HGDIOBJ made : {HGDIOBJ(CreateBitmap(-1, 5, 1, 24, nullptr)), HGDIOBJ(CreateBitmap(5, 5, 2, 24, nullptr)),
                          HGDIOBJ(CreateBitmap(5, 5, 1, 7, nullptr)), HGDIOBJ(CreatePen(99, 1, 0)),
@@ -128,8 +121,6 @@ TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing)
 {
     HDC dc = CreateCompatibleDC(nullptr);
     EXPECT_EQ(GetObjectType(dc), DWORD(OBJ_MEMDC));
-    BITMAP bm{};
-
     COLORREF before = GetPixel(dc, 0, 0);
     SelectObject(dc, GetStockObject(BLACK_BRUSH));
     EXPECT_TRUE(Rectangle(dc, -10, -10, 10, 10));
@@ -139,6 +130,7 @@ TEST(GdiDeviceContext, FreshDcHoldsOnePixelMonochromeBitmapThatKeepsNothing)
 
     // A bitmap created compatible with such a DC is monochrome.
     HBITMAP mono = CreateCompatibleBitmap(dc, 8, 8);
+    BITMAP bm{};
     GetObjectW(mono, sizeof bm, &bm);
     EXPECT_EQ(bm.bmBitsPixel, 1);
     DeleteObject(mono);
@@ -195,10 +187,7 @@ TEST(GdiRects, FollowThePlatformArithmetic)
         EXPECT_EQ(UnionRect(&u, &k.x, &k.y), k.unites) << k.x << k.y;
         EXPECT_EQ(std::pair(i, u), std::pair(k.intersection, k.united)) << k.x << k.y;
     }
-    EXPECT_FALSE(SetRect(nullptr, 0, 0, 1, 1));
-    EXPECT_TRUE(SetRect(&r, 1, 2, 3, 4));
-    EXPECT_FALSE(IntersectRect(nullptr, &a, &b));
-    EXPECT_FALSE(UnionRect(&r, nullptr, &b));
+    EXPECT_EQ(std::vector({SetRect(nullptr, 0, 0, 1, 1), IntersectRect(nullptr, &a, &b), UnionRect(&r, nullptr, &b)}), std::vector({FALSE, FALSE, FALSE}));
 }
 
 }  // namespace

@@ -136,17 +136,15 @@ TEST_F(GdiText, SpacingArrayOpaqueRectangleAndClipping)
 // text adds ink but none below the baseline at y = 100.
 TEST(GdiTextLines, StrikeOut)
 {
-    auto inkOf = [](bool strike) {
-        Canvas c(160, 160);
-        Selected f(c.dc, MakeFont(u"Arial", -30, FW_NORMAL, false, false, strike));
-        SetBkMode(c.dc, TRANSPARENT);
-        SetTextAlign(c.dc, TA_BASELINE);
-        ExtTextOutW(c.dc, 60, 100, 0, nullptr, u"xxx", 3, nullptr);
-        return std::make_pair(c.Ink().bottom, c.Count(RGB(0, 0, 0)));
-    };
-    const auto plain = inkOf(false), struck = inkOf(true);
-    EXPECT_EQ(struck.first, plain.first);
-    EXPECT_GT(struck.second, plain.second);
+    Canvas c[2] = {{160, 160}, {160, 160}};
+    for (bool strike : {false, true}) {
+        Selected f(c[strike].dc, MakeFont(u"Arial", -30, FW_NORMAL, false, false, strike));
+        SetBkMode(c[strike].dc, TRANSPARENT);
+        SetTextAlign(c[strike].dc, TA_BASELINE);
+        ExtTextOutW(c[strike].dc, 60, 100, 0, nullptr, u"xxx", 3, nullptr);
+    }
+    EXPECT_EQ(c[1].Ink().bottom, c[0].Ink().bottom);
+    EXPECT_GT(c[1].Count(RGB(0, 0, 0)), c[0].Count(RGB(0, 0, 0)));
 }
 
 TEST_F(GdiText, CalcRectMeasuresLinesAndWrapsWordsWithoutDrawing)
@@ -189,28 +187,18 @@ TEST_F(GdiText, PlacementInTheBoxAndClipping)
     EXPECT_EQ(c_.Ink().right, 10 + Extent(c_.dc, u"Overflowing text").cx);
 }
 
+// The underline under a prefixed letter is drawn on the reference page.
 TEST_F(GdiText, PrefixesTabsAndTheirOptOuts)
 {
     EXPECT_EQ(Calc(u"&File && more", 0).second, Extent(c_.dc, u"File & more").cx);
     EXPECT_EQ(Calc(u"&File", DT_NOPREFIX).second, Extent(c_.dc, u"&File").cx);
     // Tabs expand to stops of eight average character widths.
     EXPECT_EQ(Calc(u"a\tb", DT_EXPANDTABS).second, 8 * tm_.tmAveCharWidth + Extent(c_.dc, u"b").cx);
-    // The prefixed letter is underlined: more ink below the baseline.
-    SetBkMode(c_.dc, TRANSPARENT);
-    RECT box{0, 0, 300, 100};
-    DrawTextW(c_.dc, u"&File", -1, &box, 0);
-    const int marked = c_.Count(RGB(0, 0, 0));
-    c_.Fill(kWhite);
-    DrawTextW(c_.dc, u"File", -1, &box, 0);
-    EXPECT_GT(marked, c_.Count(RGB(0, 0, 0)));
 }
-
-}  // namespace
 
 // Text beyond the selected face: characters from fallback faces, shaped
 // scripts, right-to-left order. The glyph order is read from the layout
 // itself; everything else from pixels and the measuring calls.
-namespace {
 
 using tarvel::gdi::FontFace;
 using tarvel::gdi::TextLayout;
@@ -259,8 +247,7 @@ void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text)
     // The pixels either side of column x: 'r' background, '.' paper.
     auto edge = [&c, red](int x, int y) {
         std::string out;
-        for (int i : {x - 1, x}) out += c.At(i, y) == red ? 'r' : c.At(i, y) == kWhite ? '.'
-                                                                                       : '?';
+        for (int i : {x - 1, x}) out += c.At(i, y) == red ? 'r' : "?."[c.At(i, y) == kWhite];
         return out;
     };
     EXPECT_EQ(edge(10, bottom) + edge(10 + cx, bottom), ".rr.");
@@ -339,33 +326,29 @@ TEST_F(GdiText, MixedLatinAndHebrewFollowTheBidiAlgorithm)
     EXPECT_EQ(Calc(para, DT_WORDBREAK, line.second * 2 / 3).first, 2 * line.first);
 }
 
+// That odd text neither crashes nor overruns is the text fuzz target's; it
+// cannot hold texts this long.
 TEST_F(GdiText, BadTextNeitherCrashesNorHangs)
 {
-    Canvas& c = c_;
-    const TEXTMETRICW& tm = tm_;
     SIZE size{};
-    // Lone surrogates, control characters and 100,000 marks on one base,
-    // Latin and Arabic: at most a box a unit, all on one line.
+    // Lone surrogates and 100,000 marks on one base, Latin and Arabic: at
+    // most a box a unit, all on one line.
     std::u16string latinMarks(100001, u'\u0301'), arabicMarks(100001, u'\u064e');
-    latinMarks[0] = u'a';
-    arabicMarks[0] = u'\u0628';
-    for (const std::u16string& text : {std::u16string(u"a\xd800"
-                                                      u"b\xdc00"),
-                                       std::u16string(u"\u0633\xdc00\u0644\xd800"), std::u16string(u"\xd800"),
-                                       std::u16string(u"\x01\x02\x1b\x7f\u200f\u202e"), latinMarks, arabicMarks}) {
-        ASSERT_TRUE(GetTextExtentPoint32W(c.dc, text.data(), int(text.size()), &size));
-        EXPECT_LE(size.cx, std::min<LONG>(30, tm.tmMaxCharWidth) * LONG(text.size()));
-        EXPECT_TRUE(ExtTextOutW(c.dc, 5, 5, 0, nullptr, text.data(), UINT(text.size()), nullptr));
+    latinMarks[0] = u'a', arabicMarks[0] = u'\u0628';
+    for (const std::u16string& text : {std::u16string(u"\u0633\xdc00\u0644\xd800"), latinMarks, arabicMarks}) {
+        ASSERT_TRUE(GetTextExtentPoint32W(c_.dc, text.data(), int(text.size()), &size));
+        EXPECT_LE(size.cx, std::min<LONG>(30, tm_.tmMaxCharWidth) * LONG(text.size()));
+        EXPECT_TRUE(ExtTextOutW(c_.dc, 5, 5, 0, nullptr, text.data(), UINT(text.size()), nullptr));
         RECT r{0, 0, 100, 0};
-        EXPECT_EQ(DrawTextW(c.dc, text.data(), int(text.size()), &r, DT_CALCRECT | DT_WORDBREAK), tm.tmHeight);
+        EXPECT_EQ(DrawTextW(c_.dc, text.data(), int(text.size()), &r, DT_CALCRECT | DT_WORDBREAK), tm_.tmHeight);
     }
     // A face name that fills all 32 units, with no terminator.
     LOGFONTW lf{};
     lf.lfHeight = -20;
     for (int i = 0; i < LF_FACESIZE; ++i) lf.lfFaceName[i] = u"\u0645Arial"[i % 6];
-    Selected full(c.dc, CreateFontIndirectW(&lf));
+    Selected full(c_.dc, CreateFontIndirectW(&lf));
     ASSERT_TRUE(full.object);
-    ASSERT_TRUE(GetTextExtentPoint32W(c.dc, u"\u0633\u0644\u0627\u0645", 4, &size));
+    ASSERT_TRUE(GetTextExtentPoint32W(c_.dc, u"\u0633\u0644\u0627\u0645", 4, &size));
     EXPECT_GT(size.cx, 0);
 }
 

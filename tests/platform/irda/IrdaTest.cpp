@@ -41,9 +41,7 @@ TEST_F(IrdaTest, TheSystemBackendHasNoIrdaAndSaysSoToTheCallingThreadOnly)
 TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
 {
     const char* scratch = std::getenv("TARVEL_TEST_SCRATCH");
-    auto folder = std::filesystem::path(scratch ? scratch : "/tmp") / "irda-store";
-    std::filesystem::create_directories(folder);
-    auto file = folder / "received.prn";
+    auto file = std::filesystem::path(scratch ? scratch : "/tmp") / "irda-received.prn";
     std::filesystem::remove(file);
     simulator->StoreReceivedIn(file);
     simulator->LimitSendSize(3);
@@ -55,10 +53,9 @@ TEST_F(IrdaTest, WhatArrivesIsKeptInMemoryAndInAFile)
     std::memcpy(address.irdaDeviceID, SimulatedDevice{}.id.data(), 4);
     std::strcpy(address.irdaServiceName, "LSAP-SEL1");
     ASSERT_EQ(connect(s, &address, sizeof address), 0);
-    EXPECT_EQ(send(s, "\x1b"
-                      "E hello",
-                   8, 0),
-              3);
+    // The link takes three bytes a send here (the sizes asked are kept); how
+    // a port sends whole pages through short sends is the IrDA port's test.
+    EXPECT_EQ(send(s, "\x1b\x45 hello", 8, 0), 3);
     EXPECT_EQ(send(s, " hello", 5, 0), 3);
     const std::vector<std::uint8_t> expected = {0x1b, 'E', ' ', ' ', 'h', 'e'};
     EXPECT_EQ(simulator->Received(), expected);

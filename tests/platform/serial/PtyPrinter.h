@@ -38,8 +38,7 @@ public:
     }
     ~PtyPrinter()
     {
-        if (terminal_ >= 0)
-            ::close(terminal_);
+        if (terminal_ >= 0) ::close(terminal_);
         CloseMaster();
     }
     PtyPrinter(const PtyPrinter&) = delete;
@@ -75,8 +74,7 @@ public:
     // The printer is switched off: writes to the line fail from now on.
     void CloseMaster()
     {
-        if (master_ >= 0)
-            ::close(master_);
+        if (master_ >= 0) ::close(master_);
         master_ = -1;
     }
 
@@ -114,8 +112,7 @@ inline void SetIrCommIndex(std::int32_t index)
 // XDG_CONFIG_DIRS at a scratch folder) they must not reach /etc/xdg.
 inline void KeepMachineStorePrivate()
 {
-    if (std::getenv("XDG_CONFIG_DIRS"))
-        return;
+    if (std::getenv("XDG_CONFIG_DIRS")) return;
     auto folder = std::filesystem::temp_directory_path() / ("tarvel-serial-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     ::setenv("XDG_CONFIG_DIRS", folder.c_str(), 1);

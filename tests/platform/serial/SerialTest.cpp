@@ -2,6 +2,8 @@
 
 #include "PtyPrinter.h"
 
+#include <tuple>
+
 namespace tarvel::platform {
 namespace {
 
@@ -31,56 +33,42 @@ protected:
     HANDLE line = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(SerialTest, ComNumbersMapThroughTheStoreWithTtySAsTheDefault)
+// A COM number mapped in the store is the serial port's test; here the
+// default, the numbers refused and a mapped device that is missing.
+TEST_F(SerialTest, UnmappedComNumbersAreTtySAndOthersAreRefused)
 {
-    EXPECT_EQ(ComDevicePath(2), printer.Path());
     EXPECT_EQ(ComDevicePath(8), "/dev/ttyS7");
-    for (int bad : {0, -1, 256})
-        EXPECT_EQ(ComDevicePath(bad), "");
+    for (int bad : {0, -1, 256}) EXPECT_EQ(ComDevicePath(bad), "");
     EXPECT_EQ(OpenComPort(-1), INVALID_HANDLE_VALUE);
     test::MapComPort(3, "/nonexistent/tty");
     EXPECT_EQ(OpenComPort(3), INVALID_HANDLE_VALUE);
 }
 
 // A pseudo-terminal always carries eight bits without parity whatever it is
-// told, so byte size and parity are checked on the record only as far as
-// the terminal keeps them; speed, stop bits and flow control it keeps.
+// told; speed, stop bits and flow control it keeps. The serial port's
+// tests hold the 57600 8N1 line without flow control the port asks for;
+// here every other setting is turned on.
 TEST_F(SerialTest, SetCommStateAppliesSpeedStopBitsAndFlowControlToTheTerminalAndGetCommStateReadsThemBack)
 {
     OpenLine();
     constexpr DWORD kAllFlow = DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX;
-    const struct {
-        DWORD baud;
-        speed_t speed;
-        DWORD flags;
-        BYTE stopBits;
-    } cases[] = {{57600, B57600, kAllFlow, TWOSTOPBITS}, {9600, B9600, DCB_fBinary, ONESTOPBIT}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.baud);
-        DCB state{};
-        state.DCBlength = sizeof state;
-        ASSERT_TRUE(GetCommState(line, &state));
-        state.BaudRate = c.baud;
-        state.flags = c.flags;
-        state.ByteSize = 8;
-        state.Parity = NOPARITY;
-        state.StopBits = c.stopBits;
-        ASSERT_TRUE(SetCommState(line, &state));
-        termios tio = printer.Settings();
-        EXPECT_EQ(cfgetospeed(&tio), c.speed);
-        EXPECT_EQ(bool(tio.c_cflag & CSTOPB), c.stopBits == TWOSTOPBITS);
-        EXPECT_EQ(bool(tio.c_cflag & CRTSCTS), bool(c.flags & DCB_fOutxCtsFlow));
-        EXPECT_EQ(bool(tio.c_iflag & IXON), bool(c.flags & DCB_fOutX));
-        EXPECT_EQ(bool(tio.c_iflag & IXOFF), bool(c.flags & DCB_fInX));
-        EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
-
-        DCB back{};
-        back.DCBlength = sizeof back;
-        ASSERT_TRUE(GetCommState(line, &back));
-        EXPECT_EQ(back.BaudRate, c.baud);
-        EXPECT_EQ(back.StopBits, c.stopBits);
-        EXPECT_EQ(back.flags & kAllFlow, c.flags);
-    }
+    DCB state{};
+    state.DCBlength = sizeof state;
+    ASSERT_TRUE(GetCommState(line, &state));
+    state.BaudRate = 9600;
+    state.flags = kAllFlow;
+    state.ByteSize = 8;
+    state.Parity = NOPARITY;
+    state.StopBits = TWOSTOPBITS;
+    ASSERT_TRUE(SetCommState(line, &state));
+    termios tio = printer.Settings();
+    EXPECT_EQ(cfgetospeed(&tio), speed_t(B9600));
+    EXPECT_TRUE((tio.c_cflag & CSTOPB) && (tio.c_cflag & CRTSCTS) && (tio.c_iflag & IXON) && (tio.c_iflag & IXOFF));
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
+    DCB back{};
+    back.DCBlength = sizeof back;
+    ASSERT_TRUE(GetCommState(line, &back));
+    EXPECT_EQ(std::make_tuple(back.BaudRate, back.StopBits, back.flags & kAllFlow), std::make_tuple(DWORD(9600), BYTE(TWOSTOPBITS), kAllFlow));
 }
 
 TEST_F(SerialTest, SettingsTheLineCannotTakeAreRefusedAndChangeNothing)
@@ -91,13 +79,8 @@ TEST_F(SerialTest, SettingsTheLineCannotTakeAreRefusedAndChangeNothing)
     ASSERT_TRUE(GetCommState(line, &state));
     termios before = printer.Settings();
     DCB bad[5] = {state, state, state, state, state};
-    bad[0].BaudRate = 12345;
-    bad[1].ByteSize = 9;
-    bad[2].Parity = 3;
-    bad[3].StopBits = ONE5STOPBITS;
-    bad[4].DCBlength = 12;
-    for (DCB& d : bad)
-        EXPECT_FALSE(SetCommState(line, &d)) << &d - bad;
+    bad[0].BaudRate = 12345, bad[1].ByteSize = 9, bad[2].Parity = 3, bad[3].StopBits = ONE5STOPBITS, bad[4].DCBlength = 12;
+    for (DCB& d : bad) EXPECT_FALSE(SetCommState(line, &d)) << &d - bad;
     EXPECT_FALSE(GetCommState(line, nullptr));
     EXPECT_EQ(printer.Settings().c_cflag, before.c_cflag);
 }
@@ -114,15 +97,8 @@ TEST_F(SerialTest, StaleAndForeignHandlesFailEverywhere)
     DWORD written = 77;
     std::uint8_t byte = 0;
     for (HANDLE bad : {stale, INVALID_HANDLE_VALUE, static_cast<HANDLE>(nullptr), static_cast<HANDLE>(&state)}) {
-        EXPECT_FALSE(GetCommState(bad, &state));
-        EXPECT_FALSE(SetCommState(bad, &state));
-        EXPECT_FALSE(GetCommTimeouts(bad, &timeouts));
-        EXPECT_FALSE(SetCommTimeouts(bad, &timeouts));
-        EXPECT_FALSE(EscapeCommFunction(bad, SETDTR));
-        EXPECT_FALSE(WriteFile(bad, &byte, 1, &written, nullptr));
+        EXPECT_EQ((std::vector<long long>{GetCommState(bad, &state), SetCommState(bad, &state), GetCommTimeouts(bad, &timeouts), SetCommTimeouts(bad, &timeouts), EscapeCommFunction(bad, SETDTR), WriteFile(bad, &byte, 1, &written, nullptr), PurgeComm(bad, PURGE_TXABORT), CloseHandle(bad)}), std::vector<long long>(8, 0));
         EXPECT_EQ(written, 0u);
-        EXPECT_FALSE(PurgeComm(bad, PURGE_TXABORT));
-        EXPECT_FALSE(CloseHandle(bad));
     }
 }
 
@@ -130,8 +106,7 @@ TEST_F(SerialTest, ModemLineRequestsAreRememberedPerLine)
 {
     OpenLine();
     EXPECT_EQ(ModemLinesRequested(printer.Path()), 0u);
-    for (DWORD request : {SETDTR, SETRTS, CLRDTR})
-        EscapeCommFunction(line, request);
+    for (DWORD request : {SETDTR, SETRTS, CLRDTR}) EscapeCommFunction(line, request);
     EXPECT_EQ(ModemLinesRequested(printer.Path()), kModemRts);
     EXPECT_FALSE(EscapeCommFunction(line, 99));
 }

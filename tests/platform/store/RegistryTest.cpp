@@ -40,16 +40,17 @@ protected:
     {
         HKEY key = nullptr;
         LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0, nullptr, &key, nullptr);
-        if (status != ERROR_SUCCESS)
-            return status;
-        for (auto [name, value] : values)
-            RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+        if (status != ERROR_SUCCESS) return status;
+        for (auto [name, value] : values) RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
         return RegCloseKey(key);
     }
 
     std::filesystem::path file;
 };
 
+// Every type's round trip through a saved file is the store fuzz target's;
+// here where the file lies, names found in any case, short buffers, and a
+// binary value as a program stores it.
 TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheConfigFolder)
 {
     ASSERT_EQ(SaveDwords({{u"Printer", 3}, {u"MarginLeft", -7}}), ERROR_SUCCESS);
@@ -74,6 +75,7 @@ TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheCon
     const BYTE blob[] = {0, 0xff, 0x10};
     ASSERT_EQ(RegSetValueExW(key, u"Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
     ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_NE(ReadAll(KeyFilePath(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial")).find("Blob=hex:00ff10\n"), std::string::npos);
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"\\Drivers\\Tarvel\\Serial", 0, 0, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegQueryValueExW(key, u"COM1", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
@@ -85,10 +87,6 @@ TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheCon
     }
     ASSERT_EQ(RegQueryValueExW(key, u"COM1", nullptr, nullptr, reinterpret_cast<BYTE*>(back), &size), ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(back), std::u16string(path));
-    BYTE blobBack[8] = {};
-    size = sizeof blobBack;
-    ASSERT_EQ(RegQueryValueExW(key, u"Blob", nullptr, nullptr, blobBack, &size), ERROR_SUCCESS);
-    EXPECT_EQ(std::vector<BYTE>(blobBack, blobBack + size), std::vector<BYTE>(blob, blob + 3));
     RegCloseKey(key);
 }
 
@@ -137,10 +135,8 @@ TEST_F(Registry, ADamagedFileIsSetAsideAndSaidOnceWhenTheKeyIsNextSaved)
 {
     const std::string cut = "tarvel-store 1\nPrinter=dword:00000005\nPort=dword:0000";
     WriteAll(file, cut);
-    std::filesystem::path aside = file;
-    aside += ".damaged";
-    // Opened and closed without a change: nothing is written.
-    // Set as it was: nothing is written.
+    const std::filesystem::path aside = file.string() + ".damaged";
+    // Set as it was: nothing is written, nothing set aside.
     ASSERT_EQ(SaveDwords({{u"Printer", 5}}), ERROR_SUCCESS);
     EXPECT_EQ(ReadAll(file), cut);
     EXPECT_FALSE(std::filesystem::exists(aside));
@@ -175,24 +171,17 @@ TEST_F(Registry, SavingRemovesTemporaryFilesOfSavesThatDied)
 {
     ASSERT_EQ(SaveDwords({{u"Port", 1}}), ERROR_SUCCESS);
     pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
+    if (child == 0) ::_exit(0);
     ASSERT_GT(child, 0);
     ::waitpid(child, nullptr, 0);
-    auto temporary = [&](pid_t pid) {
-        std::filesystem::path path = file;
-        path += ".tmp-" + std::to_string(pid);
-        return path;
-    };
+    auto temporary = [&](pid_t pid) { return std::filesystem::path(file.string() + ".tmp-" + std::to_string(pid)); };
     WriteAll(temporary(child), "a save killed half way");
     WriteAll(temporary(::getppid()), "a save still going on");
     WriteAll(temporary(1), "a reused process id");
     std::filesystem::last_write_time(temporary(1), std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
 
     ASSERT_EQ(SaveDwords({{u"Port", 2}}), ERROR_SUCCESS);
-    EXPECT_FALSE(std::filesystem::exists(temporary(child)));
-    EXPECT_TRUE(std::filesystem::exists(temporary(::getppid())));
-    EXPECT_FALSE(std::filesystem::exists(temporary(1)));
+    EXPECT_EQ(std::vector<bool>({std::filesystem::exists(temporary(child)), std::filesystem::exists(temporary(::getppid())), std::filesystem::exists(temporary(1))}), std::vector<bool>({false, true, false}));
 }
 
 TEST_F(Registry, AKeyWhoseValuesAreSetAsTheyWereIsNotWritten)
@@ -219,33 +208,16 @@ TEST_F(Registry, ValuesTheFileCouldNotGiveBackAreRefused)
         EXPECT_EQ(setString(u"S", bad), ERROR_INVALID_PARAMETER) << bad.size();
     const char16_t badName[] = {u'N', 0xdc00, 0};
     EXPECT_EQ(setString(badName, std::u16string_view(u"ok", 3)), ERROR_INVALID_PARAMETER);
-    const char16_t emoji[] = u"\U0001F600";
-    EXPECT_EQ(setString(emoji, std::u16string_view(emoji, 3)), ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(key, u"T", 0, 7, nullptr, 0), ERROR_INVALID_PARAMETER) << "unknown type";
-    ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, &key), ERROR_SUCCESS);
-    char16_t back[4] = {};
-    DWORD size = sizeof back, type = 0;
-    ASSERT_EQ(RegQueryValueExW(key, emoji, nullptr, &type, reinterpret_cast<BYTE*>(back), &size), ERROR_SUCCESS);
-    EXPECT_EQ(std::u16string_view(back, size / 2), std::u16string_view(emoji, 3));
+    DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, u"S", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
     RegCloseKey(key);
 }
 
 TEST_F(Registry, ValuesThatAreNotThirtyTwoBitNumbersReadAsMissing)
 {
-    WriteAll(file,
-             "tarvel-store 1\n"
-             "Printer=dword:1\n"
-             "Port=dword:000000zz\n"
-             "PaperSize=dword:0000000000\n"
-             "ColorMode=hex:0102\n"
-             "Portrait=dword:00000000\n"
-             "no equals sign\n"
-             "end 6\n");
-    for (const char16_t* name : {u"Printer", u"Port", u"PaperSize", u"ColorMode"})
-        EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, name), std::nullopt);
+    WriteAll(file, "tarvel-store 1\nPrinter=dword:1\nPort=dword:000000zz\nPaperSize=dword:0000000000\nColorMode=hex:0102\nPortrait=dword:00000000\nno equals sign\nend 6\n");
+    for (const char16_t* name : {u"Printer", u"Port", u"PaperSize", u"ColorMode"}) EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, name), std::nullopt);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Portrait"), 0);
 }
 
@@ -270,8 +242,7 @@ TEST_F(Registry, AFailedSaveLeavesTheOldFileAsItWas)
     std::string before = ReadAll(file);
     // A folder where the temporary file must go makes the write fail even
     // for root, who ignores permissions.
-    std::filesystem::path blocker = file;
-    blocker += ".tmp-" + std::to_string(::getpid());
+    const std::filesystem::path blocker = file.string() + ".tmp-" + std::to_string(::getpid());
     std::filesystem::create_directories(blocker);
     EXPECT_EQ(SaveDwords({{u"Printer", 5}}), ERROR_WRITE_FAULT);
     std::filesystem::remove(blocker);
@@ -284,18 +255,13 @@ TEST_F(Registry, BadHandlesAndArgumentsFailWithoutHarm)
     HKEY key = nullptr;
     std::int32_t value = 0;
     DWORD size = 4;
-    EXPECT_EQ(RegQueryValueExW(nullptr, u"Printer", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(0x12345)), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegOpenKeyExW(reinterpret_cast<HKEY>(7), kKey, 0, 0, &key), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"..\\..\\etc", 0, 0, &key), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"\\\\", 0, 0, &key), ERROR_INVALID_PARAMETER);
-
+    auto* bytes = reinterpret_cast<BYTE*>(&value);
+    EXPECT_EQ((std::vector<LSTATUS>{RegQueryValueExW(nullptr, u"Printer", nullptr, nullptr, bytes, &size), RegCloseKey(reinterpret_cast<HKEY>(0x12345))}), std::vector<LSTATUS>(2, ERROR_INVALID_HANDLE));
+    // No handle to fill, a root that is none, a path that climbs or is empty.
+    EXPECT_EQ((std::vector<LSTATUS>{RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, nullptr), RegOpenKeyExW(reinterpret_cast<HKEY>(7), kKey, 0, 0, &key), RegOpenKeyExW(HKEY_CURRENT_USER, u"..\\..\\etc", 0, 0, &key), RegOpenKeyExW(HKEY_CURRENT_USER, u"\\\\", 0, 0, &key)}), std::vector<LSTATUS>(4, ERROR_INVALID_PARAMETER));
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0, nullptr, &key, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(key, u"Printer", 0, REG_DWORD, nullptr, 4), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegSetValueExW(key, u"Printer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 3), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegSetValueExW(key, u"Printer", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&value), 0x7fffffff), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExW(key, u"Printer", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), nullptr), ERROR_INVALID_PARAMETER);
+    // No data, a short DWORD, a size past any file, no size to fill.
+    EXPECT_EQ((std::vector<LSTATUS>{RegSetValueExW(key, u"Printer", 0, REG_DWORD, nullptr, 4), RegSetValueExW(key, u"Printer", 0, REG_DWORD, bytes, 3), RegSetValueExW(key, u"Printer", 0, REG_BINARY, bytes, 0x7fffffff), RegQueryValueExW(key, u"Printer", nullptr, nullptr, bytes, nullptr)}), std::vector<LSTATUS>(4, ERROR_INVALID_PARAMETER));
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);  // stale
 }

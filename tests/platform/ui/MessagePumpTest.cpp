@@ -32,8 +32,7 @@ protected:
     {
         ASSERT_TRUE(tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless));
         g_heard.clear();
-        window_ = CreateWindowExW(0, u"TestMain", u"Main", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
-                                  nullptr, nullptr);
+        window_ = CreateWindowExW(0, u"TestMain", u"Main", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(window_, nullptr);
     }
 
@@ -79,9 +78,8 @@ TEST_F(MessagePump, TimerFiresOnlyWhileMessagesArePumped)
 
 TEST_F(MessagePump, TimerProcedureIsCalledByDispatchWithItsId)
 {
-    UINT_PTR id = SetTimer(nullptr, 0, 10, CALLBACK_Record);
+    UINT_PTR id = SetTimer(nullptr, 0, 10, CALLBACK_Record), other = SetTimer(nullptr, 0, 10, CALLBACK_Record);
     ASSERT_NE(id, 0u);
-    UINT_PTR other = SetTimer(nullptr, 0, 10, CALLBACK_Record);
     EXPECT_NE(other, id) << "thread timers get distinct ids";
     Sleep(25);
     Drain();
@@ -92,18 +90,14 @@ TEST_F(MessagePump, TimerProcedureIsCalledByDispatchWithItsId)
 
     // A forged timer message naming a procedure of no live timer is ignored.
     g_heard.clear();
-    MSG forged{};
-    forged.message = WM_TIMER;
-    forged.wParam = id;
-    forged.lParam = reinterpret_cast<LPARAM>(&CALLBACK_Record);
+    MSG forged{nullptr, WM_TIMER, id, reinterpret_cast<LPARAM>(&CALLBACK_Record), 0, {}};
     DispatchMessageW(&forged);
     EXPECT_TRUE(g_heard.empty());
 }
 
 TEST_F(MessagePump, PostedMessagesComeBeforeTimersAndFiltersApply)
 {
-    HWND other = CreateWindowExW(0, u"TestOther", u"Other", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND other = CreateWindowExW(0, u"TestOther", u"Other", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(SetTimer(window_, 1, 10, nullptr), 0u);
     Sleep(20);
     ASSERT_TRUE(PostMessageW(other, WM_USER, 1, 0));
@@ -130,9 +124,7 @@ TEST_F(MessagePump, PostedMessagesComeBeforeTimersAndFiltersApply)
     ASSERT_NE(SetTimer(other, 5, 10, nullptr), 0u);
     ASSERT_TRUE(DestroyWindow(other));
     Sleep(20);
-    for (const MSG& m : Drain()) {
-        EXPECT_NE(m.hwnd, other);
-    }
+    for (const MSG& m : Drain()) EXPECT_NE(m.hwnd, other);
     EXPECT_FALSE(PostMessageW(other, WM_USER, 4, 0));
     EXPECT_EQ(SetTimer(other, 5, 10, nullptr), 0u);
     KillTimer(window_, 1);

@@ -9,17 +9,7 @@
 
 namespace sample {
 
-enum : int {
-    kList = 1000,
-    kPortrait = 1004,
-    kLandscape = 1005,
-    kWidth = 1006,
-    kPages = 1010,
-    kDraft = 1013,
-    kMore = 3,
-    kStaticLeft = 1019,
-    kStaticCentre = 1020,
-};
+constexpr int kList = 1000, kPortrait = 1004, kLandscape = 1005, kWidth = 1006, kPages = 1010, kDraft = 1013, kMore = 3, kStaticLeft = 1019, kStaticCentre = 1020;
 
 inline const DLGITEMDEF kItems[] = {
     {kList, DLGC_DROPDOWNLIST, nullptr, 49, 3, 81, 60, WS_TABSTOP},
@@ -51,25 +41,21 @@ struct Heard {
 struct Log {
     std::vector<Heard> heard;
     HWND dialog = nullptr;
-    int timerTicks = 0;
 };
 
 inline Log g_log;
 
 // Fills the controls at initialisation; upper-cases the width field when
 // it loses the focus (so a responder sees the procedure's writing); ends
-// with 1 for OK and 0 for Cancel; counts timer ticks in the status line.
+// with 1 for OK and 0 for Cancel.
 inline INT_PTR CALLBACK_SampleProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
         g_log.dialog = dialog;
         g_log.heard.push_back({message, 0, 0});
-        for (const char16_t* name : {u"Alpha", u"Beta", u"Gamma"}) {
-            SendDlgItemMessageW(dialog, kList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        }
-        SendDlgItemMessageW(dialog, kList, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>(u"Beta"));
+        for (const char16_t* name : {u"Alpha", u"Beta", u"Gamma"}) SendDlgItemMessageW(dialog, kList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        SendDlgItemMessageW(dialog, kList, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"Beta"));
         SendDlgItemMessageW(dialog, kPortrait, BM_SETCHECK, BST_CHECKED, 0);
         SetDlgItemTextW(dialog, kWidth, u"21cm");
         SetDlgItemTextW(dialog, kPages, u"1");
@@ -81,10 +67,7 @@ inline INT_PTR CALLBACK_SampleProc(HWND dialog, UINT message, WPARAM wParam, LPA
         if (id == kWidth && code == EN_KILLFOCUS) {
             WCHAR text[64];
             GetDlgItemTextW(dialog, kWidth, text, 64);
-            for (WCHAR* p = text; *p != 0; ++p) {
-                if (*p >= u'a' && *p <= u'z')
-                    *p = static_cast<WCHAR>(*p - 32);
-            }
+            for (WCHAR* p = text; *p != 0; ++p) *p = *p >= u'a' && *p <= u'z' ? static_cast<WCHAR>(*p - 32) : *p;
             SetDlgItemTextW(dialog, kWidth, text);
             return FALSE;
         }
@@ -94,15 +77,8 @@ inline INT_PTR CALLBACK_SampleProc(HWND dialog, UINT message, WPARAM wParam, LPA
         }
         return FALSE;
     }
-    case WM_TIMER: {
-        ++g_log.timerTicks;
-        std::u16string text = u"Tick " + std::u16string(1, static_cast<char16_t>(u'0' + g_log.timerTicks % 10));
-        SetDlgItemTextW(dialog, kStaticLeft, text.c_str());
-        return FALSE;
-    }
     case WM_DESTROY:
         g_log.heard.push_back({message, 0, 0});
-        KillTimer(dialog, 1);
         return FALSE;
     default:
         return FALSE;
@@ -114,10 +90,8 @@ inline INT_PTR CALLBACK_SampleProc(HWND dialog, UINT message, WPARAM wParam, LPA
 inline std::vector<Heard> Commands()
 {
     std::vector<Heard> commands;
-    for (const Heard& h : g_log.heard) {
-        if (h.message == WM_COMMAND && h.code != EN_SETFOCUS)
-            commands.push_back(h);
-    }
+    for (const Heard& h : g_log.heard)
+        if (h.message == WM_COMMAND && h.code != EN_SETFOCUS) commands.push_back(h);
     return commands;
 }
 

@@ -115,30 +115,27 @@ protected:
 TEST_F(SetupDialog, RequestsAreRefusedWithoutADialog)
 {
     Respond({});
-    EXPECT_EQ(PrintDialog(device, nullptr), 0);
-    EXPECT_EQ(PageSetupDialog(device, nullptr), 0);
+    const auto both = [this] { return std::vector<int>{PrintDialog(device, &print), PageSetupDialog(device, &pageSetup)}; };
+    EXPECT_EQ((std::vector<int>{PrintDialog(device, nullptr), PageSetupDialog(device, nullptr)}), (std::vector<int>{0, 0}));
     print.lStructSize = sizeof print - 1;
     pageSetup.lStructSize = 20;
-    EXPECT_EQ(PrintDialog(device, &print), 0);
-    EXPECT_EQ(PageSetupDialog(device, &pageSetup), 0);
+    EXPECT_EQ(both(), (std::vector<int>{0, 0}));
     print.lStructSize = sizeof print;
     pageSetup.lStructSize = sizeof pageSetup;
-
     print.Flags = PD_RETURNDEFAULT;
     pageSetup.Flags = PSD_RETURNDEFAULT;
-    EXPECT_EQ((std::vector<int>{PrintDialog(device, &print), PageSetupDialog(device, &pageSetup)}), (std::vector<int>{0, 0}));
+    EXPECT_EQ(both(), (std::vector<int>{0, 0}));
     EXPECT_EQ(print.Flags, static_cast<DWORD>(PD_RETURNDEFAULT)) << "a refused request is not written";
     // The print request's "return default" is a margin lock to a page-setup
     // request, and the other way round: refused only while a document runs.
     print.Flags = PD_LOCKMARGINS;
     pageSetup.Flags = 0x2000;
     device.docStarted = 1;
-    EXPECT_EQ((std::vector<int>{PrintDialog(device, &print), PageSetupDialog(device, &pageSetup)}), (std::vector<int>{0, 0}));
+    EXPECT_EQ(both(), (std::vector<int>{0, 0}));
     EXPECT_TRUE(seen.empty()) << "no dialog was shown";
     EXPECT_EQ(tarvel::render::PrinterDc(device.recording), nullptr);
-
     device.docStarted = 0;
-    EXPECT_EQ((std::vector<int>{PrintDialog(device, &print), PageSetupDialog(device, &pageSetup)}), (std::vector<int>{1, 1}));
+    EXPECT_EQ(both(), (std::vector<int>{1, 1}));
     EXPECT_EQ(seen, (std::vector<int>{kPrintDialogId, kPrintDialogId})) << "page setup shows the print dialog";
 }
 
@@ -174,6 +171,11 @@ TEST_F(SetupDialog, ConfirmedPrintRequestReportsTheSettingsInItsFlags)
     EXPECT_EQ(Sides(device.settings.margins), Sides(RECT{1000, 2000, 3000, 4000}));
     EXPECT_EQ(Sides(print.rcMargin), Sides(RECT{1000, 2000, 3000, 4000}));
     EXPECT_EQ(print.Flags & (PD_INTHOUSANDTHSOFINCHES | PD_INHUNDREDTHSOFMILLIMETERS), static_cast<DWORD>(PD_INHUNDREDTHSOFMILLIMETERS));
+
+    // A PocketJet takes its model's resolution and is forced to monochrome.
+    Respond(Play({{Pick, kPrinterList, u"PocketJet 200"}, {Pick, kColorList, u"4 Color CMYK"}, {Click, IDOK}}));
+    ASSERT_EQ(PrintDialog(device, &print), 1);
+    EXPECT_EQ((std::vector<int>{device.settings.printer, device.settings.colorMode, device.xResolution, device.yResolution}), (std::vector<int>{4, 0, 200, 200}));
 }
 
 TEST_F(SetupDialog, MarginsShowInTheRequestsUnitOrTheUsersAndReturnInIt)
@@ -343,17 +345,6 @@ TEST_F(SetupDialog, CustomPaperSizeIsWrittenWhenItsFieldIsLeftEvenIfCancelled)
     ASSERT_EQ(PrintDialog(device, &print), 1);
     EXPECT_EQ(std::make_pair(Papers()[kCustomPaper].width, Papers()[kCustomPaper].height), std::make_pair(21590, 0));
     EXPECT_EQ(print.Flags & (PD_PAPER_A4 | PD_PAPER_LETTER), 0u);
-}
-
-TEST_F(SetupDialog, ConfirmationTakesTheModelsResolutionAndForcesMonochromeOnPocketJets)
-{
-    // HP PCL in draft, and a colour kept, are checked with the request
-    // flags above.
-    device.settings.colorMode = 1;
-    Respond(Play({{Pick, kPrinterList, u"PocketJet 200"}, {Pick, kColorList, u"4 Color CMYK"}, {Click, IDOK}}));
-    ASSERT_EQ(PrintDialog(device, &print), 1);
-    EXPECT_EQ(std::make_pair(device.settings.printer, device.settings.colorMode), std::make_pair(4, 0));
-    EXPECT_EQ(std::make_pair(device.xResolution, device.yResolution), std::make_pair(200, 200));
 }
 
 TEST_F(SetupDialog, EachExportedConfirmationMakesANewPrinterDcAndDropsTheOld)

@@ -20,37 +20,35 @@ protected:
     void TearDown() override
     {
         ClearPage(state);
-        for (int slot = 1; slot < kDcSlots; ++slot) {
-            if (state.dcs.handles[slot])
-                SelectObject(state.dcs.handles[slot], GetStockObject(BLACK_PEN));
-        }
+        for (HDC dc : state.dcs.handles)
+            if (dc) SelectObject(dc, GetStockObject(BLACK_PEN));
     }
 };
 
 // Which bands a record reaches and where it lands in them is proven by the
-// random pages below; here, what a playback leaves behind.
-TEST_F(Playback, BandsWithNothingToDrawStayWhiteAndTheTargetIsHandedBackAsItCame)
+// random pages below; here, what a playback leaves behind and asks.
+TEST_F(Playback, APlaybackHandsTheTargetBackAsItCameAndAsksWhetherToGoOn)
 {
-    RecordRectangle(state, printer, 10, 100, 50, 200);
-    BandBitmap lower(64, 150);
-    PlayBand(state, lower.dc, 0, 150, 64, 150, -1);
-    BandBitmap missed(64, 100);
-    PlayBand(state, missed.dc, 0, 300, 64, 100, -1);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 64; ++x) ASSERT_EQ(missed.Color(x, y), kWhite);
-    POINT origin{};
-    GetViewportOrgEx(lower.dc, &origin);
-    EXPECT_EQ(origin.x, 0);
-    EXPECT_EQ(origin.y, 0);
+    for (int i = 0; i < 200; ++i) RecordRectangle(state, printer, i, 0, i + 2, 10);
+    BandBitmap band(210, 10);
+    int asked = 0;
+    EXPECT_TRUE(PlayBand(state, band.dc, RECT{0, 0, 210, 10}, RECT{0, 5, 210, 10}, [&] { return ++asked > 0; }));
+    EXPECT_GT(asked, 2);
+    POINT origin{1, 1};
+    GetViewportOrgEx(band.dc, &origin);
+    EXPECT_EQ(std::make_pair(origin.x, origin.y), (std::pair<LONG, LONG>(0, 0)));
     EXPECT_EQ(PrinterDc(state), printer);
+    BandBitmap stopped(210, 10);
+    EXPECT_FALSE(PlayBand(state, stopped.dc, RECT{0, 0, 210, 10}, RECT{0, 0, 210, 10}, [] { return false; }));
+    EXPECT_EQ(stopped.Color(1, 0), kWhite);
 
     // Without a printer DC nothing is drawn.
     state.dcs.deletePending[0] = 1;
     ClearPage(state);
     state.list.push_back({RecordKind::Rectangle, 0, ShapeParams{0, 0, 10, 10, 0, 0}, {0, 0, 10, 10}});
-    BandBitmap band(10, 10);
-    PlayBand(state, band.dc, 0, 0, 10, 10, -1);
-    EXPECT_EQ(band.Color(0, 0), kWhite);
+    BandBitmap blank(10, 10);
+    PlayBand(state, blank.dc, 0, 0, 10, 10, -1);
+    EXPECT_EQ(blank.Color(0, 0), kWhite);
     state.list.clear();
 }
 
@@ -69,23 +67,15 @@ public:
         page = state ? PrinterDc(*state) : whole->dc;
         for (int m = 0; m < kMemories; ++m) {
             memories[m] = state ? RecordCreateCompatibleDC(*state, page) : CreateCompatibleDC(page);
-            for (int k = 0; k < kBitmaps; ++k)
-                bitmaps[m][k] = CreateDib24(memories[m], 20 + 7 * k, 15 + 3 * k);
+            for (int k = 0; k < kBitmaps; ++k) bitmaps[m][k] = CreateDib24(memories[m], 20 + 7 * k, 15 + 3 * k);
         }
     }
     ~Painter()
     {
-        for (HDC memory : memories) {
-            if (state)
-                RecordDeleteDC(*state, memory);
-            else
-                DeleteDC(memory);
-        }
-        if (state)
-            ClearPage(*state);
+        for (HDC memory : memories) state ? RecordDeleteDC(*state, memory) : DeleteDC(memory);
+        if (state) ClearPage(*state);
         for (auto& owned : bitmaps)
-            for (HBITMAP bitmap : owned)
-                DeleteObject(bitmap);
+            for (HBITMAP bitmap : owned) DeleteObject(bitmap);
     }
 
     // 0: the page; 1 and 2: the memory device contexts.
@@ -97,14 +87,13 @@ public:
         DIBSECTION dib{};
         GetObjectW(bitmaps[memory][k], sizeof dib, &dib);
         auto* bits = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-        for (int y = 0; y < dib.dsBm.bmHeight; ++y) {
+        for (int y = 0; y < dib.dsBm.bmHeight; ++y)
             for (int x = 0; x < dib.dsBm.bmWidth; ++x) {
                 std::uint8_t* p = bits + static_cast<std::size_t>(y) * dib.dsBm.bmWidthBytes + x * 3;
                 p[0] = GetBValue(color) ^ static_cast<std::uint8_t>(x * 9);
                 p[1] = GetGValue(color);
                 p[2] = GetRValue(color) ^ static_cast<std::uint8_t>(y * 13);
             }
-        }
     }
     HBITMAP Bitmap(int memory, int k) const { return bitmaps[memory][k]; }
     void SelectBitmap(int memory, int k) { Do(RecordSelectObject, SelectObject, memory + 1, HGDIOBJ(bitmaps[memory][k])); }
@@ -114,18 +103,15 @@ public:
     template <class Recorded, class Direct, class... Args>
     void Do(Recorded recorded, Direct direct, int dc, Args... args)
     {
-        if (state)
-            recorded(*state, Dc(dc), args...);
-        else
-            direct(Dc(dc), args...);
+        if (state) return void(recorded(*state, Dc(dc), args...));
+        direct(Dc(dc), args...);
     }
 
     // The direct page, in rows of BGR.
     std::vector<std::uint8_t> Pixels() const
     {
         std::vector<std::uint8_t> out;
-        for (int y = 0; y < whole->height; ++y)
-            out.insert(out.end(), whole->Pixel(0, y), whole->Pixel(0, y) + whole->width * 3);
+        for (int y = 0; y < whole->height; ++y) out.insert(out.end(), whole->Pixel(0, y), whole->Pixel(0, y) + whole->width * 3);
         return out;
     }
 
@@ -147,9 +133,7 @@ struct Objects {
         pattern = CreateDib24(nullptr, 5, 3);
         HDC painter = CreateCompatibleDC(nullptr);
         HGDIOBJ kept = SelectObject(painter, pattern);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 5; ++x)
-                PatBlt(painter, x, y, 1, 1, (x + y) % 2 ? BLACKNESS : WHITENESS);
+        for (int i = 0; i < 15; ++i) PatBlt(painter, i % 5, i / 5, 1, 1, (i % 5 + i / 5) % 2 ? BLACKNESS : WHITENESS);
         SelectObject(painter, kept);
         DeleteDC(painter);
         brushes = {CreateSolidBrush(RGB(250, 200, 0)), CreateSolidBrush(RGB(40, 40, 160)), GetStockObject(NULL_BRUSH),
@@ -158,20 +142,15 @@ struct Objects {
             int height, escapement, italic;
         } fonts[] = {{-14, 0, 0}, {-9, 0, 1}, {-4, 0, 0}, {-13, 900, 0}, {-12, 450, 1}, {-16, 2700, 0}};
         for (const auto& f : fonts) {
-            LOGFONTW font{};
-            font.lfHeight = f.height;
-            font.lfEscapement = font.lfOrientation = f.escapement;
-            font.lfItalic = static_cast<BYTE>(f.italic);
-            const std::u16string face = f.italic ? u"DejaVu Serif" : u"DejaVu Sans";
-            std::copy(face.begin(), face.end(), font.lfFaceName);
+            LOGFONTW font{.lfHeight = f.height, .lfEscapement = f.escapement, .lfOrientation = f.escapement, .lfItalic = static_cast<BYTE>(f.italic)};
+            std::u16string_view(f.italic ? u"DejaVu Serif" : u"DejaVu Sans").copy(font.lfFaceName, 31);
             this->fonts.push_back(CreateFontIndirectW(&font));
         }
     }
     ~Objects()
     {
         for (auto* list : {&pens, &brushes, &fonts})
-            for (HGDIOBJ object : *list)
-                DeleteObject(object);
+            for (HGDIOBJ object : *list) DeleteObject(object);
         DeleteObject(pattern);
     }
     std::vector<HGDIOBJ> pens, brushes, fonts;
@@ -228,10 +207,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
         case 4: {
             const int kind = pick(3);  // rectangle, ellipse, rounded rectangle
             ShapeParams s{coord(w), coord(h), coord(w), coord(h), pick(30), pick(30)};
-            if (pick(8) == 0) {  // far beyond the page on both sides
-                s.left = -pick(70000);
-                s.right = w + pick(70000);
-            }
+            if (pick(8) == 0) s.left = -pick(70000), s.right = w + pick(70000);  // far beyond the page on both sides
             page.push_back([=](Painter& p) {
                 if (kind == 0) p.Do(RecordRectangle, Rectangle, dc, s.left, s.top, s.right, s.bottom);
                 if (kind == 1) p.Do(RecordEllipse, Ellipse, dc, s.left, s.top, s.right, s.bottom);
@@ -254,9 +230,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
             std::vector<int> spacing(text.size());
             for (int& advance : spacing) advance = pick(30) - 10;
             const bool spaced = pick(3) == 0;
-            page.push_back([=](Painter& p) {
-                p.Do(RecordExtTextOut, ExtTextOutW, dc, x, y, options, &rect, text.c_str(), UINT(text.size()), spaced ? spacing.data() : nullptr);
-            });
+            page.push_back([=](Painter& p) { p.Do(RecordExtTextOut, ExtTextOutW, dc, x, y, options, &rect, text.c_str(), UINT(text.size()), spaced ? spacing.data() : nullptr); });
             break;
         }
         case 8: {
@@ -265,10 +239,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
             static const UINT formats[] = {DT_LEFT | DT_WORDBREAK, DT_CENTER | DT_WORDBREAK, DT_RIGHT | DT_SINGLELINE | DT_VCENTER,
                                            DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP, DT_NOCLIP | DT_WORDBREAK};
             const UINT format = formats[pick(5)];
-            page.push_back([=](Painter& p) {
-                RECT box = rect;
-                p.Do(RecordDrawText, DrawTextW, dc, text.c_str(), -1, &box, format);
-            });
+            page.push_back([=](Painter& p) { RECT box = rect; p.Do(RecordDrawText, DrawTextW, dc, text.c_str(), -1, &box, format); });
             break;
         }
         case 9: {  // the application changes a bitmap and selects it again
@@ -285,10 +256,8 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
                          coord(sw), coord(sh), pick(40) - 10, pick(30) - 10, rops[pick(8)]};
             const bool plain = pick(2);
             page.push_back([=](Painter& p) {
-                if (plain)
-                    p.Do(RecordBitBlt, BitBlt, 0, b.x, b.y, b.width, b.height, p.Dc(source), b.sourceX, b.sourceY, b.rop);
-                else
-                    p.Do(RecordStretchBlt, StretchBlt, 0, b.x, b.y, b.width, b.height, p.Dc(source), b.sourceX, b.sourceY, b.sourceWidth, b.sourceHeight, b.rop);
+                plain ? p.Do(RecordBitBlt, BitBlt, 0, b.x, b.y, b.width, b.height, p.Dc(source), b.sourceX, b.sourceY, b.rop)
+                      : p.Do(RecordStretchBlt, StretchBlt, 0, b.x, b.y, b.width, b.height, p.Dc(source), b.sourceX, b.sourceY, b.sourceWidth, b.sourceHeight, b.rop);
             });
             break;
         }
@@ -301,8 +270,7 @@ std::vector<Call> RandomPage(std::mt19937& random, const Objects& objects, int w
 std::size_t InkOf(const std::vector<std::uint8_t>& page)
 {
     std::size_t ink = 0;
-    for (std::size_t i = 0; i < page.size(); i += 3)
-        ink += page[i] != 255 || page[i + 1] != 255 || page[i + 2] != 255;
+    for (std::size_t i = 0; i < page.size(); i += 3) ink += page[i] != 255 || page[i + 1] != 255 || page[i + 2] != 255;
     return ink;
 }
 
@@ -354,19 +322,6 @@ TEST_F(Playback, AMemoryDcStartsEveryBandAsThePageFoundIt)
     EXPECT_EQ(GetCurrentObject(recorded.Dc(1), OBJ_BITMAP), recorded.Bitmap(0, 1));
 }
 
-TEST_F(Playback, APlaybackAsksWhetherToGoOnAndStopsWhenTold)
-{
-    for (int i = 0; i < 200; ++i)
-        RecordRectangle(state, printer, i, 0, i + 2, 10);
-    BandBitmap band(210, 10);
-    int asked = 0;
-    EXPECT_TRUE(PlayBand(state, band.dc, RECT{0, 0, 210, 10}, RECT{0, 0, 210, 10}, [&] { return ++asked > 0; }));
-    EXPECT_GT(asked, 2);
-    BandBitmap stopped(210, 10);
-    EXPECT_FALSE(PlayBand(state, stopped.dc, RECT{0, 0, 210, 10}, RECT{0, 0, 210, 10}, [] { return false; }));
-    EXPECT_EQ(stopped.Color(1, 0), kWhite);
-}
-
 // Random pages rendered in bands of every shape equal the same calls drawn
 // on one bitmap of the whole page.
 TEST_F(Playback, RandomPagesInAnyBandingEqualTheWholePageDrawnAtOnce)
@@ -385,22 +340,17 @@ TEST_F(Playback, RandomPagesInAnyBandingEqualTheWholePageDrawnAtOnce)
         std::vector<std::uint8_t> reference;
         {
             Painter direct(nullptr, kWidth, kHeight);
-            for (const Call& call : page)
-                call(direct);
+            for (const Call& call : page) call(direct);
             reference = direct.Pixels();
         }
         Painter recorded(&state, kWidth, kHeight);
-        for (const Call& call : page)
-            call(recorded);
+        for (const Call& call : page) call(recorded);
         SCOPED_TRACE(::testing::Message() << "round " << round);
         ExpectBandsEqual(state, reference, kWidth, kHeight, {1, 7, 64, kHeight}, 100);
         ExpectBandsEqual(state, reference, kWidth, kHeight, {1, 7, 64, kWidth}, 100, true);
-        if (::testing::Test::HasFatalFailure())
-            return;
+        if (::testing::Test::HasFatalFailure()) return;
         // Leave the printer DC as a new page finds it.
-        SelectObject(printer, GetStockObject(BLACK_PEN));
-        SelectObject(printer, GetStockObject(WHITE_BRUSH));
-        SelectObject(printer, GetStockObject(SYSTEM_FONT));
+        for (int stock : {BLACK_PEN, WHITE_BRUSH, SYSTEM_FONT}) SelectObject(printer, GetStockObject(stock));
         ResetBandState(printer);
     }
 }

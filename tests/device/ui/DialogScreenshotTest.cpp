@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -74,8 +73,7 @@ protected:
         ASSERT_TRUE(tarvel::ui::SelectBackend(tarvel::ui::Backend::Fltk)) << "FLTK must work on the test server";
         SHInitExtraControls();
         device.settings = PrinterSettings{};
-        Papers()[kCustomPaper].width = 0;
-        Papers()[kCustomPaper].height = 0;
+        Papers()[kCustomPaper].width = Papers()[kCustomPaper].height = 0;
         g_shots.clear();
         g_deadline = GetTickCount() + 10000;
         request.lStructSize = sizeof request;

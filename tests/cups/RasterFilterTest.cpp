@@ -271,7 +271,8 @@ TEST_F(RasterFilter, StreamEqualsThePdcPageForEveryModelAndColourMode)
     std::vector<EqualityCase> cases;
     for (int printer = 0; printer < kModelCount; ++printer)
         for (int mode = 0; mode < kColorModeCount; ++mode)
-            if (mode == 0 || !MonochromeOnly(printer)) cases.push_back({printer, mode, 0, 1, kCustomPaper, mode == 0 ? CUPS_CSPACE_W : CUPS_CSPACE_RGB});
+            if (mode == 0 || !MonochromeOnly(printer))
+                cases.push_back({printer, mode, 0, 1, kCustomPaper, mode == 0 ? CUPS_CSPACE_W : CUPS_CSPACE_RGB});
     // Draft, compression off, our papers (the raster then covers only part
     // of the page, as a RIP renders the printable area), and colour pixels
     // printed in monochrome.
@@ -471,13 +472,15 @@ double Coverage(const tarvel::preview::PreviewPage& page, const double (&area)[4
 TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
 {
     const std::string cupsfilter = TARVEL_CUPSFILTER;
-    if (cupsfilter.empty()) GTEST_SKIP() << "cupsfilter is not installed (scripts/setup installs it)";
+    if (cupsfilter.empty())
+        GTEST_SKIP() << "cupsfilter is not installed (scripts/setup installs it)";
     // cupsfilter looks for filters only in its server folder: a copy of it
     // that also holds ours.
     const fs::path serverBin = kScratch / "serverbin";
     fs::remove_all(serverBin);
     fs::create_directories(serverBin / "filter");
-    for (const auto& entry : fs::directory_iterator(fs::path(TARVEL_CUPS_SERVERBIN) / "filter")) fs::create_symlink(entry.path(), serverBin / "filter" / entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(fs::path(TARVEL_CUPS_SERVERBIN) / "filter"))
+        fs::create_symlink(entry.path(), serverBin / "filter" / entry.path().filename());
     fs::create_symlink(TARVEL_FILTER, serverBin / "filter" / "rastertotarvel");
     const fs::path conf = kScratch / "cups-files.conf";
     std::ofstream(conf) << "ServerBin " << serverBin.string() << "\n";
@@ -518,7 +521,8 @@ TEST_F(RasterFilter, CupsFilterPrintsAPdfWithInkWhereThePdfHasItInEveryLanguage)
             EXPECT_GT(share, 0.05);
             EXPECT_LT(share, 0.95);
         }
-        for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow}) EXPECT_EQ(Coverage(page, kEmpty, c.resolution, {ink}), 0.0);
+        for (Ink ink : {Ink::Black, Ink::Cyan, Ink::Magenta, Ink::Yellow})
+            EXPECT_EQ(Coverage(page, kEmpty, c.resolution, {ink}), 0.0);
     }
 }
 

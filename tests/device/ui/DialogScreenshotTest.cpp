@@ -54,7 +54,8 @@ void NextStep(HWND, UINT, UINT_PTR, DWORD)
     HWND dialog = GetActiveWindow();
     const auto& step = steps[std::min<std::size_t>(g_shots.size(), 2)];
     if (TemplateOf(dialog) == step.dialog) {
-        if (step.shot) g_shots[step.shot] = Photograph(dialog);
+        if (step.shot)
+            g_shots[step.shot] = Photograph(dialog);
         ClickControl(dialog, step.click);
         if (!step.shot)
             return;

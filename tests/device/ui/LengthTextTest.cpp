@@ -44,7 +44,8 @@ TEST(LengthText, FormatsAndParsesWithAPointWhateverTheApplicationsLocale)
 {
     // An application may switch to a locale with a decimal comma; the
     // dialogs' texts must not follow it.
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
     EXPECT_EQ(FormatLength(29700, kCm), u"29.7cm");
     EXPECT_EQ(ParseLength(u"1.5cm", kCm), 1500);
     std::setlocale(LC_NUMERIC, "C");

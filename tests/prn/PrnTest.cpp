@@ -123,10 +123,12 @@ protected:
 
 TEST_F(Prn, EveryUnitConvertsToEveryOtherAsOneInchDoesInDoublePrecision)
 {
-    // No document: printer dots have no size yet. (Units outside the five
-    // give the value back: the fuzz replay's property for any value.)
+    // No document: printer dots have no size yet; units outside the five
+    // convert nothing.
     EXPECT_EQ(prnConvertValue(1, Inches, Pixels), 0.0f);
     EXPECT_EQ(prnConvertValue(300, Pixels, Inches), 0.0f);
+    EXPECT_EQ(prnConvertValue(5, MeasureUnit(7), Inches), 5.0f);
+    EXPECT_EQ(prnConvertValue(5, Inches, MeasureUnit(-1)), 5.0f);
     EXPECT_TRUE(std::isnan(prnConvertValue(kNaN, Inches, Millimeters)));
     // Widened to double before the constant: single precision would give
     // 33.019997 here.

@@ -155,7 +155,8 @@ TEST_F(Prn, MarginsComeFromTheDialogInItsUnitSystemAndThePageIsLessTheMargins)
     prnSetMeasureUnit(Millimeters);
     prnSetLeftMargin(25.4f);
     EXPECT_FLOAT_EQ(prnGetPageWidth(), -25.4f);  // no paper before the dialog
-    prnSetMeasureUnit(9);                        // converts nothing
+    prnSetMeasureUnit(9);                        // kept as given, and converts nothing
+    EXPECT_EQ(prnGetMeasureUnit(), 9);
     EXPECT_FLOAT_EQ(prnGetLeftMargin(), 1.0f);
 
     // A left margin of 64 mm: in thousandths of an inch the dialog rounds it
@@ -224,6 +225,7 @@ TEST_F(Prn, EveryPageStartsFromTheDefaultDrawingState)
     prnSetFontBold(1);
     const std::u16string longName = u"An extraordinarily long face name beyond the limit";
     prnSetFontName(longName.c_str());
+    EXPECT_EQ(std::u16string(prnGetFontName()), longName);
     EXPECT_EQ(std::get<6>(selected()), longName.substr(0, 31));
     prnSetFontSize(0.5f, Inches);
     EXPECT_FLOAT_EQ(prnGetFontSize(Millimeters), 12.7f);
@@ -358,9 +360,8 @@ TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
         EXPECT_EQ(std::pair(blit.width, blit.height), std::pair(c.drawnWidth, c.drawnHeight));
     }
 
-    // Nothing to read, nothing drawn. That the size then reads 0 x 0, and
-    // that a position or size that is not finite draws nothing, are the
-    // fuzz replay's properties.
+    // Nothing to read, nothing drawn. (That the size then reads 0 x 0 is
+    // the fuzz replay's property.)
     std::filesystem::create_directories(root / "folder");
     std::ofstream(root / "empty.png").close();
     const std::size_t before = Recorded();
@@ -369,6 +370,7 @@ TEST_F(Prn, PicturesAreDrawnAtTheirOwnSizeOrStretched)
         EXPECT_EQ(prnGetPictureSize(bad, &width, &height), 0);
     }
     EXPECT_EQ(prnDrawPicture(picture.c_str(), kNaN, 0, 0, 0, 0), 0);
+    EXPECT_EQ(prnDrawPicture(picture.c_str(), 0, 0, kInfinity, 1, 0), 0);
     EXPECT_EQ(prnGetPictureSize(picture.c_str(), nullptr, &height), 0);
     EXPECT_EQ(Recorded(), before);
 }

@@ -18,43 +18,33 @@ namespace tarvel::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Collects the stream, up to `limit` bytes in total: the write that
+// crosses the limit takes what still fits and returns that. Every write
+// after the first short one is counted, because a driver must not make any.
 class CollectingWriter : public ports::PortWriter {
 public:
-    int Write(const std::uint8_t* bytes, int length) override
-    {
-        ++writes;
-        if (length > 0) data.insert(data.end(), bytes, bytes + length);
-        return length;
-    }
-    Bytes data;
-    int writes = 0;
-};
-
-// Takes at most `limit` bytes in total; the write that crosses the limit
-// takes what still fits and returns that. Every write after the first
-// short one is counted, because a driver must not make any.
-class LimitedWriter : public ports::PortWriter {
-public:
-    explicit LimitedWriter(std::size_t limit)
+    explicit CollectingWriter(std::size_t limit = SIZE_MAX)
         : limit_(limit)
     {
     }
     int Write(const std::uint8_t* bytes, int length) override
     {
+        ++writes;
         if (failed) ++writesAfterFailure;
-        const std::size_t room = limit_ - data.size();
-        const std::size_t take = static_cast<std::size_t>(length) < room ? length : room;
+        const std::size_t take = std::min<std::size_t>(std::max(length, 0), limit_ - data.size());
         data.insert(data.end(), bytes, bytes + take);
-        if (take != static_cast<std::size_t>(length)) failed = true;
+        failed = failed || take != static_cast<std::size_t>(std::max(length, 0));
         return static_cast<int>(take);
     }
     Bytes data;
+    int writes = 0;
     bool failed = false;
     int writesAfterFailure = 0;
 
 private:
     std::size_t limit_;
 };
+using LimitedWriter = CollectingWriter;
 
 // "1B 40 0C" -> bytes. Anything but hex digits separates; digits pair up
 // within a run, so "451B" is two bytes.
@@ -156,11 +146,6 @@ inline Row RandomRow(std::mt19937& rng, int width, bool monochrome)
     return row;
 }
 
-inline bool IsWhite(const Row& row)
-{
-    return std::all_of(row.begin(), row.end(), [](std::uint8_t b) { return b == 255; });
-}
-
 struct PageSetup {
     std::uint32_t planeCount = 1;
     std::uint32_t width = 0;
@@ -181,7 +166,7 @@ inline bool PrintPage(drivers::PrinterDriver& driver, ports::PortWriter& port,
     if (!driver.BeginPage(&port)) return false;
     std::uint32_t blank = 0;
     for (const Row& row : rows) {
-        if (IsWhite(row)) {
+        if (std::all_of(row.begin(), row.end(), [](std::uint8_t b) { return b == 255; })) {
             ++blank;
             continue;
         }

@@ -70,7 +70,7 @@ using StockObjectsOutliveTheLibrary = __lsan::ScopedDisabler;
 struct StockObjectsOutliveTheLibrary { };
 #endif
 
-TEST(LibraryLoad, UnloadWritesTheThirteenSettingsOnceChangedAndTheNextLoadReadsThemBack)
+TEST(LibraryLoad, UnloadWritesWhatTheDialogSet)
 {
     std::filesystem::remove_all(std::getenv("XDG_CONFIG_HOME"));
     {
@@ -91,20 +91,11 @@ TEST(LibraryLoad, UnloadWritesTheThirteenSettingsOnceChangedAndTheNextLoadReadsT
             ASSERT_EQ(library.Find<BOOL(PAGESETUPDLGW*)>("PDC_PageSetupDlg")(&request), 1);
         }
     }
-    // The store's layout is the device's; here only that the unload wrote
-    // what the dialog set.
-    std::string saved = ReadFile(SettingsFile());
+    // The store's layout, and that an unchanged device saves nothing, are
+    // the device's to prove; here only that the unload wrote what the
+    // dialog set.
+    const std::string saved = ReadFile(SettingsFile());
     EXPECT_NE(saved.find("MarginLeft=dword:000003e8\n"), std::string::npos) << saved;
-
-    // Change two values behind the library's back: an unload without a
-    // change must not write the file again (it would write the digits in
-    // lower case).
-    std::string edited = saved;
-    edited.replace(edited.find("Printer=dword:00000000"), 22, "Printer=dword:00000004");
-    edited.replace(edited.find("CustomSizeX=dword:00000000"), 26, "CustomSizeX=dword:0000ABCD");
-    std::ofstream(SettingsFile()) << edited;
-    EXPECT_NE(LoadedLibrary().handle, nullptr) << dlerror();
-    EXPECT_EQ(ReadFile(SettingsFile()), edited);
 }
 
 }  // namespace

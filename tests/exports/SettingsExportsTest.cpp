@@ -11,9 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <pty.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -64,7 +61,7 @@ protected:
     std::optional<PrinterDevice> device{std::in_place};
 };
 
-TEST_F(SettingsExports, ASetIsStoredMakesAPrinterDcAndComesBackAfterTheNextLoad)
+TEST_F(SettingsExports, ASetIsStoredAndComesBackAfterTheNextLoadAndARefusedOneChangesNothing)
 {
     const TarvelSettings wanted = Example();
     ASSERT_EQ(TarvelSetSettings(&wanted), 1) << Message();
@@ -79,12 +76,9 @@ TEST_F(SettingsExports, ASetIsStoredMakesAPrinterDcAndComesBackAfterTheNextLoad)
     EXPECT_TRUE(Same(loaded, wanted));
     EXPECT_EQ(TarvelGetSettings(nullptr), 0);
     EXPECT_EQ(TarvelSetSettings(nullptr), 0);
-}
 
-TEST_F(SettingsExports, EveryRefusedFieldChangesNothingAndNamesTheFieldAndRange)
-{
-    TarvelSettings valid = Example();
-    ASSERT_EQ(TarvelSetSettings(&valid), 1);
+    // Every refused field changes nothing and names the field and range.
+    const TarvelSettings& valid = wanted;
     const std::string stored = StoreText();
     struct Case {
         std::function<void(TarvelSettings&)> change;
@@ -197,14 +191,12 @@ TEST_F(SettingsExports, TheLastMessageBoxIsReadableInBothEncodingsAndCutWhole)
     EXPECT_STREQ(text, "");
 }
 
-// A printer that cannot be reached and a device printer unplugged in the
-// middle of a page: the program reads the same texts a user would see, and
-// the failed pages of the last job.
-TEST_F(SettingsExports, PagesOfAJobThatCannotConnectOrIsLostCountAsFailed)
+// A printer that cannot be reached: the program reads the same text a user
+// would see, and the failed pages of the last job. (A connection lost in the
+// middle of a page is the print job tests' to prove; the exports only
+// forward the device's record of it.)
+TEST_F(SettingsExports, PagesOfAJobThatCannotConnectCountAsFailed)
 {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
     TarvelSettings settings = Example();
     settings.port = 0;  // infrared, which this machine has not
     ASSERT_EQ(TarvelSetSettings(&settings), 1);
@@ -219,23 +211,6 @@ TEST_F(SettingsExports, PagesOfAJobThatCannotConnectOrIsLostCountAsFailed)
     EXPECT_EQ(Message(), "Error printing: Cannot establish connection");
     EXPECT_EQ(PDC_EndDoc(printer), 1);
     EXPECT_EQ(TarvelFailedPages(), 2) << "kept for the last job";
-
-    settings.port = TARVEL_PORT_DEVICE;
-    settings.printer = 0;
-    std::strcpy(settings.devicePath, name);
-    ASSERT_EQ(TarvelSetSettings(&settings), 1);
-    printer = PDC_GetPrinterDC();
-    ASSERT_EQ(PDC_StartDoc(printer, &info), 1);
-    ASSERT_EQ(PDC_StartPage(printer), 1) << Message();
-    ::close(master);  // unplugged
-    PatBlt(printer, 0, 0, 500, 500, BLACKNESS);
-    EXPECT_EQ(PDC_EndPage(printer), -1);
-    int kind = 0;
-    EXPECT_EQ(Message(&kind), "Error printing: Lost connection.");
-    EXPECT_EQ(kind, TARVEL_MESSAGE_ERROR);
-    EXPECT_EQ(TarvelFailedPages(), 1);
-    EXPECT_EQ(PDC_EndDoc(printer), 1);
-    ::close(slave);
 }
 
 // The exported PDC_ functions on the one device: each forwards to it and

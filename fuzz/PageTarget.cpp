@@ -127,8 +127,7 @@ public:
             info.colors[1] = RGBQUAD{255, 255, 255, 0};
             HDC dc = CreateCompatibleDC(nullptr);
             void* raw = nullptr;
-            HBITMAP bitmap =
-                CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &raw, nullptr, 0);
+            HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, &raw, nullptr, 0);
             if (!dc || !bitmap)
                 Broken("a band bitmap cannot be made");
             HGDIOBJ kept = SelectObject(dc, bitmap);

@@ -115,7 +115,7 @@ PageResult PageOutput::Run()
     std::unique_ptr<BandTarget>(&bands)[BandRowWorker::kSlots] = device.keptBands;
     const auto fits = [&](const std::unique_ptr<BandTarget>& band, std::int32_t lines) {
         return band && band->bilevel == bilevel && band->width == (page.portrait ? page.rowWidth : lines)
-               && band->height == (page.portrait ? lines : page.rowWidth);
+            && band->height == (page.portrait ? lines : page.rowWidth);
     };
     while (bandLines > 0) {
         if (bandLineLimit && bandLines > *bandLineLimit) {

@@ -66,7 +66,7 @@ private:
     tarvel::ports::PortWriter* port;
     std::size_t rowBytes;
     bool monochrome;
-    bool afterBlank = false;  // Dither's side: the last row was white
+    bool afterBlank = false;      // Dither's side: the last row was white
     std::uint32_t blankRows = 0;  // Send's side
 };
 

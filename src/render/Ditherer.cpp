@@ -251,22 +251,31 @@ void Ditherer::DitherRow(std::uint8_t* row, bool monochrome)
     }
     errorsClear_ = false;
     const Span span = StartRow(row);
+    // The row writes the next array from the column before its first on;
+    // what the array held from two rows ago is cleared around that.
+    const Span old = nextSpan_;
+    const int written = std::max(span.from - 1, 0);
+    ClearErrors(old.from, std::min(old.to, written));
     const int end = monochrome ? DitherMonochrome(row, span) : DitherColour(row, span);
-    nextSpan_ = {std::max(span.from - 1, 0), end};
+    ClearErrors(std::max(old.from, end), old.to);
+    nextSpan_ = {written, end};
+}
+
+void Ditherer::ClearErrors(int from, int to)
+{
+    if (to > from) {
+        std::memset(nextErrors_.get() + 3 * static_cast<std::size_t>(from), 0,
+                    3 * static_cast<std::size_t>(to - from) * sizeof(std::int32_t));
+    }
 }
 
 Ditherer::Span Ditherer::StartRow(const std::uint8_t* row)
 {
     // The row reads the error its predecessor passed down and writes the
-    // next array afresh where it visits (zero is left elsewhere), so
-    // trading the two arrays gives the same values as copying one into the
-    // other.
+    // next array afresh (zero where it does not visit), so trading the two
+    // arrays gives the same values as copying one into the other.
     std::swap(currentErrors_, nextErrors_);
     std::swap(currentSpan_, nextSpan_);
-    if (nextSpan_.to > nextSpan_.from) {
-        std::memset(nextErrors_.get() + 3 * static_cast<std::size_t>(nextSpan_.from), 0,
-                    3 * static_cast<std::size_t>(nextSpan_.to - nextSpan_.from) * sizeof(std::int32_t));
-    }
     const auto white = [row](int x) { return row[3 * x] == 255 && row[3 * x + 1] == 255 && row[3 * x + 2] == 255; };
     int first = 0, last = width_;
     while (first < width_ && white(first))
@@ -293,8 +302,7 @@ int Ditherer::DitherColour(std::uint8_t* row, Span span)
     ErrorRowWriter errors(nextErrors_.get());
     const std::int32_t* g = gammaTable_.data();
     int carryR = 0, carryG = 0, carryB = 0;
-    int x = span.from;
-    for (; x < width_ && (x < span.to || (carryR | carryG | carryB) != 0); ++x) {
+    const auto pixel = [&](int x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
         const int tR = Clamp(g[p[2]] + c[0] + carryR);
@@ -310,7 +318,13 @@ int Ditherer::DitherColour(std::uint8_t* row, Span span)
         const int qG = Diffuse(tG - oG, carryG);
         const int qB = Diffuse(tB - oB, carryB);
         errors.Push(x, qR, qG, qB);
-    }
+    };
+    // The span in a plain loop, then on while error is carried.
+    int x = span.from;
+    for (; x < span.to; ++x)
+        pixel(x);
+    for (; x < width_ && (carryR | carryG | carryB) != 0; ++x)
+        pixel(x);
     if (x > span.from)
         errors.Finish(x);
     return x;
@@ -324,8 +338,7 @@ int Ditherer::DitherMonochrome(std::uint8_t* row, Span span)
     const double* lumaR = lumaRed_.data();
     const double* lumaG = lumaGreen_.data();
     int carryR = 0, carryG = 0, carryB = 0;
-    int x = span.from;
-    for (; x < width_ && (x < span.to || (carryR | carryG | carryB) != 0); ++x) {
+    const auto pixel = [&](int x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
         // Blue, red, green: the order in which the weighted terms are summed
@@ -343,7 +356,12 @@ int Ditherer::DitherMonochrome(std::uint8_t* row, Span span)
         const int qG = Diffuse(tG - ink, carryG);
         const int qB = Diffuse(tB - ink, carryB);
         errors.Push(x, qR, qG, qB);
-    }
+    };
+    int x = span.from;
+    for (; x < span.to; ++x)
+        pixel(x);
+    for (; x < width_ && (carryR | carryG | carryB) != 0; ++x)
+        pixel(x);
     if (x > span.from)
         errors.Finish(x);
     return x;

@@ -89,6 +89,8 @@ private:
         int from = 0, to = 0;
     };
     Span StartRow(const std::uint8_t* row);
+    // Zeroes entries from..to - 1 of the next array.
+    void ClearErrors(int from, int to);
     // Each dithers from span.from on and returns the column it stopped at.
     int DitherColour(std::uint8_t* row, Span span);
     int DitherMonochrome(std::uint8_t* row, Span span);

@@ -592,22 +592,34 @@ const FontFace::GlyphImage* FontFace::Image(unsigned long index)
             image->width = maxX - minX + 1;
             image->height = maxY - minY + 1;
             image->ink.resize(std::size_t(image->width) * std::size_t(image->height));
-            image->bitStride = (image->width + 7) / 8;
-            image->bits.assign(std::size_t(image->bitStride) * std::size_t(image->height), 0);
             for (int y = 0; y < image->height; ++y) {
                 const unsigned char* row = mask.Row(minY + y) + minX;
-                std::uint8_t* bits = image->bits.data() + std::size_t(y) * std::size_t(image->bitStride);
                 for (int x = 0; x < image->width; ++x) {
                     image->ink[std::size_t(y) * std::size_t(image->width) + std::size_t(x)] = row[x] ? 1 : 0;
-                    if (row[x]) bits[x >> 3] = std::uint8_t(bits[x >> 3] | (0x80 >> (x & 7)));
                 }
             }
         }
-        imageBytes_ += sizeof(GlyphImage) + image->ink.size() + image->bits.size();
+        // The packed bits, when asked for, add an eighth.
+        imageBytes_ += sizeof(GlyphImage) + image->ink.size() + image->ink.size() / 8;
     }
     const GlyphImage* result = image.get();
     images_.emplace(index, std::move(image));
     return result;
+}
+
+const std::uint8_t* FontFace::GlyphImage::Bits() const
+{
+    if (bits_.empty() && width > 0) {
+        bits_.assign(std::size_t(BitStride()) * std::size_t(height), 0);
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* in = ink.data() + std::size_t(y) * std::size_t(width);
+            std::uint8_t* out = bits_.data() + std::size_t(y) * std::size_t(BitStride());
+            for (int x = 0; x < width; ++x) {
+                if (in[x]) out[x >> 3] = std::uint8_t(out[x >> 3] | (0x80 >> (x & 7)));
+            }
+        }
+    }
+    return bits_.data();
 }
 
 std::shared_ptr<FontFace> FaceOf(Font& font)

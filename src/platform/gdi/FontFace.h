@@ -49,9 +49,14 @@ public:
     // once rather than at every call.
     struct GlyphImage {
         int left = 0, top = 0, width = 0, height = 0;
-        std::vector<std::uint8_t> ink;   // a byte per pixel, 1 for ink
-        std::vector<std::uint8_t> bits;  // the same, eight pixels a byte, first in the high bit
-        int bitStride = 0;               // bytes per row of bits
+        std::vector<std::uint8_t> ink;  // a byte per pixel, 1 for ink
+        // The same eight pixels a byte, first in the high bit, rows of
+        // BitStride() bytes; packed when one-bit drawing first asks.
+        const std::uint8_t* Bits() const;
+        int BitStride() const { return (width + 7) / 8; }
+
+    private:
+        mutable std::vector<std::uint8_t> bits_;
     };
     // Null when the face is turned, the glyph draws with partial coverage
     // (then only the mask reproduces how it blends), its image would be

@@ -170,13 +170,14 @@ void DrawBitsOnOneBit(Bitmap& target, const std::vector<Placed>& placed, const D
         const long long firstRow = std::max(p.top, area.top), endRow = std::min(p.top + image.height, area.bottom);
         const long long firstByte = p.left >> 3;  // floor, also for negative columns
         const int shift = int(p.left - firstByte * 8);
-        const int bytes = image.bitStride;
+        const int bytes = image.BitStride();
+        const std::uint8_t* glyphBits = image.Bits();
         // The ends of the area are masked only for a glyph that crosses
         // them; the bits past a glyph's width are clear.
         const bool clipped = p.left < area.left || p.left + image.width > area.right;
         for (long long y = firstRow; y < endRow; ++y) {
             std::uint8_t* row = target.Row(int(y));
-            const std::uint8_t* bits = image.bits.data() + std::size_t(y - p.top) * std::size_t(bytes);
+            const std::uint8_t* bits = glyphBits + std::size_t(y - p.top) * std::size_t(bytes);
             for (int j = 0; j <= bytes; ++j) {
                 const int high = j < bytes ? bits[j] >> shift : 0;
                 const int low = j > 0 && shift ? (bits[j - 1] << (8 - shift)) & 0xFF : 0;

@@ -153,6 +153,22 @@ private:
     int ownR_ = 0, ownG_ = 0, ownB_ = 0;
 };
 
+// Dithers the columns from..to - 1 in a plain loop, then on while error is
+// carried, completes the last entry of the next error row and returns the
+// column it stopped at.
+template <class Pixel, class Carried>
+int WalkSpan(int from, int to, int width, ErrorRowWriter& errors, Pixel pixel, Carried carried)
+{
+    int x = from;
+    for (; x < to; ++x)
+        pixel(x);
+    for (; x < width && carried(); ++x)
+        pixel(x);
+    if (x > from)
+        errors.Finish(x);
+    return x;
+}
+
 }  // namespace
 
 int NearestPaletteIndex(int red, int green, int blue, bool monochrome)
@@ -319,15 +335,7 @@ int Ditherer::DitherColour(std::uint8_t* row, Span span)
         const int qB = Diffuse(tB - oB, carryB);
         errors.Push(x, qR, qG, qB);
     };
-    // The span in a plain loop, then on while error is carried.
-    int x = span.from;
-    for (; x < span.to; ++x)
-        pixel(x);
-    for (; x < width_ && (carryR | carryG | carryB) != 0; ++x)
-        pixel(x);
-    if (x > span.from)
-        errors.Finish(x);
-    return x;
+    return WalkSpan(span.from, span.to, width_, errors, pixel, [&] { return (carryR | carryG | carryB) != 0; });
 }
 
 int Ditherer::DitherMonochrome(std::uint8_t* row, Span span)
@@ -357,14 +365,7 @@ int Ditherer::DitherMonochrome(std::uint8_t* row, Span span)
         const int qB = Diffuse(tB - ink, carryB);
         errors.Push(x, qR, qG, qB);
     };
-    int x = span.from;
-    for (; x < span.to; ++x)
-        pixel(x);
-    for (; x < width_ && (carryR | carryG | carryB) != 0; ++x)
-        pixel(x);
-    if (x > span.from)
-        errors.Finish(x);
-    return x;
+    return WalkSpan(span.from, span.to, width_, errors, pixel, [&] { return (carryR | carryG | carryB) != 0; });
 }
 
 }  // namespace tarvel::render

@@ -223,14 +223,17 @@ void BandRowWorker::WorkBilevel(Slot& slot)
     rows.SetPort(&slot.bytes);
     for (std::int32_t i = 0; i < band.lines && !slot.failed; ++i) {
         std::uint8_t* line = band.bits + i * band.stride;
+        // Through plain pointers: stores through the vector's would make the
+        // compiler reload its data pointer for every byte.
+        std::uint8_t* ink = black.data();
         std::uint8_t inked = 0;
         for (std::size_t k = 0; k + 1 < bytes; ++k) {
-            black[k] = static_cast<std::uint8_t>(~line[k]);
-            inked |= black[k];
+            ink[k] = static_cast<std::uint8_t>(~line[k]);
+            inked |= ink[k];
         }
-        black[bytes - 1] = static_cast<std::uint8_t>(~line[bytes - 1] & kept);
-        inked |= black[bytes - 1];
-        const RowStep step = rows.PutBlack(black.data(), inked == 0);
+        ink[bytes - 1] = static_cast<std::uint8_t>(~line[bytes - 1] & kept);
+        inked |= ink[bytes - 1];
+        const RowStep step = rows.PutBlack(ink, inked == 0);
         slot.failed = step == RowStep::Failed;
         // The band after next finds it white.
         if (step != RowStep::Blank)

@@ -272,9 +272,15 @@ TEST_F(PrintJob, ABlackAndWhitePagePrintsOnOneBitBandsAsOn24BitBands)
         tarvel::render::RecordExtTextOut(r, printer_, width / 3 + seed, height / 2, 0, nullptr, u"Tarvel", 6, nullptr);
         tarvel::render::RecordSetTextColor(r, printer_, RGB(0, 0, 0));
         tarvel::render::RecordSetBkMode(r, printer_, TRANSPARENT);
+        // Glyphs wider than a word of bits as well as narrow ones.
+        LOGFONTW large{};
+        large.lfHeight = -150;
+        HFONT font = CreateFontIndirectW(&large);
+        tarvel::render::RecordSelectObject(r, printer_, font);
         RECT box{3, height / 2, width - 3, height - 2};
         tarvel::render::RecordDrawText(r, printer_, u"Black and white on every printer", -1, &box, DT_WORDBREAK);
         DeleteObject(dashed);
+        DeleteObject(font);
     };
     const auto print = [&](bool bilevel) {
         hooks::UseBilevelBands(bilevel);

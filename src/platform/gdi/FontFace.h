@@ -51,9 +51,10 @@ public:
         int left = 0, top = 0, width = 0, height = 0;
         std::vector<std::uint8_t> ink;  // a byte per pixel, 1 for ink
         // The same eight pixels a byte, first in the high bit, rows of
-        // BitStride() bytes; packed when one-bit drawing first asks.
+        // BitStride() bytes (whole words, the padding clear); packed when
+        // one-bit drawing first asks.
         const std::uint8_t* Bits() const;
-        int BitStride() const { return (width + 7) / 8; }
+        int BitStride() const { return (width + 63) / 64 * 8; }
 
     private:
         mutable std::vector<std::uint8_t> bits_;

@@ -155,9 +155,23 @@ struct Placed {
     const FontFace::GlyphImage* image;
 };
 
-// Glyphs on a one-bit bitmap straight from their packed bits, each glyph
-// byte landing on two bitmap bytes. Ink takes the text's bit whatever was
-// there, as the copy mode writes a byte cover.
+// Eight bytes as one word with the first byte highest, as one-bit rows
+// order their pixels.
+inline std::uint64_t LoadBig64(const std::uint8_t* p)
+{
+    const std::uint64_t v = Load64(p);
+    if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
+    return v;
+}
+
+inline void StoreBig64(std::uint8_t* p, std::uint64_t v)
+{
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    std::memcpy(p, &v, 8);
+}
+
+// Glyphs on a one-bit bitmap straight from their packed bits. Ink takes the
+// text's bit whatever was there, as the copy mode writes a byte cover.
 void DrawBitsOnOneBit(Bitmap& target, const std::vector<Placed>& placed, const DeviceRect& area, bool set)
 {
     // The bits of bitmap byte index that lie inside the area's columns.
@@ -165,21 +179,41 @@ void DrawBitsOnOneBit(Bitmap& target, const std::vector<Placed>& placed, const D
         const long long from = std::max(area.left - index * 8, 0LL), to = std::min(area.right - index * 8, 8LL);
         return from >= to ? std::uint8_t(0) : std::uint8_t((0xFF >> from) & (0xFF << (8 - to)));
     };
+    const auto apply = [set](std::uint64_t word, std::uint64_t mask) { return set ? word | mask : word & ~mask; };
     for (const Placed& p : placed) {
         const FontFace::GlyphImage& image = *p.image;
         const long long firstRow = std::max(p.top, area.top), endRow = std::min(p.top + image.height, area.bottom);
         const long long firstByte = p.left >> 3;  // floor, also for negative columns
         const int shift = int(p.left - firstByte * 8);
-        const int bytes = image.BitStride();
+        const int stride = image.BitStride();
+        const int used = (image.width + 7) / 8;
         const std::uint8_t* glyphBits = image.Bits();
         // The ends of the area are masked only for a glyph that crosses
         // them; the bits past a glyph's width are clear.
         const bool clipped = p.left < area.left || p.left + image.width > area.right;
+        if (!clipped && firstByte + stride <= static_cast<long long>(target.stride)) {
+            // A word of glyph row lands on two bitmap words; the glyph's
+            // padding keeps every bitmap byte past its ink as it was.
+            for (long long y = firstRow; y < endRow; ++y) {
+                std::uint8_t* out = target.Row(int(y)) + firstByte;
+                const std::uint8_t* bits = glyphBits + std::size_t(y - p.top) * std::size_t(stride);
+                std::uint64_t carry = 0;
+                for (int j = 0; j < stride; j += 8) {
+                    const std::uint64_t word = LoadBig64(bits + j);
+                    StoreBig64(out + j, apply(LoadBig64(out + j), word >> shift | carry));
+                    carry = shift ? word << (64 - shift) : 0;
+                }
+                // Ink spilled past the last word lies within the glyph's
+                // width, so inside the area.
+                if (carry) out[stride] = std::uint8_t(apply(out[stride], carry >> 56));
+            }
+            continue;
+        }
         for (long long y = firstRow; y < endRow; ++y) {
             std::uint8_t* row = target.Row(int(y));
-            const std::uint8_t* bits = glyphBits + std::size_t(y - p.top) * std::size_t(bytes);
-            for (int j = 0; j <= bytes; ++j) {
-                const int high = j < bytes ? bits[j] >> shift : 0;
+            const std::uint8_t* bits = glyphBits + std::size_t(y - p.top) * std::size_t(stride);
+            for (int j = 0; j <= used; ++j) {
+                const int high = j < used ? bits[j] >> shift : 0;
                 const int low = j > 0 && shift ? (bits[j - 1] << (8 - shift)) & 0xFF : 0;
                 auto mask = std::uint8_t(high | low);
                 if (clipped) mask = std::uint8_t(mask & inside(firstByte + j));

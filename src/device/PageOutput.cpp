@@ -180,7 +180,8 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
                                         : RECT{origin, 0, origin + n, page.rowWidth};
         if (!tarvel::render::PlayBand(device.recording, band.dc, pageArea, area, keepPlaying))
             return PageResult::SendFailed;
-        worker.Submit(slot, {band.bits, band.stride, n, band.bilevel});
+        if (!worker.Submit(slot, {band.bits, band.stride, n, band.bilevel}))
+            return PageResult::SendFailed;
         remaining -= n;
         origin += n;
         slot = bands[1] ? 1 - slot : 0;

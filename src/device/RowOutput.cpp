@@ -116,6 +116,12 @@ BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers
 
 BandRowWorker::~BandRowWorker()
 {
+    // A page that stopped part way may leave blocks with the port; the
+    // writer must be done with them before their buffers are reused.
+    if (postedTo) {
+        postedTo->WaitTaken(lastTicket);
+        postedTo->DropPosted();
+    }
     {
         std::lock_guard guard(lock);
         stopping = true;
@@ -142,27 +148,42 @@ bool BandRowWorker::Start()
     return true;
 }
 
-void BandRowWorker::Submit(int slot, const Band& band)
+bool BandRowWorker::Reclaim(Slot& slot)
+{
+    if (slot.ticket == 0)
+        return true;
+    const bool taken = postedTo->WaitTaken(slot.ticket);
+    slot.ticket = 0;
+    return taken;
+}
+
+bool BandRowWorker::Submit(int slot, const Band& band)
 {
     Slot& s = slots[slot];
     s.band = band;
+    // The worker writes this band's bytes where the slot's last ones are.
+    if (!EncodedOnDelivery(s)) {
+        if (!Reclaim(s))
+            return false;
+        s.bytes.data.clear();
+    }
     s.inUse = true;
     s.done = false;
     s.failed = false;
-    s.bytes.data.clear();
     if (!thread.joinable()) {
         Work(s);
         s.done = true;
-        return;
+        return true;
     }
     {
         std::lock_guard guard(lock);
         queue.push_back(slot);
     }
     workReady.notify_one();
+    return true;
 }
 
-bool BandRowWorker::Deliver(int slot, tarvel::ports::PortWriter& port, const std::function<void()>& pump)
+bool BandRowWorker::Deliver(int slot, tarvel::ports::OutputPort& port, const std::function<void()>& pump)
 {
     Slot& s = slots[slot];
     if (!s.inUse)
@@ -177,19 +198,21 @@ bool BandRowWorker::Deliver(int slot, tarvel::ports::PortWriter& port, const std
         }
     }
     s.inUse = false;
-    if (EncodedOnDelivery(s))
+    if (EncodedOnDelivery(s)) {
+        if (!Reclaim(s))
+            return false;
+        s.bytes.data.clear();
         Encode(s);
-    bool sent = !s.failed;
-    const std::uint8_t* next = s.bytes.data.data();
-    std::size_t left = s.bytes.data.size();
-    while (sent && left > 0) {
-        const int length = static_cast<int>(std::min<std::size_t>(left, INT_MAX / 2));
-        sent = port.Write(next, length) == length;
-        next += length;
-        left -= static_cast<std::size_t>(length);
     }
-    s.bytes.data.clear();
-    return sent;
+    if (s.failed)
+        return false;
+    if (s.bytes.data.empty())
+        return true;
+    postedTo = &port;
+    if (!port.Post(s.bytes.data.data(), s.bytes.data.size(), s.ticket))
+        return false;
+    lastTicket = s.ticket;
+    return true;
 }
 
 void BandRowWorker::WorkerMain()

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "drivers/PrinterDriver.h"
+#include "ports/OutputPort.h"
 #include "ports/PortWriter.h"
 #include "render/Ditherer.h"
 
@@ -119,13 +120,15 @@ public:
 
     // Hands over the band in `slot` (0 or 1), which must not be in use: its
     // pixels are the worker's until Deliver returns for the slot, and come
-    // back white.
-    void Submit(int slot, const Band& band);
+    // back white. The slot's bytes of two bands ago must have been taken by
+    // the port first; false (nothing handed over) when the port stopped.
+    bool Submit(int slot, const Band& band);
 
     // Waits for the band in `slot`, calling `pump` at least every 50 ms
-    // while it waits, and writes its bytes to the port. False when the port
-    // took fewer bytes or the driver failed; the slot is free again either way.
-    bool Deliver(int slot, tarvel::ports::PortWriter& port, const std::function<void()>& pump);
+    // while it waits, and posts its bytes to the port, whose writer takes
+    // them while the next bands are played. False when the port is closed
+    // or the driver failed; the slot is free again either way.
+    bool Deliver(int slot, tarvel::ports::OutputPort& port, const std::function<void()>& pump);
 
     // True while the slot holds a band that was submitted and not delivered.
     bool InUse(int slot) const { return slots[slot].inUse; }
@@ -141,12 +144,16 @@ private:
     struct Slot {
         Band band;
         BandBytes bytes;
+        std::uint64_t ticket = 0;         // of the bytes last posted, see posted
         std::vector<std::uint8_t> white;  // per row, when encoded on delivery
         bool inUse = false;
         bool done = false;
         bool failed = false;
     };
 
+    // Waits until the port has taken the bytes the slot posted last, so
+    // that they may be overwritten.
+    bool Reclaim(Slot& slot);
     void WorkerMain();
     void Work(Slot& slot);
     void WorkBilevel(Slot& slot);
@@ -165,6 +172,10 @@ private:
     std::condition_variable workReady;
     std::condition_variable workDone;
     std::deque<int> queue;
+    // The port bytes were posted to, and the newest ticket: the worker
+    // waits for them before its byte buffers go.
+    tarvel::ports::OutputPort* postedTo = nullptr;
+    std::uint64_t lastTicket = 0;
     bool stopping = false;
     std::thread thread;
 };

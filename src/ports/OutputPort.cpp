@@ -146,6 +146,7 @@ bool OutputPort::StartWriter(int queueCapacity, WriterPlan plan)
     // A failed allocation is deliberately not an Open failure: the queue
     // then takes nothing and Write waits until the port is closed.
     queue_.Allocate(queueCapacity);
+    DropPosted();
     flushRequest_.store(0);
     chunkSize_.store(std::max(plan.chunkSize, 1));
     running_.store(0);
@@ -176,10 +177,11 @@ void OutputPort::WriterMain(WriterPlan plan)
     buffer.resize(static_cast<std::size_t>(chunkSize));
     auto wanted = [&] {
         return state_.load() != PortState::Open || CancelRequested() || flushRequest_.load() != 0
-            || queue_.UsedSpace() >= chunkSize;
+            || queue_.UsedSpace() >= chunkSize || taken_.load() < postedTotal();
     };
     auto doze = std::chrono::milliseconds(std::clamp(plan.idleMs, 1, 50));
     while (CheckCancel() == 0 && state_.load() == PortState::Open) {
+        TakePosted();
         int n;
         if (flushRequest_.load() != 0) {
             n = queue_.UsedSpace();
@@ -205,6 +207,7 @@ void OutputPort::WriterMain(WriterPlan plan)
     }
     ReleaseTransport();
     ReportLoss();
+    DropPosted();
     running_.store(0);
     Notify();
 }
@@ -256,10 +259,73 @@ bool OutputPort::PauseWhileOpen(int milliseconds)
     return state_.load() == PortState::Open && !CancelRequested();
 }
 
+bool OutputPort::Post(const std::uint8_t* bytes, std::size_t length, std::uint64_t& ticket)
+{
+    if (state_.load() != PortState::Open)
+        return false;
+    {
+        std::lock_guard guard(postLock_);
+        if (!bytes)
+            length = 0;
+        ticket = postedTotal_.load() + length;
+        if (length > 0) {
+            posted_.push_back({bytes, length});
+            postedTotal_.store(ticket);
+        }
+    }
+    Notify();
+    return true;
+}
+
+void OutputPort::DropPosted()
+{
+    std::lock_guard guard(postLock_);
+    posted_.clear();
+    taken_.store(postedTotal_.load());
+}
+
+void OutputPort::TakePosted()
+{
+    bool finished = false;  // a block is wholly in the queue
+    {
+        std::lock_guard guard(postLock_);
+        while (!posted_.empty()) {
+            Posted& block = posted_.front();
+            const int room = queue_.FreeSpace();
+            if (room <= 0)
+                break;
+            const int put = queue_.Put(block.bytes, static_cast<int>(std::min<std::size_t>(block.left, room)));
+            block.bytes += put;
+            block.left -= static_cast<std::size_t>(put);
+            taken_.fetch_add(static_cast<std::uint64_t>(put));
+            if (block.left > 0)
+                break;
+            posted_.pop_front();
+            finished = true;
+        }
+    }
+    if (finished)
+        Notify();
+}
+
+bool OutputPort::WaitTaken(std::uint64_t ticket)
+{
+    const auto stopped = [this] { return state_.load() != PortState::Open || CancelRequested(); };
+    while (!PostedTaken(ticket) && !stopped()) {
+        WaitPumping([&] { return stopped() || PostedTaken(ticket); }, 300);
+        CheckCancel();
+    }
+    // Blocks a closing writer dropped count as taken; the state tells.
+    return PostedTaken(ticket) && !stopped();
+}
+
 int OutputPort::QueueBytes(const std::uint8_t* bytes, int length, int retryMs)
 {
     PumpMessages();
     if (!bytes || length <= 0)
+        return 0;
+    // Posted blocks go first.
+    if (!WaitTaken(postedTotal()))
         return 0;
     int written = 0;
     while (state_.load() == PortState::Open && written < length) {
@@ -284,6 +350,8 @@ int OutputPort::QueueBytes(const std::uint8_t* bytes, int length, int retryMs)
 
 int OutputPort::Flush()
 {
+    if (!WaitTaken(postedTotal()))
+        return 0;
     flushRequest_.store(1);
     Notify();
     while (state_.load() == PortState::Open && flushRequest_.load() != 0) {

@@ -22,7 +22,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -74,6 +76,25 @@ public:
     // Waits until everything queued has been handed to the transport.
     // Returns 1 if the port is still Open afterwards, else 0.
     virtual int Flush();
+
+    // Posting: a block of bytes for the writer thread to move through the
+    // queue itself, chunk after chunk, instead of the application thread
+    // refilling the queue for every chunk (with the queue one chunk long,
+    // every refill is a thread handoff: most of a page's port time, and
+    // time the application thread could spend drawing the next band). The
+    // bytes pass the queue and the transport exactly as written ones do,
+    // and after everything written or posted before them.
+    // Post gives the block's ticket, or false when the port is not Open;
+    // the caller leaves the bytes untouched until WaitTaken(ticket) has
+    // returned. Write and Flush wait for posted blocks to be taken first.
+    bool Post(const std::uint8_t* bytes, std::size_t length, std::uint64_t& ticket);
+    // Application thread: waits, pumping messages, until the block of the
+    // ticket is in the queue. False when the port left the Open state (or
+    // the job was cancelled) before that; the rest of the block is dropped.
+    bool WaitTaken(std::uint64_t ticket);
+    // Forgets the posted blocks not yet taken. Once it returns, the writer
+    // reads none of their bytes any more, so their owner may free them.
+    void DropPosted();
 
     // Ties the port to the job's cancel flag (may be null) and to the
     // window whose messages are dispatched while waiting; state Idle.
@@ -153,6 +174,11 @@ protected:
 
 private:
     void WriterMain(WriterPlan plan);
+    // Writer thread: puts as much of the posted blocks as the queue has
+    // room for.
+    void TakePosted();
+    bool PostedTaken(std::uint64_t ticket) const { return taken_.load() >= ticket; }
+    std::uint64_t postedTotal() const { return postedTotal_.load(); }
     void ReportLoss();
     template <typename Condition>
     bool WaitFor(Condition done, std::chrono::milliseconds limit);
@@ -176,6 +202,19 @@ private:
 
     std::mutex wakeLock_;
     std::condition_variable wake_;
+
+    // Posted blocks not yet wholly in the queue, oldest first, and the
+    // bytes posted and taken since the port was made (tickets count bytes).
+    struct Posted {
+        const std::uint8_t* bytes;
+        std::size_t left;
+    };
+    std::mutex postLock_;
+    std::deque<Posted> posted_;
+    // Written under postLock_; read without it by wait conditions, which
+    // run under the wake lock (Notify takes that inside postLock_).
+    std::atomic<std::uint64_t> postedTotal_{0};
+    std::atomic<std::uint64_t> taken_{0};
 
     mutable std::mutex lossLock_;
     DataLoss loss_;

@@ -69,6 +69,45 @@ TEST_F(FilePortTest, WholeChunksGoOutWhileWritingTheTailAtFlushAndReopeningStart
     EXPECT_EQ(ReadAll(folder / "page.prn"), (std::vector<std::uint8_t>{9, 8}));
 }
 
+// Posted blocks pass the queue on the writer's side, in their place among
+// written bytes; a cancel while one waits drops its rest and says so.
+TEST_F(FilePortTest, PostedBlocksGoOutInOrderAmongWrittenBytesAndACancelDropsTheirRest)
+{
+    FilePort port;
+    OpenOn(port, u"\\posted.prn");
+    const auto head = test::RandomBytes(100, 3), first = test::RandomBytes(5000, 4), second = test::RandomBytes(3001, 5);
+    std::uint64_t ticket1 = 0, ticket2 = 0;
+    ASSERT_EQ(port.Write(head.data(), 100), 100);
+    ASSERT_TRUE(port.Post(first.data(), first.size(), ticket1));
+    ASSERT_TRUE(port.Post(second.data(), second.size(), ticket2));
+    ASSERT_EQ(port.Write(head.data(), 50), 50);
+    EXPECT_TRUE(port.WaitTaken(ticket1));
+    EXPECT_EQ(port.Flush(), 1);
+    port.Close();
+    auto expected = head;
+    expected.insert(expected.end(), first.begin(), first.end());
+    expected.insert(expected.end(), second.begin(), second.end());
+    expected.insert(expected.end(), head.begin(), head.begin() + 50);
+    EXPECT_EQ(ReadAll(folder / "posted.prn"), expected);
+    EXPECT_FALSE(port.Post(first.data(), first.size(), ticket1)) << "a closed port takes no block";
+
+    const auto fifo = folder / "stalled";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    FilePort stalled;
+    OpenOn(stalled, fifo.u16string());
+    const auto document = test::RandomBytes(1 << 20, 6);
+    ASSERT_TRUE(stalled.Post(document.data(), document.size(), ticket1));
+    std::thread canceller = test::CancelWhen(cancel, [&] { return stalled.GetBytesSent() > 0; });
+    EXPECT_FALSE(stalled.WaitTaken(ticket1));
+    canceller.join();
+    stalled.DropPosted();
+    EXPECT_EQ(stalled.Flush(), 0);
+    stalled.Close();
+    ::close(reader);
+}
+
 TEST_F(FilePortTest, DevicePathsMapIntoTheRootFolderAndAbsolutePathsAreKept)
 {
     EXPECT_EQ(DevicePathToLocal(u"\\out.prn"), folder / "out.prn");

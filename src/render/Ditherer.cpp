@@ -1,6 +1,7 @@
 #include "render/Ditherer.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -22,13 +23,13 @@ namespace {
 // clamped target.
 constexpr int kWhiteSum = 383;
 
-inline int Clamp(int t)
+constexpr int Clamp(int t)
 {
     return std::min(std::max(t, 0), 255);
 }
 
 // 255 for a component at or above the middle, else 0.
-inline int ColourInk(int t)
+constexpr int ColourInk(int t)
 {
     return -(t >> 7) & 255;
 }
@@ -36,12 +37,43 @@ inline int ColourInk(int t)
 // Spreads the error of one component: about 3/8 goes right (the carry),
 // 3/16 straight down and 3/16 down-left (the returned share); the last
 // quarter is dropped so that errors fade instead of piling up.
-inline int Diffuse(int e, int& carry)
+constexpr int Diffuse(int e, int& carry)
 {
     const int kept = e - (e >> 2);
     carry = kept >> 1;
     return kept >> 2;
 }
+
+// What a colour component's target decides, looked up by the unclamped sum
+// of its gamma value, the error from above and the carry: the ink, the
+// share kept down and the carry to the right. The carry is serial along a
+// row, and one load after one addition is the shortest path from one
+// pixel's carry to the next (the arithmetic takes about twice as long).
+// The sums stay well inside the table: gamma values are 0..255; a colour
+// row carries at most 48 either way, and error from above is at most 96
+// either way (a monochrome row's error, as rows may switch modes).
+struct ComponentStep {
+    std::int8_t carry;
+    std::int8_t down;
+    std::uint8_t ink;
+};
+constexpr int kLowestSum = -256;
+constexpr int kSums = 768;
+
+constexpr std::array<ComponentStep, kSums> MakeSteps()
+{
+    std::array<ComponentStep, kSums> steps{};
+    for (int i = 0; i < kSums; ++i) {
+        const int t = Clamp(kLowestSum + i);
+        const int ink = ColourInk(t);
+        int carry = 0;
+        const int down = Diffuse(t - ink, carry);
+        steps[static_cast<std::size_t>(i)] = {static_cast<std::int8_t>(carry), static_cast<std::int8_t>(down),
+                                              static_cast<std::uint8_t>(ink)};
+    }
+    return steps;
+}
+constexpr std::array<ComponentStep, kSums> kSteps = MakeSteps();
 
 bool ColourRowIsPure(const std::uint8_t* row, std::size_t bytes)
 {
@@ -317,23 +349,21 @@ int Ditherer::DitherColour(std::uint8_t* row, Span span)
     const std::int32_t* cur = currentErrors_.get();
     ErrorRowWriter errors(nextErrors_.get());
     const std::int32_t* g = gammaTable_.data();
+    const ComponentStep* step = kSteps.data() - kLowestSum;
     int carryR = 0, carryG = 0, carryB = 0;
     const auto pixel = [&](int x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
-        const int tR = Clamp(g[p[2]] + c[0] + carryR);
-        const int tG = Clamp(g[p[1]] + c[1] + carryG);
-        const int tB = Clamp(g[p[0]] + c[2] + carryB);
-        const int oR = ColourInk(tR);
-        const int oG = ColourInk(tG);
-        const int oB = ColourInk(tB);
-        p[0] = static_cast<std::uint8_t>(oB);
-        p[1] = static_cast<std::uint8_t>(oG);
-        p[2] = static_cast<std::uint8_t>(oR);
-        const int qR = Diffuse(tR - oR, carryR);
-        const int qG = Diffuse(tG - oG, carryG);
-        const int qB = Diffuse(tB - oB, carryB);
-        errors.Push(x, qR, qG, qB);
+        const ComponentStep sR = step[g[p[2]] + c[0] + carryR];
+        const ComponentStep sG = step[g[p[1]] + c[1] + carryG];
+        const ComponentStep sB = step[g[p[0]] + c[2] + carryB];
+        p[0] = sB.ink;
+        p[1] = sG.ink;
+        p[2] = sR.ink;
+        carryR = sR.carry;
+        carryG = sG.carry;
+        carryB = sB.carry;
+        errors.Push(x, sR.down, sG.down, sB.down);
     };
     return WalkSpan(span.from, span.to, width_, errors, pixel, [&] { return (carryR | carryG | carryB) != 0; });
 }

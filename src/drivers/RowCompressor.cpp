@@ -359,7 +359,15 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
         size[kUnencoded] = UnencodedSize(data, length);
         best = size[kUnencoded];
     }
-    if (use[kPackBits]) {
+    // A row that repeats its seed (text rows often do) is an empty delta
+    // row; only another empty encoding could tie with it, and PackBits
+    // gives one only for an empty row.
+    const bool repeats = use[kDeltaRow] && std::memcmp(data, seed, static_cast<std::size_t>(length)) == 0;
+    if (repeats) {
+        size[kDeltaRow] = 0;
+        best = 0;
+    }
+    if (use[kPackBits] && (best > 0 || length == 0)) {
         size[kPackBits] = EncodePackBits(data, length, outputs_[kPackBits].get());
         best = std::min(best, size[kPackBits]);
     }
@@ -367,7 +375,7 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
         size[kRunLength] = EncodeRunLength(data, length, outputs_[kRunLength].get());
         best = std::min(best, size[kRunLength]);
     }
-    if (use[kDeltaRow] && DeltaRowLowerBound(data, seed, length) <= best) {
+    if (use[kDeltaRow] && !repeats && DeltaRowLowerBound(data, seed, length) <= best) {
         size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
     }
 

@@ -144,7 +144,7 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
     tarvel::ports::OutputPort* port = device.port.get();
     // Declared after the bands it works on, so it is gone before they are.
     BandRowWorker worker(device.ditherer, driver, page.rowWidth, device.settings.colorMode == 0, page.portrait,
-                         &device.keptBandBytes);
+                         device.rowThread, &device.keptBandBytes);
     if (!worker.Start())
         return PageResult::OutOfMemory;
     if (!port || !driver.BeginPage(port))

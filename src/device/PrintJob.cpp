@@ -180,6 +180,7 @@ int EndDoc(PrinterDevice& device, HDC dc)
     device.keptBands[1].reset();
     device.keptBandBytes[0] = {};
     device.keptBandBytes[1] = {};
+    device.rowThread.Stop();
     return 1;
 }
 

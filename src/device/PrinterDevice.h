@@ -8,6 +8,7 @@
 #pragma once
 
 #include "device/BandTarget.h"
+#include "device/RowOutput.h"
 #include "device/SetupDialogState.h"
 #include "drivers/PrinterDriver.h"
 #include "ports/OutputPort.h"
@@ -108,6 +109,8 @@ public:
     std::unique_ptr<BandTarget> keptBands[2];
     // The byte buffers of the page's bands, kept likewise (BandRowWorker).
     std::vector<std::uint8_t> keptBandBytes[2];
+    // The job's row worker thread, kept likewise.
+    RowThread rowThread;
     // From PDC_StartDoc to PDC_EndDoc or the next PDC_StartDoc; declared
     // after the Ditherer so that it goes first at unload.
     std::unique_ptr<tarvel::ports::OutputPort> port;

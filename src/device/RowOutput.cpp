@@ -102,13 +102,58 @@ int BandRowWorker::BandBytes::Write(const std::uint8_t* bytes, int length)
     return length;
 }
 
+bool RowThread::Start()
+{
+    if (Running())
+        return true;
+    stopping = false;
+    return tarvel::platform::CreateThread([this] { Main(); }, thread);
+}
+
+void RowThread::Stop()
+{
+    {
+        std::lock_guard guard(lock);
+        stopping = true;
+    }
+    ready.notify_one();
+    if (thread.joinable())
+        thread.join();
+}
+
+void RowThread::Run(std::function<void()> task)
+{
+    {
+        std::lock_guard guard(lock);
+        tasks.push_back(std::move(task));
+    }
+    ready.notify_one();
+}
+
+void RowThread::Main()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock guard(lock);
+            ready.wait(guard, [this] { return stopping || !tasks.empty(); });
+            if (tasks.empty())
+                return;
+            task = std::move(tasks.front());
+            tasks.pop_front();
+        }
+        task();
+    }
+}
+
 BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-                             std::int32_t rowWidth, bool monochrome, bool portrait,
+                             std::int32_t rowWidth, bool monochrome, bool portrait, RowThread& rowThread,
                              std::vector<std::uint8_t> (*keptBytes)[kSlots])
     : rows(ditherer, driver, nullptr, rowWidth, monochrome)
     , keptBytes(keptBytes)
     , rowWidth(rowWidth)
     , portrait(portrait)
+    , rowThread(rowThread)
 {
     for (int i = 0; keptBytes && i < kSlots; ++i)
         slots[i].bytes.data.swap((*keptBytes)[i]);
@@ -123,12 +168,12 @@ BandRowWorker::~BandRowWorker()
         postedTo->DropPosted();
     }
     {
-        std::lock_guard guard(lock);
-        stopping = true;
+        // A page that stopped part way may leave a band with the thread.
+        std::unique_lock guard(lock);
+        workDone.wait(guard, [this] {
+            return std::all_of(std::begin(slots), std::end(slots), [](const Slot& s) { return !s.inUse || s.done; });
+        });
     }
-    workReady.notify_one();
-    if (thread.joinable())
-        thread.join();
     for (int i = 0; keptBytes && i < kSlots; ++i) {
         slots[i].bytes.data.clear();
         slots[i].bytes.data.swap((*keptBytes)[i]);
@@ -144,7 +189,7 @@ bool BandRowWorker::Start()
         if (!turned)
             return false;
     }
-    tarvel::platform::CreateThread([this] { WorkerMain(); }, thread);
+    threaded = rowThread.Start();
     return true;
 }
 
@@ -170,16 +215,19 @@ bool BandRowWorker::Submit(int slot, const Band& band)
     s.inUse = true;
     s.done = false;
     s.failed = false;
-    if (!thread.joinable()) {
+    if (!threaded) {
         Work(s);
         s.done = true;
         return true;
     }
-    {
+    rowThread.Run([this, &s] {
+        Work(s);
+        // Told under the lock: once the lock is let go, this worker may be
+        // gone.
         std::lock_guard guard(lock);
-        queue.push_back(slot);
-    }
-    workReady.notify_one();
+        s.done = true;
+        workDone.notify_one();
+    });
     return true;
 }
 
@@ -213,27 +261,6 @@ bool BandRowWorker::Deliver(int slot, tarvel::ports::OutputPort& port, const std
         return false;
     lastTicket = s.ticket;
     return true;
-}
-
-void BandRowWorker::WorkerMain()
-{
-    for (;;) {
-        int slot = 0;
-        {
-            std::unique_lock guard(lock);
-            workReady.wait(guard, [this] { return stopping || !queue.empty(); });
-            if (queue.empty())
-                return;
-            slot = queue.front();
-            queue.pop_front();
-        }
-        Work(slots[slot]);
-        {
-            std::lock_guard guard(lock);
-            slots[slot].done = true;
-        }
-        workDone.notify_one();
-    }
 }
 
 void BandRowWorker::WorkBilevel(Slot& slot)

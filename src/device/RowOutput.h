@@ -71,6 +71,34 @@ private:
     std::uint32_t blankRows = 0;  // Send's side
 };
 
+// The second thread of a print job's pages: it runs the tasks handed to it
+// one after another, and stays from page to page until Stop (starting a
+// thread for every page cost a text page a tenth of its time).
+class RowThread {
+public:
+    RowThread() = default;
+    ~RowThread() { Stop(); }
+    RowThread(const RowThread&) = delete;
+    RowThread& operator=(const RowThread&) = delete;
+
+    // Starts the thread unless it runs; false when the system gives none.
+    bool Start();
+    // Runs the tasks handed over so far, then ends the thread.
+    void Stop();
+    bool Running() const { return thread.joinable(); }
+    // Hands a task to the thread; it must be running.
+    void Run(std::function<void()> task);
+
+private:
+    void Main();
+
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<std::function<void()>> tasks;
+    bool stopping = false;
+    std::thread thread;
+};
+
 // The row work of a page on a second thread, so that both cores work on
 // it: while the application thread plays band n + 1 into one bitmap, the
 // worker takes the printer rows out of band n (turning them for landscape),
@@ -105,10 +133,11 @@ public:
     // keptBytes, when given, are two byte buffers that outlive the worker:
     // the bands' bytes are collected in them, and their memory is kept for
     // the next page (growing fresh buffers cost a text page page faults).
+    // The bands are worked on by rowThread, which is started if need be.
     BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
-                  std::int32_t rowWidth, bool monochrome, bool portrait,
+                  std::int32_t rowWidth, bool monochrome, bool portrait, RowThread& rowThread,
                   std::vector<std::uint8_t> (*keptBytes)[kSlots] = nullptr);
-    // Waits for a band still being worked on, then ends the thread.
+    // Waits for the bands still being worked on.
     ~BandRowWorker();
     BandRowWorker(const BandRowWorker&) = delete;
     BandRowWorker& operator=(const BandRowWorker&) = delete;
@@ -154,7 +183,6 @@ private:
     // Waits until the port has taken the bytes the slot posted last, so
     // that they may be overwritten.
     bool Reclaim(Slot& slot);
-    void WorkerMain();
     void Work(Slot& slot);
     void WorkBilevel(Slot& slot);
     // Whether the slot's rows are encoded by Deliver.
@@ -168,16 +196,14 @@ private:
     std::unique_ptr<std::uint8_t[]> turned;  // one landscape row, turned
     std::vector<std::uint8_t> black;         // one bilevel row as ink
     Slot slots[kSlots];
+    RowThread& rowThread;
+    bool threaded = false;  // the bands go to rowThread
     std::mutex lock;
-    std::condition_variable workReady;
     std::condition_variable workDone;
-    std::deque<int> queue;
     // The port bytes were posted to, and the newest ticket: the worker
     // waits for them before its byte buffers go.
     tarvel::ports::OutputPort* postedTo = nullptr;
     std::uint64_t lastTicket = 0;
-    bool stopping = false;
-    std::thread thread;
 };
 
 }  // namespace tarvel::device

@@ -200,7 +200,11 @@ void OutputPort::WriterMain(WriterPlan plan)
             n = chunkSize;
         }
         int got = queue_.Get(buffer.data(), n);
-        Notify();
+        // Only a Write waiting for room needs to hear of every chunk; waking
+        // the application thread while it waits for a posted block to be
+        // taken would cost two thread switches a chunk.
+        if (roomWanted_.load())
+            Notify();
         if (got <= 0)
             continue;
         CountSent(Transmit(buffer.data(), got));
@@ -337,10 +341,14 @@ int OutputPort::QueueBytes(const std::uint8_t* bytes, int length, int retryMs)
             Notify();
         if (written >= length)
             break;
+        // Set before the wait looks at the queue, so the writer either sees
+        // it after its Get or the wait sees the room the Get made.
+        roomWanted_.store(true);
         WaitPumping([this] {
             return state_.load() != PortState::Open || CancelRequested() || queue_.FreeSpace() > 0;
         },
                     retryMs);
+        roomWanted_.store(false);
         // The writer notices a cancel too, but it may be inside a slow
         // transfer; closing from here interrupts that at once.
         CheckCancel();

@@ -197,6 +197,8 @@ private:
     // lives, so Open cannot miss it even if the thread ends at once.
     std::atomic<bool> started_{false};
     std::atomic<std::int32_t> flushRequest_{0};
+    // Set while a Write waits for room in the queue.
+    std::atomic<bool> roomWanted_{false};
     // Bytes per transmission outside a flush, as the writer was started with.
     std::atomic<int> chunkSize_{1};
 

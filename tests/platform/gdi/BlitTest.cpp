@@ -107,20 +107,15 @@ TEST(GdiBlit, ColourConversionsBetweenMonochromeColourAndPalettes)
 
 // Clipping to both bitmaps and the viewport origins on either side are the
 // band playback's property test: each band is such a copy.
-TEST(GdiBlit, NegativeAndZeroSizes)
+// Negative and zero sizes are the band playback's: its random copies have
+// both, and the recorder works out on its own where they land.
+TEST(GdiBlit, SourcelessAndAbsurdCopies)
 {
     Canvas src(4, 1), dst(4, 1);
-    src.Set(2, 0, 0);
-    // A negative width extends left of x on both sides: no mirroring.
-    ASSERT_TRUE(BitBlt(dst.dc, 4, 0, -2, 1, src.dc, 4, 0, SRCCOPY));
-    EXPECT_EQ(dst.Picture(), "..#.\n");
-    // Zero sizes succeed and draw nothing (the picture below shows it).
-    EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 0, 1, src.dc, 0, 0, BLACKNESS));
-    EXPECT_TRUE(StretchBlt(dst.dc, 0, 0, 4, 0, src.dc, 0, 0, 4, 1, BLACKNESS));
     // A source operation without a source fails; one without needs none.
     EXPECT_FALSE(BitBlt(dst.dc, 0, 0, 4, 1, nullptr, 0, 0, SRCCOPY));
     EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 1, 1, nullptr, 0, 0, BLACKNESS));
-    EXPECT_EQ(dst.Picture(), "#.#.\n");
+    EXPECT_EQ(dst.Picture(), "#...\n");
     EXPECT_FALSE(StretchBlt(dst.dc, 0, 0, 4, 1, src.dc, 0, 0, 0, 1, SRCCOPY));
     // Absurd extents are clipped, not walked or overflowed.
     EXPECT_TRUE(StretchBlt(dst.dc, -2000000000, 0, 2100000000, 1, src.dc, 2000000000, 0, -2100000000, 1, SRCCOPY));
@@ -132,10 +127,8 @@ TEST(GdiBlit, StretchSamplesPixelCentresAndMirrors)
     Canvas src(4, 1), dst(8, 2);
     src.Set(0, 0, 0);
     src.Set(3, 0, RGB(255, 0, 0));
-    ASSERT_TRUE(StretchBlt(dst.dc, 0, 0, 8, 2, src.dc, 0, 0, 4, 1, SRCCOPY));
-    EXPECT_EQ(dst.Picture(), "##....??\n##....??\n");
-    dst.Fill(kWhite);
-    // Opposite signs mirror: the destination runs left from x = 8.
+    // Enlarging is on the reference page. Opposite signs mirror: the
+    // destination runs left from x = 8.
     ASSERT_TRUE(StretchBlt(dst.dc, 8, 0, -8, 1, src.dc, 0, 0, 4, 1, SRCCOPY));
     EXPECT_EQ(dst.Picture(), "??....##\n........\n");
     dst.Fill(kWhite);

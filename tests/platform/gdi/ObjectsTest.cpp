@@ -9,9 +9,9 @@ using gditest::Canvas;
 
 namespace {
 
-// Pens, brushes and fonts are read back and made again from their
-// descriptions by the recorder, which proves those; here only what it
-// never asks.
+// Pens, brushes and fonts are told apart, read back and made again from
+// their descriptions by the recorder, which proves those; here only what
+// it never asks.
 TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
 {
     HPEN pen = CreatePen(PS_DASH, 3, RGB(1, 2, 3));
@@ -33,12 +33,7 @@ TEST(GdiObjects, DescriptionsNeedRoomAndStockObjectsSurviveDeletion)
     // Without a buffer, the size of the whole description.
     const std::vector<int> sizes = {GetObjectW(pen, 0, nullptr), GetObjectW(font, 0, nullptr), GetObjectW(dib, 0, nullptr)};
     EXPECT_EQ(sizes, (std::vector<int>{sizeof(LOGPEN), sizeof(LOGFONTW), sizeof(DIBSECTION)}));
-    HBRUSH brush = CreateSolidBrush(RGB(9, 8, 7));
-    const std::pair<HGDIOBJ, DWORD> kinds[] = {{pen, OBJ_PEN}, {brush, OBJ_BRUSH}, {font, OBJ_FONT}, {ddb, OBJ_BITMAP}, {dib, OBJ_BITMAP}};
-    for (auto [object, kind] : kinds) {
-        EXPECT_EQ(GetObjectType(object), kind);
-        EXPECT_TRUE(DeleteObject(object));
-    }
+    for (HGDIOBJ object : {HGDIOBJ(pen), HGDIOBJ(font), HGDIOBJ(ddb), HGDIOBJ(dib)}) EXPECT_TRUE(DeleteObject(object));
     // A stock object "deleted" stays.
     LOGBRUSH lb{};
     EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));

@@ -90,17 +90,8 @@ TEST_F(Registry, ValuesReadBackWithTheirTypesAndSizesFromAPrivateFileBelowTheCon
     RegCloseKey(key);
 }
 
-TEST_F(Registry, MachineKeysAreSearchedInEveryConfigFolder)
-{
-    std::string second = std::string(std::getenv("XDG_CONFIG_HOME")) + "/second";
-    std::string list = std::string(std::getenv("XDG_CONFIG_DIRS")) + ":" + second;
-    ::setenv("XDG_CONFIG_DIRS", list.c_str(), 1);
-    WriteAll(std::filesystem::path(second) / "tarvel/Drivers/Builtin/IrCOMM.reg",
-             "tarvel-store 1\nIndex=dword:00000003\nend 1\n");
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, u"\\Drivers\\Builtin\\IrCOMM", u"Index"), 3);
-    ::setenv("XDG_CONFIG_DIRS", list.substr(0, list.find(':')).c_str(), 1);
-    EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, u"\\Drivers\\Builtin\\IrCOMM", u"Index"), std::nullopt);
-}
+// Machine keys are read from the configuration folders: the serial port's
+// tests map their COM numbers there.
 
 TEST_F(Registry, DamagedFilesKeepEveryCompleteValue)
 {

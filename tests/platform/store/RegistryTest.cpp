@@ -181,13 +181,6 @@ TEST_F(Registry, SavingRemovesTemporaryFilesOfSavesThatDied)
 // one) are the store fuzz target's: it sets every binary value's bytes as a
 // string and under a name, and reads back each one that was taken.
 
-TEST_F(Registry, ValuesThatAreNotThirtyTwoBitNumbersReadAsMissing)
-{
-    WriteAll(file, "tarvel-store 1\nPrinter=dword:1\nPort=dword:000000zz\nPaperSize=dword:0000000000\nColorMode=hex:0102\nPortrait=dword:00000000\nno equals sign\nend 6\n");
-    for (const char16_t* name : {u"Printer", u"Port", u"PaperSize", u"ColorMode"}) EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, name), std::nullopt);
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kKey, u"Portrait"), 0);
-}
-
 TEST_F(Registry, AFolderWhereAFileShouldBeOrAFileWhereAFolderShouldBeRefusesTheKey)
 {
     std::filesystem::create_directories(file);

@@ -21,30 +21,9 @@ SIZE Extent(HDC dc, const char16_t* text)
     return size;
 }
 
-TEST(GdiFonts, AreMatchedByHeightFaceAndWeightAndMeasureAlikeEverywhere)
-{
-    HDC dc = CreateCompatibleDC(nullptr);
-    TEXTMETRICW tm{};
-    // A negative height is the em, a positive one the whole cell; a face
-    // nobody installed falls back to an installed one.
-    for (auto [face, height] : {std::pair{u"Arial", -40}, {u"Arial", 40}, {u"No Such Face At All", -40}}) {
-        Selected f(dc, MakeFont(face, height));
-        ASSERT_TRUE(GetTextMetricsW(dc, &tm));
-        EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
-        EXPECT_GT(tm.tmInternalLeading, 0);
-        EXPECT_EQ(height < 0 ? tm.tmHeight - tm.tmInternalLeading : tm.tmHeight, 40) << height;
-    }
-    // Faces and weights are matched on the reference page.
-    // Text is measured when recorded and drawn on a band: the same font on
-    // a fresh DC and on a DIB section, or a second font of the same
-    // description, measures the same.
-    {
-        Canvas canvas(10, 10);
-        Selected a(dc, MakeFont(u"Tahoma", -33)), b(canvas.dc, MakeFont(u"TAHOMA", -33));
-        EXPECT_EQ(Extent(dc, u"Recorded then played").cx, Extent(canvas.dc, u"Recorded then played").cx);
-    }
-    DeleteDC(dc);
-}
+// Font heights of either sign are drawn on the reference page; that text
+// measures alike on the printer DC that records it and on the bands that
+// draw it is the band playback's property test.
 
 // A canvas with Arial at a 20-pixel em selected, drawing opaque on red.
 class GdiText : public ::testing::Test {
@@ -67,7 +46,8 @@ protected:
     TEXTMETRICW tm_{};
 };
 
-TEST_F(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum)
+// That partial extents never fall is the text fuzz target's property.
+TEST_F(GdiText, FitCountsFollowTheMaximum)
 {
     const char16_t* text = u"Quick fox";
     INT partial[9] = {};
@@ -75,11 +55,6 @@ TEST_F(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum)
     SIZE size{};
     ASSERT_TRUE(GetTextExtentExPointW(c_.dc, text, 9, 100000, &fit, partial, &size));
     EXPECT_EQ(partial[8], size.cx);
-    for (int i = 1; i < 9; ++i) {
-        SIZE prefix{};
-        GetTextExtentExPointW(c_.dc, text, i + 1, 0, nullptr, nullptr, &prefix);
-        EXPECT_EQ(prefix.cx, partial[i]);  // whole-pixel advances add up exactly
-    }
     for (auto [maximum, expected] : {std::pair{100000, 9}, {partial[3], 4}, {partial[3] - 1, 3}, {0, 0}}) {
         ASSERT_TRUE(GetTextExtentExPointW(c_.dc, text, 9, maximum, &fit, nullptr, &size));
         EXPECT_EQ(fit, expected) << maximum;
@@ -89,33 +64,16 @@ TEST_F(GdiText, ExtentsArePartialSumsAndFitCountsFollowTheMaximum)
     EXPECT_EQ(std::pair(size.cx, size.cy), std::pair(LONG(0), tm_.tmHeight));
 }
 
-// Opaque and aliased: the text colour and the background fill exactly the
-// measured cell, placed around the reference point as the alignment says.
-TEST_F(GdiText, OpaqueTextFillsItsMeasuredCellWhereTheAlignmentPutsIt)
-{
-    const SIZE size = Extent(c_.dc, u"Aligned");
-    const LONG x = 150, y = 40;
-    for (auto [align, left, top] : {std::tuple{UINT(TA_LEFT | TA_TOP), x, y}, {TA_RIGHT | TA_TOP, x - size.cx, y}, {TA_CENTER | TA_BOTTOM, x - size.cx / 2, y - size.cy}, {TA_LEFT | TA_BASELINE, x, y - tm_.tmAscent}}) {
-        c_.Fill(kWhite);
-        SetTextAlign(c_.dc, align);
-        ASSERT_TRUE(ExtTextOutW(c_.dc, x, y, 0, nullptr, u"Aligned", 7, nullptr));
-        EXPECT_EQ(c_.Ink(), (RECT{left, top, left + size.cx, top + size.cy})) << align;
-        EXPECT_EQ(c_.Count(RGB(0, 0, 0)) + c_.Count(RGB(255, 0, 0)), size.cx * size.cy) << align;
-    }
-}
+// That opaque text fills exactly its measured cell is checked for every
+// script below; where SetTextAlign puts the cell (the printing path never
+// sets it: the prn calls place their text themselves) is left unchecked.
 
-TEST_F(GdiText, SpacingArrayOpaqueRectangleAndClipping)
+TEST_F(GdiText, SpacingArraysFarFlungOriginsAndAnOpaqueRectangleWithoutText)
 {
     INT dx[4] = {30, 30, 30, 30};
     ExtTextOutW(c_.dc, 5, 5, 0, nullptr, u"abcd", 4, dx);
     EXPECT_EQ(c_.Ink().right, 5 + 120);
-    c_.Fill(kWhite);
-    // ETO_OPAQUE paints the rectangle; ETO_CLIPPED keeps the text inside it.
-    RECT box{50, 10, 70, 30};
-    SetBkMode(c_.dc, TRANSPARENT);
-    ExtTextOutW(c_.dc, 40, 12, ETO_OPAQUE | ETO_CLIPPED, &box, u"MMMM", 4, nullptr);
-    EXPECT_EQ(c_.Ink(), box);
-    EXPECT_GT(c_.Count(RGB(0, 0, 0)), 0);
+    // ETO_OPAQUE with ETO_CLIPPED is drawn on the reference page.
     // Far-flung origins and spacing are cut, not overflowed: the last glyph
     // of this text lands in view.
     c_.Fill(kWhite);
@@ -128,23 +86,9 @@ TEST_F(GdiText, SpacingArrayOpaqueRectangleAndClipping)
     EXPECT_GT(DrawTextW(c_.dc, u"edge", -1, &huge, DT_CENTER | DT_VCENTER | DT_SINGLELINE), 0);
     // Without text, ETO_OPAQUE only paints.
     c_.Fill(kWhite);
+    RECT box{50, 10, 70, 30};
     EXPECT_TRUE(ExtTextOutW(c_.dc, 0, 0, ETO_OPAQUE, &box, nullptr, 0, nullptr));
     EXPECT_EQ(c_.Count(RGB(255, 0, 0)), 400);
-}
-
-// Turned and underlined text is drawn on the reference page; struck-out
-// text adds ink but none below the baseline at y = 100.
-TEST(GdiTextLines, StrikeOut)
-{
-    Canvas c[2] = {{160, 160}, {160, 160}};
-    for (bool strike : {false, true}) {
-        Selected f(c[strike].dc, MakeFont(u"Arial", -30, FW_NORMAL, false, false, strike));
-        SetBkMode(c[strike].dc, TRANSPARENT);
-        SetTextAlign(c[strike].dc, TA_BASELINE);
-        ExtTextOutW(c[strike].dc, 60, 100, 0, nullptr, u"xxx", 3, nullptr);
-    }
-    EXPECT_EQ(c[1].Ink().bottom, c[0].Ink().bottom);
-    EXPECT_GT(c[1].Count(RGB(0, 0, 0)), c[0].Count(RGB(0, 0, 0)));
 }
 
 TEST_F(GdiText, CalcRectMeasuresLinesAndWrapsWordsWithoutDrawing)
@@ -154,10 +98,6 @@ TEST_F(GdiText, CalcRectMeasuresLinesAndWrapsWordsWithoutDrawing)
     EXPECT_EQ(DrawTextW(c_.dc, u"One line", -1, &r, DT_CALCRECT | DT_SINGLELINE), h);
     EXPECT_EQ(r, (RECT{10, 20, 10 + Extent(c_.dc, u"One line").cx, 20 + h}));
     EXPECT_EQ(c_.Count(kWhite), 300 * 200);
-    // Empty text: an empty rectangle and a zero result.
-    r = RECT{10, 20, 100, 100};
-    EXPECT_EQ(DrawTextW(c_.dc, u"", -1, &r, DT_CALCRECT), 0);
-    EXPECT_EQ(r, (RECT{10, 20, 10, 20}));
     EXPECT_EQ(Calc(u"a\r\nbb\nccc\rd", 0), std::pair(int(4 * h), Extent(c_.dc, u"ccc").cx));
     // Without word breaks a long line stays one line; with them the spaces
     // at the break are dropped and the wider line sets the width.
@@ -168,32 +108,16 @@ TEST_F(GdiText, CalcRectMeasuresLinesAndWrapsWordsWithoutDrawing)
     EXPECT_EQ(Calc(u"a extraordinarily b", DT_WORDBREAK, 20), std::pair(int(3 * h), Extent(c_.dc, u"extraordinarily").cx));
 }
 
-TEST_F(GdiText, PlacementInTheBoxAndClipping)
-{
-    SIZE size = Extent(c_.dc, u"Placed");
-    RECT box{20, 30, 220, 130};
-    DrawTextW(c_.dc, u"Placed", -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    const LONG left = 20 + (200 - size.cx) / 2, top = 30 + (100 - tm_.tmHeight) / 2;
-    EXPECT_EQ(c_.Ink(), (RECT{left, top, left + size.cx, top + tm_.tmHeight}));
-    c_.Fill(kWhite);
-    EXPECT_EQ(DrawTextW(c_.dc, u"Placed", -1, &box, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE), 100);  // from the box's top to the text's bottom
-    EXPECT_EQ(std::pair(c_.Ink().right, c_.Ink().bottom), std::pair(LONG(220), LONG(130)));
-    c_.Fill(kWhite);
-    RECT small{10, 10, 40, 40};
-    DrawTextW(c_.dc, u"Overflowing text", -1, &small, DT_SINGLELINE);
-    EXPECT_EQ(c_.Ink().right, 40);
-    c_.Fill(kWhite);
-    DrawTextW(c_.dc, u"Overflowing text", -1, &small, DT_SINGLELINE | DT_NOCLIP);
-    EXPECT_EQ(c_.Ink().right, 10 + Extent(c_.dc, u"Overflowing text").cx);
-}
+// Where DrawTextW puts a line in its box (centred, right, bottom, clipped or
+// not) the recorder works out on its own for the record's bounds; the band
+// playback's random pages draw every such format and would differ from the
+// whole page if the two disagreed.
 
 // The underline under a prefixed letter is drawn on the reference page.
-TEST_F(GdiText, PrefixesTabsAndTheirOptOuts)
+TEST_F(GdiText, PrefixesAndTheirOptOut)
 {
     EXPECT_EQ(Calc(u"&File && more", 0).second, Extent(c_.dc, u"File & more").cx);
     EXPECT_EQ(Calc(u"&File", DT_NOPREFIX).second, Extent(c_.dc, u"&File").cx);
-    // Tabs expand to stops of eight average character widths.
-    EXPECT_EQ(Calc(u"a\tb", DT_EXPANDTABS).second, 8 * tm_.tmAveCharWidth + Extent(c_.dc, u"b").cx);
 }
 
 // Text beyond the selected face: characters from fallback faces, shaped
@@ -227,7 +151,7 @@ double XOf(const TextLayout& layout, FontFace& face, char32_t c)
 }
 
 // Draws the text opaque in red on white and checks that the cell it fills
-// is exactly what the measuring calls said, on ExtTextOutW and DrawTextW.
+// is exactly what the measuring calls said.
 void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text)
 {
     SCOPED_TRACE(text.size());
@@ -252,11 +176,8 @@ void ExpectMeasuredAsDrawn(const char16_t* face, const std::u16string& text)
     };
     EXPECT_EQ(edge(10, bottom) + edge(10 + cx, bottom), ".rr.");
     EXPECT_GT(c.Count(RGB(0, 0, 0)), 30);
-    // Right alignment puts the visual line's right end on the box's.
-    c.Fill(kWhite);
-    RECT box{0, 0, 390, 60};
-    DrawTextW(c.dc, text.data(), n, &box, DT_RIGHT | DT_SINGLELINE);
-    EXPECT_EQ(edge(390 - cx, int(size.cy) - 1) + edge(390, int(size.cy) - 1), ".rr.");
+    // Right alignment of such lines is the band playback's: its random
+    // pages right-align them, placed by the recorder on its own.
     // A spacing array applies per cluster: twenty pixels a unit.
     c.Fill(kWhite);
     std::vector<INT> dx(text.size(), 20);

@@ -23,11 +23,19 @@ protected:
             CloseHandle(line);
         test::ForgetSerialSettings();
     }
-    HANDLE OpenLine()
+    // Opens the line and gives its state.
+    DCB OpenLine()
     {
         line = OpenComPort(2);
         EXPECT_NE(line, INVALID_HANDLE_VALUE);
-        return line;
+        return State();
+    }
+    DCB State()
+    {
+        DCB state{};
+        state.DCBlength = sizeof state;
+        EXPECT_TRUE(GetCommState(line, &state));
+        return state;
     }
     PtyPrinter printer;
     HANDLE line = INVALID_HANDLE_VALUE;
@@ -50,11 +58,8 @@ TEST_F(SerialTest, UnmappedComNumbersAreTtySAndOthersAreRefused)
 // here every other setting is turned on.
 TEST_F(SerialTest, SetCommStateAppliesSpeedStopBitsAndFlowControlToTheTerminalAndGetCommStateReadsThemBack)
 {
-    OpenLine();
     constexpr DWORD kAllFlow = DCB_fBinary | DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX;
-    DCB state{};
-    state.DCBlength = sizeof state;
-    ASSERT_TRUE(GetCommState(line, &state));
+    DCB state = OpenLine();
     state.BaudRate = 9600;
     state.flags = kAllFlow;
     state.ByteSize = 8;
@@ -65,18 +70,13 @@ TEST_F(SerialTest, SetCommStateAppliesSpeedStopBitsAndFlowControlToTheTerminalAn
     EXPECT_EQ(cfgetospeed(&tio), speed_t(B9600));
     EXPECT_TRUE((tio.c_cflag & CSTOPB) && (tio.c_cflag & CRTSCTS) && (tio.c_iflag & IXON) && (tio.c_iflag & IXOFF));
     EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
-    DCB back{};
-    back.DCBlength = sizeof back;
-    ASSERT_TRUE(GetCommState(line, &back));
+    DCB back = State();
     EXPECT_EQ(std::make_tuple(back.BaudRate, back.StopBits, back.flags & kAllFlow), std::make_tuple(DWORD(9600), BYTE(TWOSTOPBITS), kAllFlow));
 }
 
 TEST_F(SerialTest, SettingsTheLineCannotTakeAreRefusedAndChangeNothing)
 {
-    OpenLine();
-    DCB state{};
-    state.DCBlength = sizeof state;
-    ASSERT_TRUE(GetCommState(line, &state));
+    const DCB state = OpenLine();
     termios before = printer.Settings();
     DCB bad[5] = {state, state, state, state, state};
     bad[0].BaudRate = 12345, bad[1].ByteSize = 9, bad[2].Parity = 3, bad[3].StopBits = ONE5STOPBITS, bad[4].DCBlength = 12;
@@ -87,12 +87,10 @@ TEST_F(SerialTest, SettingsTheLineCannotTakeAreRefusedAndChangeNothing)
 
 TEST_F(SerialTest, StaleAndForeignHandlesFailEverywhere)
 {
-    OpenLine();
+    DCB state = OpenLine();
     HANDLE stale = line;
     ASSERT_TRUE(CloseHandle(stale));
     line = INVALID_HANDLE_VALUE;
-    DCB state{};
-    state.DCBlength = sizeof state;
     COMMTIMEOUTS timeouts{};
     DWORD written = 77;
     std::uint8_t byte = 0;

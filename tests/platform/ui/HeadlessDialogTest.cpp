@@ -213,60 +213,16 @@ TEST_F(HeadlessDialog, BrokenTemplatesAreRefused)
     EXPECT_TRUE(g_log.heard.empty()) << "no procedure ran for a refused dialog";
 }
 
-TEST_F(HeadlessDialog, TemplatesAreFoundByModuleAndNumber)
-{
-    auto module = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x5000));
-    ASSERT_TRUE(tarvel::ui::RegisterDialogTemplate(module, &sample::kTemplate));
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(900), RT_DIALOG);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(LockResource(LoadResource(module, found)), &sample::kTemplate);
-    // Another number, another module, another resource type.
-    EXPECT_EQ((std::vector<HRSRC>{FindResourceW(module, MAKEINTRESOURCEW(901), RT_DIALOG), FindResourceW(nullptr, MAKEINTRESOURCEW(900), RT_DIALOG), FindResourceW(module, MAKEINTRESOURCEW(900), MAKEINTRESOURCEW(6))}), std::vector<HRSRC>(3, nullptr));
-    EXPECT_EQ(std::make_pair(LoadResource(module, nullptr), LoadResource(nullptr, found)), std::make_pair(HGLOBAL{}, HGLOBAL{}));
-    EXPECT_FALSE(tarvel::ui::RegisterDialogTemplate(module, nullptr));
-}
+// Templates found by module and number, the shell's preparation of a dialog
+// and the message boxes a job shows (their text, caption and kind) are the
+// print and options dialogs' tests and the print job tests': the dialogs
+// are found and prepared so, and the job's boxes are read from the record.
 
-TEST_F(HeadlessDialog, ShellInitialisationsRefuseWhatTheyCannotMean)
+// Which of LC_ALL, LC_MEASUREMENT and LANG names US units is the margins
+// dialog's tests' (a US and a metric LC_ALL); here the room the answer
+// needs.
+TEST(Locale, MeasurementSystemNeedsRoomForItsAnswer)
 {
-    HWND dialog = CreateDialogIndirectParamW(nullptr, &sample::kTemplate, nullptr, nullptr, 0);
-    auto createSip = [dialog] { return CreateWindowExW(0, u"SIPPREF", u"", WS_CHILD, -10, -10, 5, 5, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(666)), nullptr, nullptr); };
-    EXPECT_EQ(createSip(), nullptr) << "the shell's extra control exists only after its initialisation";
-    EXPECT_TRUE(SHInitExtraControls());
-    SHINITDLGINFO info{SHIDIM_FLAGS, createSip(), SHIDIF_DONEBUTTON};
-    ASSERT_NE(info.hDlg, nullptr);
-    EXPECT_FALSE(SHInitDialog(&info)) << "only a dialog can be initialised";
-    EXPECT_FALSE(SHInitDialog(nullptr));
-    DestroyWindow(dialog);
-}
-
-TEST_F(HeadlessDialog, MessageBoxesAreRecordedAnsweredOkAndWrittenToStandardError)
-{
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(MessageBoxW(nullptr, u"Lost connection.", u"Error printing", MB_OK | MB_ICONEXCLAMATION), IDOK);
-    EXPECT_EQ(MessageBoxW(nullptr, nullptr, nullptr, MB_OK), IDOK);
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Error printing: Lost connection.\n"), std::string::npos) << err;
-    auto record = tarvel::ui::MessageBoxRecord();
-    ASSERT_EQ(record.size(), 2u);
-    EXPECT_EQ(std::make_pair(record[1].text, record[1].caption), std::make_pair(std::u16string(), std::u16string(u"Error")));
-}
-
-TEST(Locale, MeasurementSystemFollowsLcMeasurement)
-{
-    // LC_ALL, then LC_MEASUREMENT, then LANG decide; "1" is US units.
-    auto query = [](const char* variable, const char* value) {
-        setenv(variable, value, 1);
-        WCHAR buffer[2] = {u'0', 0};
-        int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, buffer, 2);
-        unsetenv(variable);
-        return std::make_pair(n, buffer[0]);
-    };
-    // The margins dialog's tests cover LC_ALL naming a US or a metric locale.
-    EXPECT_EQ(query("LC_ALL", "C"), std::make_pair(2, u'0'));
-    setenv("LANG", "de_DE", 1);
-    EXPECT_EQ(query("LC_MEASUREMENT", "en_US"), std::make_pair(2, u'1')) << "LC_MEASUREMENT wins over LANG";
-    unsetenv("LANG");
-
     // Without a buffer the size needed; a buffer too small, or an unknown
     // item, gives nothing.
     WCHAR buffer[2];

@@ -51,29 +51,33 @@ constexpr int Diffuse(int e, int& carry)
 // pixel's carry to the next (the arithmetic takes about twice as long).
 // The sums stay well inside the table: gamma values are 0..255; a colour
 // row carries at most 48 either way, and error from above is at most 96
-// either way (a monochrome row's error, as rows may switch modes).
-struct ComponentStep {
-    std::int8_t carry;
-    std::int8_t down;
-    std::uint8_t ink;
-};
+// either way (a monochrome row's error, as rows may switch modes). The
+// three answers lie in three sections of one byte table, so that one
+// register reaches them all: the loop has barely enough registers for its
+// carries and pointers, and a carry kept on the stack lengthens the chain.
 constexpr int kLowestSum = -256;
 constexpr int kSums = 768;
+// Section offsets in the table, each indexed by sum - kLowestSum.
+constexpr int kCarryAt = 0;
+constexpr int kDownAt = kSums;
+constexpr int kInkAt = 2 * kSums;
 
-constexpr std::array<ComponentStep, kSums> MakeSteps()
+constexpr std::array<std::int8_t, 3 * kSums> MakeSteps()
 {
-    std::array<ComponentStep, kSums> steps{};
+    std::array<std::int8_t, 3 * kSums> steps{};
     for (int i = 0; i < kSums; ++i) {
         const int t = Clamp(kLowestSum + i);
         const int ink = ColourInk(t);
         int carry = 0;
         const int down = Diffuse(t - ink, carry);
-        steps[static_cast<std::size_t>(i)] = {static_cast<std::int8_t>(carry), static_cast<std::int8_t>(down),
-                                              static_cast<std::uint8_t>(ink)};
+        steps[static_cast<std::size_t>(kCarryAt + i)] = static_cast<std::int8_t>(carry);
+        steps[static_cast<std::size_t>(kDownAt + i)] = static_cast<std::int8_t>(down);
+        // 0 or 255, kept as its byte.
+        steps[static_cast<std::size_t>(kInkAt + i)] = static_cast<std::int8_t>(static_cast<std::uint8_t>(ink));
     }
     return steps;
 }
-constexpr std::array<ComponentStep, kSums> kSteps = MakeSteps();
+constexpr std::array<std::int8_t, 3 * kSums> kSteps = MakeSteps();
 
 bool ColourRowIsPure(const std::uint8_t* row, std::size_t bytes)
 {
@@ -349,21 +353,21 @@ int Ditherer::DitherColour(std::uint8_t* row, Span span)
     const std::int32_t* cur = currentErrors_.get();
     ErrorRowWriter errors(nextErrors_.get());
     const std::int32_t* g = gammaTable_.data();
-    const ComponentStep* step = kSteps.data() - kLowestSum;
+    const std::int8_t* step = kSteps.data() - kLowestSum;
     int carryR = 0, carryG = 0, carryB = 0;
     const auto pixel = [&](int x) {
         std::uint8_t* p = row + 3 * x;
         const std::int32_t* c = cur + 3 * x;
-        const ComponentStep sR = step[g[p[2]] + c[0] + carryR];
-        const ComponentStep sG = step[g[p[1]] + c[1] + carryG];
-        const ComponentStep sB = step[g[p[0]] + c[2] + carryB];
-        p[0] = sB.ink;
-        p[1] = sG.ink;
-        p[2] = sR.ink;
-        carryR = sR.carry;
-        carryG = sG.carry;
-        carryB = sB.carry;
-        errors.Push(x, sR.down, sG.down, sB.down);
+        const int sR = g[p[2]] + c[0] + carryR;
+        const int sG = g[p[1]] + c[1] + carryG;
+        const int sB = g[p[0]] + c[2] + carryB;
+        p[0] = static_cast<std::uint8_t>(step[kInkAt + sB]);
+        p[1] = static_cast<std::uint8_t>(step[kInkAt + sG]);
+        p[2] = static_cast<std::uint8_t>(step[kInkAt + sR]);
+        carryR = step[kCarryAt + sR];
+        carryG = step[kCarryAt + sG];
+        carryB = step[kCarryAt + sB];
+        errors.Push(x, step[kDownAt + sR], step[kDownAt + sG], step[kDownAt + sB]);
     };
     return WalkSpan(span.from, span.to, width_, errors, pixel, [&] { return (carryR | carryG | carryB) != 0; });
 }

@@ -173,21 +173,21 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
         const std::int32_t n = std::min(remaining, bandLines);
         // The band played two bands ago must have left before its bitmap
         // is played again; the band before it is still being worked on.
-        if (!worker.Deliver(slot, *port, pump))
+        if (!worker.Deliver(slot, pump))
             return PageResult::SendFailed;
         BandTarget& band = *bands[slot];
         const RECT area = page.portrait ? RECT{0, origin, page.rowWidth, origin + n}
                                         : RECT{origin, 0, origin + n, page.rowWidth};
         if (!tarvel::render::PlayBand(device.recording, band.dc, pageArea, area, keepPlaying))
             return PageResult::SendFailed;
-        if (!worker.Submit(slot, {band.bits, band.stride, n, band.bilevel}))
+        if (!worker.Submit(slot, {band.bits, band.stride, n, band.bilevel}, *port))
             return PageResult::SendFailed;
         remaining -= n;
         origin += n;
         slot = bands[1] ? 1 - slot : 0;
     }
     // The older of the two bands in flight leaves first.
-    if (!worker.Deliver(slot, *port, pump) || !worker.Deliver(1 - slot, *port, pump))
+    if (!worker.Deliver(slot, pump) || !worker.Deliver(1 - slot, pump))
         return PageResult::SendFailed;
     // White rows at the foot of the page are never announced.
     if (!driver.EjectPage(port) || port->Flush() == 0)

@@ -161,18 +161,18 @@ BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers
 
 BandRowWorker::~BandRowWorker()
 {
-    // A page that stopped part way may leave blocks with the port; the
-    // writer must be done with them before their buffers are reused.
-    if (postedTo) {
-        postedTo->WaitTaken(lastTicket);
-        postedTo->DropPosted();
-    }
     {
         // A page that stopped part way may leave a band with the thread.
         std::unique_lock guard(lock);
         workDone.wait(guard, [this] {
             return std::all_of(std::begin(slots), std::end(slots), [](const Slot& s) { return !s.inUse || s.done; });
         });
+    }
+    // ... and blocks with the port; the writer must be done with them
+    // before their buffers are reused.
+    if (postedTo) {
+        postedTo->WaitTaken(lastTicket);
+        postedTo->DropPosted();
     }
     for (int i = 0; keptBytes && i < kSlots; ++i) {
         slots[i].bytes.data.clear();
@@ -202,10 +202,13 @@ bool BandRowWorker::Reclaim(Slot& slot)
     return taken;
 }
 
-bool BandRowWorker::Submit(int slot, const Band& band)
+bool BandRowWorker::Submit(int slot, const Band& band, tarvel::ports::OutputPort& port)
 {
     Slot& s = slots[slot];
     s.band = band;
+    // Set before any band is with the thread, which reads it from then on.
+    if (!postedTo)
+        postedTo = &port;
     // The worker writes this band's bytes where the slot's last ones are.
     if (!EncodedOnDelivery(s)) {
         if (!Reclaim(s))
@@ -215,13 +218,20 @@ bool BandRowWorker::Submit(int slot, const Band& band)
     s.inUse = true;
     s.done = false;
     s.failed = false;
-    if (!threaded) {
+    // A band the worker encodes goes to the port as soon as it is done, so
+    // the port's writer starts on it while the next bands are played.
+    const auto work = [this, &s] {
         Work(s);
+        if (!s.failed && !EncodedOnDelivery(s))
+            s.failed = !Post(s);
+    };
+    if (!threaded) {
+        work();
         s.done = true;
         return true;
     }
-    rowThread.Run([this, &s] {
-        Work(s);
+    rowThread.Run([this, &s, work] {
+        work();
         // Told under the lock: once the lock is let go, this worker may be
         // gone.
         std::lock_guard guard(lock);
@@ -231,7 +241,17 @@ bool BandRowWorker::Submit(int slot, const Band& band)
     return true;
 }
 
-bool BandRowWorker::Deliver(int slot, tarvel::ports::OutputPort& port, const std::function<void()>& pump)
+bool BandRowWorker::Post(Slot& slot)
+{
+    if (slot.bytes.data.empty())
+        return true;
+    if (!postedTo->Post(slot.bytes.data.data(), slot.bytes.data.size(), slot.ticket))
+        return false;
+    lastTicket = slot.ticket;
+    return true;
+}
+
+bool BandRowWorker::Deliver(int slot, const std::function<void()>& pump)
 {
     Slot& s = slots[slot];
     if (!s.inUse)
@@ -246,21 +266,13 @@ bool BandRowWorker::Deliver(int slot, tarvel::ports::OutputPort& port, const std
         }
     }
     s.inUse = false;
-    if (EncodedOnDelivery(s)) {
-        if (!Reclaim(s))
-            return false;
-        s.bytes.data.clear();
-        Encode(s);
-    }
-    if (s.failed)
+    if (!EncodedOnDelivery(s))
+        return !s.failed;
+    if (!Reclaim(s))
         return false;
-    if (s.bytes.data.empty())
-        return true;
-    postedTo = &port;
-    if (!port.Post(s.bytes.data.data(), s.bytes.data.size(), s.ticket))
-        return false;
-    lastTicket = s.ticket;
-    return true;
+    s.bytes.data.clear();
+    Encode(s);
+    return !s.failed && Post(s);
 }
 
 void BandRowWorker::WorkBilevel(Slot& slot)

@@ -149,15 +149,17 @@ public:
 
     // Hands over the band in `slot` (0 or 1), which must not be in use: its
     // pixels are the worker's until Deliver returns for the slot, and come
-    // back white. The slot's bytes of two bands ago must have been taken by
-    // the port first; false (nothing handed over) when the port stopped.
-    bool Submit(int slot, const Band& band);
+    // back white. Its bytes are posted to the port (whose writer takes them
+    // while the next bands are played) once they are made, in band order.
+    // The slot's bytes of two bands ago must have been taken by the port
+    // first; false (nothing handed over) when the port stopped.
+    bool Submit(int slot, const Band& band, tarvel::ports::OutputPort& port);
 
     // Waits for the band in `slot`, calling `pump` at least every 50 ms
-    // while it waits, and posts its bytes to the port, whose writer takes
-    // them while the next bands are played. False when the port is closed
-    // or the driver failed; the slot is free again either way.
-    bool Deliver(int slot, tarvel::ports::OutputPort& port, const std::function<void()>& pump);
+    // while it waits; a band encoded on delivery is encoded and posted
+    // here. False when the port is closed or the driver failed; the slot is
+    // free again either way.
+    bool Deliver(int slot, const std::function<void()>& pump);
 
     // True while the slot holds a band that was submitted and not delivered.
     bool InUse(int slot) const { return slots[slot].inUse; }
@@ -183,6 +185,8 @@ private:
     // Waits until the port has taken the bytes the slot posted last, so
     // that they may be overwritten.
     bool Reclaim(Slot& slot);
+    // Posts the slot's bytes; false when the port is closed.
+    bool Post(Slot& slot);
     void Work(Slot& slot);
     void WorkBilevel(Slot& slot);
     // Whether the slot's rows are encoded by Deliver.
@@ -200,8 +204,9 @@ private:
     bool threaded = false;  // the bands go to rowThread
     std::mutex lock;
     std::condition_variable workDone;
-    // The port bytes were posted to, and the newest ticket: the worker
-    // waits for them before its byte buffers go.
+    // The port bytes are posted to, and the newest ticket: the worker
+    // waits for them before its byte buffers go. Written by whichever
+    // thread posts, read by the application thread once the bands are done.
     tarvel::ports::OutputPort* postedTo = nullptr;
     std::uint64_t lastTicket = 0;
 };

@@ -12,7 +12,8 @@ namespace {
 // Every encoder below writes at most two bytes per input byte (a one-byte
 // literal or a lone run pair costs two; a delta command covers at least one
 // replaced byte and its offset bytes never outgrow the offset), so the
-// output buffers of 2 x rowBytes always suffice.
+// output buffers of 2 x rowBytes always suffice; they have eight bytes more
+// for copies of a whole word where fewer bytes count.
 
 std::uint64_t Load64(const std::uint8_t* p)
 {
@@ -182,7 +183,12 @@ int EncodePackBits(const std::uint8_t* d, int n, std::uint8_t* out)
         const int triple = TripleStart(d, start + 1, start + 128, n);
         const int length = triple < start + 128 ? triple - start : std::min(128, n - start);
         *o++ = static_cast<std::uint8_t>(length - 1);
-        std::memcpy(o, d + start, static_cast<std::size_t>(length));
+        // Short literals (most, on text) as one word, as delta commands.
+        if (length <= 8 && n - start >= 8) {
+            std::memcpy(o, d + start, 8);
+        } else {
+            std::memcpy(o, d + start, static_cast<std::size_t>(length));
+        }
         o += length;
         i = start + length;
     }
@@ -202,10 +208,17 @@ int EncodeDeltaRow(const std::uint8_t* d, const std::uint8_t* seed, int n, std::
             break;
         }
         const int offset = changed - i;
-        const int limit = std::min(n, changed + 8);
         int k = changed + 1;
-        while (k < limit && d[k] != seed[k]) {
-            ++k;
+        if (n - changed >= 8) {
+            // The first equal byte among the next eight, exactly (the lowest
+            // zero byte of the difference): a command takes up to eight.
+            const std::uint64_t diff = Load64(d + changed) ^ Load64(seed + changed);
+            const std::uint64_t equal = (diff - 0x0101010101010101ull) & ~diff & 0x8080808080808080ull;
+            k = equal ? changed + __builtin_ctzll(equal) / 8 : changed + 8;
+        } else {
+            while (k < n && d[k] != seed[k]) {
+                ++k;
+            }
         }
         const int count = k - changed;
         *o++ = static_cast<std::uint8_t>(((count - 1) << 5) | std::min(offset, 31));
@@ -217,7 +230,13 @@ int EncodeDeltaRow(const std::uint8_t* d, const std::uint8_t* seed, int n, std::
             }
             *o++ = static_cast<std::uint8_t>(rest);
         }
-        std::memcpy(o, d + changed, static_cast<std::size_t>(count));
+        // Eight bytes copied whatever the count, when the row has them: the
+        // outputs have room past their end for it.
+        if (n - changed >= 8) {
+            std::memcpy(o, d + changed, 8);
+        } else {
+            std::memcpy(o, d + changed, static_cast<std::size_t>(count));
+        }
         o += count;
         i = k;
     }
@@ -271,7 +290,8 @@ bool RowCompressor::Allocate(int rowBytes, int planes)
     rowBytes_ = rowBytes;
     currentMethod_ = 0;
     const auto seedSize = static_cast<std::size_t>(rowBytes);
-    const std::size_t outputSize = 2 * seedSize;
+    // Eight bytes of room past the longest output, for whole-word copies.
+    const std::size_t outputSize = 2 * seedSize + 8;
     for (int k = 0; k < planes; ++k) {
         seedRows_[k].reset(new (std::nothrow) std::uint8_t[seedSize]);
         if (!seedRows_[k]) {

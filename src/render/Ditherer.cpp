@@ -28,6 +28,13 @@ constexpr int Clamp(int t)
     return std::min(std::max(t, 0), 255);
 }
 
+inline std::uint64_t Load64(const std::uint8_t* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 // 255 for a component at or above the middle, else 0.
 constexpr int ColourInk(int t)
 {
@@ -328,13 +335,24 @@ Ditherer::Span Ditherer::StartRow(const std::uint8_t* row)
     // arrays gives the same values as copying one into the other.
     std::swap(currentErrors_, nextErrors_);
     std::swap(currentSpan_, nextSpan_);
-    const auto white = [row](int x) { return row[3 * x] == 255 && row[3 * x + 1] == 255 && row[3 * x + 2] == 255; };
-    int first = 0, last = width_;
-    while (first < width_ && white(first))
+    // A pixel is white when its three bytes are: the first and the last
+    // byte that is not 255 give the columns, and white margins are passed a
+    // word at a time.
+    const auto bytes = static_cast<std::size_t>(width_) * 3;
+    constexpr std::uint64_t kWhite = ~std::uint64_t(0);
+    std::size_t first = 0;
+    while (first + 8 <= bytes && Load64(row + first) == kWhite)
+        first += 8;
+    while (first < bytes && row[first] == 255)
         ++first;
-    while (last > first && white(last - 1))
-        --last;
-    Span span{first, last};
+    std::size_t end = bytes;  // one past the last byte that is not 255
+    while (end >= first + 8 && Load64(row + end - 8) == kWhite)
+        end -= 8;
+    while (end > first && row[end - 1] == 255)
+        --end;
+    Span span{static_cast<int>(first / 3), static_cast<int>((end + 2) / 3)};
+    if (end == first)
+        span = {width_, width_};
     if (currentSpan_.to > currentSpan_.from) {
         span.from = std::min(span.from, currentSpan_.from);
         span.to = std::max(span.to, currentSpan_.to);

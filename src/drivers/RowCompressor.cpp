@@ -124,17 +124,14 @@ int EncodeRunLength(const std::uint8_t* d, int n, std::uint8_t* out)
     return static_cast<int>(o - out);
 }
 
-// The fewest bytes method 1 can need: one pair per run, the final run of
-// zeros excepted. Counting is cheap where encoding is not, so a row whose
-// runs alone outweigh a smaller encoding is never run-length encoded.
-int RunLengthLowerBound(const std::uint8_t* d, int n)
+// The number of runs of equal bytes in the row. Counting is cheap where
+// encoding is not: method 1 needs a pair per run (the final run of zeros
+// excepted) and method 2 a byte at least, so a row whose runs alone
+// outweigh a smaller encoding is not encoded with them. Counted in bytes a
+// stretch at a time, so the loop vectorises without widening every count.
+int RunCount(const std::uint8_t* d, int n)
 {
-    if (n == 0) {
-        return 0;
-    }
-    // Counted in bytes a stretch at a time, so the loop vectorises sixteen
-    // or more columns wide instead of widening every count to an int.
-    int runs = 1;
+    int runs = n > 0 ? 1 : 0;
     for (int i = 1; i < n;) {
         const int end = std::min(n, i + 255);
         std::uint8_t stretch = 0;
@@ -143,10 +140,7 @@ int RunLengthLowerBound(const std::uint8_t* d, int n)
         }
         runs += stretch;
     }
-    if (d[n - 1] == 0) {
-        --runs;
-    }
-    return 2 * runs;
+    return runs;
 }
 
 // Method 2: TIFF PackBits. Two or more equal bytes at the start of a step
@@ -387,15 +381,30 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
         size[kDeltaRow] = 0;
         best = 0;
     }
-    if (use[kPackBits] && (best > 0 || length == 0)) {
+    // Otherwise text rows mostly change a few bytes of the row above: when
+    // the delta row's lower bound is below PackBits' (a byte per run of
+    // equal bytes), the delta row is made first, and PackBits only if it
+    // can still win.
+    // (PackBits alone needs no bound: nothing else competes.)
+    const bool counted = use[kRunLength] || (use[kPackBits] && (use[kUnencoded] || use[kDeltaRow]));
+    const int runs = counted ? RunCount(data, length) : 0;
+    const int deltaBound = use[kDeltaRow] && !repeats ? DeltaRowLowerBound(data, seed, length) : 0;
+    const bool deltaFirst = !repeats && use[kDeltaRow] && use[kPackBits] && deltaBound < runs;
+    if (deltaFirst) {
+        size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
+        best = std::min(best, size[kDeltaRow]);
+    }
+    if (use[kPackBits] && runs <= best) {
         size[kPackBits] = EncodePackBits(data, length, outputs_[kPackBits].get());
         best = std::min(best, size[kPackBits]);
     }
-    if (use[kRunLength] && RunLengthLowerBound(data, length) <= best) {
+    // Run length needs a pair per run, the final run of zeros excepted.
+    const int finalZeros = length > 0 && data[length - 1] == 0 ? 1 : 0;
+    if (use[kRunLength] && 2 * (runs - finalZeros) <= best) {
         size[kRunLength] = EncodeRunLength(data, length, outputs_[kRunLength].get());
         best = std::min(best, size[kRunLength]);
     }
-    if (use[kDeltaRow] && !repeats && DeltaRowLowerBound(data, seed, length) <= best) {
+    if (use[kDeltaRow] && !repeats && !deltaFirst && deltaBound <= best) {
         size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
     }
 

@@ -133,20 +133,6 @@ TEST_F(PrinterDeviceTest, TheDefaultPortIsInfraredOnlyWhereAnInfraredSocketCanBe
     tarvel::platform::irda::UseIrdaBackend(nullptr);
 }
 
-TEST_F(PrinterDeviceTest, GarbageInTheStoreLoadsTheDefaultsAndTheNextSaveIsClean)
-{
-    std::filesystem::create_directories(SettingsFile().parent_path());
-    std::ofstream(SettingsFile()) << "\x7f"
-                                     "ELF garbage\n\0\0\0";
-    {
-        PrinterDevice device;
-        EXPECT_EQ(device.LoadSettings(), ERROR_FILE_NOT_FOUND);
-        EXPECT_EQ(device.settings.printer, 0);
-        device.settings.printer = 2;
-    }
-    EXPECT_TRUE(ReadSettings().starts_with("tarvel-store 1\nPrinter=dword:00000002\n"));
-}
-
 class DeviceCaps : public ::testing::Test {
 protected:
     // The store goes before the device is made, so that it starts from the
@@ -179,7 +165,8 @@ TEST_F(DeviceCaps, ModelsDraftCustomPaperAndColourModesAnswerTheirOwn)
         {4, 0, 3, 1, PHYSICALHEIGHT, 2200},
         {0, 1, 0, 1, LOGPIXELSX, 150},  // HP PCL in draft
         {0, 1, 0, 1, PHYSICALWIDTH, 1240},
-        // An empty custom paper has no area and a negative printable area.
+        // An empty custom paper has no area and a negative printable area:
+        // -80.31 dots across, truncated toward zero.
         {0, 0, kCustomPaper, 1, PHYSICALWIDTH, 0},
         {0, 0, kCustomPaper, 1, HORZRES, -80},
         {0, 0, kCustomPaper, 1, VERTRES, -38},
@@ -198,14 +185,6 @@ TEST_F(DeviceCaps, ModelsDraftCustomPaperAndColourModesAnswerTheirOwn)
     }
     for (int index : {-1, 0, 9, 11, 89, 109, 114, 1 << 30})
         EXPECT_EQ(DeviceCapability(device, index), 0) << index;
-}
-
-TEST(Dots, MultipliesBeforeScalingAndTruncatesTowardZero)
-{
-    EXPECT_EQ(Dots(2540, 300), 300);                   // exact: the product is scaled, not the length
-    EXPECT_EQ(Dots(-680, 300), -80);                   // -80.31 truncates toward zero
-    EXPECT_EQ(Dots(INT32_MAX, INT32_MAX), INT32_MAX);  // clamped, never undefined
-    EXPECT_EQ(Dots(INT32_MIN, INT32_MAX), INT32_MIN);
 }
 
 }  // namespace

@@ -193,29 +193,6 @@ TEST(Drivers, PocketJetKeepsTheColumnFromRowToRowButNotFromPageToPage)
     EXPECT_EQ(RowHex(driver, row), split);
 }
 
-TEST(Drivers, PocketJetPaperChoosesLineWidthAndPageLength)
-{
-    const struct {
-        PocketJetModel model;
-        std::uint32_t paper;
-        const char* widthAndLength;  // ESC ~ w and ESC ~ h, the last two commands
-    } cases[] = {
-        {PocketJetModel::PocketJetII, 3, "34 01  1B 7E 68  80 0C"},
-        {PocketJetModel::PocketJetII, 6, "34 01  1B 7E 68  E4 0C"},
-        {PocketJetModel::PocketJet200, 0, "C8 00  1B 7E 68  98 08"},
-        {PocketJetModel::PocketJet200, 4, "CC 00  1B 7E 68  AD 0A"},
-        {PocketJetModel::PocketJet200, 99, "CC 00  1B 7E 68  98 08"},
-    };
-    for (const auto& c : cases) {
-        PocketJetDriver driver(c.model);
-        ASSERT_TRUE(driver.Open(1, 100, 0, 0, c.paper));
-        CollectingWriter port;
-        ASSERT_TRUE(driver.BeginPage(&port));
-        ASSERT_EQ(port.data.size(), 25u);
-        EXPECT_EQ(ToHex(Bytes(port.data.begin() + 18, port.data.end())), ToHex(Hex(c.widthAndLength))) << c.paper;
-    }
-}
-
 TEST(CommandBuffer, ACommandThatDidNotFitIsNeverSentInPart)
 {
     CommandBuffer cmd;

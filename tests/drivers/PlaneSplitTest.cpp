@@ -6,19 +6,6 @@
 using namespace tarvel::drivers;
 using namespace tarvel::testing;
 
-TEST(PlaneSplit, NothingIsWrittenForEmptyOrNegativeCounts)
-{
-    Row row = WhiteRow(9);
-    Paint(row, 0, 9, kBlack);
-    std::uint8_t planes[4] = {0x5A, 0x5A, 0x5A, 0x5A};
-    auto& [c, m, y, k] = planes;
-    SplitBlack(row.data(), &k, 0);
-    SplitCmy(row.data(), &c, &m, &y, -3);
-    SplitCmyk(row.data(), &c, &m, &y, &k, -1);
-    SplitBlack(nullptr, &k, 8);
-    for (std::uint8_t plane : planes) EXPECT_EQ(plane, 0x5A);
-}
-
 TEST(PlaneSplit, EveryPlaneAgreesWithThePixelRulesOnMixedRows)
 {
     // Runs of paper, solid ink, pure colours and near black (components of

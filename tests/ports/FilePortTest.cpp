@@ -120,13 +120,6 @@ TEST_F(FilePortTest, DevicePathsMapIntoTheRootFolderAndAbsolutePathsAreKept)
     EXPECT_TRUE(DevicePathToLocal(std::u16string(1, char16_t(0xD800)) + u".prn").empty());
     SetDeviceRootFolder({});
     EXPECT_EQ(DevicePathToLocal(u"\\out.prn"), std::filesystem::path("out.prn"));
-
-    FilePort port;
-    std::u16string longName(400, u'a');
-    port.SetTarget(longName.c_str());
-    EXPECT_EQ(port.Path(), longName);
-    port.SetTarget(nullptr);
-    EXPECT_EQ(port.Path(), longName);
 }
 
 TEST_F(FilePortTest, AMissingFolderAnEmptyOrAnOverlongPathIsRefusedAndNothingAppears)

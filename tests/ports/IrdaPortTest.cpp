@@ -98,7 +98,6 @@ TEST_F(IrdaPortTest, EachStepIsRetriedUntilItComesOrHasItsStatusWhenItNeverDoesO
         {[](IrdaSimulator& s) { s.FailEnumeration(true); }, -2, &IrdaSimulator::EnumerationCalls, 1},
         {[](IrdaSimulator& s) { s.RefuseIrLptMode(true); }, -4, nullptr, 0},
         {[](IrdaSimulator& s) { s.FailIasQuery(true); }, -9, nullptr, 0},
-        {[](IrdaSimulator& s) { s.SetSendPduLength(0); }, -6, nullptr, 0},
         {[](IrdaSimulator& s) { s.SetSendPduLength(-1); }, -6, nullptr, 0},
         {[](IrdaSimulator&) { platform::PretendThreadCreationFails(true); }, -7, nullptr, 0},
     };

@@ -28,7 +28,6 @@ TEST_F(Recording, TheEleventhBrushGrowsTheTableAndKeepsEarlierIndexes)
     EXPECT_EQ(state.tables.brushes.count, 11);
     for (int i = 0; i < 11; ++i) EXPECT_EQ(state.tables.brushes.descriptions[std::get<SelectParams>(state.list[i].params).index].lbColor, RGB(i, 0, 0));
     EXPECT_EQ(GetHandle(state.tables.brushes, 11), nullptr);
-    EXPECT_EQ(GetHandle(state.tables.brushes, -1), nullptr);
     SelectObject(printer, GetStockObject(WHITE_BRUSH));
     for (HBRUSH brush : brushes)
         DeleteObject(brush);

@@ -88,27 +88,6 @@ TEST_F(ProgressWindow, FollowsThePortFromConnectingToSendingAndLosingIt)
     EXPECT_EQ(Tick(), Lines(u"marker", u""));
 }
 
-TEST_F(ProgressWindow, ConnectedStaysTheStatusOnceSendingFollowsItAndWhenThePortCloses)
-{
-    port->Open();
-    port->Connect();
-    EXPECT_EQ(Tick(), Lines(u"Connected", u"")) << "connected, nothing sent yet";
-    // The status line is written only when the state changes; the port was
-    // already open at the last tick, so only the count appears.
-    port->Send(300);
-    EXPECT_EQ(Tick(), Lines(u"Connected", u"Bytes sent: 300"));
-    port->Close();
-    EXPECT_EQ(Tick(), Lines(u"Connected", u""));
-}
-
-TEST_F(ProgressWindow, CancelSetsTheFlagAndTheWindowWaitsForTheJob)
-{
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_EQ(cancelRequested.load(), 1);
-    EXPECT_EQ(Shown(), Lines(u"Closing connection...", u""));
-    EXPECT_TRUE(IsWindow(window)) << "the job, not the button, ends the window";
-}
-
 TEST_F(ProgressWindow, AWindowWithoutPortOrAfterAReplacementStaysQuiet)
 {
     // Before the job has a port the window must not reach for one.

@@ -103,11 +103,11 @@ private:
 // it: while the application thread plays band n + 1 into one bitmap, the
 // worker takes the printer rows out of band n (turning them for landscape),
 // tests, dithers and encodes them, and paints the rows it used white again
-// for the band after next. The driver writes into a byte buffer per band;
-// the application thread hands those bytes to the port band after band, in
-// the order the bands were played, so the port sees exactly the stream the
-// rows would have given one by one, and only the application thread ever
-// waits on the port (and pumps the progress window's messages).
+// for the band after next. The driver writes into a byte buffer per band,
+// which is posted to the port band after band, in the order the bands were
+// played, so the port sees exactly the stream the rows would have given one
+// by one. Only the application thread ever waits on the port (and pumps the
+// progress window's messages).
 // A portrait band of 24-bit pixels is only dithered by the worker; the
 // application thread encodes it when it delivers it. Dithering is most of
 // a coloured page's row work, and playing a band less than the rest, so

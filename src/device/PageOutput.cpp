@@ -144,7 +144,7 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
     tarvel::ports::OutputPort* port = device.port.get();
     // Declared after the bands it works on, so it is gone before they are.
     BandRowWorker worker(device.ditherer, driver, page.rowWidth, device.settings.colorMode == 0, page.portrait,
-                         device.rowThread, &device.keptBandBytes);
+                         device.rowThread, port, &device.keptBandBytes);
     if (!worker.Start())
         return PageResult::OutOfMemory;
     if (!port || !driver.BeginPage(port))
@@ -180,7 +180,7 @@ PageResult PageOutput::RenderBands(BandTarget* const (&bands)[BandRowWorker::kSl
                                         : RECT{origin, 0, origin + n, page.rowWidth};
         if (!tarvel::render::PlayBand(device.recording, band.dc, pageArea, area, keepPlaying))
             return PageResult::SendFailed;
-        if (!worker.Submit(slot, {band.bits, band.stride, n, band.bilevel}, *port))
+        if (!worker.Submit(slot, {band.bits, band.stride, n, band.bilevel}))
             return PageResult::SendFailed;
         remaining -= n;
         origin += n;

@@ -148,12 +148,13 @@ void RowThread::Main()
 
 BandRowWorker::BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
                              std::int32_t rowWidth, bool monochrome, bool portrait, RowThread& rowThread,
-                             std::vector<std::uint8_t> (*keptBytes)[kSlots])
+                             tarvel::ports::OutputPort* port, std::vector<std::uint8_t> (*keptBytes)[kSlots])
     : rows(ditherer, driver, nullptr, rowWidth, monochrome)
     , keptBytes(keptBytes)
     , rowWidth(rowWidth)
     , portrait(portrait)
     , rowThread(rowThread)
+    , port(port)
 {
     for (int i = 0; keptBytes && i < kSlots; ++i)
         slots[i].bytes.data.swap((*keptBytes)[i]);
@@ -170,9 +171,9 @@ BandRowWorker::~BandRowWorker()
     }
     // ... and blocks with the port; the writer must be done with them
     // before their buffers are reused.
-    if (postedTo) {
-        postedTo->WaitTaken(lastTicket);
-        postedTo->DropPosted();
+    if (lastTicket != 0) {
+        port->WaitTaken(lastTicket);
+        port->DropPosted();
     }
     for (int i = 0; keptBytes && i < kSlots; ++i) {
         slots[i].bytes.data.clear();
@@ -197,18 +198,15 @@ bool BandRowWorker::Reclaim(Slot& slot)
 {
     if (slot.ticket == 0)
         return true;
-    const bool taken = postedTo->WaitTaken(slot.ticket);
+    const bool taken = port->WaitTaken(slot.ticket);
     slot.ticket = 0;
     return taken;
 }
 
-bool BandRowWorker::Submit(int slot, const Band& band, tarvel::ports::OutputPort& port)
+bool BandRowWorker::Submit(int slot, const Band& band)
 {
     Slot& s = slots[slot];
     s.band = band;
-    // Set before any band is with the thread, which reads it from then on.
-    if (!postedTo)
-        postedTo = &port;
     // The worker writes this band's bytes where the slot's last ones are.
     if (!EncodedOnDelivery(s)) {
         if (!Reclaim(s))
@@ -245,7 +243,7 @@ bool BandRowWorker::Post(Slot& slot)
 {
     if (slot.bytes.data.empty())
         return true;
-    if (!postedTo->Post(slot.bytes.data.data(), slot.bytes.data.size(), slot.ticket))
+    if (!port->Post(slot.bytes.data.data(), slot.bytes.data.size(), slot.ticket))
         return false;
     lastTicket = slot.ticket;
     return true;

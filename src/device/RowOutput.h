@@ -133,10 +133,12 @@ public:
     // keptBytes, when given, are two byte buffers that outlive the worker:
     // the bands' bytes are collected in them, and their memory is kept for
     // the next page (growing fresh buffers cost a text page page faults).
-    // The bands are worked on by rowThread, which is started if need be.
+    // The bands are worked on by rowThread, which is started if need be,
+    // and their bytes posted to port, which must be there by the first
+    // Submit.
     BandRowWorker(tarvel::render::Ditherer& ditherer, tarvel::drivers::PrinterDriver& driver,
                   std::int32_t rowWidth, bool monochrome, bool portrait, RowThread& rowThread,
-                  std::vector<std::uint8_t> (*keptBytes)[kSlots] = nullptr);
+                  tarvel::ports::OutputPort* port, std::vector<std::uint8_t> (*keptBytes)[kSlots] = nullptr);
     // Waits for the bands still being worked on.
     ~BandRowWorker();
     BandRowWorker(const BandRowWorker&) = delete;
@@ -153,7 +155,7 @@ public:
     // while the next bands are played) once they are made, in band order.
     // The slot's bytes of two bands ago must have been taken by the port
     // first; false (nothing handed over) when the port stopped.
-    bool Submit(int slot, const Band& band, tarvel::ports::OutputPort& port);
+    bool Submit(int slot, const Band& band);
 
     // Waits for the band in `slot`, calling `pump` at least every 50 ms
     // while it waits; a band encoded on delivery is encoded and posted
@@ -204,10 +206,10 @@ private:
     bool threaded = false;  // the bands go to rowThread
     std::mutex lock;
     std::condition_variable workDone;
-    // The port bytes are posted to, and the newest ticket: the worker
-    // waits for them before its byte buffers go. Written by whichever
-    // thread posts, read by the application thread once the bands are done.
-    tarvel::ports::OutputPort* postedTo = nullptr;
+    tarvel::ports::OutputPort* const port;
+    // The newest ticket: the worker waits for it before its byte buffers
+    // go. Written by whichever thread posts, read by the application thread
+    // once the bands are done.
     std::uint64_t lastTicket = 0;
 };
 

@@ -213,8 +213,8 @@ private:
     };
     std::mutex postLock_;
     std::deque<Posted> posted_;
-    // Written under postLock_; read without it by wait conditions, which
-    // run under the wake lock (Notify takes that inside postLock_).
+    // Written under postLock_; read without it by the wait conditions, which
+    // run under the wake lock, so that no thread ever holds both locks.
     std::atomic<std::uint64_t> postedTotal_{0};
     std::atomic<std::uint64_t> taken_{0};
 

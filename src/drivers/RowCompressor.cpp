@@ -1,11 +1,15 @@
 #include "drivers/RowCompressor.h"
 
+#include "platform/system/Words.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
 
 namespace tarvel::drivers {
+
+using tarvel::platform::Load64;
 
 namespace {
 
@@ -14,13 +18,6 @@ namespace {
 // replaced byte and its offset bytes never outgrow the offset), so the
 // output buffers of 2 x rowBytes always suffice; they have eight bytes more
 // for copies of a whole word where fewer bytes count.
-
-std::uint64_t Load64(const std::uint8_t* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 // Index of the first byte in [from, end) that differs from b, or end.
 // Photo rows are mostly short runs, dithered text rows mostly long ones; the
@@ -373,23 +370,15 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
         size[kUnencoded] = UnencodedSize(data, length);
         best = size[kUnencoded];
     }
-    // A row that repeats its seed (text rows often do) is an empty delta
-    // row; only another empty encoding could tie with it, and PackBits
-    // gives one only for an empty row.
-    const bool repeats = use[kDeltaRow] && std::memcmp(data, seed, static_cast<std::size_t>(length)) == 0;
-    if (repeats) {
-        size[kDeltaRow] = 0;
-        best = 0;
-    }
-    // Otherwise text rows mostly change a few bytes of the row above: when
-    // the delta row's lower bound is below PackBits' (a byte per run of
-    // equal bytes), the delta row is made first, and PackBits only if it
-    // can still win.
+    // Text rows mostly repeat the row above or change a few bytes of it:
+    // when the delta row's lower bound is below PackBits' (a byte per run of
+    // equal bytes), the delta row is made first (a repeated row gives an
+    // empty one at once), and PackBits only if it can still win.
     // (PackBits alone needs no bound: nothing else competes.)
     const bool counted = use[kRunLength] || (use[kPackBits] && (use[kUnencoded] || use[kDeltaRow]));
     const int runs = counted ? RunCount(data, length) : 0;
-    const int deltaBound = use[kDeltaRow] && !repeats ? DeltaRowLowerBound(data, seed, length) : 0;
-    const bool deltaFirst = !repeats && use[kDeltaRow] && use[kPackBits] && deltaBound < runs;
+    const int deltaBound = use[kDeltaRow] ? DeltaRowLowerBound(data, seed, length) : 0;
+    const bool deltaFirst = use[kDeltaRow] && use[kPackBits] && deltaBound < runs;
     if (deltaFirst) {
         size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
         best = std::min(best, size[kDeltaRow]);
@@ -404,7 +393,7 @@ int RowCompressor::Compress(const std::uint8_t* data, int length, int plane,
         size[kRunLength] = EncodeRunLength(data, length, outputs_[kRunLength].get());
         best = std::min(best, size[kRunLength]);
     }
-    if (use[kDeltaRow] && !repeats && !deltaFirst && deltaBound <= best) {
+    if (use[kDeltaRow] && !deltaFirst && deltaBound <= best) {
         size[kDeltaRow] = EncodeDeltaRow(data, seed, length, outputs_[kDeltaRow].get());
     }
 

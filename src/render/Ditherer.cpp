@@ -1,5 +1,7 @@
 #include "render/Ditherer.h"
 
+#include "platform/system/Words.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -10,6 +12,8 @@
 #include <utility>
 
 namespace tarvel::render {
+
+using tarvel::platform::Load64;
 
 namespace {
 
@@ -26,13 +30,6 @@ constexpr int kWhiteSum = 383;
 constexpr int Clamp(int t)
 {
     return std::min(std::max(t, 0), 255);
-}
-
-inline std::uint64_t Load64(const std::uint8_t* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 // 255 for a component at or above the middle, else 0.

@@ -1,9 +1,13 @@
 #include "platform/gdi/Compositor.h"
 
+#include "platform/system/Words.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace tarvel::gdi {
+
+using tarvel::platform::Load64;
 namespace {
 
 int Distance(const RGBQUAD& q, COLORREF c)
@@ -40,13 +44,6 @@ inline std::uint64_t EvalRop(std::uint8_t rop, std::uint64_t p, std::uint64_t s,
         }
     }
     return r;
-}
-
-inline std::uint64_t Load64(const std::uint8_t* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
 }
 
 inline void Store64(std::uint8_t* p, std::uint64_t v)

@@ -4,6 +4,7 @@
 #include "platform/gdi/GdiObjects.h"
 #include "platform/gdi/RecordingSupport.h"
 #include "platform/gdi/TextRun.h"
+#include "platform/system/Words.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,6 +12,10 @@
 #include <cstring>
 
 namespace tarvel::gdi {
+
+using tarvel::platform::Load64;
+using tarvel::platform::LoadBig64;
+using tarvel::platform::StoreBig64;
 namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
@@ -121,13 +126,6 @@ bool glyphImagesOn = true;
 
 constexpr std::uint64_t kByteOnes = 0x0101010101010101ull;
 
-inline std::uint64_t Load64(const std::uint8_t* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
 // Index, in memory order, of the first byte of a word loaded from memory
 // that is not zero; the word must not be zero.
 inline int FirstNonZeroByte(std::uint64_t word)
@@ -154,21 +152,6 @@ struct Placed {
     long long left, top;
     const FontFace::GlyphImage* image;
 };
-
-// Eight bytes as one word with the first byte highest, as one-bit rows
-// order their pixels.
-inline std::uint64_t LoadBig64(const std::uint8_t* p)
-{
-    const std::uint64_t v = Load64(p);
-    if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
-    return v;
-}
-
-inline void StoreBig64(std::uint8_t* p, std::uint64_t v)
-{
-    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-    std::memcpy(p, &v, 8);
-}
 
 // Glyphs on a one-bit bitmap straight from their packed bits. Ink takes the
 // text's bit whatever was there, as the copy mode writes a byte cover.

@@ -136,10 +136,7 @@ void SplitBlack(const std::uint8_t* row, std::uint8_t* black, int n)
 
 namespace {
 
-// Bit i set when byte i of the 24 at p is 0: three words tested at once
-// (a byte is not zero exactly when adding 0x7F to its low seven bits, or
-// its own top bit, sets its top bit), their top bits gathered by one
-// multiplication each.
+// Bit i set when byte i of the 24 at p is 0.
 inline std::uint32_t ZeroBytes(const std::uint8_t* p)
 {
 #if defined(__SSE2__)
@@ -150,6 +147,9 @@ inline std::uint32_t ZeroBytes(const std::uint8_t* p)
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, none)))
         | (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, none))) & 0xFF) << 16;
 #else
+    // Three words tested at once (a byte is not zero exactly when adding
+    // 0x7F to its low seven bits, or its own top bit, sets its top bit),
+    // their top bits gathered by one multiplication each.
     constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full, kTop = 0x8080808080808080ull;
     std::uint64_t w[3];
     std::memcpy(w, p, sizeof w);

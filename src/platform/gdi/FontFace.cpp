@@ -599,8 +599,9 @@ const FontFace::GlyphImage* FontFace::Image(unsigned long index)
                 }
             }
         }
-        // The packed bits, when asked for, add an eighth.
-        imageBytes_ += sizeof(GlyphImage) + image->ink.size() + image->ink.size() / 8;
+        // The packed bits, when asked for, add their rows of whole words.
+        imageBytes_ += sizeof(GlyphImage) + image->ink.size()
+            + std::size_t(image->BitStride()) * std::size_t(std::max(image->height, 0));
     }
     const GlyphImage* result = image.get();
     images_.emplace(index, std::move(image));

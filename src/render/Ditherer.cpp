@@ -308,12 +308,13 @@ void Ditherer::DitherRow(std::uint8_t* row, bool monochrome)
     errorsClear_ = false;
     const Span span = StartRow(row);
     // The row writes the next array from the column before its first on;
-    // what the array held from two rows ago is cleared around that.
+    // what the array held from two rows ago is cleared before that. Nothing
+    // of it lies past the row's end: the row before visited all of it, and
+    // this row visits all the row before wrote.
     const Span old = nextSpan_;
     const int written = std::max(span.from - 1, 0);
     ClearErrors(old.from, std::min(old.to, written));
     const int end = monochrome ? DitherMonochrome(row, span) : DitherColour(row, span);
-    ClearErrors(std::max(old.from, end), old.to);
     nextSpan_ = {written, end};
 }
 

@@ -202,7 +202,7 @@ void DrawBitsOnOneBit(Bitmap& target, const std::vector<Placed>& placed, const D
                 if (clipped) mask = std::uint8_t(mask & inside(firstByte + j));
                 if (!mask) continue;
                 std::uint8_t& out = row[firstByte + j];
-                out = std::uint8_t(set ? out | mask : out & ~mask);
+                out = std::uint8_t(apply(out, mask));
             }
         }
     }
